@@ -1,0 +1,33 @@
+#!/bin/sh
+# up PREFIX:   create the test prefix if it is new and start a persistent wineserver
+# down PREFIX: shut the wineserver of that prefix down
+set -e
+action="$1"
+WINEPREFIX="$2"
+export WINEPREFIX WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
+server=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+[ -x "$server" ] || server=/usr/lib/wine/wineserver
+wine=$(command -v wine || command -v wine64)
+case "$action" in
+  up)
+    mkdir -p "$WINEPREFIX"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      "$wine" wineboot -i >/dev/null 2>&1 || true
+      "$server" -w
+      # Unmanaged top-level windows close at once under a bare X server.
+      "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+      "$server" -w
+    fi
+    [ -f "$WINEPREFIX/system.reg" ] || { echo "wine prefix was not created" >&2; exit 1; }
+    "$server" -p
+    echo "wineserver running for $WINEPREFIX"
+    ;;
+  down)
+    "$server" -k 2>/dev/null || true
+    echo "wineserver stopped for $WINEPREFIX"
+    ;;
+  *)
+    echo "usage: wine-server.sh up|down PREFIX" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,298 @@
+// The parameter-block machinery every effect engine shares: the lock, the
+// changed and dirty flags, the two notification slots, the page-background
+// flag, the whole-block and single-field operations, presets and the
+// persisted stream. An engine derives from EffectEngine<Traits>, where Traits
+// names the parameter block, the parameter interface and its identifier,
+// the clamping rule and the preset table.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+
+#include "audio_format.h"
+#include "notify_host.h"
+#include "presets.h"
+#include "quillfx1.h"
+
+namespace quill {
+
+struct NotifySlot {
+  HWND window = nullptr;
+  std::int32_t id = 0;
+};
+
+// Clamps v into [lo, hi]; true if it had to.
+inline bool ClampField(std::int32_t& v, std::int32_t lo, std::int32_t hi) {
+  if (v < lo) { v = lo; return true; }
+  if (v > hi) { v = hi; return true; }
+  return false;
+}
+
+inline constexpr std::uint32_t kStreamHeaderSize = 20;
+
+template <class Traits>
+class EffectEngine : public Traits::Interface {
+ public:
+  using Params = typename Traits::Params;
+  static constexpr std::uint32_t kBlockSize = sizeof(Params);
+  static constexpr std::uint32_t kStreamSize = kStreamHeaderSize + kBlockSize;
+
+  EffectEngine() { std::memset(&params_, 0, sizeof params_); }
+  EffectEngine(const EffectEngine&) = delete;
+  EffectEngine& operator=(const EffectEngine&) = delete;
+  virtual ~EffectEngine() = default;
+
+  // The object whose identity and reference count the interface shares
+  // (the filter). Without one, the engine answers for itself and is not
+  // reference counted: its owner's scope keeps it alive.
+  void SetOwner(IUnknown* owner) { owner_ = owner; }
+
+  // --- IUnknown -------------------------------------------------------------
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (owner_ != nullptr) return owner_->QueryInterface(riid, object);
+    if (object == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == Traits::kInterfaceId) {
+      *object = static_cast<typename Traits::Interface*>(this);
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return owner_ != nullptr ? owner_->AddRef() : 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return owner_ != nullptr ? owner_->Release() : 1; }
+
+  // --- the shared slots of every parameter interface -----------------------
+  HRESULT STDMETHODCALLTYPE GetParams(Params* out) override {
+    if (out == nullptr) return E_POINTER;
+    std::lock_guard guard(lock_);
+    *out = params_;
+    return S_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE SetParams(const Params* in) override {
+    if (in == nullptr) return E_POINTER;
+    std::lock_guard guard(lock_);
+    params_ = *in;
+    changed_ = 1;
+    dirty_ = 1;
+    return Traits::Clamp(params_) ? E_FAIL : S_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetFormat(AudioFormat* out) override {
+    if (out == nullptr) return E_POINTER;
+    const AudioFormat* format = format_;
+    if (format == nullptr) return VFW_E_NOT_CONNECTED;
+    *out = *format;
+    return S_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE RegisterNotify(HWND window, std::int32_t id) override {
+    std::lock_guard guard(lock_);
+    NotifySlot* chosen = nullptr;
+    for (NotifySlot& slot : slots_) {
+      if (slot.window == window) {
+        chosen = &slot;
+        break;
+      }
+      if (slot.window == nullptr) chosen = &slot;
+    }
+    if (chosen == nullptr) return id != 0 ? E_OUTOFMEMORY : S_OK;
+    chosen->window = id != 0 ? window : nullptr;
+    chosen->id = id;
+    return S_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE SetBackground(std::int32_t flag) override {
+    std::lock_guard guard(lock_);
+    background_ = flag;
+    return S_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetBackground(std::int32_t* flag) override {
+    if (flag == nullptr) return E_POINTER;
+    std::lock_guard guard(lock_);
+    *flag = background_;
+    return S_OK;
+  }
+
+  // --- state seen by the filter and the engine -----------------------------
+  void SetFormat(const AudioFormat* format) { format_ = format; }
+  const AudioFormat* Format() const { return format_; }
+
+  bool Changed() const {
+    std::lock_guard guard(lock_);
+    return changed_ != 0;
+  }
+  bool IsDirty() const {
+    std::lock_guard guard(lock_);
+    return dirty_ != 0;
+  }
+
+  // Posts the format notification to every registered page window; slots
+  // whose window has gone are emptied. direction: 0 input pin, 1 output pin.
+  void NotifyFormat(std::uint16_t direction) {
+    NotifyHost* host = CurrentNotifyHost();
+    std::lock_guard guard(lock_);
+    if (host == nullptr) return;
+    for (NotifySlot& slot : slots_) {
+      if (slot.window == nullptr) continue;
+      if (!host->WindowExists(slot.window)) {
+        slot = NotifySlot{};
+        continue;
+      }
+      host->PostCommand(slot.window, static_cast<std::uint16_t>(slot.id), direction);
+    }
+  }
+
+  const NotifySlot& Slot(int i) const { return slots_[i]; }
+
+  // --- presets ----------------------------------------------------------------
+  static std::int32_t PresetCount() { return static_cast<std::int32_t>(Traits::Presets().size()); }
+
+  HRESULT PresetName(std::int32_t index, WCHAR* name, std::int32_t length) const {
+    if (index < 0 || index >= PresetCount()) return E_INVALIDARG;
+    if (name == nullptr) return E_POINTER;
+    AnsiToWide(Traits::Presets()[index].name, name, length);
+    return S_OK;
+  }
+
+  HRESULT ApplyPreset(std::int32_t index) {
+    if (index < 0 || index >= PresetCount()) return E_INVALIDARG;
+    return SetParams(&Traits::Presets()[index].params);
+  }
+
+  // --- persistence: 20-byte header (total size, interface id), then the block
+  static std::uint32_t StreamSize() { return kStreamSize; }
+
+  HRESULT Save(ISequentialStream* stream, bool clearDirty) {
+    if (stream == nullptr) return E_POINTER;
+    unsigned char header[kStreamHeaderSize];
+    const std::uint32_t total = kStreamSize;
+    std::memcpy(header, &total, 4);
+    std::memcpy(header + 4, &Traits::kInterfaceId, 16);
+    HRESULT hr = WriteAll(stream, header, sizeof header);
+    if (FAILED(hr)) return hr;
+    Params copy;
+    {
+      std::lock_guard guard(lock_);
+      copy = params_;
+    }
+    hr = WriteAll(stream, &copy, kBlockSize);
+    if (FAILED(hr)) return hr;
+    if (clearDirty) {
+      std::lock_guard guard(lock_);
+      dirty_ = 0;
+    }
+    return hr;
+  }
+
+  // Refuses a stream of another size or effect with E_FAIL, leaving the
+  // block as it was; a block with out-of-range fields is clamped, stored
+  // and reported with E_FAIL. Does not touch changed or dirty: the engine
+  // picks the values up at its next restart.
+  HRESULT Load(ISequentialStream* stream) {
+    if (stream == nullptr) return E_POINTER;
+    unsigned char header[kStreamHeaderSize];
+    HRESULT hr = ReadAll(stream, header, sizeof header);
+    if (FAILED(hr)) return hr;
+    std::uint32_t total;
+    GUID id;
+    std::memcpy(&total, header, 4);
+    std::memcpy(&id, header + 4, 16);
+    if (total != kStreamSize || !(id == Traits::kInterfaceId)) return E_FAIL;
+    Params incoming;
+    hr = ReadAll(stream, &incoming, kBlockSize);
+    if (FAILED(hr)) return hr;
+    std::lock_guard guard(lock_);
+    params_ = incoming;
+    return Traits::Clamp(params_) ? E_FAIL : hr;
+  }
+
+ protected:
+  // Reads one field without the lock, as the single-field getters do.
+  template <class T>
+  HRESULT ReadField(T Params::*field, T* out) const {
+    if (out == nullptr) return E_POINTER;
+    *out = params_.*field;
+    return S_OK;
+  }
+
+  // Stores an already clamped value under the lock if it differs.
+  template <class T>
+  HRESULT StoreField(T Params::*field, T value) {
+    std::lock_guard guard(lock_);
+    if (!(params_.*field == value)) {
+      params_.*field = value;
+      changed_ = 1;
+      dirty_ = 1;
+    }
+    return S_OK;
+  }
+
+  // Copies the block under the lock and clears the changed flag; true if it was set.
+  bool TakeSnapshot(Params& out) {
+    std::lock_guard guard(lock_);
+    out = params_;
+    const bool was = changed_ != 0;
+    changed_ = 0;
+    return was;
+  }
+
+ private:
+  static HRESULT WriteAll(ISequentialStream* stream, const void* data, ULONG bytes) {
+    ULONG done = 0;
+    HRESULT hr = stream->Write(data, bytes, &done);
+    if (FAILED(hr)) return hr;
+    return done == bytes ? hr : STG_E_WRITEFAULT;
+  }
+  static HRESULT ReadAll(ISequentialStream* stream, void* data, ULONG bytes) {
+    ULONG done = 0;
+    HRESULT hr = stream->Read(data, bytes, &done);
+    if (FAILED(hr)) return hr;
+    return done == bytes ? hr : STG_E_READFAULT;
+  }
+
+  mutable std::mutex lock_;
+  Params params_;
+  std::int32_t changed_ = 1;
+  std::int32_t dirty_ = 0;
+  NotifySlot slots_[2];
+  const AudioFormat* format_ = nullptr;
+  std::int32_t background_ = 1;
+  IUnknown* owner_ = nullptr;
+};
+
+// IEffectPresets over an engine, sharing the identity of the engine's owner.
+template <class Engine>
+class EffectPresets : public IEffectPresets {
+ public:
+  explicit EffectPresets(Engine& engine) : engine_(engine) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (riid == IID_IEffectPresets) {
+      *object = static_cast<IEffectPresets*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return engine_.QueryInterface(riid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return engine_.AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return engine_.Release(); }
+
+  HRESULT STDMETHODCALLTYPE GetPresetCount(std::int32_t* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = Engine::PresetCount();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPresetName(std::int32_t index, WCHAR* name, std::int32_t length) override {
+    return engine_.PresetName(index, name, length);
+  }
+  HRESULT STDMETHODCALLTYPE ApplyPreset(std::int32_t index) override { return engine_.ApplyPreset(index); }
+
+ private:
+  Engine& engine_;
+};
+
+}  // namespace quill

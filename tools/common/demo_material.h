@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+
+#include "wav_file.h"
+
+namespace quill {
+
+// Four seconds of plucked-string tones and noise bursts, 16-bit mono,
+// made the same way every time, so that demos and end-to-end checks need no
+// audio files from anywhere.
+WavData MakeDemoMaterial(std::uint32_t sampleRate = 44100);
+
+}  // namespace quill

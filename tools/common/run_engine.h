@@ -1,0 +1,62 @@
+// Drives an in-place engine over a whole clip the way the filter does in a
+// graph: Restart, one call per block, then silent tail blocks until the
+// engine reports that the tail is complete.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "audio_format.h"
+#include "wav_file.h"
+
+namespace quill {
+
+struct RunStats {
+  std::uint32_t framesIn = 0;
+  std::uint32_t framesOut = 0;
+  std::uint32_t tailFrames = 0;
+  double peak = 0.0;  // largest absolute output sample, full scale 1.0
+};
+
+double PeakOf(const WavData& data);
+
+template <class Engine>
+HRESULT RunInPlace(Engine& engine, const WavData& in, WavData& out, std::uint32_t blockFrames, RunStats& stats) {
+  const auto kind = SampleKindOf(in.format);
+  if (!kind || blockFrames == 0) return E_INVALIDARG;
+  out.format = in.format;
+  out.bytes = in.bytes;
+  engine.SetFormat(&out.format);
+  HRESULT hr = engine.Restart();
+  if (FAILED(hr)) return hr;
+
+  const std::uint32_t align = in.format.blockAlign;
+  const std::uint32_t frames = in.Frames();
+  for (std::uint32_t at = 0; at < frames; at += blockFrames) {
+    std::uint32_t n = std::min(blockFrames, frames - at);
+    hr = engine.Process(*kind, ProcessMode::Continue, out.bytes.data() + static_cast<std::size_t>(at) * align, &n);
+    if (FAILED(hr)) return hr;
+  }
+  stats.framesIn = frames;
+
+  if (frames > 0) {
+    const std::uint8_t silence = (*kind == SampleKind::Pcm8) ? 0x80 : 0x00;
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(blockFrames) * align);
+    do {
+      std::fill(block.begin(), block.end(), silence);
+      std::uint32_t n = blockFrames;
+      hr = engine.Process(*kind, ProcessMode::Tail, block.data(), &n);
+      if (FAILED(hr)) return hr;
+      out.bytes.insert(out.bytes.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n) * align);
+      stats.tailFrames += n;
+    } while (hr == S_OK);
+  }
+  stats.framesOut = out.Frames();
+  stats.peak = PeakOf(out);
+  return S_OK;
+}
+
+}  // namespace quill

@@ -1,0 +1,139 @@
+#include "simple_delay_engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "line_memory.h"
+#include "mul_div.h"
+
+namespace quill {
+
+std::uint32_t SimpleDelayEngine::Channels() const {
+  const AudioFormat* f = Format();
+  return f != nullptr && f->channels == 2 ? 2 : 1;
+}
+
+void SimpleDelayEngine::ComputeGains(const SimpleDelayParams& p) {
+  gainDelay_ = DbToGain(p.delayOut, -800);
+  gainDry_ = DbToGain(p.dryOut, -800);
+}
+
+HRESULT SimpleDelayEngine::Configure(const SimpleDelayParams& p, bool keepHistory) {
+  const AudioFormat* format = Format();
+  if (format == nullptr) return VFW_E_NOT_CONNECTED;
+  const std::uint32_t channels = Channels();
+
+  // The product wraps like the platform's 32-bit multiply; MulDiv then
+  // reports an overflow as -1, which the minimum length catches.
+  const auto samplesPerSecond = static_cast<std::int32_t>(format->sampleRate * channels);
+  std::int32_t length = MulDiv(p.delayMs, samplesPerSecond, 1000);
+  if (length <= 1) length = 2;
+  const auto L = static_cast<std::uint32_t>(length);
+
+  const double D = p.feedback != 0 ? static_cast<double>(p.decayTenths) * channels * format->sampleRate * 0.1 : 0.0;
+  const double r = D / L;
+  fb_ = r < 0.1 ? 0.0 : std::pow(0.0316, 1.0 / r);
+
+  if (line_ != nullptr && lineLength_ == L) {
+    if (!keepHistory) std::memset(line_, 0, sizeof(double) * L);
+    return S_OK;
+  }
+
+  ReleaseLine();
+  line_ = static_cast<double*>(AllocLine(L, sizeof(double)));
+  if (line_ == nullptr) return E_OUTOFMEMORY;
+  lineLength_ = L;
+  // A decay longer than 2^32 samples cannot be counted; the tail stops there.
+  const std::uint64_t decaySamples = D >= 4294967295.0 ? 4294967295u : static_cast<std::uint64_t>(D);
+  const std::uint64_t tail = std::min<std::uint64_t>((decaySamples + L) / channels, 0xFFFFFFFFu);
+  for (std::uint32_t c = 0; c < 2; ++c) {
+    pos_[c] = c;
+    tailLeft_[c] = static_cast<std::uint32_t>(tail);
+  }
+  return S_OK;
+}
+
+HRESULT SimpleDelayEngine::ConfigureAndMark(const SimpleDelayParams& p, bool keepHistory) {
+  ComputeGains(p);
+  const HRESULT hr = Configure(p, keepHistory);
+  ready_ = SUCCEEDED(hr) ? 1 : 0;
+  return hr;
+}
+
+HRESULT SimpleDelayEngine::Restart() {
+  SimpleDelayParams snapshot;
+  TakeSnapshot(snapshot);
+  const HRESULT hr = ConfigureAndMark(snapshot, false);
+  started_ = 0;
+  return hr;
+}
+
+void SimpleDelayEngine::ReleaseLine() {
+  FreeLine(line_);
+  line_ = nullptr;
+  lineLength_ = 0;
+  ready_ = 0;  // the next buffer sets the line up again
+}
+
+template <class Kind>
+HRESULT SimpleDelayEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
+  std::uint32_t n = *frames;
+  bool end = false;
+
+  SimpleDelayParams snapshot;
+  const bool changed = TakeSnapshot(snapshot);
+  if (mode == ProcessMode::Discontinuity && started_ != 0) {
+    const HRESULT hr = Restart();
+    if (FAILED(hr)) return hr;
+  } else if (changed || ready_ == 0) {
+    // A change during the tail ends it: the buffer keeps its silence.
+    if (mode == ProcessMode::Tail) return S_FALSE;
+    const HRESULT hr = ConfigureAndMark(snapshot, mode != ProcessMode::Discontinuity);
+    if (FAILED(hr)) return hr;
+  }
+  started_ = 1;
+
+  const std::uint32_t channels = Channels();
+  const std::uint32_t L = lineLength_;
+  double* const line = line_;
+  const double fb = fb_, gainDry = gainDry_, gainDelay = gainDelay_;
+
+  for (std::uint32_t c = 0; c < channels; ++c) {
+    if (mode == ProcessMode::Tail) {
+      n = std::min(n, tailLeft_[c]);
+      tailLeft_[c] -= n;
+      if (tailLeft_[c] == 0) end = true;
+    }
+    std::uint32_t pos = pos_[c];
+    typename Kind::Sample* s = data + c;
+    for (std::uint32_t i = 0; i < n; ++i, s += channels) {
+      const double x = Kind::ToEngine(*s);
+      const double d = line[pos];
+      line[pos] = fb * d + x;
+      *s = Kind::FromEngine(x * gainDry + d * gainDelay);
+      pos += channels;
+      if (pos >= L) pos = c;
+    }
+    pos_[c] = pos;
+  }
+
+  *frames = n;
+  return end ? S_FALSE : S_OK;
+}
+
+HRESULT SimpleDelayEngine::Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames) {
+  if (frames == nullptr || (data == nullptr && *frames != 0)) return E_POINTER;
+  return WithSampleKind(kind, [&](auto k) {
+    using Kind = decltype(k);
+    return ProcessAs<Kind>(mode, static_cast<typename Kind::Sample*>(data), frames);
+  });
+}
+
+template HRESULT SimpleDelayEngine::ProcessAs<Pcm8>(ProcessMode, Pcm8::Sample*, std::uint32_t*);
+template HRESULT SimpleDelayEngine::ProcessAs<Pcm16>(ProcessMode, Pcm16::Sample*, std::uint32_t*);
+template HRESULT SimpleDelayEngine::ProcessAs<Pcm32>(ProcessMode, Pcm32::Sample*, std::uint32_t*);
+template HRESULT SimpleDelayEngine::ProcessAs<Float32>(ProcessMode, Float32::Sample*, std::uint32_t*);
+template HRESULT SimpleDelayEngine::ProcessAs<Float64>(ProcessMode, Float64::Sample*, std::uint32_t*);
+
+}  // namespace quill
