@@ -12,14 +12,18 @@ case "$action" in
   up)
     mkdir -p "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      "$wine" wineboot -i >/dev/null 2>&1 || true
+      "$wine" wineboot -i </dev/null >/dev/null 2>&1 || true
       "$server" -w
       # Unmanaged top-level windows close at once under a bare X server.
       "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
       "$server" -w
     fi
     [ -f "$WINEPREFIX/system.reg" ] || { echo "wine prefix was not created" >&2; exit 1; }
-    "$server" -p
+    "$server" -p </dev/null >/dev/null 2>&1
+    # Start the prefix's system processes here, detached from our output:
+    # started later by a test, they would inherit the test's output pipe and
+    # keep CTest waiting long after the test has finished.
+    "$wine" wineboot </dev/null >/dev/null 2>&1 || true
     echo "wineserver running for $WINEPREFIX"
     ;;
   down)

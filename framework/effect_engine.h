@@ -38,7 +38,9 @@ class EffectEngine : public Traits::Interface {
   static constexpr std::uint32_t kBlockSize = sizeof(Params);
   static constexpr std::uint32_t kStreamSize = kStreamHeaderSize + kBlockSize;
 
-  EffectEngine() { std::memset(&params_, 0, sizeof params_); }
+  // A new engine holds preset 0, marked changed (so the first buffer
+  // configures) but not dirty (nothing to save yet).
+  EffectEngine() : params_(Traits::Presets()[0].params) {}
   EffectEngine(const EffectEngine&) = delete;
   EffectEngine& operator=(const EffectEngine&) = delete;
   virtual ~EffectEngine() = default;
@@ -127,6 +129,11 @@ class EffectEngine : public Traits::Interface {
   bool IsDirty() const {
     std::lock_guard guard(lock_);
     return dirty_ != 0;
+  }
+  // For the filter's construction: applying the default preset is not an edit.
+  void MarkClean() {
+    std::lock_guard guard(lock_);
+    dirty_ = 0;
   }
 
   // Posts the format notification to every registered page window; slots

@@ -23,7 +23,7 @@ struct SimpleDelayTraits {
   static PresetTable<Params> Presets() { return SimpleDelayPresets(); }
 };
 
-class SimpleDelayEngine final : public EffectEngine<SimpleDelayTraits> {
+class SimpleDelayEngine : public EffectEngine<SimpleDelayTraits> {
  public:
   SimpleDelayEngine() = default;
   ~SimpleDelayEngine() override { ReleaseLine(); }

@@ -1,1 +1,286 @@
+// The parameter-block machinery, exercised through the simple delay's
+// parameter interface: clamping and flags, notification slots, presets and
+// the persisted stream.
 #include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "effect_engine.h"
+#include "test_support.h"
+#include "twechos/simple_delay_engine.h"
+
+namespace quill {
+namespace {
+
+using test::FakeWindows;
+using test::MemoryStream;
+using test::Window;
+
+bool SameParams(const SimpleDelayParams& a, const SimpleDelayParams& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Consumes the changed flag, as the engine does at the start of a buffer.
+struct Probe : SimpleDelayEngine {
+  bool TakeChanged() {
+    SimpleDelayParams p;
+    return TakeSnapshot(p);
+  }
+};
+
+TEST(ParameterBlock, NewEngineHoldsDefaultPresetChangedButNotDirty) {
+  Probe e;
+  SimpleDelayParams p;
+  ASSERT_EQ(e.GetParams(&p), S_OK);
+  EXPECT_TRUE(SameParams(p, SimpleDelayParams{0, 100, 1, -60, -60}));
+  EXPECT_FALSE(e.IsDirty());
+  // Applying a preset is an edit like any other, until the owner marks it clean.
+  ASSERT_EQ(e.ApplyPreset(0), S_OK);
+  EXPECT_TRUE(e.IsDirty());
+  e.MarkClean();
+  EXPECT_FALSE(e.IsDirty());
+  std::int32_t bg = 0;
+  EXPECT_EQ(e.GetBackground(&bg), S_OK);
+  EXPECT_EQ(bg, 1);
+  AudioFormat f;
+  EXPECT_EQ(e.GetFormat(&f), VFW_E_NOT_CONNECTED);
+  EXPECT_TRUE(e.TakeChanged());
+  EXPECT_FALSE(e.TakeChanged());
+}
+
+TEST(ParameterBlock, SettersClampStoreOnlyDifferencesAndAlwaysSucceed) {
+  Probe e;
+  e.TakeChanged();
+  EXPECT_EQ(e.SetDelay(9000), S_OK);
+  std::int32_t v = 0;
+  e.GetDelay(&v);
+  EXPECT_EQ(v, 5000);
+  EXPECT_TRUE(e.TakeChanged());
+  EXPECT_TRUE(e.IsDirty());
+
+  MemoryStream sink;
+  ASSERT_EQ(e.Save(&sink, true), S_OK);  // clears dirty
+  EXPECT_EQ(e.SetDelay(5000), S_OK);     // same value: nothing happens
+  EXPECT_FALSE(e.TakeChanged());
+  EXPECT_FALSE(e.IsDirty());
+  EXPECT_EQ(e.SetDelay(-3), S_OK);
+  e.GetDelay(&v);
+  EXPECT_EQ(v, 1);
+
+  EXPECT_EQ(e.SetDecay(0), S_OK);
+  e.GetDecay(&v);
+  EXPECT_EQ(v, 1);
+  EXPECT_EQ(e.SetDecay(201), S_OK);
+  e.GetDecay(&v);
+  EXPECT_EQ(v, 200);
+  EXPECT_EQ(e.SetDelayOut(5), S_OK);
+  e.GetDelayOut(&v);
+  EXPECT_EQ(v, 0);
+  EXPECT_EQ(e.SetDelayOut(-900), S_OK);
+  e.GetDelayOut(&v);
+  EXPECT_EQ(v, -800);
+  // No range on the dry level or the feedback switch.
+  EXPECT_EQ(e.SetDryOut(120), S_OK);
+  e.GetDryOut(&v);
+  EXPECT_EQ(v, 120);
+  EXPECT_EQ(e.SetDryOut(-5000), S_OK);
+  e.GetDryOut(&v);
+  EXPECT_EQ(v, -5000);
+  EXPECT_EQ(e.SetFeedback(7), S_OK);
+  e.GetFeedback(&v);
+  EXPECT_EQ(v, 7);
+}
+
+TEST(ParameterBlock, SetParamsKeepsClampedValuesAndReportsFail) {
+  Probe e;
+  SimpleDelayParams in{1, 0, 20, -30, 33};
+  EXPECT_EQ(e.SetParams(&in), E_FAIL);
+  SimpleDelayParams out;
+  e.GetParams(&out);
+  EXPECT_TRUE(SameParams(out, SimpleDelayParams{1, 1, 20, -30, 33}));
+  in = {0, 6000, 0, 10, 0};
+  EXPECT_EQ(e.SetParams(&in), E_FAIL);
+  e.GetParams(&out);
+  EXPECT_TRUE(SameParams(out, SimpleDelayParams{0, 5000, 1, 0, 0}));
+  // An in-range block is stored as it is; flags are set even when nothing differs.
+  e.TakeChanged();
+  EXPECT_EQ(e.SetParams(&out), S_OK);
+  EXPECT_TRUE(e.TakeChanged());
+  EXPECT_EQ(e.SetParams(nullptr), E_POINTER);
+}
+
+TEST(NotifySlots, RegisterReplaceFreeAndOverflow) {
+  Probe e;
+  const HWND a = Window(1), b = Window(2), c = Window(3);
+  EXPECT_EQ(e.RegisterNotify(a, 10), S_OK);
+  EXPECT_EQ(e.RegisterNotify(b, 11), S_OK);
+  EXPECT_EQ(e.RegisterNotify(c, 12), E_OUTOFMEMORY);
+  EXPECT_EQ(e.RegisterNotify(c, 0), S_OK);  // unregistering the unknown: nothing to do
+  // The last empty slot is taken first, so `a` sits in slot 1.
+  EXPECT_EQ(e.Slot(1).window, a);
+  EXPECT_EQ(e.Slot(0).window, b);
+  EXPECT_EQ(e.RegisterNotify(a, 20), S_OK);  // same window: new id, same slot
+  EXPECT_EQ(e.Slot(1).window, a);
+  EXPECT_EQ(e.Slot(1).id, 20);
+  EXPECT_EQ(e.RegisterNotify(a, 0), S_OK);  // frees its slot
+  EXPECT_EQ(e.Slot(1).window, nullptr);
+  EXPECT_EQ(e.RegisterNotify(c, 12), S_OK);
+  EXPECT_EQ(e.Slot(1).window, c);
+}
+
+TEST(NotifySlots, FormatNotificationPostsAndDropsVanishedWindows) {
+  FakeWindows windows;
+  test::ScopedNotifyHost scope(&windows);
+  Probe e;
+  const HWND a = Window(1), b = Window(2);
+  windows.alive = {a, b};
+  e.RegisterNotify(a, 32700);
+  e.RegisterNotify(b, 5);
+  e.NotifyFormat(1);
+  ASSERT_EQ(windows.posts.size(), 2u);
+  EXPECT_EQ(windows.posts[0].window, b);
+  EXPECT_EQ(windows.posts[0].id, 5);
+  EXPECT_EQ(windows.posts[0].code, 1);
+  EXPECT_EQ(windows.posts[1].window, a);
+  EXPECT_EQ(windows.posts[1].id, 32700);
+
+  windows.alive.erase(b);
+  windows.posts.clear();
+  e.NotifyFormat(0);
+  ASSERT_EQ(windows.posts.size(), 1u);
+  EXPECT_EQ(windows.posts[0].window, a);
+  EXPECT_EQ(windows.posts[0].code, 0);
+  EXPECT_EQ(e.Slot(0).window, nullptr);  // b's slot was emptied
+  EXPECT_EQ(e.RegisterNotify(Window(9), 1), S_OK);
+}
+
+TEST(Presets, CountNamesAndRangeChecks) {
+  Probe e;
+  EffectPresets<Probe> presets(e);
+  std::int32_t count = 0;
+  EXPECT_EQ(presets.GetPresetCount(&count), S_OK);
+  EXPECT_EQ(count, 6);
+  WCHAR name[64];
+  EXPECT_EQ(presets.GetPresetName(4, name, 64), S_OK);
+  const char* expected = "Shift selection forwards  (select one channel only)";
+  for (std::size_t i = 0; i <= std::strlen(expected); ++i) ASSERT_EQ(name[i], static_cast<WCHAR>(expected[i])) << i;
+  WCHAR small[6];
+  EXPECT_EQ(presets.GetPresetName(1, small, 6), S_OK);
+  EXPECT_EQ(small[3], WCHAR('o'));
+  EXPECT_EQ(small[4], WCHAR(' '));
+  EXPECT_EQ(small[5], WCHAR(0));
+  EXPECT_EQ(presets.GetPresetName(6, name, 64), E_INVALIDARG);
+  EXPECT_EQ(presets.GetPresetName(-1, name, 64), E_INVALIDARG);
+  EXPECT_EQ(presets.ApplyPreset(-1), E_INVALIDARG);
+  EXPECT_EQ(presets.ApplyPreset(6), E_INVALIDARG);
+
+  EXPECT_EQ(presets.ApplyPreset(3), S_OK);
+  SimpleDelayParams p;
+  e.GetParams(&p);
+  EXPECT_TRUE(SameParams(p, SimpleDelayParams{1, 1000, 30, -140, -40}));
+  EXPECT_TRUE(e.TakeChanged());
+  EXPECT_TRUE(e.IsDirty());
+}
+
+TEST(Persistence, SaveWritesHeaderAndBlockAndClearsDirtyOnRequest) {
+  Probe e;
+  e.ApplyPreset(1);
+  MemoryStream s;
+  ASSERT_EQ(e.Save(&s, false), S_OK);
+  EXPECT_TRUE(e.IsDirty());
+  ASSERT_EQ(s.bytes.size(), 40u);
+  EXPECT_EQ(e.StreamSize(), 40u);
+  std::uint32_t total;
+  std::memcpy(&total, s.bytes.data(), 4);
+  EXPECT_EQ(total, 40u);
+  GUID id;
+  std::memcpy(&id, s.bytes.data() + 4, 16);
+  EXPECT_TRUE(id == IID_ISimpleDelayParams);
+  std::int32_t fields[5];
+  std::memcpy(fields, s.bytes.data() + 20, 20);
+  EXPECT_EQ(fields[0], 1);
+  EXPECT_EQ(fields[1], 400);
+  EXPECT_EQ(fields[2], 20);
+  EXPECT_EQ(fields[3], -30);
+  EXPECT_EQ(fields[4], -90);
+
+  MemoryStream again;
+  ASSERT_EQ(e.Save(&again, true), S_OK);
+  EXPECT_FALSE(e.IsDirty());
+}
+
+TEST(Persistence, FailedWritesReturnTheirCodeAndKeepDirty) {
+  for (int failing = 0; failing < 2; ++failing) {
+    Probe e;
+    e.ApplyPreset(2);
+    MemoryStream s;
+    s.failCall = failing;
+    s.failWith = STG_E_WRITEFAULT;
+    EXPECT_EQ(e.Save(&s, true), STG_E_WRITEFAULT);
+    EXPECT_TRUE(e.IsDirty());
+  }
+}
+
+TEST(Persistence, RoundTripRestoresBlockWithoutTouchingFlags) {
+  Probe source;
+  source.ApplyPreset(3);
+  source.SetDryOut(-123);
+  MemoryStream s;
+  ASSERT_EQ(source.Save(&s, true), S_OK);
+
+  Probe target;
+  target.TakeChanged();
+  ASSERT_EQ(target.Load(&s), S_OK);
+  SimpleDelayParams a, b;
+  source.GetParams(&a);
+  target.GetParams(&b);
+  EXPECT_TRUE(SameParams(a, b));
+  EXPECT_FALSE(target.TakeChanged());
+  EXPECT_FALSE(target.IsDirty());
+}
+
+// A stream holding a header and block as given.
+MemoryStream StreamOf(std::uint32_t total, const GUID& id, const SimpleDelayParams& p) {
+  MemoryStream s;
+  s.bytes.resize(40);
+  std::memcpy(s.bytes.data(), &total, 4);
+  std::memcpy(s.bytes.data() + 4, &id, 16);
+  std::memcpy(s.bytes.data() + 20, &p, 20);
+  return s;
+}
+
+TEST(Persistence, LoadRefusesForeignStreamsAndLeavesBlockUntouched) {
+  Probe e;
+  e.ApplyPreset(1);
+  SimpleDelayParams before;
+  e.GetParams(&before);
+  const SimpleDelayParams other{0, 10, 1, 0, -800};
+
+  MemoryStream wrongSize = StreamOf(41, IID_ISimpleDelayParams, other);
+  EXPECT_EQ(e.Load(&wrongSize), E_FAIL);
+  MemoryStream wrongId = StreamOf(40, CLSID_TwEchos, other);
+  EXPECT_EQ(e.Load(&wrongId), E_FAIL);
+  MemoryStream readFails = StreamOf(40, IID_ISimpleDelayParams, other);
+  readFails.failCall = 0;
+  EXPECT_EQ(e.Load(&readFails), STG_E_READFAULT);
+  MemoryStream blockFails = StreamOf(40, IID_ISimpleDelayParams, other);
+  blockFails.failCall = 1;
+  EXPECT_EQ(e.Load(&blockFails), STG_E_READFAULT);
+  MemoryStream truncated = StreamOf(40, IID_ISimpleDelayParams, other);
+  truncated.bytes.resize(30);
+  EXPECT_TRUE(FAILED(e.Load(&truncated)));
+
+  SimpleDelayParams after;
+  e.GetParams(&after);
+  EXPECT_TRUE(SameParams(before, after));
+}
+
+TEST(Persistence, LoadClampsOutOfRangeFieldsAndReportsFail) {
+  Probe e;
+  MemoryStream s = StreamOf(40, IID_ISimpleDelayParams, SimpleDelayParams{1, 0, 999, 50, 400});
+  EXPECT_EQ(e.Load(&s), E_FAIL);
+  SimpleDelayParams p;
+  e.GetParams(&p);
+  EXPECT_TRUE(SameParams(p, SimpleDelayParams{1, 1, 200, 0, 400}));
+}
+
+}  // namespace
+}  // namespace quill

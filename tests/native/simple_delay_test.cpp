@@ -1,1 +1,309 @@
+// The simple delay engine: line sizing, echoes, feedback, the tail, and how
+// discontinuities and parameter changes treat the history, in every sample
+// kind, mono and stereo.
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "audio_format.h"
+#include "line_memory.h"
+#include "twechos/simple_delay_engine.h"
+#include "wav_file.h"
+
+namespace quill {
+namespace {
+
+constexpr std::uint16_t kBits[] = {8, 16, 32, 32, 64};
+
+template <class Kind>
+AudioFormat FormatFor(std::uint16_t channels, std::uint32_t rate) {
+  const bool isFloat = Kind::kind == SampleKind::Float32 || Kind::kind == SampleKind::Float64;
+  return MakeFormat(isFloat ? 3 : 1, channels, rate, kBits[static_cast<int>(Kind::kind)]);
+}
+
+// One engine on one format, fed with frames of normalised values.
+template <class Kind>
+class Harness {
+ public:
+  using Sample = typename Kind::Sample;
+
+  Harness(std::uint16_t channels, std::uint32_t rate, const SimpleDelayParams& p)
+      : format_(FormatFor<Kind>(channels, rate)), channels_(channels) {
+    engine.SetFormat(&format_);
+    EXPECT_EQ(engine.SetParams(&p), S_OK);
+    EXPECT_EQ(engine.Restart(), S_OK);
+  }
+
+  // Processes `frames` frames in blocks; `input(frame, channel)` gives x.
+  template <class Fn>
+  std::vector<Sample> Run(std::uint32_t frames, Fn input, std::uint32_t block = 1000,
+                          ProcessMode first = ProcessMode::Continue) {
+    std::vector<Sample> data(static_cast<std::size_t>(frames) * channels_);
+    for (std::uint32_t f = 0; f < frames; ++f)
+      for (std::uint32_t c = 0; c < channels_; ++c) data[f * channels_ + c] = Kind::FromEngine(input(f, c));
+    for (std::uint32_t at = 0; at < frames; at += block) {
+      std::uint32_t n = std::min(block, frames - at);
+      const std::uint32_t asked = n;
+      const ProcessMode mode = at == 0 ? first : ProcessMode::Continue;
+      EXPECT_EQ(engine.Process(Kind::kind, mode, data.data() + static_cast<std::size_t>(at) * channels_, &n), S_OK);
+      EXPECT_EQ(n, asked);
+    }
+    return data;
+  }
+
+  // Asks for tail blocks until the engine reports the end; returns all tail frames.
+  std::vector<Sample> Tail(std::uint32_t block = 4096, int* calls = nullptr) {
+    std::vector<Sample> all;
+    HRESULT hr;
+    int count = 0;
+    do {
+      std::vector<Sample> buf(static_cast<std::size_t>(block) * channels_, Kind::silence);
+      std::uint32_t n = block;
+      hr = engine.Process(Kind::kind, ProcessMode::Tail, buf.data(), &n);
+      EXPECT_TRUE(hr == S_OK || hr == S_FALSE);
+      EXPECT_TRUE(hr == S_FALSE || n == block);
+      all.insert(all.end(), buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(n) * channels_);
+      ++count;
+    } while (hr == S_OK && count < 100000);
+    if (calls != nullptr) *calls = count;
+    return all;
+  }
+
+  SimpleDelayEngine engine;
+
+ private:
+  AudioFormat format_;
+  std::uint32_t channels_;
+};
+
+template <class Kind>
+class SimpleDelayKinds : public ::testing::Test {};
+using AllKinds = ::testing::Types<Pcm8, Pcm16, Pcm32, Float32, Float64>;
+TYPED_TEST_SUITE(SimpleDelayKinds, AllKinds);
+
+// Frame f of channel c of an interleaved buffer.
+template <class S>
+S At(const std::vector<S>& v, std::uint32_t channels, std::uint32_t f, std::uint32_t c) {
+  return v[static_cast<std::size_t>(f) * channels + c];
+}
+
+TYPED_TEST(SimpleDelayKinds, DefaultPresetIsOneEchoAfter4410SamplesAtMinusSixDb) {
+  using Kind = TypeParam;
+  Harness<Kind> h(1, 44100, SimpleDelayParams{0, 100, 1, -60, -60});
+  EXPECT_EQ(h.engine.LineLength(), 4410u);
+  EXPECT_EQ(h.engine.FeedbackCoefficient(), 0.0);
+  const double g = std::pow(10.0, -0.3);
+  EXPECT_NEAR(g, 0.501, 0.001);
+  // Impulses at frames 0 and 7999: echoes at 4410 and, in the tail, at 4409.
+  const auto out = h.Run(8000, [](std::uint32_t f, std::uint32_t) { return f == 0 || f == 7999 ? 0.5 : 0.0; });
+  for (std::uint32_t f = 0; f < 8000; ++f) {
+    const double expect = (f == 0 || f == 7999) ? 0.5 * g : f == 4410 ? 0.5 * g : 0.0;
+    ASSERT_EQ(out[f], Kind::FromEngine(expect)) << f;
+  }
+  const auto tail = h.Tail(1000);
+  ASSERT_EQ(tail.size(), 4410u);
+  for (std::uint32_t f = 0; f < 4410; ++f) ASSERT_EQ(tail[f], Kind::FromEngine(f == 4409 ? 0.5 * g : 0.0)) << f;
+}
+
+TYPED_TEST(SimpleDelayKinds, FeedbackStereoRepeatsEachChannelWithTheDecayFactor) {
+  using Kind = TypeParam;
+  // Echo chamber: 400 ms, 2.0 s decay, delay out -3.0 dB, dry out -9.0 dB.
+  Harness<Kind> h(2, 44100, SimpleDelayParams{1, 400, 20, -30, -90});
+  EXPECT_EQ(h.engine.LineLength(), 35280u);
+  const double fb = std::pow(0.0316, 0.2);  // r = 176400 / 35280 = 5
+  EXPECT_EQ(h.engine.FeedbackCoefficient(), fb);
+  EXPECT_NEAR(fb, 0.501, 0.001);
+  EXPECT_EQ(h.engine.TailLeft(0), 105840u);
+  EXPECT_EQ(h.engine.TailLeft(1), 105840u);
+
+  const double gd = std::pow(10.0, -30 * 0.005), gy = std::pow(10.0, -90 * 0.005);
+  // Left impulse at frame 0, right impulse at frame 3: 17640-frame echoes per channel.
+  const auto out = h.Run(17640 * 3 + 10, [](std::uint32_t f, std::uint32_t c) {
+    return (c == 0 && f == 0) || (c == 1 && f == 3) ? 0.5 : 0.0;
+  });
+  const auto expectAt = [&](std::uint32_t f, std::uint32_t c) {
+    const std::uint32_t start = c == 0 ? 0 : 3;
+    if (f == start) return 0.5 * gy;
+    if (f == start + 17640) return 0.5 * gd;
+    if (f == start + 2 * 17640) return fb * 0.5 * gd;
+    if (f == start + 3 * 17640) return fb * (fb * 0.5) * gd;
+    return 0.0;
+  };
+  for (std::uint32_t f = 0; f < 17640 * 3 + 10; ++f)
+    for (std::uint32_t c = 0; c < 2; ++c) ASSERT_EQ(At(out, 2, f, c), Kind::FromEngine(expectAt(f, c))) << f << "/" << c;
+}
+
+TYPED_TEST(SimpleDelayKinds, PureDelayPresetShiftsTheSignalExactly) {
+  using Kind = TypeParam;
+  for (std::uint16_t channels : {1, 2}) {
+    // Preset 4: dry out silent, delay out 0 dB, 1000 ms.
+    Harness<Kind> h(channels, 8000, SimpleDelayPresets()[4].params);
+    ASSERT_EQ(h.engine.LineLength(), 8000u * channels);
+    std::vector<double> in(12000 * channels);
+    std::uint32_t seed = 12345;
+    for (double& v : in) {
+      seed = seed * 1103515245u + 12345u;
+      v = Kind::ToEngine(Kind::FromEngine(static_cast<std::int32_t>(seed) / 2147483648.0));
+    }
+    const auto out = h.Run(12000, [&](std::uint32_t f, std::uint32_t c) { return in[f * channels + c]; }, 777);
+    for (std::uint32_t f = 0; f < 12000; ++f)
+      for (std::uint32_t c = 0; c < channels; ++c) {
+        const auto expect = f < 8000 ? Kind::FromEngine(0.0) : Kind::FromEngine(in[(f - 8000) * channels + c]);
+        ASSERT_EQ(At(out, channels, f, c), expect) << f;
+      }
+    // The tail brings out the last second: one delay period, no decay.
+    const auto tail = h.Tail(3000);
+    ASSERT_EQ(tail.size(), 8000u * channels);
+    for (std::uint32_t f = 0; f < 8000; ++f)
+      for (std::uint32_t c = 0; c < channels; ++c)
+        ASSERT_EQ(At(tail, channels, f, c), Kind::FromEngine(in[(f + 4000) * channels + c])) << f;
+  }
+}
+
+TYPED_TEST(SimpleDelayKinds, LaterDiscontinuityClearsHistoryButKeepsTailCount) {
+  using Kind = TypeParam;
+  Harness<Kind> h(1, 1000, SimpleDelayParams{0, 50, 1, 0, -800});  // L = 50
+  // First buffer marked as a discontinuity: the engine was just restarted, so it
+  // carries on with the line it has.
+  auto a = h.Run(20, [](std::uint32_t f, std::uint32_t) { return f == 5 ? 0.5 : 0.0; }, 20, ProcessMode::Discontinuity);
+  auto b = h.Run(40, [](std::uint32_t, std::uint32_t) { return 0.0; });
+  EXPECT_EQ(b[35], Kind::FromEngine(0.5));  // frame 55 overall
+  // Same again, but the second buffer is a discontinuity: the echo is gone.
+  h.Run(20, [](std::uint32_t f, std::uint32_t) { return f == 5 ? 0.5 : 0.0; });
+  b = h.Run(60, [](std::uint32_t, std::uint32_t) { return 0.0; }, 60, ProcessMode::Discontinuity);
+  for (auto s : b) ASSERT_EQ(s, Kind::FromEngine(0.0));
+  // The tail count set at allocation stays: still one delay period.
+  EXPECT_EQ(h.Tail(16).size(), 50u);
+}
+
+TYPED_TEST(SimpleDelayKinds, DecayChangeKeepsHistoryDelayChangeReallocates) {
+  using Kind = TypeParam;
+  Harness<Kind> h(1, 1000, SimpleDelayParams{1, 50, 10, 0, -800});
+  h.Run(10, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.5 : 0.0; });
+  h.engine.SetDecay(20);  // light change: the echo in the line survives
+  auto out = h.Run(50, [](std::uint32_t, std::uint32_t) { return 0.0; });
+  EXPECT_EQ(out[40], Kind::FromEngine(0.5));
+
+  h.engine.SetDelay(60);  // the line length changes: history is lost
+  out = h.Run(200, [](std::uint32_t, std::uint32_t) { return 0.0; });
+  for (auto s : out) ASSERT_EQ(s, Kind::FromEngine(0.0));
+  EXPECT_EQ(h.engine.LineLength(), 60u);
+  EXPECT_EQ(h.engine.TailLeft(0), 60u + 2000u);  // D = 20 * 1000 * 0.1
+}
+
+TYPED_TEST(SimpleDelayKinds, TailInSilentBuffersCarriesTheLastEcho) {
+  using Kind = TypeParam;
+  Harness<Kind> h(2, 1000, SimpleDelayParams{0, 10, 1, 0, 0});  // L = 20, 10 frames per channel
+  h.Run(10, [](std::uint32_t f, std::uint32_t c) { return f == 9 ? (c == 0 ? 0.5 : -0.25) : 0.0; });
+  int calls = 0;
+  const auto tail = h.Tail(4, &calls);
+  ASSERT_EQ(tail.size(), 20u);  // 10 frames, last block holds the remainder
+  EXPECT_EQ(calls, 3);
+  for (std::uint32_t f = 0; f < 10; ++f) {
+    EXPECT_EQ(At(tail, 2, f, 0), Kind::FromEngine(f == 9 ? 0.5 : 0.0)) << f;
+    EXPECT_EQ(At(tail, 2, f, 1), Kind::FromEngine(f == 9 ? -0.25 : 0.0)) << f;
+  }
+}
+
+TEST(SimpleDelay, LineLengthRulesAndOddStereoSplit) {
+  // 1 ms at 1000 Hz mono gives one sample, raised to two.
+  Harness<Pcm16> tiny(1, 1000, SimpleDelayParams{0, 1, 1, 0, -800});
+  EXPECT_EQ(tiny.engine.LineLength(), 2u);
+  // 1 ms at 1500 Hz stereo: L = 3, so the left channel has two slots, the right one.
+  Harness<Float64> odd(2, 1500, SimpleDelayParams{0, 1, 1, 0, -800});
+  ASSERT_EQ(odd.engine.LineLength(), 3u);
+  const auto out = odd.Run(6, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 1.0 : 0.0; });
+  EXPECT_EQ(At(out, 2, 2, 0), 1.0);
+  EXPECT_EQ(At(out, 2, 1, 1), 1.0);
+  EXPECT_EQ(At(out, 2, 1, 0), 0.0);
+  EXPECT_EQ(At(out, 2, 2, 1), 0.0);
+  EXPECT_EQ(odd.engine.TailLeft(0), 1u);  // (0 + 3) / 2
+}
+
+TEST(SimpleDelay, DecayShorterThanATenthOfTheDelayGivesOneEcho) {
+  Harness<Float64> h(1, 1000, SimpleDelayParams{1, 5000, 1, 0, -800});
+  EXPECT_EQ(h.engine.LineLength(), 5000u);
+  EXPECT_EQ(h.engine.FeedbackCoefficient(), 0.0);  // r = 100 / 5000
+  EXPECT_EQ(h.engine.TailLeft(0), 5100u);
+  // Without feedback the decay does not count at all.
+  Harness<Float64> off(1, 1000, SimpleDelayParams{0, 100, 200, 0, -800});
+  EXPECT_EQ(off.engine.FeedbackCoefficient(), 0.0);
+  EXPECT_EQ(off.engine.TailLeft(0), 100u);
+}
+
+TEST(SimpleDelay, ParameterChangeDuringTailEndsItAtOnce) {
+  Harness<Pcm16> h(1, 44100, SimpleDelayParams{0, 100, 1, -60, -60});
+  h.Run(100, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.5 : 0.0; });
+  std::vector<std::int16_t> buf(1000, 0);
+  std::uint32_t n = 1000;
+  EXPECT_EQ(h.engine.Process(SampleKind::Pcm16, ProcessMode::Tail, buf.data(), &n), S_OK);
+  EXPECT_EQ(n, 1000u);
+  h.engine.SetDelayOut(-100);
+  std::vector<std::int16_t> next(1000, 7);
+  n = 1000;
+  EXPECT_EQ(h.engine.Process(SampleKind::Pcm16, ProcessMode::Tail, next.data(), &n), S_FALSE);
+  EXPECT_EQ(n, 1000u);
+  for (auto s : next) ASSERT_EQ(s, 7);  // untouched
+}
+
+TEST(SimpleDelay, AllocationFailureIsReportedAndRetriedOnTheNextBuffer) {
+  static int allocations = 0;
+  const LineAllocFn previous = SetLineAllocator([](std::size_t, std::size_t) -> void* {
+    ++allocations;
+    return nullptr;
+  });
+  AudioFormat f = MakeFormat(1, 1, 44100, 16);
+  SimpleDelayEngine e;
+  e.SetFormat(&f);
+  EXPECT_EQ(e.Restart(), E_OUTOFMEMORY);
+  EXPECT_FALSE(e.Ready());
+  std::int16_t buf[64] = {};
+  std::uint32_t n = 64;
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), E_OUTOFMEMORY);
+  EXPECT_EQ(allocations, 2);
+  SetLineAllocator(previous);
+  buf[0] = 1000;
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), S_OK);
+  EXPECT_TRUE(e.Ready());
+  EXPECT_EQ(e.LineLength(), 4410u);
+  EXPECT_EQ(buf[0], 501);  // 1000 * 10^-0.3, truncated
+}
+
+TEST(SimpleDelay, RefusesToRunWithoutAFormatOrBuffer) {
+  SimpleDelayEngine e;
+  EXPECT_EQ(e.Restart(), VFW_E_NOT_CONNECTED);
+  std::uint32_t n = 4;
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, nullptr, &n), E_POINTER);
+  std::int16_t buf[4] = {};
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, nullptr), E_POINTER);
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), VFW_E_NOT_CONNECTED);
+}
+
+TEST(SimpleDelay, StopReleasesTheLineAndTheNextStartBeginsSilent) {
+  Harness<Pcm16> h(1, 1000, SimpleDelayParams{0, 10, 1, 0, -800});
+  h.Run(5, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.5 : 0.0; });
+  h.engine.ReleaseLine();
+  EXPECT_EQ(h.engine.LineLength(), 0u);
+  ASSERT_EQ(h.engine.Restart(), S_OK);
+  const auto out = h.Run(20, [](std::uint32_t, std::uint32_t) { return 0.0; });
+  for (auto s : out) ASSERT_EQ(s, 0);
+}
+
+TEST(SimpleDelayPresets, TableHasTheSixNamedRows) {
+  const auto t = SimpleDelayPresets();
+  ASSERT_EQ(t.size(), 6u);
+  EXPECT_STREQ(t[0].name, "(Default)");
+  EXPECT_STREQ(t[1].name, "Echo chamber");
+  EXPECT_STREQ(t[2].name, "Slap-back echo");
+  EXPECT_STREQ(t[3].name, "Grand Canyon");
+  EXPECT_STREQ(t[4].name, "Shift selection forwards  (select one channel only)");
+  EXPECT_STREQ(t[5].name, "Pseudo-stereo (select one channel only)");
+  const SimpleDelayParams rows[] = {{0, 100, 1, -60, -60}, {1, 400, 20, -30, -90}, {0, 400, 20, -120, -90},
+                                    {1, 1000, 30, -140, -40}, {0, 1000, 20, 0, -800}, {0, 10, 1, 0, -800}};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(std::memcmp(&t[i].params, &rows[i], sizeof rows[i]), 0) << i;
+}
+
+}  // namespace
+}  // namespace quill

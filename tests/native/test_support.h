@@ -1,0 +1,72 @@
+// Fakes shared by the core tests: a byte stream and a windowing host.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "com.h"
+#include "notify_host.h"
+
+namespace quill::test {
+
+// A byte stream that can be told to fail its n-th call or deliver short reads.
+class MemoryStream : public ISequentialStream {
+ public:
+  std::vector<std::uint8_t> bytes;
+  std::size_t readAt = 0;
+  int failCall = -1;  // index of the Read/Write call that fails, -1 for none
+  HRESULT failWith = STG_E_READFAULT;
+  int calls = 0;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+  HRESULT STDMETHODCALLTYPE Read(void* data, ULONG count, ULONG* done) override {
+    if (calls++ == failCall) return failWith;
+    const std::size_t n = std::min<std::size_t>(count, bytes.size() - readAt);
+    std::memcpy(data, bytes.data() + readAt, n);
+    readAt += n;
+    if (done != nullptr) *done = static_cast<ULONG>(n);
+    return n == count ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Write(const void* data, ULONG count, ULONG* done) override {
+    if (calls++ == failCall) return failWith;
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    bytes.insert(bytes.end(), p, p + count);
+    if (done != nullptr) *done = count;
+    return S_OK;
+  }
+};
+
+class FakeWindows : public NotifyHost {
+ public:
+  struct Post {
+    HWND window;
+    std::uint16_t id, code;
+  };
+  std::set<HWND> alive;
+  std::vector<Post> posts;
+
+  bool WindowExists(HWND w) override { return alive.count(w) != 0; }
+  void PostCommand(HWND w, std::uint16_t id, std::uint16_t code) override { posts.push_back({w, id, code}); }
+};
+
+inline HWND Window(std::uintptr_t n) { return reinterpret_cast<HWND>(n * 0x100); }
+
+// Installs a host for the length of a scope.
+class ScopedNotifyHost {
+ public:
+  explicit ScopedNotifyHost(NotifyHost* host) : previous_(SetNotifyHost(host)) {}
+  ~ScopedNotifyHost() { SetNotifyHost(previous_); }
+
+ private:
+  NotifyHost* previous_;
+};
+
+}  // namespace quill::test
