@@ -1,0 +1,188 @@
+// The in-place effect filter: an engine behind the streaming shell. The
+// filter keeps the negotiated format, starts and stops the engine with
+// streaming, hands it each buffer, and after the end of the stream asks it
+// for silent buffers until its tail has died away. The engine's parameter
+// interface, the property-page list, persistence and presets share the
+// filter's identity.
+//
+// Effect describes one effect: Engine, Interface (its parameter interface),
+// kClassId and kName.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "audio_format.h"
+#include "effect_engine.h"
+#include "effect_registration.h"
+#include "in_place_transform.h"
+
+namespace quill {
+
+template <class Effect>
+class EffectFilter final : public InPlaceTransform, public ISpecifyPropertyPages, public IPersistStream {
+ public:
+  using Engine = typename Effect::Engine;
+  using Interface = typename Effect::Interface;
+
+  // The class table's create function.
+  static UnknownBase* Create(IUnknown* outer, HRESULT* result) {
+    auto* filter = new (std::nothrow) EffectFilter(outer, result);
+    if (filter == nullptr) *result = E_OUTOFMEMORY;
+    return filter;
+  }
+
+  EffectFilter(IUnknown* outer, HRESULT* result)
+      : InPlaceTransform(Effect::kName, Effect::kClassId, outer, EffectRegistration()), presets_(engine_) {
+    engine_.SetOwner(Owner());
+    // Control library start-up joins here when the settings pages arrive:
+    // it registers the window classes the page uses.
+    HRESULT hr = engine_.ApplyPreset(0);
+    // The construction state is the default preset, not an edit.
+    engine_.MarkClean();
+    if (FAILED(hr)) *result = hr;
+  }
+
+  ~EffectFilter() override {
+    // Control library shutdown goes here, before the engine goes.
+    engine_.ReleaseLine();
+  }
+
+  QUILL_DELEGATING_UNKNOWN
+
+  HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (riid == Effect::kInterfaceId) return GetInterface(static_cast<Interface*>(&engine_), object);
+    if (riid == IID_ISpecifyPropertyPages) return GetInterface(static_cast<ISpecifyPropertyPages*>(this), object);
+    if (riid == IID_IPersistStream) return GetInterface(static_cast<IPersistStream*>(this), object);
+    if (riid == IID_IEffectPresets) return GetInterface(static_cast<IEffectPresets*>(&presets_), object);
+    return InPlaceTransform::NonDelegatingQueryInterface(riid, object);
+  }
+
+  // IPersist, reached both as a filter and as a persistent object.
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override { return BaseFilter::GetClassID(clsid); }
+
+  // ISpecifyPropertyPages: the effect's page, F + 1.
+  HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override {
+    if (pages == nullptr) return E_POINTER;
+    pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+    if (pages->pElems == nullptr) {
+      pages->cElems = 0;
+      return E_OUTOFMEMORY;
+    }
+    pages->cElems = 1;
+    pages->pElems[0] = OffsetGuid(Effect::kClassId, 1);
+    return S_OK;
+  }
+
+  // IPersistStream
+  HRESULT STDMETHODCALLTYPE IsDirty() override { return engine_.IsDirty() ? S_OK : S_FALSE; }
+  HRESULT STDMETHODCALLTYPE Load(IStream* stream) override { return engine_.Load(stream); }
+  HRESULT STDMETHODCALLTYPE Save(IStream* stream, BOOL clearDirty) override {
+    return engine_.Save(stream, clearDirty != FALSE);
+  }
+  HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override {
+    if (size == nullptr) return E_POINTER;
+    size->QuadPart = Engine::StreamSize();
+    return S_OK;
+  }
+
+  // --- the shell ------------------------------------------------------------
+  HRESULT CheckInputType(const AM_MEDIA_TYPE& type) override { return CheckAudioType(ViewOf(type)); }
+
+  HRESULT SetMediaType(PIN_DIRECTION direction, const AM_MEDIA_TYPE& type) override {
+    format_ = CaptureFormat(ViewOf(type));
+    engine_.SetFormat(&format_);
+    engine_.NotifyFormat(direction == PINDIR_INPUT ? 0 : 1);
+    return S_OK;
+  }
+
+  HRESULT StartStreaming() override {
+    tailActive_ = 0;
+    dataSeen_ = 0;
+    engine_.SetFormat(&format_);
+    return engine_.Restart();
+  }
+
+  HRESULT StopStreaming() override {
+    engine_.ReleaseLine();
+    return S_OK;
+  }
+
+  HRESULT Receive(IMediaSample* sample) override {
+    HRESULT hr = Transform(sample);
+    if (hr == S_OK) return output_.Deliver(sample);
+    return hr == S_FALSE ? S_OK : hr;
+  }
+
+  // Processes one buffer in place: S_OK, S_FALSE when the tail is complete,
+  // or a failure.
+  HRESULT Transform(IMediaSample* sample) {
+    BYTE* data = nullptr;
+    HRESULT hr = sample->GetPointer(&data);
+    if (FAILED(hr)) return hr;
+    const auto kind = SampleKindOf(format_);
+    if (!kind || format_.blockAlign == 0) return VFW_E_NOT_CONNECTED;
+    long length = sample->GetActualDataLength();
+    dataSeen_ = 1;
+    ProcessMode mode;
+    if (tailActive_ != 0) {
+      mode = ProcessMode::Tail;
+      length = sample->GetSize();
+      std::memset(data, *kind == SampleKind::Pcm8 ? 0x80 : 0x00, static_cast<size_t>(std::max(length, 0L)));
+    } else {
+      mode = sample->IsDiscontinuity() == S_OK ? ProcessMode::Discontinuity : ProcessMode::Continue;
+    }
+    std::uint32_t frames = static_cast<std::uint32_t>(std::max(length, 0L)) / format_.blockAlign;
+    hr = engine_.Process(*kind, mode, data, &frames);
+    HRESULT set = sample->SetActualDataLength(static_cast<long>(frames * format_.blockAlign));
+    if (FAILED(hr)) return hr;
+    return FAILED(set) ? set : hr;
+  }
+
+  // The tail: silent buffers through the engine until it reports the end,
+  // then the end of stream passed on.
+  HRESULT EndOfStream() override {
+    HRESULT failure = S_OK;
+    if (output_.IsConnected() && dataSeen_ != 0) {
+      tailActive_ = 1;
+      bool finished = false;
+      do {
+        IMediaSample* sample = nullptr;
+        HRESULT hr = output_.GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
+        if (FAILED(hr)) return hr;  // flags stay set until the next start
+        hr = sample->SetActualDataLength(0);
+        if (SUCCEEDED(hr)) hr = Transform(sample);
+        if (hr == S_FALSE) finished = true;
+        if (SUCCEEDED(hr)) {
+          HRESULT delivered = output_.Deliver(sample);
+          if (FAILED(delivered)) hr = delivered;
+        }
+        sample->Release();
+        if (FAILED(hr)) failure = hr;
+      } while (SUCCEEDED(failure) && !finished);
+      tailActive_ = 0;
+      dataSeen_ = 0;
+    }
+    HRESULT hr = output_.DeliverEndOfStream();
+    return FAILED(failure) ? failure : hr;
+  }
+
+  // For tests and tools inside the module.
+  Engine& EngineObject() { return engine_; }
+
+ private:
+  static MediaTypeView ViewOf(const AM_MEDIA_TYPE& type) {
+    return MediaTypeView{type.majortype, type.bTemporalCompression != FALSE, type.pbFormat,
+                         type.pbFormat != nullptr ? static_cast<std::uint32_t>(type.cbFormat) : 0u};
+  }
+
+  Engine engine_;
+  EffectPresets<Engine> presets_;
+  AudioFormat format_{};
+  std::int32_t tailActive_ = 0;
+  std::int32_t dataSeen_ = 0;
+};
+
+}  // namespace quill

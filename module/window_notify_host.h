@@ -1,0 +1,10 @@
+// The windowing side of the parameter machinery's format notifications.
+#pragma once
+
+#include "notify_host.h"
+
+namespace quill {
+
+NotifyHost& WindowNotifyHost();
+
+}  // namespace quill
