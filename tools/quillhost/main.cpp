@@ -1,0 +1,158 @@
+// quillhost: the reference host. Streams a WAVE file through one effect of
+// QUILLFX1.DLL in a real filter graph and writes the result.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "effects.h"
+#include "graph_run.h"
+#include "platform.h"
+#include "run_engine.h"
+#include "wav_file.h"
+
+namespace {
+
+using namespace quill;
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage: quillhost [--effect NAME] [--preset INDEX|NAME] [FIELD=VALUE ...] INPUT.wav OUTPUT.wav\n"
+               "       quillhost --list\n"
+               "The effect is created by class identifier: register QUILLFX1.DLL first\n"
+               "(wine regsvr32 /s QUILLFX1.DLL).\n");
+}
+
+void List() {
+  for (const HostEffect& e : HostEffects()) {
+    std::printf("%s (alias %s):", e.name, e.alias);
+    for (const FieldSetter& f : e.fields) std::printf(" %s", f.field);
+    std::printf("\n");
+  }
+}
+
+bool ToWide(const std::string& text, std::wstring& out) {
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  if (n <= 0) return false;
+  out.assign(static_cast<size_t>(n), L'\0');
+  if (MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, out.data(), n) != n) return false;
+  out.pop_back();
+  return true;
+}
+
+bool ParseValue(const std::string& text, std::int32_t& value) {
+  char* end = nullptr;
+  const long v = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0') return false;
+  value = static_cast<std::int32_t>(v);
+  return true;
+}
+
+// COM for this thread, for the length of the run.
+class ComApartment {
+ public:
+  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+  ~ComApartment() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  HRESULT Result() const { return hr_; }
+
+ private:
+  HRESULT hr_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  GraphJob job;
+  std::string effectName = "twechos";
+  std::string inputPath;
+  std::string outputPath;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--list") {
+      List();
+      return 0;
+    } else if (arg == "--effect" && i + 1 < argc) {
+      effectName = argv[++i];
+    } else if (arg == "--preset" && i + 1 < argc) {
+      job.presetArg = argv[++i];
+    } else if (arg.find('=') != std::string::npos && arg.rfind("--", 0) != 0) {
+      const size_t eq = arg.find('=');
+      std::int32_t value = 0;
+      if (!ParseValue(arg.substr(eq + 1), value)) {
+        std::fprintf(stderr, "quillhost: %s is not FIELD=INTEGER\n", arg.c_str());
+        return 2;
+      }
+      job.fields.emplace_back(arg.substr(0, eq), value);
+    } else if (arg.rfind("--", 0) != 0 && inputPath.empty()) {
+      inputPath = arg;
+    } else if (arg.rfind("--", 0) != 0 && outputPath.empty()) {
+      outputPath = arg;
+    } else {
+      Usage();
+      return 2;
+    }
+  }
+  if (inputPath.empty() || outputPath.empty()) {
+    Usage();
+    return 2;
+  }
+  job.effect = FindHostEffect(effectName);
+  if (job.effect == nullptr) {
+    std::fprintf(stderr, "quillhost: unknown effect %s (try --list)\n", effectName.c_str());
+    return 2;
+  }
+  for (const auto& field : job.fields) {
+    bool known = false;
+    for (const FieldSetter& f : job.effect->fields) known = known || field.first == f.field;
+    if (!known) {
+      std::fprintf(stderr, "quillhost: %s has no field %s (try --list)\n", job.effect->name, field.first.c_str());
+      return 2;
+    }
+  }
+
+  WavData input;
+  std::string error;
+  if (!ReadWav(inputPath, input, error)) {
+    std::fprintf(stderr, "quillhost: %s: %s\n", inputPath.c_str(), error.c_str());
+    return 1;
+  }
+  if (!ToWide(inputPath, job.input)) {
+    std::fprintf(stderr, "quillhost: cannot convert the path %s\n", inputPath.c_str());
+    return 1;
+  }
+
+  ComApartment com;
+  if (FAILED(com.Result())) {
+    std::fprintf(stderr, "quillhost: CoInitializeEx failed, 0x%08lX\n", static_cast<unsigned long>(com.Result()));
+    return 1;
+  }
+  GraphResult result;
+  std::string step;
+  const HRESULT hr = RunEffectGraph(job, result, step);
+  if (FAILED(hr)) {
+    std::fprintf(stderr, "quillhost: %s failed, 0x%08lX\n", step.c_str(), static_cast<unsigned long>(hr));
+    return 1;
+  }
+  if (!WriteWav(outputPath, result.output, error)) {
+    std::fprintf(stderr, "quillhost: %s: %s\n", outputPath.c_str(), error.c_str());
+    return 1;
+  }
+
+  const std::uint32_t framesIn = input.Frames();
+  const std::uint32_t framesOut = result.output.Frames();
+  const double peak = PeakOf(result.output);
+  std::printf("effect:      %s\n", job.effect->name);
+  if (!result.presetName.empty()) std::printf("preset:      %s\n", result.presetName.c_str());
+  std::printf("format:      %u Hz, %u channel(s), %u bits, tag %u\n", result.output.format.sampleRate,
+              result.output.format.channels, result.output.format.bitsPerSample, result.output.format.formatTag);
+  std::printf("frames in:   %u\n", framesIn);
+  std::printf("frames out:  %u (%u buffers)\n", framesOut, result.buffers);
+  std::printf("tail frames: %d\n", static_cast<int>(framesOut) - static_cast<int>(framesIn));
+  if (peak > 0.0)
+    std::printf("output peak: %.6f (%.2f dBFS)\n", peak, 20.0 * std::log10(peak));
+  else
+    std::printf("output peak: 0 (silence)\n");
+  return 0;
+}
