@@ -52,6 +52,10 @@ class BasePin : public IPin, public BaseObject {
   const AM_MEDIA_TYPE& ConnectionType() const { return type_.Get(); }
   const wchar_t* Name() const { return name_; }
   BaseFilter* Filter() const { return filter_; }
+  // The last segment announced with NewSegment.
+  REFERENCE_TIME SegmentStart() const { return segmentStart_; }
+  REFERENCE_TIME SegmentStop() const { return segmentStop_; }
+  double SegmentRate() const { return segmentRate_; }
 
  protected:
   // Interfaces beyond IPin that a subclass adds.

@@ -1,0 +1,341 @@
+// The simple delay filter in a real filter graph, between a source the test
+// drives buffer by buffer and a sink that records what arrives: format
+// acceptance at connection, buffer handling, discontinuities, and the tail
+// after the end of the stream.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "quillfx1.h"
+#include "test_filters.h"
+#include "win_support.h"
+
+namespace quill::test {
+namespace {
+
+// -6.0 dB, the default preset's dry and delay levels.
+const double kGain = std::pow(10.0, -60 * 0.005);
+
+std::int16_t Pcm16Of(double y) {
+  return static_cast<std::int16_t>(std::trunc(y * 32768.0));
+}
+
+IPin* FindPinOf(IBaseFilter* filter, const wchar_t* id) {
+  IPin* pin = nullptr;
+  EXPECT_EQ(filter->FindPin(id, &pin), S_OK) << "pin not found";
+  return pin;
+}
+
+class EffectInGraph : public ::testing::Test {
+ protected:
+  void Build(const AudioType& type, long bufferSize, long bufferCount = 1, bool readOnly = false) {
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                               reinterpret_cast<void**>(&graph_)),
+              S_OK);
+    IMediaFilter* clockless = nullptr;
+    ASSERT_EQ(graph_->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&clockless)), S_OK);
+    EXPECT_EQ(clockless->SetSyncSource(nullptr), S_OK);
+    clockless->Release();
+
+    source_ = new PushSource(type, bufferSize, bufferCount, readOnly);
+    source_->NonDelegatingAddRef();
+    sink_ = new CaptureSink();
+    sink_->NonDelegatingAddRef();
+    ASSERT_EQ(CreateFromModule(CLSID_TwEchos, IID_IBaseFilter, reinterpret_cast<void**>(&effect_)), S_OK);
+    ASSERT_EQ(effect_->QueryInterface(IID_ISimpleDelayParams, reinterpret_cast<void**>(&params_)), S_OK);
+    ASSERT_EQ(graph_->AddFilter(source_, L"Source"), S_OK);
+    ASSERT_EQ(graph_->AddFilter(effect_, L"Effect"), S_OK);
+    ASSERT_EQ(graph_->AddFilter(sink_, L"Sink"), S_OK);
+    effectIn_ = FindPinOf(effect_, L"Input");
+    effectOut_ = FindPinOf(effect_, L"Output");
+  }
+
+  HRESULT ConnectInput() { return graph_->ConnectDirect(&source_->Output(), effectIn_, nullptr); }
+  HRESULT ConnectOutput() { return graph_->ConnectDirect(effectOut_, &sink_->Input(), nullptr); }
+
+  void ConnectAndRun(const AudioType& type, long bufferSize, long bufferCount = 1) {
+    Build(type, bufferSize, bufferCount);
+    ASSERT_EQ(ConnectInput(), S_OK);
+    ASSERT_EQ(ConnectOutput(), S_OK);
+    Run();
+  }
+
+  void Run() {
+    IMediaControl* control = nullptr;
+    ASSERT_EQ(graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)), S_OK);
+    EXPECT_TRUE(SUCCEEDED(control->Run()));
+    control->Release();
+  }
+
+  void Stop() {
+    IMediaControl* control = nullptr;
+    ASSERT_EQ(graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)), S_OK);
+    EXPECT_EQ(control->Stop(), S_OK);
+    control->Release();
+  }
+
+  // Releases the graph and everything in it; the module must have nothing
+  // left alive afterwards.
+  void Dismantle() {
+    if (graph_ != nullptr) Stop();
+    for (IUnknown** p : {reinterpret_cast<IUnknown**>(&effectIn_), reinterpret_cast<IUnknown**>(&effectOut_),
+                         reinterpret_cast<IUnknown**>(&params_), reinterpret_cast<IUnknown**>(&effect_),
+                         reinterpret_cast<IUnknown**>(&graph_)}) {
+      if (*p != nullptr) (*p)->Release();
+      *p = nullptr;
+    }
+    if (source_ != nullptr) source_->NonDelegatingRelease();
+    if (sink_ != nullptr) sink_->NonDelegatingRelease();
+    source_ = nullptr;
+    sink_ = nullptr;
+    EXPECT_EQ(Quill().canUnloadNow(), S_OK);
+  }
+
+  void TearDown() override { Dismantle(); }
+
+  IGraphBuilder* graph_ = nullptr;
+  PushSource* source_ = nullptr;
+  CaptureSink* sink_ = nullptr;
+  IBaseFilter* effect_ = nullptr;
+  ISimpleDelayParams* params_ = nullptr;
+  IPin* effectIn_ = nullptr;
+  IPin* effectOut_ = nullptr;
+};
+
+// --- connection --------------------------------------------------------------
+
+struct FormatCase {
+  const char* what;
+  AudioType type;
+};
+
+TEST_F(EffectInGraph, AcceptedFormatIsKeptWithRecomputedFields) {
+  AudioType stereo16 = MakeAudioType(WAVE_FORMAT_PCM, 2, 44100, 16);
+  stereo16.wave.nBlockAlign = 3;  // wrong on purpose
+  stereo16.wave.nAvgBytesPerSec = 7;
+  Build(stereo16, 4096);
+  AudioFormat kept;
+  EXPECT_EQ(params_->GetFormat(&kept), VFW_E_NOT_CONNECTED);
+  ASSERT_EQ(ConnectInput(), S_OK);
+  ASSERT_EQ(params_->GetFormat(&kept), S_OK);
+  EXPECT_EQ(kept.formatTag, 1);
+  EXPECT_EQ(kept.channels, 2);
+  EXPECT_EQ(kept.sampleRate, 44100u);
+  EXPECT_EQ(kept.blockAlign, 4);
+  EXPECT_EQ(kept.avgBytesPerSec, 4u * 44100u);
+  EXPECT_EQ(kept.bitsPerSample, 16);
+  EXPECT_EQ(kept.extraSize, 0);
+}
+
+TEST_F(EffectInGraph, EveryAcceptedKindConnectsBothPins) {
+  const FormatCase cases[] = {
+      {"8-bit mono 5000 Hz", MakeAudioType(WAVE_FORMAT_PCM, 1, 5000, 8)},
+      {"32-bit PCM stereo", MakeAudioType(WAVE_FORMAT_PCM, 2, 48000, 32)},
+      {"float mono", MakeAudioType(WAVE_FORMAT_IEEE_FLOAT, 1, 22050, 32)},
+      {"double stereo", MakeAudioType(WAVE_FORMAT_IEEE_FLOAT, 2, 96000, 64)},
+  };
+  for (const FormatCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Dismantle();
+    Build(c.type, 4096);
+    ASSERT_EQ(ConnectInput(), S_OK);
+    ASSERT_EQ(ConnectOutput(), S_OK);
+    AM_MEDIA_TYPE in{}, out{};
+    ASSERT_EQ(effectIn_->ConnectionMediaType(&in), S_OK);
+    ASSERT_EQ(effectOut_->ConnectionMediaType(&out), S_OK);
+    EXPECT_TRUE(SameMediaType(in, out));
+    FreeMediaType(in);
+    FreeMediaType(out);
+  }
+}
+
+TEST_F(EffectInGraph, FormatsOutsideTheRuleAreRefusedAndNothingChanges) {
+  AudioType shortBlock = MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16);
+  shortBlock.formatBytes = 14;
+  AudioType video = MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16);
+  video.major = MEDIATYPE_Video;
+  AudioType compressed = MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16);
+  compressed.temporalCompression = true;
+  const FormatCase cases[] = {
+      {"3 channels", MakeAudioType(WAVE_FORMAT_PCM, 3, 44100, 16)},
+      {"24 bits", MakeAudioType(WAVE_FORMAT_PCM, 2, 44100, 24)},
+      {"tag 2", MakeAudioType(2, 1, 44100, 16)},
+      {"float with 16 bits", MakeAudioType(WAVE_FORMAT_IEEE_FLOAT, 1, 44100, 16)},
+      {"14-byte format block", shortBlock},
+      {"not audio", video},
+      {"temporally compressed", compressed},
+  };
+  for (const FormatCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Dismantle();
+    Build(c.type, 4096);
+    AM_MEDIA_TYPE offered{};
+    ASSERT_EQ(CopyMediaType(offered, source_->Offered()), S_OK);
+    EXPECT_EQ(effectIn_->QueryAccept(&offered), S_FALSE);
+    EXPECT_EQ(effectIn_->ReceiveConnection(&source_->Output(), &offered), E_INVALIDARG);
+    FreeMediaType(offered);
+    EXPECT_TRUE(FAILED(ConnectInput()));
+    IPin* peer = nullptr;
+    EXPECT_EQ(effectIn_->ConnectedTo(&peer), VFW_E_NOT_CONNECTED);
+    EXPECT_EQ(peer, nullptr);
+    AudioFormat kept;
+    EXPECT_EQ(params_->GetFormat(&kept), VFW_E_NOT_CONNECTED);
+  }
+}
+
+TEST_F(EffectInGraph, ReadOnlyUpstreamBuffersAreRefused) {
+  Build(MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 4096, 1, /*readOnly=*/true);
+  EXPECT_TRUE(FAILED(ConnectInput()));
+  IPin* peer = nullptr;
+  EXPECT_EQ(effectIn_->ConnectedTo(&peer), VFW_E_NOT_CONNECTED);
+}
+
+TEST_F(EffectInGraph, OutputNeedsTheInputFirstAndOffersItsType) {
+  Build(MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 4096);
+  EXPECT_TRUE(FAILED(ConnectOutput()));
+  IEnumMediaTypes* types = nullptr;
+  ASSERT_EQ(effectOut_->EnumMediaTypes(&types), S_OK);
+  AM_MEDIA_TYPE* type = nullptr;
+  ULONG fetched = 0;
+  EXPECT_EQ(types->Next(1, &type, &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 0u);
+  types->Release();
+
+  ASSERT_EQ(ConnectInput(), S_OK);
+  ASSERT_EQ(effectOut_->EnumMediaTypes(&types), S_OK);
+  ASSERT_EQ(types->Next(1, &type, &fetched), S_OK);
+  EXPECT_TRUE(SameMediaType(*type, source_->Offered()));
+  DeleteMediaType(type);
+  types->Release();
+  ASSERT_EQ(ConnectOutput(), S_OK);
+}
+
+// --- streaming ---------------------------------------------------------------
+
+TEST_F(EffectInGraph, TheSameBufferTravelsOnWithWholeFramesOnly) {
+  ConnectAndRun(MakeAudioType(WAVE_FORMAT_PCM, 2, 44100, 16), 8192);
+  std::vector<std::int16_t> in(2002);
+  for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<std::int16_t>((i * 977) % 20000 - 10000);
+  ASSERT_EQ(source_->Push(in.data(), 4003), S_OK);  // 1000 frames and 3 stray bytes
+
+  ASSERT_EQ(sink_->samples.size(), 1u);
+  const Captured& got = sink_->samples[0];
+  EXPECT_EQ(got.sample, source_->LastPushed());
+  ASSERT_EQ(got.bytes.size(), 4000u);
+  // The line starts silent: within the first delay period only the dry part.
+  std::vector<std::int16_t> out(2000);
+  std::memcpy(out.data(), got.bytes.data(), 4000);
+  for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], Pcm16Of(in[i] * 3.0517578125e-5 * kGain)) << i;
+}
+
+// An impulse, then a buffer of silence longer than the delay: the echo
+// arrives 4410 samples after the impulse unless the second buffer starts
+// a discontinuity.
+void PushImpulseThenSilence(PushSource& source, bool discontinuity) {
+  std::vector<std::int16_t> impulse(100, 0);
+  impulse[0] = 16384;
+  std::vector<std::int16_t> silence(5000, 0);
+  ASSERT_EQ(source.Push(impulse.data(), 200), S_OK);
+  ASSERT_EQ(source.Push(silence.data(), 10000, discontinuity), S_OK);
+}
+
+TEST_F(EffectInGraph, DiscontinuityClearsTheDelayHistory) {
+  ConnectAndRun(MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 10000);
+  PushImpulseThenSilence(*source_, /*discontinuity=*/false);
+  ASSERT_EQ(sink_->samples.size(), 2u);
+  std::vector<std::int16_t> plain(5000);
+  std::memcpy(plain.data(), sink_->samples[1].bytes.data(), 10000);
+  const std::int16_t echo = Pcm16Of(0.5 * kGain);
+  EXPECT_EQ(plain[4410 - 100], echo);
+  EXPECT_NE(echo, 0);
+
+  // A new run starts from a fresh line; this time the silence is marked.
+  Stop();
+  sink_->samples.clear();
+  Run();
+  PushImpulseThenSilence(*source_, /*discontinuity=*/true);
+  ASSERT_EQ(sink_->samples.size(), 2u);
+  EXPECT_TRUE(sink_->samples[1].discontinuity);
+  std::vector<std::int16_t> cleared(5000);
+  std::memcpy(cleared.data(), sink_->samples[1].bytes.data(), 10000);
+  for (size_t i = 0; i < cleared.size(); ++i) ASSERT_EQ(cleared[i], 0) << i;
+}
+
+TEST_F(EffectInGraph, DefaultTailIs4410FramesOfEchoAtMono44100) {
+  ConnectAndRun(MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 4096);
+  std::vector<std::int16_t> in(1000);
+  for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<std::int16_t>(3000 + 7 * i);
+  ASSERT_EQ(source_->Push(in.data(), 2000), S_OK);
+  ASSERT_EQ(source_->PushEnd(), S_OK);
+
+  EXPECT_EQ(sink_->endOfStreams, 1);
+  ASSERT_GE(sink_->samples.size(), 2u);
+  size_t tailFrames = 0;
+  for (size_t i = 1; i < sink_->samples.size(); ++i) {
+    EXPECT_LE(sink_->samples[i].bytes.size(), 4096u);
+    tailFrames += sink_->samples[i].bytes.size() / 2;
+  }
+  EXPECT_EQ(tailFrames, 4410u);
+  // 2048 + 2048 + 314: full buffers, then the remainder.
+  EXPECT_EQ(sink_->samples.back().bytes.size(), (4410u % 2048u) * 2u);
+
+  // The tail is the line's content: 3410 samples of the silence before the
+  // stream began, then the echo of the 1000 input samples. Its buffers
+  // start as junk, so silence here also shows that they were zeroed.
+  const std::vector<std::uint8_t> joined = sink_->Joined(1);
+  std::vector<std::int16_t> tail(joined.size() / 2);
+  std::memcpy(tail.data(), joined.data(), tail.size() * 2);
+  for (size_t k = 0; k < 3410; ++k) ASSERT_EQ(tail[k], 0) << k;
+  for (size_t k = 3410; k < 4410; ++k) ASSERT_EQ(tail[k], Pcm16Of(in[k - 3410] * 3.0517578125e-5 * kGain)) << k;
+}
+
+TEST_F(EffectInGraph, EndOfStreamWithoutDataGivesNoTail) {
+  ConnectAndRun(MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 4096);
+  ASSERT_EQ(source_->PushEnd(), S_OK);
+  EXPECT_EQ(sink_->endOfStreams, 1);
+  EXPECT_TRUE(sink_->samples.empty());
+}
+
+TEST_F(EffectInGraph, EightBitTailBuffersAreFilledWith0x80BeforeProcessing) {
+  // One buffer in the allocator: every tail buffer is the one that carried
+  // the data, still holding processed samples and junk.
+  ConnectAndRun(MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 8), 4096);
+  std::vector<std::uint8_t> in(100, 0xC0);  // +0.5
+  ASSERT_EQ(source_->Push(in.data(), 100, false, /*junk=*/0x33), S_OK);
+  ASSERT_EQ(source_->PushEnd(), S_OK);
+  ASSERT_EQ(sink_->endOfStreams, 1);
+
+  const std::vector<std::uint8_t> tail = sink_->Joined(1);
+  ASSERT_EQ(tail.size(), 4410u);
+  for (size_t k = 0; k < 4310; ++k) ASSERT_EQ(tail[k], 0x80) << k;
+  // 0.5 x 0.501 x 128 = 32.07, truncated to 32.
+  for (size_t k = 4310; k < 4410; ++k) ASSERT_EQ(tail[k], 0x80 ^ 32) << k;
+}
+
+TEST_F(EffectInGraph, FlushAndNewSegmentArePassedDownstream) {
+  ConnectAndRun(MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 4096);
+  ASSERT_EQ(effectIn_->BeginFlush(), S_OK);
+  EXPECT_TRUE(sink_->Input().IsFlushing());
+  std::int16_t one = 1;
+  EXPECT_EQ(source_->Push(&one, 2), S_FALSE);  // refused while flushing
+  ASSERT_EQ(effectIn_->EndFlush(), S_OK);
+  EXPECT_FALSE(sink_->Input().IsFlushing());
+  ASSERT_EQ(effectIn_->NewSegment(10, 20000, 1.5), S_OK);
+  EXPECT_EQ(sink_->Input().SegmentStart(), 10);
+  EXPECT_EQ(sink_->Input().SegmentStop(), 20000);
+  EXPECT_EQ(sink_->Input().SegmentRate(), 1.5);
+}
+
+TEST_F(EffectInGraph, QualityMessagesAreNotHandled) {
+  ConnectAndRun(MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 4096);
+  IQualityControl* quality = nullptr;
+  ASSERT_EQ(effectOut_->QueryInterface(IID_IQualityControl, reinterpret_cast<void**>(&quality)), S_OK);
+  Quality q{Famine, 500, 0, 0};
+  EXPECT_EQ(quality->Notify(effect_, q), S_FALSE);
+  quality->Release();
+}
+
+}  // namespace
+}  // namespace quill::test

@@ -1,0 +1,391 @@
+// The module as a component server and the simple delay filter as a
+// component: class objects, creation and aggregation, unloading, interface
+// identity and reference counts, pins and enumerators, persistence.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "quillfx1.h"
+#include "win_support.h"
+
+namespace quill::test {
+namespace {
+
+// {0E7C3E4A-5B21-4F0B-9D53-1D6B2C7A9F10}: belongs to nobody.
+constexpr CLSID kUnknownClass = {0x0E7C3E4A, 0x5B21, 0x4F0B, {0x9D, 0x53, 0x1D, 0x6B, 0x2C, 0x7A, 0x9F, 0x10}};
+
+IClassFactory* Factory() {
+  IClassFactory* factory = nullptr;
+  EXPECT_EQ(Quill().getClassObject(CLSID_TwEchos, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  return factory;
+}
+
+// --- class objects ------------------------------------------------------------
+
+TEST(ClassObject, OnlyIUnknownAndIClassFactoryAreHandedOut) {
+  void* object = reinterpret_cast<void*>(1);
+  // The interface is checked before the class is looked up.
+  EXPECT_EQ(Quill().getClassObject(kUnknownClass, IID_IBaseFilter, &object), E_NOINTERFACE);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(Quill().getClassObject(CLSID_TwEchos, IID_IBaseFilter, &object), E_NOINTERFACE);
+  EXPECT_EQ(Quill().getClassObject(kUnknownClass, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(object, nullptr);
+
+  IUnknown* unknown = nullptr;
+  ASSERT_EQ(Quill().getClassObject(CLSID_TwEchos, IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+  EXPECT_EQ(Refs(unknown), 1u);
+  EXPECT_EQ(unknown->Release(), 0u);
+}
+
+TEST(ClassObject, FactoryAnswersItsOwnInterfacesOnly) {
+  IClassFactory* factory = Factory();
+  ASSERT_NE(factory, nullptr);
+  EXPECT_EQ(Refs(factory), 1u);
+  IUnknown* same = nullptr;
+  ASSERT_EQ(factory->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&same)), S_OK);
+  EXPECT_EQ(same, static_cast<IUnknown*>(factory));
+  EXPECT_EQ(Refs(factory), 2u);
+  same->Release();
+  void* other = reinterpret_cast<void*>(1);
+  EXPECT_EQ(factory->QueryInterface(IID_IBaseFilter, &other), E_NOINTERFACE);
+  EXPECT_EQ(other, nullptr);
+  EXPECT_EQ(factory->QueryInterface(IID_IClassFactory, nullptr), E_POINTER);
+  EXPECT_EQ(Refs(factory), 1u);
+  EXPECT_EQ(factory->Release(), 0u);
+}
+
+TEST(ClassObject, CreateInstanceRefusesBadRequestsWithoutCreating) {
+  IClassFactory* factory = Factory();
+  ASSERT_NE(factory, nullptr);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, nullptr), E_POINTER);
+
+  // An outer object may ask only for the inner unknown.
+  IUnknown* outer = factory;  // any live object will do as the would-be outer
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(factory->CreateInstance(outer, IID_IClassFactory, &object), E_NOINTERFACE);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(factory->CreateInstance(outer, IID_IBaseFilter, &object), E_NOINTERFACE);
+  EXPECT_EQ(Quill().canUnloadNow(), S_OK);  // nothing was made
+
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &object), E_NOINTERFACE);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(Quill().canUnloadNow(), S_OK);  // made, refused, destroyed
+  factory->Release();
+}
+
+// An outer object that counts what the aggregated filter forwards to it.
+class CountingOuter : public IUnknown {
+ public:
+  ULONG refs = 1;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (riid == IID_IUnknown) {
+      *object = this;
+      AddRef();
+      return S_OK;
+    }
+    return inner != nullptr ? inner->QueryInterface(riid, object) : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  IUnknown* inner = nullptr;
+};
+
+TEST(ClassObject, AggregatedFilterSharesTheOuterIdentity) {
+  IClassFactory* factory = Factory();
+  ASSERT_NE(factory, nullptr);
+  CountingOuter outer;
+  ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)), S_OK);
+  factory->Release();
+  EXPECT_EQ(outer.refs, 1u);  // the inner unknown counts for itself
+
+  IBaseFilter* filter = nullptr;
+  ASSERT_EQ(outer.inner->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter)), S_OK);
+  EXPECT_EQ(outer.refs, 2u);  // interfaces of the inner object count on the outer
+  IUnknown* identity = nullptr;
+  ASSERT_EQ(filter->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+  EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
+  identity->Release();
+  ISimpleDelayParams* params = nullptr;
+  ASSERT_EQ(filter->QueryInterface(IID_ISimpleDelayParams, reinterpret_cast<void**>(&params)), S_OK);
+  EXPECT_EQ(outer.refs, 3u);
+  params->Release();
+  filter->Release();
+  EXPECT_EQ(outer.refs, 1u);
+  EXPECT_EQ(Quill().canUnloadNow(), S_FALSE);
+  EXPECT_EQ(outer.inner->Release(), 0u);
+  EXPECT_EQ(Quill().canUnloadNow(), S_OK);
+}
+
+// --- unloading ----------------------------------------------------------------
+
+TEST(Unloading, ServerLocksAndLiveObjectsKeepTheModule) {
+  ASSERT_EQ(Quill().canUnloadNow(), S_OK);
+  IClassFactory* factory = Factory();
+  ASSERT_NE(factory, nullptr);
+  EXPECT_EQ(Quill().canUnloadNow(), S_OK);  // factories are not counted
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  EXPECT_EQ(Quill().canUnloadNow(), S_FALSE);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(Quill().canUnloadNow(), S_OK);
+
+  IBaseFilter* filter = nullptr;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter)), S_OK);
+  factory->Release();
+  EXPECT_EQ(Quill().canUnloadNow(), S_FALSE);
+  IEnumPins* pins = nullptr;
+  ASSERT_EQ(filter->EnumPins(&pins), S_OK);
+  EXPECT_EQ(filter->Release(), 1u);  // the enumerator holds the filter
+  EXPECT_EQ(Quill().canUnloadNow(), S_FALSE);
+  EXPECT_EQ(pins->Release(), 0u);
+  EXPECT_EQ(Quill().canUnloadNow(), S_OK);
+}
+
+// --- the filter's interfaces --------------------------------------------------
+
+class FilterInterfaces : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(CreateFromModule(CLSID_TwEchos, IID_IBaseFilter, reinterpret_cast<void**>(&filter_)), S_OK);
+    ASSERT_EQ(Refs(filter_), 1u);
+  }
+  void TearDown() override {
+    EXPECT_EQ(filter_->Release(), 0u);
+    EXPECT_EQ(Quill().canUnloadNow(), S_OK);
+  }
+  IBaseFilter* filter_ = nullptr;
+};
+
+TEST_F(FilterInterfaces, EveryInterfaceSharesIdentityAndCount) {
+  IUnknown* identity = nullptr;
+  ASSERT_EQ(filter_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+  const IID* const iids[] = {&IID_IBaseFilter,    &IID_IMediaFilter,       &IID_IPersist,
+                             &IID_IAMovieSetup,   &IID_ISimpleDelayParams, &IID_ISpecifyPropertyPages,
+                             &IID_IPersistStream, &IID_IEffectPresets};
+  ULONG expected = 2;
+  std::vector<IUnknown*> held;
+  for (const IID* iid : iids) {
+    IUnknown* p = nullptr;
+    ASSERT_EQ(filter_->QueryInterface(*iid, reinterpret_cast<void**>(&p)), S_OK);
+    ++expected;
+    EXPECT_EQ(Refs(filter_), expected);
+    IUnknown* back = nullptr;
+    ASSERT_EQ(p->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&back)), S_OK);
+    EXPECT_EQ(back, identity);
+    back->Release();
+    // Every interface leads to every other.
+    IBaseFilter* again = nullptr;
+    ASSERT_EQ(p->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&again)), S_OK);
+    EXPECT_EQ(again, filter_);
+    again->Release();
+    held.push_back(p);
+  }
+  for (IUnknown* p : held) p->Release();
+  identity->Release();
+  EXPECT_EQ(Refs(filter_), 1u);
+
+  void* none = reinterpret_cast<void*>(1);
+  EXPECT_EQ(filter_->QueryInterface(IID_IClassFactory, &none), E_NOINTERFACE);
+  EXPECT_EQ(none, nullptr);
+  EXPECT_EQ(filter_->QueryInterface(IID_IBaseFilter, nullptr), E_POINTER);
+}
+
+TEST_F(FilterInterfaces, ClassIdentifiersAndThePropertyPage) {
+  CLSID clsid{};
+  ASSERT_EQ(filter_->GetClassID(&clsid), S_OK);
+  EXPECT_EQ(clsid, CLSID_TwEchos);
+  ISpecifyPropertyPages* pages = nullptr;
+  ASSERT_EQ(filter_->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&pages)), S_OK);
+  CAUUID list{};
+  ASSERT_EQ(pages->GetPages(&list), S_OK);
+  ASSERT_EQ(list.cElems, 1u);
+  EXPECT_EQ(list.pElems[0], CLSID_TwEchosPage);
+  CoTaskMemFree(list.pElems);
+  pages->Release();
+
+  FILTER_INFO info{};
+  ASSERT_EQ(filter_->QueryFilterInfo(&info), S_OK);
+  EXPECT_EQ(info.pGraph, nullptr);
+  FILTER_STATE state = State_Running;
+  EXPECT_EQ(filter_->GetState(0, &state), S_OK);
+  EXPECT_EQ(state, State_Stopped);
+}
+
+TEST_F(FilterInterfaces, PinsAreInputAndOutputAndCountOnTheFilter) {
+  IEnumPins* pins = nullptr;
+  ASSERT_EQ(filter_->EnumPins(&pins), S_OK);
+  IPin* got[3] = {};
+  ULONG fetched = 0;
+  EXPECT_EQ(pins->Next(3, got, &fetched), S_FALSE);
+  ASSERT_EQ(fetched, 2u);
+  EXPECT_EQ(Refs(filter_), 4u);  // two pins and the enumerator
+  const wchar_t* names[] = {L"Input", L"Output"};
+  const PIN_DIRECTION directions[] = {PINDIR_INPUT, PINDIR_OUTPUT};
+  for (int i = 0; i < 2; ++i) {
+    PIN_INFO info{};
+    ASSERT_EQ(got[i]->QueryPinInfo(&info), S_OK);
+    EXPECT_STREQ(info.achName, names[i]);
+    EXPECT_EQ(info.dir, directions[i]);
+    EXPECT_EQ(info.pFilter, filter_);
+    info.pFilter->Release();
+    LPWSTR id = nullptr;
+    ASSERT_EQ(got[i]->QueryId(&id), S_OK);
+    EXPECT_STREQ(id, names[i]);
+    CoTaskMemFree(id);
+    IPin* peer = reinterpret_cast<IPin*>(1);
+    EXPECT_EQ(got[i]->ConnectedTo(&peer), VFW_E_NOT_CONNECTED);
+    EXPECT_EQ(peer, nullptr);
+    AM_MEDIA_TYPE type{};
+    EXPECT_EQ(got[i]->ConnectionMediaType(&type), VFW_E_NOT_CONNECTED);
+  }
+  // Skip past the end, reset, clone.
+  EXPECT_EQ(pins->Skip(1), S_FALSE);
+  EXPECT_EQ(pins->Reset(), S_OK);
+  EXPECT_EQ(pins->Skip(1), S_OK);
+  IEnumPins* clone = nullptr;
+  ASSERT_EQ(pins->Clone(&clone), S_OK);
+  IPin* second = nullptr;
+  ASSERT_EQ(clone->Next(1, &second, nullptr), S_OK);
+  EXPECT_EQ(second, got[1]);
+  second->Release();
+  clone->Release();
+  pins->Release();
+
+  IPin* found = nullptr;
+  ASSERT_EQ(filter_->FindPin(L"Output", &found), S_OK);
+  EXPECT_EQ(found, got[1]);
+  found->Release();
+  EXPECT_EQ(filter_->FindPin(L"Sidechain", &found), VFW_E_NOT_FOUND);
+  EXPECT_EQ(found, nullptr);
+
+  // The output pin adds seeking and quality control; unconnected, seeking
+  // has nobody upstream to ask.
+  IMediaSeeking* seeking = nullptr;
+  ASSERT_EQ(got[1]->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)), S_OK);
+  LONGLONG duration = 0;
+  EXPECT_TRUE(FAILED(seeking->GetDuration(&duration)));
+  IPin* back = nullptr;
+  ASSERT_EQ(seeking->QueryInterface(IID_IPin, reinterpret_cast<void**>(&back)), S_OK);
+  EXPECT_EQ(back, got[1]);
+  back->Release();
+  seeking->Release();
+  void* none = nullptr;
+  EXPECT_EQ(got[0]->QueryInterface(IID_IMediaSeeking, &none), E_NOINTERFACE);
+  IMemInputPin* memInput = nullptr;
+  EXPECT_EQ(got[0]->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&memInput)), S_OK);
+  IMediaSample* nothing = nullptr;
+  EXPECT_EQ(memInput->Receive(nothing), E_POINTER);
+  memInput->Release();
+
+  got[0]->Release();
+  got[1]->Release();
+  EXPECT_EQ(Refs(filter_), 1u);
+}
+
+// --- persistence --------------------------------------------------------------
+
+std::vector<BYTE> StreamBytes(IStream* stream) {
+  STATSTG stat{};
+  EXPECT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
+  std::vector<BYTE> bytes(static_cast<size_t>(stat.cbSize.QuadPart));
+  LARGE_INTEGER zero{};
+  EXPECT_EQ(stream->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
+  ULONG read = 0;
+  if (!bytes.empty()) {
+    EXPECT_EQ(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read), S_OK);
+  }
+  return bytes;
+}
+
+TEST_F(FilterInterfaces, PersistStreamSavesAndLoadsTheParameterBlock) {
+  IPersistStream* persist = nullptr;
+  ASSERT_EQ(filter_->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist)), S_OK);
+  ISimpleDelayParams* params = nullptr;
+  ASSERT_EQ(filter_->QueryInterface(IID_ISimpleDelayParams, reinterpret_cast<void**>(&params)), S_OK);
+
+  CLSID clsid{};
+  EXPECT_EQ(persist->GetClassID(&clsid), S_OK);
+  EXPECT_EQ(clsid, CLSID_TwEchos);
+  ULARGE_INTEGER size{};
+  ASSERT_EQ(persist->GetSizeMax(&size), S_OK);
+  EXPECT_EQ(size.QuadPart, 40u);
+  EXPECT_EQ(persist->IsDirty(), S_FALSE);  // a new filter holds its default preset
+  ASSERT_EQ(params->SetDelay(250), S_OK);
+  EXPECT_EQ(persist->IsDirty(), S_OK);
+
+  IStream* stream = nullptr;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+  ASSERT_EQ(persist->Save(stream, FALSE), S_OK);
+  EXPECT_EQ(persist->IsDirty(), S_OK);  // not asked to clear
+  const std::vector<BYTE> saved = StreamBytes(stream);
+  ASSERT_EQ(saved.size(), 40u);
+  std::uint32_t total = 0;
+  std::memcpy(&total, saved.data(), 4);
+  EXPECT_EQ(total, 40u);
+  GUID tag{};
+  std::memcpy(&tag, saved.data() + 4, 16);
+  EXPECT_EQ(tag, IID_ISimpleDelayParams);
+  const SimpleDelayParams expected{0, 250, 1, -60, -60};
+  EXPECT_EQ(std::memcmp(saved.data() + 20, &expected, 20), 0);
+  IStream* second = nullptr;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &second), S_OK);
+  ASSERT_EQ(persist->Save(second, TRUE), S_OK);
+  EXPECT_EQ(persist->IsDirty(), S_FALSE);
+  second->Release();
+
+  // Into a second filter.
+  IPersistStream* other = nullptr;
+  ASSERT_EQ(CreateFromModule(CLSID_TwEchos, IID_IPersistStream, reinterpret_cast<void**>(&other)), S_OK);
+  LARGE_INTEGER zero{};
+  ASSERT_EQ(stream->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
+  EXPECT_EQ(other->Load(stream), S_OK);
+  ISimpleDelayParams* otherParams = nullptr;
+  ASSERT_EQ(other->QueryInterface(IID_ISimpleDelayParams, reinterpret_cast<void**>(&otherParams)), S_OK);
+  SimpleDelayParams loaded{};
+  ASSERT_EQ(otherParams->GetParams(&loaded), S_OK);
+  EXPECT_EQ(std::memcmp(&loaded, &expected, 20), 0);
+  EXPECT_EQ(other->IsDirty(), S_FALSE);  // loading is not an edit
+
+  // A stream of another size is refused and changes nothing.
+  std::vector<BYTE> wrong = saved;
+  wrong[0] = 41;
+  reinterpret_cast<SimpleDelayParams*>(wrong.data() + 20)->delayMs = 999;
+  IStream* bad = nullptr;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &bad), S_OK);
+  ULONG written = 0;
+  ASSERT_EQ(bad->Write(wrong.data(), static_cast<ULONG>(wrong.size()), &written), S_OK);
+  ASSERT_EQ(bad->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
+  EXPECT_EQ(other->Load(bad), E_FAIL);
+  ASSERT_EQ(otherParams->GetParams(&loaded), S_OK);
+  EXPECT_EQ(loaded.delayMs, 250);
+  bad->Release();
+
+  otherParams->Release();
+  EXPECT_EQ(other->Release(), 0u);
+  stream->Release();
+  params->Release();
+  persist->Release();
+}
+
+TEST_F(FilterInterfaces, PresetsThroughTheFilter) {
+  IEffectPresets* presets = nullptr;
+  ASSERT_EQ(filter_->QueryInterface(IID_IEffectPresets, reinterpret_cast<void**>(&presets)), S_OK);
+  std::int32_t count = 0;
+  ASSERT_EQ(presets->GetPresetCount(&count), S_OK);
+  EXPECT_EQ(count, 6);
+  WCHAR name[64];
+  ASSERT_EQ(presets->GetPresetName(0, name, 64), S_OK);
+  EXPECT_STREQ(name, L"(Default)");
+  EXPECT_EQ(presets->GetPresetName(6, name, 64), E_INVALIDARG);
+  EXPECT_EQ(presets->ApplyPreset(-1), E_INVALIDARG);
+  ASSERT_EQ(presets->ApplyPreset(1), S_OK);
+  ISimpleDelayParams* params = nullptr;
+  ASSERT_EQ(presets->QueryInterface(IID_ISimpleDelayParams, reinterpret_cast<void**>(&params)), S_OK);
+  std::int32_t delay = 0;
+  ASSERT_EQ(params->GetDelay(&delay), S_OK);
+  EXPECT_EQ(delay, 400);
+  params->Release();
+  presets->Release();
+}
+
+}  // namespace
+}  // namespace quill::test
