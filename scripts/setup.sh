@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what the build needs from Debian and builds both targets:
+# the native core, tools and tests, and the Windows component with its tests.
+# Usage: scripts/setup.sh [--sanitize]   (also builds the sanitizer configuration)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev
+          g++-mingw-w64-x86-64-posix wine64 xvfb xauth)
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+echo "== installing packages: ${packages[*]}"
+as_root apt-get update -q >/dev/null
+as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${packages[@]}" >/dev/null
+
+presets=(native windows)
+[ "${1:-}" = "--sanitize" ] && presets+=(native-sanitize)
+for preset in "${presets[@]}"; do
+  echo "== configuring and building: $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j2
+done
