@@ -91,3 +91,28 @@ TEST_F(QuillhostOnDemo, PresetByIndexMatchesTheEngine) {
 
 }  // namespace
 }  // namespace quill::test
+
+namespace quill::test {
+namespace {
+
+TEST(QuillhostArguments, BadRequestsFailWithoutWritingOutput) {
+  const std::wstring dir = ScratchDir(L"host_arguments");
+  WavData clip;
+  clip.format = MakeFormat(1, 1, 8000, 16);
+  clip.bytes.assign(200, 0);
+  std::string error;
+  ASSERT_TRUE(WriteWav(Narrow(dir + L"in.wav"), clip, error)) << error;
+  const std::wstring host = L"\"" + BinDir() + L"quillhost.exe\" ";
+  const std::wstring files = L" \"" + dir + L"in.wav\" \"" + dir + L"out.wav\"";
+  DeleteFileW((dir + L"out.wav").c_str());
+
+  EXPECT_EQ(RunProcess(host + L"--effect flanger" + files), 2);
+  EXPECT_EQ(RunProcess(host + L"delayMicros=5" + files), 2);
+  EXPECT_EQ(RunProcess(host + L"delayMs=fast" + files), 2);
+  EXPECT_EQ(RunProcess(host + L"\"" + dir + L"in.wav\""), 2);  // no output file
+  EXPECT_EQ(RunProcess(host + L"\"" + dir + L"missing.wav\" \"" + dir + L"out.wav\""), 1);
+  EXPECT_EQ(GetFileAttributesW((dir + L"out.wav").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
+}  // namespace quill::test

@@ -10,6 +10,7 @@
 
 #include "quillfx1.h"
 #include "test_filters.h"
+#include "wav_file.h"
 #include "win_support.h"
 
 namespace quill::test {
@@ -25,6 +26,20 @@ std::int16_t Pcm16Of(double y) {
 IPin* FindPinOf(IBaseFilter* filter, const wchar_t* id) {
   IPin* pin = nullptr;
   EXPECT_EQ(filter->FindPin(id, &pin), S_OK) << "pin not found";
+  return pin;
+}
+
+IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
+  IEnumPins* pins = nullptr;
+  if (FAILED(filter->EnumPins(&pins))) return nullptr;
+  IPin* pin = nullptr;
+  while (pins->Next(1, &pin, nullptr) == S_OK) {
+    PIN_DIRECTION d;
+    if (SUCCEEDED(pin->QueryDirection(&d)) && d == direction) break;
+    pin->Release();
+    pin = nullptr;
+  }
+  pins->Release();
   return pin;
 }
 
@@ -335,6 +350,80 @@ TEST_F(EffectInGraph, QualityMessagesAreNotHandled) {
   Quality q{Famine, 500, 0, 0};
   EXPECT_EQ(quality->Notify(effect_, q), S_FALSE);
   quality->Release();
+}
+
+}  // namespace
+}  // namespace quill::test
+
+namespace quill::test {
+namespace {
+
+// Positions come from upstream: with the platform's file source and wave
+// parser in front, the effect's output pin reports what the parser knows.
+TEST(SeekingPassThrough, OutputPinAnswersWithTheParsersPositions) {
+  const std::wstring file = ScratchDir(L"seeking") + L"one_second.wav";
+  WavData clip;
+  clip.format = MakeFormat(1, 1, 8000, 16);
+  clip.bytes.assign(16000, 0);
+  std::string error;
+  ASSERT_TRUE(WriteWav(Narrow(file), clip, error)) << error;
+
+  IGraphBuilder* graph = nullptr;
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                             reinterpret_cast<void**>(&graph)),
+            S_OK);
+  IBaseFilter* source = nullptr;
+  ASSERT_EQ(CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                             reinterpret_cast<void**>(&source)),
+            S_OK);
+  IFileSourceFilter* fileSource = nullptr;
+  ASSERT_EQ(source->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(&fileSource)), S_OK);
+  AM_MEDIA_TYPE stream{};
+  stream.majortype = MEDIATYPE_Stream;
+  stream.subtype = MEDIASUBTYPE_WAVE;
+  ASSERT_EQ(fileSource->Load(file.c_str(), &stream), S_OK);
+  fileSource->Release();
+  // {D51BD5A1-7548-11CF-A520-0080C77EF58A}
+  const CLSID waveParser = {0xD51BD5A1, 0x7548, 0x11CF, {0xA5, 0x20, 0x00, 0x80, 0xC7, 0x7E, 0xF5, 0x8A}};
+  IBaseFilter* parser = nullptr;
+  ASSERT_EQ(
+      CoCreateInstance(waveParser, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&parser)),
+      S_OK);
+  IBaseFilter* effect = nullptr;
+  ASSERT_EQ(CreateFromModule(CLSID_TwEchos, IID_IBaseFilter, reinterpret_cast<void**>(&effect)), S_OK);
+  ASSERT_EQ(graph->AddFilter(source, L"Source"), S_OK);
+  ASSERT_EQ(graph->AddFilter(parser, L"Parser"), S_OK);
+  ASSERT_EQ(graph->AddFilter(effect, L"Effect"), S_OK);
+
+  IPin* sourceOut = FirstPin(source, PINDIR_OUTPUT);
+  IPin* parserIn = FirstPin(parser, PINDIR_INPUT);
+  ASSERT_EQ(graph->ConnectDirect(sourceOut, parserIn, nullptr), S_OK);
+  IPin* parserOut = FirstPin(parser, PINDIR_OUTPUT);  // appears once the input is connected
+  ASSERT_NE(parserOut, nullptr);
+  IPin* effectIn = FindPinOf(effect, L"Input");
+  IPin* effectOut = FindPinOf(effect, L"Output");
+  ASSERT_EQ(graph->ConnectDirect(parserOut, effectIn, nullptr), S_OK);
+
+  IMediaSeeking* upstream = nullptr;
+  IMediaSeeking* ours = nullptr;
+  ASSERT_EQ(parserOut->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&upstream)), S_OK);
+  ASSERT_EQ(effectOut->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&ours)), S_OK);
+  LONGLONG duration = 0;
+  ASSERT_EQ(ours->GetDuration(&duration), S_OK);
+  EXPECT_EQ(duration, 10000000);  // one second in 100 ns units
+  LONGLONG stop = 5000000;
+  ASSERT_EQ(ours->SetPositions(nullptr, AM_SEEKING_NoPositioning, &stop, AM_SEEKING_AbsolutePositioning), S_OK);
+  LONGLONG seenUpstream = 0;
+  ASSERT_EQ(upstream->GetStopPosition(&seenUpstream), S_OK);
+  EXPECT_EQ(seenUpstream, 5000000);
+  GUID format{};
+  ASSERT_EQ(ours->GetTimeFormat(&format), S_OK);
+  EXPECT_EQ(format, TIME_FORMAT_MEDIA_TIME);
+
+  for (IUnknown* p : std::initializer_list<IUnknown*>{ours, upstream, effectIn, effectOut, parserIn, parserOut,
+                                                      sourceOut, effect, parser, source, graph})
+    p->Release();
+  EXPECT_EQ(Quill().canUnloadNow(), S_OK);
 }
 
 }  // namespace
