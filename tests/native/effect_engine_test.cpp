@@ -284,3 +284,18 @@ TEST(Persistence, LoadClampsOutOfRangeFieldsAndReportsFail) {
 
 }  // namespace
 }  // namespace quill
+
+namespace quill {
+namespace {
+
+TEST(Identifiers, PageIsFilterPlusOneAndInterfacePlusThree) {
+  const GUID filters[] = {CLSID_TwTime, CLSID_TwPitchs, CLSID_TwEchos, CLSID_TwEchomt, CLSID_TwReverb, CLSID_TwChorus};
+  const GUID pages[] = {CLSID_TwTimePage,   CLSID_TwPitchsPage, CLSID_TwEchosPage,
+                        CLSID_TwEchomtPage, CLSID_TwReverbPage, CLSID_TwChorusPage};
+  for (int i = 0; i < 6; ++i) EXPECT_TRUE(OffsetGuid(filters[i], 1) == pages[i]) << i;
+  EXPECT_TRUE(OffsetGuid(CLSID_TwEchos, 3) == IID_ISimpleDelayParams);
+  EXPECT_EQ(IID_ISimpleDelayParams.Data1, 0x54F29263u);
+}
+
+}  // namespace
+}  // namespace quill
