@@ -78,6 +78,7 @@ class EffectEngine : public Traits::Interface {
     params_ = *in;
     changed_ = 1;
     dirty_ = 1;
+    rebuildRequest_ = 1;
     return Traits::Clamp(params_) ? E_FAIL : S_OK;
   }
 
@@ -246,6 +247,48 @@ class EffectEngine : public Traits::Interface {
     return was;
   }
 
+  // Engines with a full and a light set-up: whole-block sets and the setters
+  // of full fields also request the full set-up. The request is handed over
+  // together with the snapshot, so a snapshot never misses the request that
+  // came with its values.
+  HRESULT StoreFullField(std::int32_t Params::*field, std::int32_t value) {
+    return EditBlock([&](Params& p) { return Exchange(p.*field, value); }, true);
+  }
+
+  // Runs store(block) under the lock; when it reports a change, sets changed
+  // and dirty, and with `full` also requests the full set-up.
+  template <class Fn>
+  HRESULT EditBlock(Fn&& store, bool full = false) {
+    std::lock_guard guard(lock_);
+    if (store(params_)) {
+      changed_ = 1;
+      dirty_ = 1;
+      if (full) rebuildRequest_ = 1;
+    }
+    return S_OK;
+  }
+
+  // The block as the lock-free single-field getters see it.
+  const Params& Block() const { return params_; }
+
+  // TakeSnapshot that also hands over (and clears) a pending full set-up request.
+  bool TakeSnapshot(Params& out, bool& rebuildRequested) {
+    std::lock_guard guard(lock_);
+    out = params_;
+    const bool was = changed_ != 0;
+    changed_ = 0;
+    rebuildRequested = rebuildRequest_ != 0;
+    rebuildRequest_ = 0;
+    return was;
+  }
+
+  // Stores value into slot if it differs; true if it did.
+  static bool Exchange(std::int32_t& slot, std::int32_t value) {
+    if (slot == value) return false;
+    slot = value;
+    return true;
+  }
+
  private:
   static HRESULT WriteAll(ISequentialStream* stream, const void* data, ULONG bytes) {
     ULONG done = 0;
@@ -267,6 +310,7 @@ class EffectEngine : public Traits::Interface {
   NotifySlot slots_[2];
   const AudioFormat* format_ = nullptr;
   std::int32_t background_ = 1;
+  std::int32_t rebuildRequest_ = 0;
   IUnknown* owner_ = nullptr;
 };
 

@@ -80,3 +80,105 @@ struct ISimpleDelayParams : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE SetBackground(std::int32_t flag) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetBackground(std::int32_t* flag) = 0;
 };
+
+// ---------------------------------------------------------------------------
+// Multi-tap delay.
+inline constexpr IID IID_IMultiTapParams = {
+    0x7298A3E3, 0x78EE, 0x11D0, {0xAE, 0xBC, 0x00, 0xA0, 0xC9, 0x05, 0x39, 0x12}};
+
+struct MultiTapParams {
+  std::int32_t tapDelayMs[8];    // 1..2500 ms
+  std::int32_t tapGain[8];       // -100..100 %; negative inverts the tap
+  std::int32_t tapPan[8];        // -100 (left)..100 (right) %; ignored in mono
+  std::int32_t tapCount;         // 1..8 active taps
+  std::int32_t wetOut;           // -800..0 tenths of a dB; -800 is silence
+  std::int32_t dryOut;           // -800..0 tenths of a dB
+  std::int32_t feedbackPct;      // 0..150 %
+  std::int32_t inputGain;        // -800..0 tenths of a dB
+  std::int32_t lowpass;          // 0 off, non-zero on
+  std::int32_t lowpassHz;        // 100..10000 Hz
+  std::int32_t modDepth;         // 0..100 %
+  std::int32_t modRate;          // 1..100 tenths of a Hz
+  std::int32_t currentTap;       // 0..7, the tap the page edits
+  std::int32_t graphResolution;  // 0..3, row of the page's graph resolution list
+};
+static_assert(sizeof(MultiTapParams) == 140, "35 32-bit fields");
+
+struct IMultiTapParams : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetParams(MultiTapParams* params) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetParams(const MultiTapParams* params) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetFormat(AudioFormat* format) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RegisterNotify(HWND window, std::int32_t id) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetInputGain(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetInputGain(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDryOut(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetDryOut(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetWetOut(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetWetOut(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetModRate(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetModRate(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetModDepth(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetModDepth(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetFeedback(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetFeedback(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetLowpass(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetLowpass(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetLowpassHz(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetLowpassHz(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapCount(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapCount(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetCurrentTap(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetCurrentTap(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetGraphResolution(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetGraphResolution(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapGain0(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapGain0(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapGain1(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapGain1(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapGain2(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapGain2(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapGain3(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapGain3(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapGain4(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapGain4(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapGain5(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapGain5(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapGain6(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapGain6(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapGain7(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapGain7(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapDelay0(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapDelay0(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapDelay1(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapDelay1(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapDelay2(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapDelay2(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapDelay3(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapDelay3(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapDelay4(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapDelay4(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapDelay5(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapDelay5(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapDelay6(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapDelay6(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapDelay7(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapDelay7(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapPan0(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapPan0(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapPan1(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapPan1(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapPan2(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapPan2(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapPan3(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapPan3(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapPan4(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapPan4(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapPan5(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapPan5(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapPan6(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapPan6(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTapPan7(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTapPan7(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetBackground(std::int32_t flag) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetBackground(std::int32_t* flag) = 0;
+};

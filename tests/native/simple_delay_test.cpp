@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio_format.h"
+#include "engine_harness.h"
 #include "line_memory.h"
 #include "twechos/simple_delay_engine.h"
 #include "wav_file.h"
@@ -15,79 +16,15 @@
 namespace quill {
 namespace {
 
-constexpr std::uint16_t kBits[] = {8, 16, 32, 32, 64};
+using test::AllKinds;
+using test::At;
 
 template <class Kind>
-AudioFormat FormatFor(std::uint16_t channels, std::uint32_t rate) {
-  const bool isFloat = Kind::kind == SampleKind::Float32 || Kind::kind == SampleKind::Float64;
-  return MakeFormat(isFloat ? 3 : 1, channels, rate, kBits[static_cast<int>(Kind::kind)]);
-}
-
-// One engine on one format, fed with frames of normalised values.
-template <class Kind>
-class Harness {
- public:
-  using Sample = typename Kind::Sample;
-
-  Harness(std::uint16_t channels, std::uint32_t rate, const SimpleDelayParams& p)
-      : format_(FormatFor<Kind>(channels, rate)), channels_(channels) {
-    engine.SetFormat(&format_);
-    EXPECT_EQ(engine.SetParams(&p), S_OK);
-    EXPECT_EQ(engine.Restart(), S_OK);
-  }
-
-  // Processes `frames` frames in blocks; `input(frame, channel)` gives x.
-  template <class Fn>
-  std::vector<Sample> Run(std::uint32_t frames, Fn input, std::uint32_t block = 1000,
-                          ProcessMode first = ProcessMode::Continue) {
-    std::vector<Sample> data(static_cast<std::size_t>(frames) * channels_);
-    for (std::uint32_t f = 0; f < frames; ++f)
-      for (std::uint32_t c = 0; c < channels_; ++c) data[f * channels_ + c] = Kind::FromEngine(input(f, c));
-    for (std::uint32_t at = 0; at < frames; at += block) {
-      std::uint32_t n = std::min(block, frames - at);
-      const std::uint32_t asked = n;
-      const ProcessMode mode = at == 0 ? first : ProcessMode::Continue;
-      EXPECT_EQ(engine.Process(Kind::kind, mode, data.data() + static_cast<std::size_t>(at) * channels_, &n), S_OK);
-      EXPECT_EQ(n, asked);
-    }
-    return data;
-  }
-
-  // Asks for tail blocks until the engine reports the end; returns all tail frames.
-  std::vector<Sample> Tail(std::uint32_t block = 4096, int* calls = nullptr) {
-    std::vector<Sample> all;
-    HRESULT hr;
-    int count = 0;
-    do {
-      std::vector<Sample> buf(static_cast<std::size_t>(block) * channels_, Kind::silence);
-      std::uint32_t n = block;
-      hr = engine.Process(Kind::kind, ProcessMode::Tail, buf.data(), &n);
-      EXPECT_TRUE(hr == S_OK || hr == S_FALSE);
-      EXPECT_TRUE(hr == S_FALSE || n == block);
-      all.insert(all.end(), buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(n) * channels_);
-      ++count;
-    } while (hr == S_OK && count < 100000);
-    if (calls != nullptr) *calls = count;
-    return all;
-  }
-
-  SimpleDelayEngine engine;
-
- private:
-  AudioFormat format_;
-  std::uint32_t channels_;
-};
+using Harness = test::EngineHarness<SimpleDelayEngine, Kind>;
 
 template <class Kind>
 class SimpleDelayKinds : public ::testing::Test {};
-using AllKinds = ::testing::Types<Pcm8, Pcm16, Pcm32, Float32, Float64>;
 TYPED_TEST_SUITE(SimpleDelayKinds, AllKinds);
-
-// Frame f of channel c of an interleaved buffer.
-template <class S>
-S At(const std::vector<S>& v, std::uint32_t channels, std::uint32_t f, std::uint32_t c) {
-  return v[static_cast<std::size_t>(f) * channels + c];
-}
 
 TYPED_TEST(SimpleDelayKinds, DefaultPresetIsOneEchoAfter4410SamplesAtMinusSixDb) {
   using Kind = TypeParam;
@@ -132,7 +69,8 @@ TYPED_TEST(SimpleDelayKinds, FeedbackStereoRepeatsEachChannelWithTheDecayFactor)
     return 0.0;
   };
   for (std::uint32_t f = 0; f < 17640 * 3 + 10; ++f)
-    for (std::uint32_t c = 0; c < 2; ++c) ASSERT_EQ(At(out, 2, f, c), Kind::FromEngine(expectAt(f, c))) << f << "/" << c;
+    for (std::uint32_t c = 0; c < 2; ++c)
+      ASSERT_EQ(At(out, 2, f, c), Kind::FromEngine(expectAt(f, c))) << f << "/" << c;
 }
 
 TYPED_TEST(SimpleDelayKinds, PureDelayPresetShiftsTheSignalExactly) {
@@ -147,7 +85,8 @@ TYPED_TEST(SimpleDelayKinds, PureDelayPresetShiftsTheSignalExactly) {
       seed = seed * 1103515245u + 12345u;
       v = Kind::ToEngine(Kind::FromEngine(static_cast<std::int32_t>(seed) / 2147483648.0));
     }
-    const auto out = h.Run(12000, [&](std::uint32_t f, std::uint32_t c) { return in[f * channels + c]; }, 777);
+    const auto out = h.Run(
+        12000, [&](std::uint32_t f, std::uint32_t c) { return in[f * channels + c]; }, 777);
     for (std::uint32_t f = 0; f < 12000; ++f)
       for (std::uint32_t c = 0; c < channels; ++c) {
         const auto expect = f < 8000 ? Kind::FromEngine(0.0) : Kind::FromEngine(in[(f - 8000) * channels + c]);
@@ -167,12 +106,14 @@ TYPED_TEST(SimpleDelayKinds, LaterDiscontinuityClearsHistoryButKeepsTailCount) {
   Harness<Kind> h(1, 1000, SimpleDelayParams{0, 50, 1, 0, -800});  // L = 50
   // First buffer marked as a discontinuity: the engine was just restarted, so it
   // carries on with the line it has.
-  auto a = h.Run(20, [](std::uint32_t f, std::uint32_t) { return f == 5 ? 0.5 : 0.0; }, 20, ProcessMode::Discontinuity);
+  auto a = h.Run(
+      20, [](std::uint32_t f, std::uint32_t) { return f == 5 ? 0.5 : 0.0; }, 20, ProcessMode::Discontinuity);
   auto b = h.Run(40, [](std::uint32_t, std::uint32_t) { return 0.0; });
   EXPECT_EQ(b[35], Kind::FromEngine(0.5));  // frame 55 overall
   // Same again, but the second buffer is a discontinuity: the echo is gone.
   h.Run(20, [](std::uint32_t f, std::uint32_t) { return f == 5 ? 0.5 : 0.0; });
-  b = h.Run(60, [](std::uint32_t, std::uint32_t) { return 0.0; }, 60, ProcessMode::Discontinuity);
+  b = h.Run(
+      60, [](std::uint32_t, std::uint32_t) { return 0.0; }, 60, ProcessMode::Discontinuity);
   for (auto s : b) ASSERT_EQ(s, Kind::FromEngine(0.0));
   // The tail count set at allocation stays: still one delay period.
   EXPECT_EQ(h.Tail(16).size(), 50u);
@@ -300,7 +241,7 @@ TEST(SimpleDelayPresets, TableHasTheSixNamedRows) {
   EXPECT_STREQ(t[3].name, "Grand Canyon");
   EXPECT_STREQ(t[4].name, "Shift selection forwards  (select one channel only)");
   EXPECT_STREQ(t[5].name, "Pseudo-stereo (select one channel only)");
-  const SimpleDelayParams rows[] = {{0, 100, 1, -60, -60}, {1, 400, 20, -30, -90}, {0, 400, 20, -120, -90},
+  const SimpleDelayParams rows[] = {{0, 100, 1, -60, -60},    {1, 400, 20, -30, -90}, {0, 400, 20, -120, -90},
                                     {1, 1000, 30, -140, -40}, {0, 1000, 20, 0, -800}, {0, 10, 1, 0, -800}};
   for (int i = 0; i < 6; ++i) EXPECT_EQ(std::memcmp(&t[i].params, &rows[i], sizeof rows[i]), 0) << i;
 }

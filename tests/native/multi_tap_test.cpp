@@ -1,0 +1,676 @@
+// The multi-tap delay engine: tap positions and ring sizing, the oscillator
+// sweep (rounded in mono, truncated in stereo), pan gains, the normalised
+// feedback, the low-pass, the ring clamp, the tail, and which changes keep
+// the history; plus its parameter interface, stream and presets.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+#include "engine_harness.h"
+#include "line_memory.h"
+#include "test_support.h"
+#include "twechomt/multi_tap_engine.h"
+
+namespace quill {
+namespace {
+
+using test::AllKinds;
+using test::At;
+
+template <class Kind>
+using Harness = test::EngineHarness<MultiTapEngine, Kind>;
+
+// One tap at `delayMs` with full gain, wet at 0 dB, dry silent, no
+// modulation, feedback or low-pass: the output is the echo alone.
+MultiTapParams OneTap(std::int32_t delayMs) {
+  MultiTapParams p = MultiTapPresets()[0].params;
+  p.tapDelayMs[0] = delayMs;
+  p.wetOut = 0;
+  p.dryOut = -800;
+  return p;
+}
+
+// Largest error a round trip through the kind may add (one step of the
+// integer kinds, rounding of the float kinds).
+template <class Kind>
+double Step() {
+  switch (Kind::kind) {
+    case SampleKind::Pcm8:
+      return 1.0 / 128;
+    case SampleKind::Pcm16:
+      return 1.0 / 32768;
+    case SampleKind::Pcm32:
+      return 1e-9;
+    case SampleKind::Float32:
+      return 1e-7;
+    case SampleKind::Float64:
+      break;
+  }
+  return 1e-12;
+}
+
+template <class Kind>
+class MultiTapKinds : public ::testing::Test {};
+TYPED_TEST_SUITE(MultiTapKinds, AllKinds);
+
+TYPED_TEST(MultiTapKinds, MonoEchoArrivesAtTheTapPositionAndTheTailBringsOutTheLast) {
+  using Kind = TypeParam;
+  // The default preset at 8000 Hz: tap 0's offset truncates to 0, so the
+  // echo comes 800 samples later; the ring is trunc(1.05 * 800) = 840 long.
+  Harness<Kind> h(1, 8000, MultiTapPresets()[0].params);
+  EXPECT_EQ(h.engine.TapPosition(0), 800);
+  EXPECT_EQ(h.engine.RingLength(), 840);
+  const double g = std::pow(10.0, -0.3);
+  const auto out = h.Run(
+      1200, [](std::uint32_t f, std::uint32_t) { return f == 0 || f == 1199 ? 0.5 : 0.0; }, 333);
+  for (std::uint32_t f = 0; f < 1200; ++f) {
+    const double expect = (f == 0 || f == 800 || f == 1199) ? 0.5 * g : 0.0;
+    ASSERT_EQ(out[f], Kind::FromEngine(expect)) << f;
+  }
+  // The tail is one ring length; the impulse at 1199 comes out at 1999.
+  int calls = 0;
+  const auto tail = h.Tail(300, &calls);
+  ASSERT_EQ(tail.size(), 840u);
+  EXPECT_EQ(calls, 3);
+  for (std::uint32_t f = 0; f < 840; ++f) ASSERT_EQ(tail[f], Kind::FromEngine(f == 799 ? 0.5 * g : 0.0)) << f;
+}
+
+TYPED_TEST(MultiTapKinds, StereoTapsReadTheMixedRingWithOneSidedPan) {
+  using Kind = TypeParam;
+  MultiTapParams p = OneTap(100);  // tap 0: P = 800
+  p.tapCount = 2;
+  p.tapGain[0] = 80;
+  p.tapPan[0] = -50;  // left keeps 0.8, right gets 0.4
+  p.tapDelayMs[1] = 50;
+  p.tapGain[1] = -100;
+  p.tapPan[1] = 100;  // right only, inverted; offset 3 samples: P = 403
+  Harness<Kind> h(2, 8000, p);
+  EXPECT_EQ(h.engine.TapPosition(1), 403);
+  EXPECT_DOUBLE_EQ(h.engine.TapGainLeft(0), 0.8);
+  EXPECT_DOUBLE_EQ(h.engine.TapGainRight(0), 0.4);
+  EXPECT_DOUBLE_EQ(h.engine.TapGainRight(1), -1.0);
+  EXPECT_EQ(h.engine.TapGainLeft(1), 0.0);
+
+  // The ring holds the mean of both channels: (0.5 + 0.25) / 2.
+  const auto out = h.Run(1000, [](std::uint32_t f, std::uint32_t c) { return f == 0 ? (c == 0 ? 0.5 : 0.25) : 0.0; });
+  const double v = 0.375;
+  for (std::uint32_t f = 0; f < 1000; ++f) {
+    const double left = f == 800 ? 0.8 * v : 0.0;
+    const double right = f == 800 ? 0.4 * v : f == 403 ? -v : 0.0;
+    ASSERT_NEAR(Kind::ToEngine(At(out, 2, f, 0)), left, Step<Kind>()) << f;
+    ASSERT_NEAR(Kind::ToEngine(At(out, 2, f, 1)), right, Step<Kind>()) << f;
+  }
+  EXPECT_EQ(h.Tail(500).size(), 2u * 840u);
+}
+
+TYPED_TEST(MultiTapKinds, FeedbackIsNormalisedBySignedTapSum) {
+  using Kind = TypeParam;
+  // +100 % at 50 ms (P = 400) and -100 % at 100 ms (P = 803): the gains
+  // cancel, the sum is raised to 1, so 50 % feedback is a factor of 0.5.
+  MultiTapParams p = OneTap(50);
+  p.tapCount = 2;
+  p.tapDelayMs[1] = 100;
+  p.tapGain[1] = -100;
+  p.feedbackPct = 50;
+  Harness<Kind> h(1, 8000, p);
+  EXPECT_EQ(h.engine.FeedbackCoefficient(), 0.5);
+  const auto out = h.Run(1300, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.5 : 0.0; });
+  EXPECT_NEAR(Kind::ToEngine(out[400]), 0.5, Step<Kind>());
+  EXPECT_NEAR(Kind::ToEngine(out[800]), 0.25, Step<Kind>());    // first recirculation
+  EXPECT_NEAR(Kind::ToEngine(out[803]), -0.5, Step<Kind>());    // the inverted tap
+  EXPECT_NEAR(Kind::ToEngine(out[1200]), 0.125, Step<Kind>());  // second recirculation
+  EXPECT_EQ(out[600], Kind::FromEngine(0.0));
+}
+
+TYPED_TEST(MultiTapKinds, LightChangeKeepsHistoryLengthChangeLosesIt) {
+  using Kind = TypeParam;
+  for (std::uint16_t channels : {1, 2}) {
+    Harness<Kind> h(channels, 8000, OneTap(100));
+    const auto impulse = [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.5 : 0.0; };
+    h.Run(100, impulse);
+    h.engine.SetWetOut(-60);  // light: the echo in the ring arrives, quieter
+    auto out = h.Silence(800);
+    // Stereo: both channels carry the impulse, so the ring holds 0.5 too.
+    const double expect = 0.5 * std::pow(10.0, -0.3);
+    ASSERT_NEAR(Kind::ToEngine(At(out, channels, 700, 0)), expect, Step<Kind>());
+
+    h.Run(100, impulse);
+    h.engine.SetFeedback(50);  // full, same ring length: history kept
+    out = h.Silence(1600);
+    EXPECT_EQ(h.engine.RingLength(), 840);
+    ASSERT_NEAR(Kind::ToEngine(At(out, channels, 700, 0)), expect, Step<Kind>());
+    // ... and now recirculates: mono by 50 / 100; stereo by 50 / 200 on the
+    // sum of both sides (1.0), halved into the ring.
+    const double again = channels == 1 ? 0.25 : 0.125;
+    ASSERT_NEAR(Kind::ToEngine(At(out, channels, 1500, 0)), again * std::pow(10.0, -0.3), Step<Kind>());
+
+    h.Run(100, impulse);
+    h.engine.SetTapDelay0(200);  // full, the ring grows: history lost
+    out = h.Silence(2000);
+    EXPECT_EQ(h.engine.RingLength(), 1680);
+    for (auto s : out) ASSERT_EQ(s, Kind::FromEngine(0.0));
+  }
+}
+
+TEST(MultiTapSetUp, TapPositionsAndRingLengthsAt44100And8000) {
+  // 100 ms at 44100 Hz: 44 samples per ms and tap 0's offset of 5 samples.
+  MultiTapEngine e;
+  AudioFormat f = MakeFormat(1, 1, 44100, 16);
+  e.SetFormat(&f);
+  MultiTapParams p = OneTap(100);
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_EQ(e.TapPosition(0), 4405);
+  EXPECT_EQ(e.RingLength(), 4625);
+  const int at44100[] = {5, 16, -18, 4, -13, -11, 20, 7};
+  for (int k = 0; k < 8; ++k) EXPECT_EQ(static_cast<int>(e.TapOffset(k)), at44100[k]) << k;
+
+  // All eight taps at 1 ms, 8000 Hz: the longest is 8 + 3 = 11 samples;
+  // 1.05 * 11 truncates to 11, raised to 12.
+  f = MakeFormat(1, 1, 8000, 16);
+  MultiTapEngine small;
+  small.SetFormat(&f);
+  p = MultiTapPresets()[0].params;
+  p.tapCount = 8;
+  for (auto& d : p.tapDelayMs) d = 1;
+  ASSERT_EQ(small.Configure(p), S_OK);
+  const int at8000[] = {0, 3, -3, 0, -2, -2, 3, 1};
+  for (int k = 0; k < 8; ++k) {
+    EXPECT_EQ(static_cast<int>(small.TapOffset(k)), at8000[k]) << k;
+    EXPECT_EQ(small.TapPosition(k), 8 + at8000[k]) << k;
+  }
+  EXPECT_EQ(small.RingLength(), 12);
+}
+
+TEST(MultiTapSetUp, ModulationDepthAndOscillatorIncrement) {
+  MultiTapEngine e;
+  AudioFormat f = MakeFormat(1, 1, 44100, 16);
+  e.SetFormat(&f);
+  MultiTapParams p = OneTap(100);
+  p.modDepth = 50;  // D = 66.15 samples
+  p.modRate = 10;   // 1.0 Hz
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_NEAR(e.TapDepth(0), 0.7 * 66.15, 1e-9);
+  EXPECT_NEAR(e.TapDepth(1), 59.535, 1e-9);
+  EXPECT_NEAR(e.TapDepth(6), 6.615, 1e-9);
+  EXPECT_NEAR(e.LfoIncrement(), 0.000142476, 1e-9);
+  // The ring makes room for four times the depth: trunc(1.05 * 4405 + 264.6).
+  EXPECT_EQ(e.RingLength(), 4889);
+}
+
+// Runs a ramp through tap 1 alone (tap 0 present at gain 0) and returns the
+// delay seen at each sample: the ramp makes the delay readable from the output.
+std::vector<int> SweptDelays(std::uint16_t channels, std::uint32_t frames) {
+  MultiTapParams p = OneTap(1);
+  p.tapGain[0] = 0;
+  p.tapCount = 2;
+  p.tapDelayMs[1] = 100;  // 16 + 4400 samples
+  p.modDepth = 50;
+  p.modRate = 100;  // 10 Hz: 4410 samples per cycle
+  Harness<Float64> h(channels, 44100, p);
+  const double step = 1.0 / 65536;
+  const auto out = h.Run(
+      frames, [&](std::uint32_t f, std::uint32_t) { return f * step; }, 512);
+  std::vector<int> delays(frames, -1);
+  for (std::uint32_t f = 0; f < frames; ++f) {
+    const double left = At(out, channels, f, 0);
+    if (channels == 2) {
+      EXPECT_EQ(At(out, 2, f, 1), left) << f;
+    }
+    if (left != 0.0) delays[f] = static_cast<int>(f - left / step);
+  }
+  return delays;
+}
+
+TEST(MultiTapModulation, MonoSweepRoundsStereoSweepTruncates) {
+  const double increment = 6.28318530718 / ((10.0 / 100) * 44100);
+  const double dk = 0.9 * 50 * 3e-5 * 44100;  // 59.535
+  const int P = 4416;
+  const std::uint32_t frames = 30000;
+  for (std::uint16_t channels : {1, 2}) {
+    const auto delays = SweptDelays(channels, frames);
+    int lo = P, hi = 0, checked = 0;
+    for (std::uint32_t f = 4500; f < frames; ++f) {
+      const double swing = dk * (1.0 + std::sin(f * increment)) + (channels == 1 ? 0.5 : 0.0);
+      if (std::abs(swing - std::round(swing)) < 1e-6) continue;  // too close to call
+      ASSERT_EQ(delays[f], P - static_cast<int>(swing)) << f << " channels " << channels;
+      lo = std::min(lo, delays[f]);
+      hi = std::max(hi, delays[f]);
+      ++checked;
+    }
+    EXPECT_GT(checked, 25000);
+    // Tap 1 sweeps over 0 to 119 samples below its position.
+    EXPECT_EQ(hi, P);
+    EXPECT_EQ(lo, P - 119);
+    // At a zero of the sine the swing is dk: 60 when rounded, 59 when truncated.
+    EXPECT_EQ(delays[4410 * 2], P - (channels == 1 ? 60 : 59));
+  }
+}
+
+TEST(MultiTapLowpass, CoefficientsAndSwitchOffAboveHalfTheRate) {
+  MultiTapEngine e;
+  AudioFormat f = MakeFormat(1, 1, 44100, 16);
+  e.SetFormat(&f);
+  MultiTapParams p = OneTap(100);
+  p.lowpass = 1;
+  p.lowpassHz = 1000;
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_NEAR(e.LowpassA(), 0.867208, 1e-6);
+  EXPECT_DOUBLE_EQ(e.LowpassA() + e.LowpassB(), 1.0);
+
+  // 6000 Hz at 11025 Hz is above 5512: the filter passes the signal.
+  f = MakeFormat(1, 1, 11025, 16);
+  p.lowpassHz = 6000;
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_EQ(e.LowpassA(), 0.0);
+  EXPECT_EQ(e.LowpassB(), 1.0);
+  // Exactly half the rate still filters.
+  f = MakeFormat(1, 1, 12000, 16);
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_NEAR(e.LowpassA(), std::exp(-3.14159265359), 1e-9);
+  // Switched off, the corner does not matter.
+  p.lowpass = 0;
+  p.lowpassHz = 100;
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_EQ(e.LowpassA(), 0.0);
+}
+
+TEST(MultiTapLowpass, InputAndTapSumFiltersCascade) {
+  // An impulse passes two one-pole stages (into the ring, and on the tap
+  // sum): the echo's response is (k + 1) a^k b^2 at k samples after P.
+  MultiTapParams p = OneTap(100);
+  p.lowpass = 1;
+  p.lowpassHz = 1000;
+  Harness<Float64> h(1, 44100, p);
+  const double a = std::exp(-6.28318530718 * 1000 / 44100), b = 1 - a;
+  const auto out = h.Run(4500, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 1.0 : 0.0; });
+  EXPECT_EQ(out[4404], 0.0);
+  for (int k = 0; k < 40; ++k) EXPECT_NEAR(out[4405 + k], (k + 1) * std::pow(a, k) * b * b, 1e-12) << k;
+}
+
+TEST(MultiTapFeedback, SameSignTapsHalveTheCoefficientAndStereoCountsBothSides) {
+  MultiTapEngine e;
+  AudioFormat f = MakeFormat(1, 1, 8000, 16);
+  e.SetFormat(&f);
+  MultiTapParams p = OneTap(100);
+  p.tapCount = 2;
+  p.tapDelayMs[1] = 200;
+  p.feedbackPct = 80;
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_DOUBLE_EQ(e.FeedbackCoefficient(), 0.4);  // 80 / (2 * 100)
+  p.tapGain[1] = -100;
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_DOUBLE_EQ(e.FeedbackCoefficient(), 0.8);  // cancelled, raised to 1
+  p.tapGain[0] = 30;
+  p.tapGain[1] = 20;
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_DOUBLE_EQ(e.FeedbackCoefficient(), 0.8);  // 0.5, raised to 1
+  // Stereo, centred: both sides carry the full gain, so the sum counts it twice.
+  f = MakeFormat(1, 2, 8000, 16);
+  p.tapGain[0] = p.tapGain[1] = 100;
+  p.feedbackPct = 150;
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_DOUBLE_EQ(e.FeedbackCoefficient(), 0.375);
+}
+
+TEST(MultiTapFeedback, RunawayFeedbackSaturatesTheRing) {
+  for (std::int32_t gain : {100, -100}) {
+    // 1 ms at 1000 Hz: one sample per ms, tap position 1, ring of 2. Loop gain 1.5.
+    MultiTapParams p = OneTap(1);
+    p.tapGain[0] = gain;
+    p.feedbackPct = 150;
+    Harness<Float64> h(1, 1000, p);
+    ASSERT_EQ(h.engine.RingLength(), 2);
+    const auto out = h.Run(200, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 1.0 : 0.0; });
+    EXPECT_DOUBLE_EQ(std::abs(out[1]), 1.0);
+    EXPECT_DOUBLE_EQ(std::abs(out[2]), 1.5);
+    for (std::uint32_t f = 100; f < 200; ++f) ASSERT_EQ(std::abs(out[f]), 16777216.0) << f;
+  }
+}
+
+TEST(MultiTapTail, TailKeepsTheOldCoefficientsAndTheChangeFollowsLater) {
+  Harness<Float64> h(1, 8000, OneTap(100));  // P = 800, N = 840
+  h.Run(1000, [](std::uint32_t f, std::uint32_t) { return f == 999 ? 0.5 : 0.0; });
+  h.engine.SetWetOut(-60);
+  h.engine.SetTapDelay0(50);  // full change, shorter ring: not applied in the tail
+  const auto tail = h.Tail(256);
+  ASSERT_EQ(tail.size(), 840u);
+  for (std::uint32_t f = 0; f < 840; ++f) ASSERT_EQ(tail[f], f == 799 ? 0.5 : 0.0) << f;
+  // A later ordinary buffer runs with the new settings.
+  const auto out = h.Run(500, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.5 : 0.0; });
+  EXPECT_EQ(h.engine.RingLength(), 420);
+  EXPECT_DOUBLE_EQ(out[400], 0.5 * std::pow(10.0, -0.3));
+  // The reallocated ring has a fresh tail count.
+  EXPECT_EQ(h.engine.TailLeft(), 420u);
+}
+
+TEST(MultiTapChanges, TapDelayChangeWithinTheRingMovesTheEchoDiscontinuityKeepsIt) {
+  // Tap 1 (gain 0) at 200 ms sets the ring: P1 = 1603, N = 1683.
+  MultiTapParams p = OneTap(100);
+  p.tapCount = 2;
+  p.tapDelayMs[1] = 200;
+  p.tapGain[1] = 0;
+  Harness<Float64> h(1, 8000, p);
+  ASSERT_EQ(h.engine.RingLength(), 1683);
+  h.Run(100, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.5 : 0.0; });
+  h.engine.SetTapDelay0(90);  // P0 = 720, same ring
+  auto out = h.Run(700, [](std::uint32_t, std::uint32_t) { return 0.0; });
+  EXPECT_EQ(h.engine.RingLength(), 1683);
+  for (std::uint32_t f = 0; f < 700; ++f) ASSERT_EQ(out[f], f + 100 == 720 ? 0.5 : 0.0) << f;
+
+  // A discontinuity refreshes the coefficients only: the ring keeps its echo.
+  h.Run(100, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.25 : 0.0; });
+  out = h.Run(
+      700, [](std::uint32_t, std::uint32_t) { return 0.0; }, 700, ProcessMode::Discontinuity);
+  EXPECT_EQ(out[620], 0.25);
+}
+
+TEST(MultiTapFailures, AllocationFailureIsRetriedAndHugeRingsRefused) {
+  static int allocations = 0;
+  const LineAllocFn previous = SetLineAllocator([](std::size_t, std::size_t) -> void* {
+    ++allocations;
+    return nullptr;
+  });
+  AudioFormat f = MakeFormat(1, 1, 44100, 16);
+  MultiTapEngine e;
+  e.SetFormat(&f);
+  EXPECT_EQ(e.Restart(), E_OUTOFMEMORY);
+  EXPECT_FALSE(e.Ready());
+  EXPECT_TRUE(e.RebuildDue());
+  std::int16_t buf[64] = {};
+  std::uint32_t n = 64;
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), E_OUTOFMEMORY);
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Tail, buf, &n), S_FALSE);
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(allocations, 2);
+  SetLineAllocator(previous);
+  n = 64;
+  buf[0] = 1000;
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), S_OK);
+  EXPECT_TRUE(e.Ready());
+  EXPECT_FALSE(e.RebuildDue());
+  EXPECT_EQ(e.RingLength(), 4625);
+  EXPECT_EQ(buf[0], 501);  // 1000 * 10^-0.3, truncated
+
+  // A ring beyond 32-bit indices cannot be had; the running ring stays.
+  AudioFormat fast = MakeFormat(1, 1, 4000000000u, 16);
+  e.SetFormat(&fast);
+  MultiTapParams p = OneTap(2500);
+  EXPECT_EQ(e.Configure(p), E_OUTOFMEMORY);
+  EXPECT_EQ(e.RingLength(), 4625);
+
+  MultiTapEngine none;
+  EXPECT_EQ(none.Restart(), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(none.Process(SampleKind::Pcm16, ProcessMode::Continue, nullptr, &n), E_POINTER);
+}
+
+TEST(MultiTapFailures, StopReleasesTheRingAndTheNextStartIsAFullSilentOne) {
+  Harness<Float64> h(1, 8000, OneTap(100));
+  h.Run(10, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.5 : 0.0; });
+  h.engine.ReleaseLine();
+  EXPECT_EQ(h.engine.RingLength(), 0);
+  EXPECT_TRUE(h.engine.RebuildDue());
+  ASSERT_EQ(h.engine.Restart(), S_OK);
+  EXPECT_EQ(h.engine.TailLeft(), 840u);
+  for (double s : h.Silence(1000)) ASSERT_EQ(s, 0.0);
+}
+
+// Reads the full set-up request the way the engine's snapshot does.
+struct Probe : MultiTapEngine {
+  bool Requested() {
+    MultiTapParams p;
+    bool requested = false;
+    TakeSnapshot(p, requested);
+    return requested;
+  }
+};
+
+TEST(MultiTapParameters, FullFieldsRequestTheFullSetUpLightFieldsDoNot) {
+  Probe e;
+  e.Requested();
+  e.SetInputGain(-10);
+  e.SetDryOut(-10);
+  e.SetWetOut(-10);
+  e.SetModRate(50);
+  e.SetLowpass(1);
+  e.SetLowpassHz(2000);
+  e.SetCurrentTap(3);
+  e.SetGraphResolution(2);
+  EXPECT_FALSE(e.Requested());
+
+  const std::vector<decltype(&MultiTapEngine::SetModDepth)> full = {
+      &MultiTapEngine::SetModDepth,  &MultiTapEngine::SetFeedback, &MultiTapEngine::SetTapCount,
+      &MultiTapEngine::SetTapGain0,  &MultiTapEngine::SetTapGain7, &MultiTapEngine::SetTapDelay3,
+      &MultiTapEngine::SetTapDelay7, &MultiTapEngine::SetTapPan0,  &MultiTapEngine::SetTapPan5};
+  for (auto setter : full) {
+    EXPECT_EQ((e.*setter)(7), S_OK);
+    EXPECT_TRUE(e.Requested());
+    EXPECT_EQ((e.*setter)(7), S_OK);  // unchanged value: nothing to do
+    EXPECT_FALSE(e.Requested());
+  }
+  MultiTapParams p;
+  e.GetParams(&p);
+  EXPECT_EQ(e.SetParams(&p), S_OK);
+  EXPECT_TRUE(e.Requested());
+}
+
+TEST(MultiTapParameters, SettersAndWholeBlockClampEveryRangedField) {
+  MultiTapEngine e;
+  std::int32_t v = 0;
+  e.SetTapDelay7(9000);
+  e.GetTapDelay7(&v);
+  EXPECT_EQ(v, 2500);
+  e.SetTapGain2(-101);
+  e.GetTapGain2(&v);
+  EXPECT_EQ(v, -100);
+  e.SetTapPan4(300);
+  e.GetTapPan4(&v);
+  EXPECT_EQ(v, 100);
+  e.SetModRate(0);
+  e.GetModRate(&v);
+  EXPECT_EQ(v, 1);
+  e.SetLowpass(5);  // a switch without range
+  e.GetLowpass(&v);
+  EXPECT_EQ(v, 5);
+  e.SetFeedback(151);
+  e.GetFeedback(&v);
+  EXPECT_EQ(v, 150);
+  e.SetGraphResolution(4);
+  e.GetGraphResolution(&v);
+  EXPECT_EQ(v, 3);
+  EXPECT_EQ(e.GetTap(&MultiTapParams::tapGain, 8, &v), E_INVALIDARG);
+  EXPECT_EQ(e.SetTap(&MultiTapParams::tapGain, -1, 0, -100, 100), E_INVALIDARG);
+  EXPECT_EQ(e.GetTapGain0(nullptr), E_POINTER);
+
+  MultiTapParams p = MultiTapPresets()[3].params;
+  p.tapDelayMs[5] = 0;
+  p.tapCount = 9;
+  p.lowpassHz = 50;
+  p.wetOut = 10;
+  p.currentTap = -1;
+  EXPECT_EQ(e.SetParams(&p), E_FAIL);
+  MultiTapParams got;
+  e.GetParams(&got);
+  EXPECT_EQ(got.tapDelayMs[5], 1);
+  EXPECT_EQ(got.tapCount, 8);
+  EXPECT_EQ(got.lowpassHz, 100);
+  EXPECT_EQ(got.wetOut, 0);
+  EXPECT_EQ(got.currentTap, 0);
+  EXPECT_EQ(got.tapGain[0], 39);  // the rest as given
+}
+
+// The slot of a virtual operation, from its member pointer (the compilers of
+// both targets store the table offset plus one).
+template <class F>
+std::ptrdiff_t SlotOf(F f) {
+  static_assert(sizeof(F) == 2 * sizeof(void*));
+  std::ptrdiff_t raw;
+  std::memcpy(&raw, &f, sizeof raw);
+  return (raw - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
+}
+
+TEST(MultiTapParameters, InterfaceSlotsFollowTheFieldRuns) {
+  EXPECT_EQ(SlotOf(&IMultiTapParams::GetParams), 3);
+  EXPECT_EQ(SlotOf(&IMultiTapParams::RegisterNotify), 6);
+  EXPECT_EQ(SlotOf(&IMultiTapParams::GetInputGain), 7);
+  EXPECT_EQ(SlotOf(&IMultiTapParams::GetModRate), 13);
+  EXPECT_EQ(SlotOf(&IMultiTapParams::GetFeedback), 17);
+  EXPECT_EQ(SlotOf(&IMultiTapParams::SetGraphResolution), 28);
+  EXPECT_EQ(SlotOf(&IMultiTapParams::GetTapGain0), 29);
+  EXPECT_EQ(SlotOf(&IMultiTapParams::SetTapGain7), 44);
+  EXPECT_EQ(SlotOf(&IMultiTapParams::GetTapDelay0), 45);
+  EXPECT_EQ(SlotOf(&IMultiTapParams::GetTapPan0), 61);
+  EXPECT_EQ(SlotOf(&IMultiTapParams::SetTapPan7), 76);
+  EXPECT_EQ(SlotOf(&IMultiTapParams::SetBackground), 77);
+  EXPECT_EQ(SlotOf(&IMultiTapParams::GetBackground), 78);
+}
+
+TEST(MultiTapParameters, StreamIs160BytesAndLoadsBackWithoutAChange) {
+  MultiTapEngine e;
+  ASSERT_EQ(e.ApplyPreset(24), S_OK);
+  test::MemoryStream s;
+  ASSERT_EQ(e.Save(&s, true), S_OK);
+  ASSERT_EQ(s.bytes.size(), 160u);
+  EXPECT_EQ(MultiTapEngine::StreamSize(), 160u);
+  std::uint32_t total;
+  std::memcpy(&total, s.bytes.data(), 4);
+  EXPECT_EQ(total, 160u);
+  EXPECT_EQ(std::memcmp(s.bytes.data() + 4, &IID_IMultiTapParams, 16), 0);
+  EXPECT_EQ(std::memcmp(s.bytes.data() + 20, &MultiTapPresets()[24].params, 140), 0);
+
+  Probe other;
+  other.Requested();
+  ASSERT_EQ(other.Load(&s), S_OK);
+  MultiTapParams got;
+  other.GetParams(&got);
+  EXPECT_EQ(std::memcmp(&got, &MultiTapPresets()[24].params, 140), 0);
+  EXPECT_FALSE(other.IsDirty());
+
+  // An out-of-range block is clamped and reported.
+  std::int32_t count = 12;
+  std::memcpy(s.bytes.data() + 20 + 24 * 4, &count, 4);
+  s.readAt = 0;
+  EXPECT_EQ(other.Load(&s), E_FAIL);
+  other.GetTapCount(&count);
+  EXPECT_EQ(count, 8);
+}
+
+TEST(MultiTapPresetTable, TwentySixNamedRows) {
+  const auto t = MultiTapPresets();
+  ASSERT_EQ(t.size(), 26u);
+  const char* names[] = {"(Default)",
+                         "Default all parameters",
+                         "Small room 1",
+                         "Small hall 1",
+                         "Chorus-echo",
+                         "Chorus-reverse verb 2",
+                         "Chorus-reverse verb 3",
+                         "Chorus-reverse verb 1",
+                         "Low-frequency verb",
+                         "Chorus-verb",
+                         "Stadium",
+                         "Medium hall 1",
+                         "Large hall 2",
+                         "Large hall 1",
+                         "Large hall 3",
+                         "Medium hall 2",
+                         "Cathedral 1",
+                         "Cathedral 2",
+                         "Cathedral 3",
+                         "Large hall 4",
+                         "Small hall 2",
+                         "Small room 2",
+                         "Tapped delay 1",
+                         "Tapped delay 2",
+                         "Tapped delay, stereo pan",
+                         "Channel delay for stereo simulation"};
+  for (int i = 0; i < 26; ++i) {
+    EXPECT_STREQ(t[i].name, names[i]) << i;
+    MultiTapParams p = t[i].params;
+    EXPECT_FALSE(MultiTapTraits::Clamp(p)) << i;  // every row is in range
+    EXPECT_EQ(t[i].params.currentTap, 0) << i;
+    EXPECT_EQ(t[i].params.graphResolution, 0) << i;
+  }
+  // Rows typed out in full, including the taps beyond the count.
+  const MultiTapParams small = {{17, 40, 85, 197, 275, 309, 1, 1},
+                                {-48, 16, -11, 5, -2, 1, -100, -100},
+                                {-24, 18, -14, -38, -6, -38, 0, 0},
+                                6,
+                                -25,
+                                -92,
+                                30,
+                                0,
+                                0,
+                                5000,
+                                5,
+                                15,
+                                0,
+                                0};
+  const MultiTapParams lowFreq = {{17, 187, 323, 361, 399, 427, 473, 500},
+                                  {35, -24, 10, -8, -5, -2, 1, -1},
+                                  {-24, 18, -14, 20, -22, 0, 56, 0},
+                                  8,
+                                  0,
+                                  -44,
+                                  70,
+                                  0,
+                                  1,
+                                  500,
+                                  0,
+                                  1,
+                                  0,
+                                  0};
+  const MultiTapParams cathedral2 = {{191, 269, 428, 500, 291, 1, 1, 1},
+                                     {-32, -24, -5, -6, -2, -100, -100, -100},
+                                     {-24, 18, -28, 0, 6, 0, 0, 0},
+                                     4,
+                                     -20,
+                                     -44,
+                                     100,
+                                     0,
+                                     1,
+                                     850,
+                                     10,
+                                     10,
+                                     0,
+                                     0};
+  const MultiTapParams stereoPan = {{17, 72, 118, 181, 240, 332, 416, 500},
+                                    {-91, 60, 40, -35, 31, -19, 14, -9},
+                                    {-100, 100, -100, 100, -100, 100, -100, 100},
+                                    8,
+                                    -80,
+                                    0,
+                                    15,
+                                    0,
+                                    1,
+                                    4000,
+                                    0,
+                                    20,
+                                    0,
+                                    0};
+  const MultiTapParams channel = {{1, 15, 212, 306, 361, 468, 482, 500},
+                                  {100, 100, 13, 5, -6, 5, -2, 5},
+                                  {-100, 100, 43, 65, 55, 0, 0, 0},
+                                  2,
+                                  0,
+                                  -800,
+                                  0,
+                                  0,
+                                  0,
+                                  4500,
+                                  0,
+                                  10,
+                                  0,
+                                  0};
+  EXPECT_EQ(std::memcmp(&t[2].params, &small, sizeof small), 0);
+  EXPECT_EQ(std::memcmp(&t[8].params, &lowFreq, sizeof lowFreq), 0);
+  EXPECT_EQ(std::memcmp(&t[17].params, &cathedral2, sizeof cathedral2), 0);
+  EXPECT_EQ(std::memcmp(&t[24].params, &stereoPan, sizeof stereoPan), 0);
+  EXPECT_EQ(std::memcmp(&t[25].params, &channel, sizeof channel), 0);
+  EXPECT_EQ(std::memcmp(&t[0].params, &t[1].params, sizeof channel), 0);
+}
+
+}  // namespace
+}  // namespace quill

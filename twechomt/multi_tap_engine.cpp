@@ -1,0 +1,329 @@
+#include "multi_tap_engine.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "line_memory.h"
+
+namespace quill {
+
+namespace {
+
+constexpr double kTwoPi = 6.28318530718;
+
+// How far each tap swings with the oscillator, and a small fixed offset per
+// tap so that taps set to the same delay do not coincide exactly.
+constexpr double kDepthFactor[MultiTapEngine::kTaps] = {0.7, 0.9, 0.4, 0.6, 0.8, 0.9, 0.1, 0.9};
+constexpr double kOffsetMs[MultiTapEngine::kTaps] = {0.123, 0.377, -0.411, 0.095, -0.301, -0.253, 0.457, 0.179};
+
+double ClampRing(double v) {
+  return v < -MultiTapEngine::kRingLimit  ? -MultiTapEngine::kRingLimit
+         : v > MultiTapEngine::kRingLimit ? MultiTapEngine::kRingLimit
+                                          : v;
+}
+
+}  // namespace
+
+bool MultiTapTraits::Clamp(Params& p) {
+  bool clamped = false;
+  for (int k = 0; k < MultiTapEngine::kTaps; ++k) {
+    clamped |= ClampField(p.tapDelayMs[k], 1, 2500);
+    clamped |= ClampField(p.tapGain[k], -100, 100);
+    clamped |= ClampField(p.tapPan[k], -100, 100);
+  }
+  clamped |= ClampField(p.tapCount, 1, 8);
+  clamped |= ClampField(p.wetOut, -800, 0);
+  clamped |= ClampField(p.dryOut, -800, 0);
+  clamped |= ClampField(p.feedbackPct, 0, 150);
+  clamped |= ClampField(p.inputGain, -800, 0);
+  clamped |= ClampField(p.lowpassHz, 100, 10000);
+  clamped |= ClampField(p.modDepth, 0, 100);
+  clamped |= ClampField(p.modRate, 1, 100);
+  clamped |= ClampField(p.currentTap, 0, 7);
+  clamped |= ClampField(p.graphResolution, 0, 3);
+  return clamped;
+}
+
+HRESULT MultiTapEngine::GetTap(std::int32_t (Params::*field)[kTaps], std::int32_t k, std::int32_t* v) const {
+  if (v == nullptr) return E_POINTER;
+  if (k < 0 || k >= kTaps) return E_INVALIDARG;
+  *v = (Block().*field)[k];
+  return S_OK;
+}
+
+HRESULT MultiTapEngine::SetTap(std::int32_t (Params::*field)[kTaps], std::int32_t k, std::int32_t v, std::int32_t lo,
+                               std::int32_t hi) {
+  if (k < 0 || k >= kTaps) return E_INVALIDARG;
+  ClampField(v, lo, hi);
+  return EditBlock([&](Params& p) { return Exchange((p.*field)[k], v); }, true);
+}
+
+bool MultiTapEngine::Snapshot(MultiTapParams& out) {
+  bool requested = false;
+  const bool changed = TakeSnapshot(out, requested);
+  if (requested) rebuild_ = true;
+  return changed;
+}
+
+void MultiTapEngine::Retune(const MultiTapParams& p) {
+  const AudioFormat* format = Format();
+  const double fs = format != nullptr ? format->sampleRate : 0.0;
+  // A rate of 0 has no meaningful oscillator; the sweep then stands still.
+  increment_ = fs > 0.0 ? kTwoPi / ((10.0 / p.modRate) * fs) : 0.0;
+  gWet_ = DbToGain(p.wetOut, -800);
+  gDry_ = DbToGain(p.dryOut, -800);
+  gIn_ = DbToGain(p.inputGain, -800);
+  if (p.lowpass != 0 && static_cast<std::uint32_t>(p.lowpassHz) <= (format != nullptr ? format->sampleRate / 2 : 0)) {
+    a_ = std::exp(-kTwoPi * p.lowpassHz / fs);
+    b_ = 1.0 - a_;
+  } else {
+    a_ = 0.0;
+    b_ = 1.0;
+  }
+}
+
+HRESULT MultiTapEngine::Configure(const MultiTapParams& p) {
+  const AudioFormat* format = Format();
+  if (format == nullptr) return VFW_E_NOT_CONNECTED;
+  const double fs = format->sampleRate;
+  const std::uint32_t channels = format->channels == 2 ? 2 : 1;
+  const int count = std::clamp(p.tapCount, 1, kTaps);
+  const double depth = p.modDepth * 3e-5 * fs;
+
+  // Tap positions and ring length first, in 64 bits: at absurd sample rates
+  // they would not fit the ring's 32-bit indices, and such a ring is refused
+  // like a failed allocation, before anything in use has changed.
+  const auto spm = static_cast<std::int64_t>(fs * 0.001);
+  std::int64_t pos[kTaps] = {};
+  std::int64_t longest = 0;
+  for (int k = 0; k < count; ++k) {
+    const auto offset = static_cast<std::int64_t>(fs * kOffsetMs[k] * 0.001);
+    pos[k] = std::max<std::int64_t>(0, offset + spm * p.tapDelayMs[k]);
+    longest = std::max(longest, pos[k]);
+  }
+  const double wanted = 1.05 * static_cast<double>(longest) + 4.0 * depth;
+  if (!(wanted < static_cast<double>(INT_MAX))) return E_OUTOFMEMORY;
+  std::int64_t length = static_cast<std::int64_t>(wanted);
+  if (length < longest + 1) length = longest + 1;
+  if (length > INT_MAX) return E_OUTOFMEMORY;
+  const auto N = static_cast<std::int32_t>(length);
+
+  for (int k = 0; k < kTaps; ++k) {
+    dk_[k] = kDepthFactor[k] * depth;
+    ok_[k] = fs * kOffsetMs[k] * 0.001;
+  }
+  Retune(p);
+
+  // Total tap gain, signed: opposite taps cancel in it.
+  double total = 0.0;
+  for (int k = 0; k < count; ++k) {
+    const double g = p.tapGain[k] * 0.01;
+    if (channels == 1) {
+      gL_[k] = g;
+      gR_[k] = 0.0;
+      total += gL_[k];
+    } else {
+      // Linear one-sided pan: the near side keeps the full gain.
+      if (p.tapPan[k] <= 0) {
+        gL_[k] = g;
+        gR_[k] = p.tapGain[k] * ((p.tapPan[k] + 100) * 0.01) * 0.01;
+      } else {
+        gR_[k] = g;
+        gL_[k] = p.tapGain[k] * ((100 - p.tapPan[k]) * 0.01) * 0.01;
+      }
+      total += gR_[k] + gL_[k];
+    }
+  }
+  if (total < 1.0) total = 1.0;
+  fb_ = p.feedbackPct / (total * 100);
+  channels_ = channels;
+  tapCount_ = count;
+
+  if (ring_ != nullptr && ringLength_ == N) {
+    for (int k = 0; k < count; ++k) tapPos_[k] = static_cast<std::int32_t>((w_ + pos[k]) % N);
+    return S_OK;
+  }
+
+  FreeLine(ring_);
+  ringLength_ = 0;
+  ring_ = static_cast<double*>(AllocLine(static_cast<std::size_t>(N), sizeof(double)));
+  if (ring_ == nullptr) return E_OUTOFMEMORY;
+  ringLength_ = N;
+  w_ = 0;
+  for (int k = 0; k < count; ++k) tapPos_[k] = static_cast<std::int32_t>(pos[k]);
+  tailLeft_ = static_cast<std::uint32_t>(N);
+  iL_[0] = iL_[1] = wL_[0] = wL_[1] = 0.0;
+  phase_ = 0.0;
+  return S_OK;
+}
+
+HRESULT MultiTapEngine::Recompute(const MultiTapParams& p) {
+  if (Format() == nullptr) return VFW_E_NOT_CONNECTED;
+  if (!rebuild_) {
+    Retune(p);
+    return S_OK;
+  }
+  const HRESULT hr = Configure(p);
+  if (SUCCEEDED(hr)) {
+    rebuild_ = false;
+    ready_ = 1;
+  } else {
+    ready_ = 0;  // rebuild_ stays set: the next buffer tries the full set-up again
+  }
+  return hr;
+}
+
+HRESULT MultiTapEngine::Restart() {
+  MultiTapParams snapshot;
+  Snapshot(snapshot);
+  const HRESULT hr = Recompute(snapshot);
+  if (SUCCEEDED(hr)) refreshDue_ = false;
+  started_ = 0;
+  return hr;
+}
+
+void MultiTapEngine::ReleaseLine() {
+  FreeLine(ring_);
+  ring_ = nullptr;
+  ringLength_ = 0;
+  rebuild_ = true;
+  ready_ = 0;  // no ring to run on until the next full set-up
+}
+
+template <class Kind>
+void MultiTapEngine::RunMono(typename Kind::Sample* data, std::uint32_t n) {
+  double* const ring = ring_;
+  const std::int32_t N = ringLength_;
+  const int count = tapCount_;
+  const double a = a_, b = b_, fb = fb_, gIn = gIn_, gDry = gDry_, gWet = gWet_, inc = increment_;
+  double phase = phase_, iL = iL_[0], wL = wL_[0];
+  std::int32_t w = w_;
+
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const double s = std::sin(phase);
+    phase += inc;
+    const double in = Kind::ToEngine(data[i]) * gIn;
+    iL = b * in + a * iL;
+    double T = 0.0;
+    for (int k = 0; k < count; ++k) {
+      // The mono path rounds the sweep to the nearest sample.
+      const auto m = static_cast<std::int32_t>(dk_[k] * (1.0 + s) + 0.5);
+      std::int32_t r = tapPos_[k] - m;
+      if (r < 0) r += N;
+      T += ring[r] * gL_[k];
+      if (--tapPos_[k] < 0) tapPos_[k] = N - 1;
+    }
+    wL = b * T + a * wL;
+    ring[w] = ClampRing(fb * wL + iL);
+    if (--w < 0) w = N - 1;
+    data[i] = Kind::FromEngine(gWet * wL + gDry * in);
+  }
+
+  phase_ = phase;
+  iL_[0] = iL;
+  wL_[0] = wL;
+  w_ = w;
+}
+
+template <class Kind>
+void MultiTapEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
+  double* const ring = ring_;
+  const std::int32_t N = ringLength_;
+  const int count = tapCount_;
+  const double a = a_, b = b_, fb = fb_, gIn = gIn_, gDry = gDry_, gWet = gWet_, inc = increment_;
+  double phase = phase_;
+  double iL0 = iL_[0], iL1 = iL_[1], wL0 = wL_[0], wL1 = wL_[1];
+  std::int32_t w = w_;
+
+  for (std::uint32_t i = 0; i < n; ++i) {
+    typename Kind::Sample* frame = data + 2 * static_cast<std::size_t>(i);
+    const double s = std::sin(phase);
+    phase += inc;
+    const double inL = Kind::ToEngine(frame[0]) * gIn;
+    const double inR = Kind::ToEngine(frame[1]) * gIn;
+    iL0 = b * inL + a * iL0;
+    iL1 = b * inR + a * iL1;
+    double TL = 0.0, TR = 0.0;
+    for (int k = 0; k < count; ++k) {
+      // The stereo path truncates the sweep where the mono path rounds it.
+      const auto m = static_cast<std::int32_t>(dk_[k] * (1.0 + s));
+      std::int32_t r = tapPos_[k] - m;
+      if (r < 0) r += N;
+      const double v = ring[r];
+      TL += gL_[k] * v;
+      TR += gR_[k] * v;
+      if (--tapPos_[k] < 0) tapPos_[k] = N - 1;
+    }
+    wL0 = b * TL + a * wL0;
+    wL1 = b * TR + a * wL1;
+    const double yL = gWet * wL0 + gDry * inL;
+    const double yR = gWet * wL1 + gDry * inR;
+    ring[w] = ClampRing((fb * (wL0 + wL1) + iL0 + iL1) * 0.5);
+    if (--w < 0) w = N - 1;
+    frame[0] = Kind::FromEngine(yL);
+    frame[1] = Kind::FromEngine(yR);
+  }
+
+  phase_ = phase;
+  iL_[0] = iL0;
+  iL_[1] = iL1;
+  wL_[0] = wL0;
+  wL_[1] = wL1;
+  w_ = w;
+}
+
+template <class Kind>
+HRESULT MultiTapEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
+  std::uint32_t n = *frames;
+  HRESULT result = S_OK;
+
+  MultiTapParams snapshot;
+  const bool changed = Snapshot(snapshot) || refreshDue_;
+  if (mode == ProcessMode::Discontinuity && started_ != 0) {
+    const HRESULT hr = Restart();
+    if (FAILED(hr)) return hr;
+  } else if (mode == ProcessMode::Tail) {
+    // The tail runs on with the coefficients in force; a change made now is
+    // applied at the next ordinary buffer.
+    if (changed) refreshDue_ = true;
+    if (ring_ == nullptr) {
+      *frames = 0;
+      return S_FALSE;
+    }
+  } else if (changed || ready_ == 0) {
+    const HRESULT hr = Recompute(snapshot);
+    if (FAILED(hr)) return hr;
+    refreshDue_ = false;
+  }
+  started_ = 1;
+
+  if (mode == ProcessMode::Tail) {
+    n = std::min(n, tailLeft_);
+    tailLeft_ -= n;
+    if (tailLeft_ == 0) result = S_FALSE;
+  }
+  if (channels_ == 2)
+    RunStereo<Kind>(data, n);
+  else
+    RunMono<Kind>(data, n);
+
+  *frames = n;
+  return result;
+}
+
+HRESULT MultiTapEngine::Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames) {
+  if (frames == nullptr || (data == nullptr && *frames != 0)) return E_POINTER;
+  return WithSampleKind(kind, [&](auto k) {
+    using Kind = decltype(k);
+    return ProcessAs<Kind>(mode, static_cast<typename Kind::Sample*>(data), frames);
+  });
+}
+
+template HRESULT MultiTapEngine::ProcessAs<Pcm8>(ProcessMode, Pcm8::Sample*, std::uint32_t*);
+template HRESULT MultiTapEngine::ProcessAs<Pcm16>(ProcessMode, Pcm16::Sample*, std::uint32_t*);
+template HRESULT MultiTapEngine::ProcessAs<Pcm32>(ProcessMode, Pcm32::Sample*, std::uint32_t*);
+template HRESULT MultiTapEngine::ProcessAs<Float32>(ProcessMode, Float32::Sample*, std::uint32_t*);
+template HRESULT MultiTapEngine::ProcessAs<Float64>(ProcessMode, Float64::Sample*, std::uint32_t*);
+
+}  // namespace quill
