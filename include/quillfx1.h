@@ -182,3 +182,38 @@ struct IMultiTapParams : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE SetBackground(std::int32_t flag) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetBackground(std::int32_t* flag) = 0;
 };
+
+// ---------------------------------------------------------------------------
+// Time compress/expand.
+inline constexpr IID IID_ITimeParams = {0x5FF5B4A3, 0x858F, 0x11D0, {0xAE, 0xBC, 0x00, 0xA0, 0xC9, 0x05, 0x39, 0x12}};
+
+struct TimeParams {
+  double finalTenths;         // 500..5000: final length in tenths of a percent of the initial one
+  std::int32_t mode;          // row of the stretch mode table, 0..18
+  std::int32_t tempoTenths;   // initial tempo in tenths of a bpm, at most 5000
+  double lengthSamples;       // initial length in frames, 0..793800000
+  std::int32_t inputFormat;   // how the page enters the length: 0 percentage, 1 tempo, 2 time
+  std::int32_t reserved;      // 0
+};
+static_assert(sizeof(TimeParams) == 32, "two doubles and four 32-bit fields");
+
+struct ITimeParams : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetParams(TimeParams* params) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetParams(const TimeParams* params) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetFormat(AudioFormat* format) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RegisterNotify(HWND window, std::int32_t id) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetFinal(double* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetFinal(double value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetMode(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetMode(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTempo(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTempo(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetLength(double* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetLength(double value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetInputFormat(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetInputFormat(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetBackground(std::int32_t flag) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetBackground(std::int32_t* flag) = 0;
+  // The connected input's sample rate; 44100 and E_FAIL while unconnected.
+  virtual HRESULT STDMETHODCALLTYPE GetSampleRate(std::uint32_t* rate) = 0;
+};

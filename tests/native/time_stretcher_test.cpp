@@ -1,0 +1,429 @@
+// The time stretcher: the mode table, the sizes each row gives, the taper,
+// the offset search, and the stretch loop as the copying filter drives it,
+// in every sample kind, mono and stereo.
+#include "twtime/time_stretcher.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "time_rig.h"
+#include "twtime/stretch_modes.h"
+
+namespace quill {
+namespace {
+
+using test::TimeKinds;
+using test::TimeRig;
+
+// A signal with energy in every frame and different channels.
+double Tone(std::uint32_t f, std::uint32_t c) {
+  return 0.4 * std::sin(0.05 * f + 1.3 * c) + 0.2 * std::sin(0.0131 * f) + 0.05;
+}
+
+// Kept away from zero, so that every frame has energy even in 8 bits.
+double Lifted(std::uint32_t f, std::uint32_t c) {
+  return 0.3 + 0.2 * std::sin(0.05 * f + 1.3 * c);
+}
+
+TEST(StretchModeTable, NineteenRowsInOrderWithFiftyByteNames) {
+  EXPECT_EQ(sizeof(StretchModeTable[0].name), 50u);
+  EXPECT_STREQ(StretchModeTable[0].name, "A01. Music 1 (minimum flange, may echo)");
+  EXPECT_STREQ(StretchModeTable[16].name, "A17. Drums, unpitched (minimum echo)");
+  EXPECT_STREQ(StretchModeTable[18].name, "A19. Drums (tiny echo)");
+  for (int i = 0; i < kStretchModeCount; ++i) {
+    char prefix[8];
+    std::snprintf(prefix, sizeof prefix, "A%02d. ", i + 1);
+    EXPECT_EQ(std::strncmp(StretchModeTable[i].name, prefix, 5), 0) << i;
+    // NUL-padded to the end of the field.
+    const std::size_t len = std::strlen(StretchModeTable[i].name);
+    for (std::size_t j = len; j < 50; ++j) ASSERT_EQ(StretchModeTable[i].name[j], '\0') << i;
+  }
+  const StretchMode& a02 = StretchModeTable[1];
+  EXPECT_EQ(a02.windowMs, 275);
+  EXPECT_EQ(a02.searchMs, 22);
+  EXPECT_EQ(a02.acceptPercent, 10000);
+  const StretchMode& a16 = StretchModeTable[15];
+  EXPECT_EQ(a16.searchStep, 8);
+  EXPECT_EQ(a16.fadeMs, 12);
+}
+
+TEST(StretchGeometry, RowsZeroAndSixteenAt44100And8000) {
+  const StretchGeometry a = DeriveGeometry(44100, StretchModeTable[0]);
+  EXPECT_EQ(a.N, 13230u);
+  EXPECT_EQ(a.H, 6615u);
+  EXPECT_EQ(a.L, 661);  // 661.5 truncated
+  EXPECT_EQ(a.R, 661);
+  EXPECT_EQ(a.D, 2u);
+  EXPECT_EQ(a.A, 25.0f);
+
+  const StretchGeometry b = DeriveGeometry(8000, StretchModeTable[16]);
+  EXPECT_EQ(b.N, 400u);
+  EXPECT_EQ(b.H, 200u);
+  EXPECT_EQ(b.L, 24);
+  EXPECT_EQ(b.R, 40);
+  EXPECT_EQ(b.D, 1u);  // 2 * 8000 / 44100 truncates to 0
+  EXPECT_EQ(b.A, 10.0f);
+
+  const StretchGeometry c = DeriveGeometry(8000, StretchModeTable[0]);
+  EXPECT_EQ(c.N, 2400u);
+  EXPECT_EQ(c.L, 120);
+  EXPECT_EQ(c.R, 120);
+  EXPECT_EQ(c.D, 1u);
+
+  const StretchGeometry d = DeriveGeometry(44100, StretchModeTable[16]);
+  EXPECT_EQ(d.N, 2205u);
+  EXPECT_EQ(d.H, 1102u);
+  EXPECT_EQ(d.L, 132);
+  EXPECT_EQ(d.R, 220);
+  EXPECT_EQ(d.D, 2u);
+
+  // The stride scales below 32 kHz and stays as stored from 32 kHz on.
+  EXPECT_EQ(DeriveGeometry(22050, StretchModeTable[15]).D, 4u);
+  EXPECT_EQ(DeriveGeometry(31999, StretchModeTable[15]).D, 5u);
+  EXPECT_EQ(DeriveGeometry(32000, StretchModeTable[15]).D, 8u);
+}
+
+TEST(StretchGeometry, InputHopAcrossTheRatioRangeAndItsClamps) {
+  EXPECT_EQ(InputHop(6615, 13230, 1.1), 6014u);
+  EXPECT_EQ(InputHop(6615, 13230, 5.0), 1323u);
+  EXPECT_EQ(InputHop(6615, 13230, 1.0), 6615u);
+  EXPECT_EQ(InputHop(6615, 13230, 2.0), 3308u);   // 3307.5 rounds up
+  EXPECT_EQ(InputHop(6615, 13230, 0.5), 13230u);  // 13230.5 lowered to N
+  EXPECT_EQ(InputHop(6615, 13230, 0.1), 13230u);
+  EXPECT_EQ(InputHop(6615, 13230, 1e9), 1u);  // raised to 1
+  EXPECT_EQ(InputHop(200, 400, 5.0), 40u);
+  EXPECT_EQ(InputHop(200, 400, 0.85), 235u);  // 235.29 + 0.5
+}
+
+TEST(StretchGeometry, FadeIsCutToOneBelowTheHopAndTheSearchToWhatIsLeft) {
+  const StretchMode longFade = {"fade", 50, 20, 2, 40, 1000};
+  const StretchGeometry g = DeriveGeometry(8000, longFade);
+  EXPECT_EQ(g.H, 200u);
+  EXPECT_EQ(g.L, 199);  // 320 cut to H - 1
+  EXPECT_EQ(g.R, 1);    // 160 cut to H - L
+
+  TimeStretcher s;
+  ASSERT_EQ(s.SelectKinds(SampleKind::Float32, SampleKind::Float32, 1), S_OK);
+  ASSERT_EQ(s.ConfigureFull(8000, longFade, 1.0), S_OK);
+  EXPECT_EQ(s.TaperAt(0), 0.0);
+  EXPECT_FLOAT_EQ(s.TaperAt(100), 100.0f / 199);
+  EXPECT_EQ(s.TaperAt(199), 1.0);
+  EXPECT_EQ(s.TaperAt(200), 1.0);
+  EXPECT_FLOAT_EQ(s.TaperAt(201), 198.0f / 199);
+  EXPECT_EQ(s.TaperAt(399), 0.0);  // H + L, the end of the fade
+}
+
+TEST(StretchTaper, RisesOverTheFadeHoldsToTheHopAndFallsToZero) {
+  TimeStretcher s;
+  ASSERT_EQ(s.SelectKinds(SampleKind::Pcm32, SampleKind::Pcm32, 2), S_OK);
+  ASSERT_EQ(s.ConfigureFull(44100, 0, 1.1), S_OK);
+  EXPECT_EQ(s.InputHop(), 6014u);
+  EXPECT_EQ(s.TaperAt(0), 0.0);
+  EXPECT_DOUBLE_EQ(s.TaperAt(330), 330.0 / 661);
+  EXPECT_DOUBLE_EQ(s.TaperAt(660), 660.0 / 661);
+  EXPECT_EQ(s.TaperAt(661), 1.0);
+  EXPECT_EQ(s.TaperAt(6615), 1.0);
+  EXPECT_DOUBLE_EQ(s.TaperAt(6616), 660.0 / 661);
+  EXPECT_DOUBLE_EQ(s.TaperAt(6615 + 330), 331.0 / 661);
+  EXPECT_EQ(s.TaperAt(6615 + 661), 0.0);
+  EXPECT_EQ(s.TaperAt(13229), 0.0);
+  // Rising and falling halves sum to one across a splice.
+  for (std::uint32_t i = 0; i < 661; ++i) ASSERT_NEAR(s.TaperAt(i) + s.TaperAt(6615 + i), 1.0, 1e-12) << i;
+}
+
+TEST(StretchTaper, StaysAllOnesWithAFadeOfOneFrameOrNone) {
+  for (std::uint32_t rate : {400u, 300u}) {  // row 16: L = 1 at 400 Hz, 0 at 300 Hz
+    TimeStretcher s;
+    ASSERT_EQ(s.SelectKinds(SampleKind::Pcm16, SampleKind::Pcm16, 1), S_OK);
+    ASSERT_EQ(s.ConfigureFull(rate, 16, 1.0), S_OK);
+    EXPECT_LE(s.Geometry().L, 1);
+    for (std::uint32_t i = 0; i < s.Geometry().N; ++i) ASSERT_EQ(s.TaperAt(i), 1.0) << rate << "/" << i;
+  }
+}
+
+template <class Real>
+class StretchSearch : public ::testing::Test {};
+using Reals = ::testing::Types<float, double>;
+TYPED_TEST_SUITE(StretchSearch, Reals);
+
+TYPED_TEST(StretchSearch, MonoAcceptsTheFirstCandidateAboveTheThresholdElseTheLargest) {
+  using Real = TypeParam;
+  // Reference energy 1; R = 4, D = 1; C(p) = sum over k < 4 of (in[p + k] + block[k])^2.
+  const Real block[4] = {1, 0, 0, 0};
+  const Real in[8] = {-1, -1, 0.5, 0, 0, 0, 3, 0};
+  // C(0) = 0 + 1 + 0.25 = 1.25, C(1) = 0 + 0.25 = 0.25, C(2) = 2.25, C(3) = 1 + 9 = 10.
+  EXPECT_EQ(TimeStretcher::Search(in, block, 1, 4, 1, 1.0f), 0u);    // threshold 1
+  EXPECT_EQ(TimeStretcher::Search(in, block, 1, 4, 1, 2.0f), 2u);    // threshold 2
+  EXPECT_EQ(TimeStretcher::Search(in, block, 1, 4, 1, 100.0f), 3u);  // none passes: the largest
+
+  // Equal sums keep the earliest candidate.
+  const Real flat[8] = {0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5};
+  EXPECT_EQ(TimeStretcher::Search(flat, block, 1, 4, 1, 100.0f), 0u);
+
+  // A silent reference accepts the first candidate with energy at the stride points.
+  const Real zero[8] = {};
+  Real late[16] = {};
+  late[7] = 0.25;  // odd: seen only with stride 1
+  late[8] = 0.25;  // even: seen with stride 2 from p = 2 (k = 6)
+  EXPECT_EQ(TimeStretcher::Search(late, zero, 1, 8, 2, 25.0f), 2u);
+  EXPECT_EQ(TimeStretcher::Search(late, zero, 1, 8, 1, 25.0f), 0u);  // p = 0 sees frame 7
+  EXPECT_EQ(TimeStretcher::Search(late, zero, 1, 7, 1, 25.0f), 1u);  // p = 0 sees 0..6 only
+}
+
+TYPED_TEST(StretchSearch, StereoAcceptsEarlyOnlyWhenBothChannelsPass) {
+  using Real = TypeParam;
+  // Both reference channels have energy 1; A = 2 gives thresholds 2 and 2.
+  const Real block[8] = {1, 1, 0, 0, 0, 0, 0, 0};
+  Real in[16] = {};
+  // Channel 0: C0(0) = (9 + 1)^2 + 1 = 101, C0(1) = (1 + 1)^2 = 4.
+  in[0] = 9;
+  in[2] = 1;
+  // Channel 1: C1(0) = (-1 + 1)^2 + 1 = 1 (fails), C1(1) = (1 + 1)^2 = 4.
+  in[1] = -1;
+  in[3] = 1;
+  // p = 0 passes on channel 0 only and has the largest sum; p = 1 passes on both.
+  EXPECT_EQ(TimeStretcher::Search(in, block, 2, 4, 1, 2.0f), 1u);
+
+  // The same channel 0 alone is accepted at once.
+  Real mono[8], monoBlock[4];
+  for (int i = 0; i < 8; ++i) mono[i] = in[2 * i];
+  for (int i = 0; i < 4; ++i) monoBlock[i] = block[2 * i];
+  EXPECT_EQ(TimeStretcher::Search(mono, monoBlock, 1, 4, 1, 2.0f), 0u);
+
+  // Without a candidate passing on both, the summed energy decides.
+  Real in2[16] = {};
+  in2[1] = -1;     // channel 1: C1 = 0, 1, 1, 1, below its threshold everywhere
+  in2[2 * 2] = 3;  // channel 0: C0 = 11, 11, 17, 4 (frames 2 and 3 hold 3 and 1)
+  in2[2 * 3] = 1;
+  EXPECT_EQ(TimeStretcher::Search(in2, block, 2, 4, 1, 2.0f), 2u);  // sums 11, 12, 18, 5
+  for (int i = 0; i < 8; ++i) mono[i] = in2[2 * i];
+  EXPECT_EQ(TimeStretcher::Search(mono, monoBlock, 1, 4, 1, 2.0f), 0u);  // alone, 11 > 2 at once
+
+  EXPECT_EQ(TimeStretcher::Search(in, block, 2, 0, 1, 2.0f), 0u);  // no range
+}
+
+// --- the stretch loop, through the engine ------------------------------------
+
+template <class Kind>
+class StretchLoop : public ::testing::Test {};
+TYPED_TEST_SUITE(StretchLoop, TimeKinds);
+
+TYPED_TEST(StretchLoop, InputShorterThanAWindowWaitsForTheFlushThenComesOutWhole) {
+  using Kind = TypeParam;
+  for (std::uint16_t ch : {1, 2}) {
+    // Row 16 at 8000 Hz: N = 400, H = 200. r = 1.
+    for (std::uint32_t frames : {150u, 199u, 200u, 399u}) {
+      TimeRig<Kind> rig(ch, 8000, 16, 1000.0);
+      const auto input = rig.Make(frames, Tone);
+      std::vector<typename Kind::Sample> out;
+      rig.Feed(input, 64, 4096, out);
+      EXPECT_TRUE(out.empty()) << frames;
+      const auto flushed = rig.Flush(4096);
+      ASSERT_EQ(rig.Frames(flushed), frames) << ch << "/" << frames;
+      // The first window is taken at offset 0 and copied without fade-in.
+      const std::uint32_t exact = std::min(frames, 200u);
+      for (std::uint32_t f = 0; f < exact; ++f)
+        for (std::uint32_t c = 0; c < ch; ++c)
+          ASSERT_EQ(flushed[f * ch + c], input[f * ch + c]) << ch << "/" << frames << "/" << f;
+      // Once complete, a flush call produces nothing and says so.
+      typename Kind::Sample buf[8];
+      std::uint32_t room = 4;
+      EXPECT_EQ(rig.engine.Process(ProcessMode::Tail, nullptr, nullptr, buf, &room), S_FALSE);
+      EXPECT_EQ(room, 0u);
+    }
+  }
+}
+
+TYPED_TEST(StretchLoop, AtRatioOneTheOutputHasTheInputsLength) {
+  using Kind = TypeParam;
+  for (std::uint16_t ch : {1, 2})
+    for (std::uint32_t frames : {400u, 1000u, 1050u, 12345u}) {
+      TimeRig<Kind> rig(ch, 8000, 16, 1000.0);
+      const auto out = rig.Stream(rig.Make(frames, Tone), 333, 512);
+      EXPECT_EQ(rig.Frames(out), frames) << ch;
+      TimeRig<Kind> small(ch, 8000, 16, 1000.0);
+      EXPECT_EQ(small.Frames(small.Stream(small.Make(frames, Tone), 100, 64)), frames) << ch;
+    }
+}
+
+TYPED_TEST(StretchLoop, FirstWindowStartsAtTheFirstStridePointWithEnergy) {
+  using Kind = TypeParam;
+  // Row 16 at 44100 Hz: N = 2205, H = 1102, L = 132, R = 220, D = 2.
+  // Candidates p and compared frames k are even, k up to 218.
+  struct Case {
+    std::uint32_t silentUpTo;  // frames below are zero ...
+    bool oddAlive;             // ... except the odd ones when set
+    std::uint32_t pos;
+  };
+  for (const Case& k : {Case{0, false, 0}, Case{250, false, 32}, Case{300, true, 82}})
+    for (std::uint16_t ch : {1, 2}) {
+      TimeRig<Kind> rig(ch, 44100, 16, 1100.0);
+      const auto input = rig.Make(5000, [&](std::uint32_t f, std::uint32_t c) {
+        if (f < k.silentUpTo && !(k.oddAlive && f % 2 == 1)) return 0.0;
+        return Lifted(f, c);
+      });
+      std::vector<typename Kind::Sample> out;
+      rig.Feed(input, 5000, 1102, out);
+      ASSERT_GE(rig.Frames(out), 1102u);
+      for (std::uint32_t f = 0; f < 1102; ++f)
+        for (std::uint32_t c = 0; c < ch; ++c)
+          ASSERT_EQ(out[f * ch + c], input[(f + k.pos) * ch + c]) << k.pos << "/" << ch << "/" << f;
+    }
+}
+
+TYPED_TEST(StretchLoop, StereoFirstWindowWaitsForEnergyInBothChannels) {
+  using Kind = TypeParam;
+  // Left has energy from frame 0, right only from frame 300: only p = 82
+  // sees both, and a silent reference accepts the first such candidate.
+  TimeRig<Kind> rig(2, 44100, 16, 1000.0);
+  const auto input =
+      rig.Make(5000, [](std::uint32_t f, std::uint32_t c) { return c == 1 && f < 300 ? 0.0 : Lifted(f, c); });
+  std::vector<typename Kind::Sample> out;
+  rig.Feed(input, 5000, 4096, out);
+  ASSERT_GE(rig.Frames(out), 1102u);
+  for (std::uint32_t f = 0; f < 1102; ++f)
+    for (std::uint32_t c = 0; c < 2; ++c) ASSERT_EQ(out[f * 2 + c], input[(f + 82) * 2 + c]) << f;
+}
+
+TYPED_TEST(StretchLoop, SmallOutputBuffersReceiveEveryFrameOnce) {
+  using Kind = TypeParam;
+  for (std::uint16_t ch : {1, 2})
+    // At r = 1 the last window closes on the last input frame, so the
+    // flush starts with a block still pending in the small buffers.
+    for (double finalTenths : {700.0, 1000.0, 1100.0, 3000.0}) {
+      TimeRig<Kind> whole(ch, 8000, 16, finalTenths), pieces(ch, 8000, 16, finalTenths),
+          single(ch, 8000, 16, finalTenths);
+      const auto input = whole.Make(6000, Tone);
+      const auto a = whole.Stream(input, 6000, 1 << 20);
+      const auto b = pieces.Stream(input, 97, 37);  // 37 < H = 200
+      const auto c = single.Stream(input, 1, 1);
+      ASSERT_GT(a.size(), 0u);
+      EXPECT_EQ(a, b) << ch << "/" << finalTenths;
+      EXPECT_EQ(a, c) << ch << "/" << finalTenths;
+    }
+}
+
+TYPED_TEST(StretchLoop, OutputLengthTendsToInputTimesHopOverStep) {
+  using Kind = TypeParam;
+  const std::uint32_t frames = 400000;  // 50 s at 8000 Hz: thousands of windows
+  for (std::uint16_t ch : {1, 2})
+    for (double finalTenths : {500.0, 850.0, 1100.0, 2000.0, 5000.0}) {
+      TimeRig<Kind> rig(ch, 8000, 16, finalTenths);
+      const auto out = rig.Stream(rig.Make(frames, Tone), 4410, 17640);
+      const double S = InputHop(200, 400, finalTenths * 0.001);
+      EXPECT_EQ(rig.engine.Stretcher().InputHop(), S);
+      const double expected = frames * 200.0 / S;
+      // What one window more or less would shift: far less than a frame per window.
+      EXPECT_NEAR(rig.Frames(out), expected, 400 * 200.0 / S + 200) << ch << "/" << finalTenths;
+      EXPECT_NEAR(rig.Frames(out) / static_cast<double>(frames), finalTenths * 0.001, 0.02 * finalTenths * 0.001);
+    }
+}
+
+// A constant input comes out constant while the cross-fades sum to one; a
+// window dropped by a re-allocation fades in from silence.
+template <class Kind>
+double MinAfter(const TimeRig<Kind>& rig, const std::vector<typename Kind::Sample>& v, std::uint32_t from) {
+  double m = 1.0;
+  for (std::uint32_t f = from; f < rig.Frames(v); ++f)
+    for (std::uint32_t c = 0; c < rig.channels; ++c) m = std::min(m, rig.At(v, f, c));
+  return m;
+}
+
+TYPED_TEST(StretchLoop, ARatioChangeTakesEffectWithoutAGapAndAModeChangeStartsAfresh) {
+  using Kind = TypeParam;
+  const double tol = 2.0 / 128;  // two steps of the coarsest kind
+  for (std::uint16_t ch : {1, 2}) {
+    TimeRig<Kind> rig(ch, 8000, 16, 1000.0);
+    const auto dc = rig.Make(4000, [](std::uint32_t, std::uint32_t) { return 0.5; });
+    std::vector<typename Kind::Sample> out;
+    rig.Feed(dc, 250, 300, out);
+    EXPECT_EQ(rig.engine.Stretcher().InputHop(), 200u);
+    const std::uint32_t before = rig.Frames(out);
+
+    ASSERT_EQ(rig.engine.SetFinal(2000.0), S_OK);
+    rig.Feed(dc, 250, 300, out);
+    EXPECT_EQ(rig.engine.Stretcher().InputHop(), 100u);
+    EXPECT_EQ(rig.engine.Stretcher().Geometry().N, 400u);
+    // Twice as many frames per input frame from the change on, with no dip.
+    EXPECT_NEAR(rig.Frames(out) - before, 8000.0, 400.0);
+    EXPECT_GE(MinAfter(rig, out, 0), 0.5 - tol) << ch;
+
+    const std::uint32_t beforeMode = rig.Frames(out);
+    ASSERT_EQ(rig.engine.SetMode(17), S_OK);  // 70 ms windows
+    rig.Feed(dc, 250, 300, out);
+    EXPECT_EQ(rig.engine.Stretcher().Geometry().N, 560u);
+    EXPECT_EQ(rig.engine.Stretcher().InputHop(), 140u);
+    ASSERT_GT(rig.Frames(out), beforeMode);
+    // The new window fades in against an empty tail: its first frame is silent.
+    EXPECT_NEAR(rig.At(out, beforeMode, 0), 0.0, tol) << ch;
+    const auto fade = static_cast<std::uint32_t>(rig.engine.Stretcher().Geometry().L);
+    EXPECT_EQ(fade, 64u);
+    EXPECT_NEAR(rig.At(out, beforeMode + fade / 2, 0), 0.25, tol) << ch;
+    EXPECT_GE(MinAfter(rig, out, beforeMode + fade), 0.5 - tol) << ch;
+  }
+}
+
+TYPED_TEST(StretchLoop, ADiscontinuityRestartsWithAFreshUnfadedWindow) {
+  using Kind = TypeParam;
+  for (std::uint16_t ch : {1, 2}) {
+    TimeRig<Kind> rig(ch, 8000, 16, 1100.0);
+    const auto a = rig.Make(1000, Tone);
+    std::vector<typename Kind::Sample> out;
+    rig.Feed(a, 1000, 4096, out);
+    ASSERT_GT(out.size(), 0u);
+    // Less than a window after the restart: nothing, as after a start.
+    const auto b = rig.Make(399, [](std::uint32_t f, std::uint32_t c) { return Tone(f + 5000, c); });
+    std::vector<typename Kind::Sample> after;
+    rig.Feed(b, 399, 4096, after, ProcessMode::Discontinuity);
+    EXPECT_TRUE(after.empty());
+    const auto c = rig.Make(1, [](std::uint32_t f, std::uint32_t c) { return Tone(f + 5399, c); });
+    rig.Feed(c, 1, 4096, after);
+    ASSERT_EQ(rig.Frames(after), 200u);
+    for (std::uint32_t f = 0; f < 200; ++f)
+      for (std::uint32_t k = 0; k < ch; ++k) ASSERT_EQ(after[f * ch + k], b[f * ch + k]) << f;
+  }
+}
+
+TEST(StretchLoop, OwnerFeedsAnIntermediateFloatBufferIntoAnIntegerStream) {
+  // The pitch effect's arrangement: its own ratio, its intermediate buffer
+  // of the stream's precision, the stream's kind written out.
+  TimeStretcher s;
+  EXPECT_EQ(s.SelectKinds(SampleKind::Float32, SampleKind::Pcm32, 1), E_INVALIDARG);  // precision differs
+  EXPECT_EQ(s.SelectKinds(SampleKind::Pcm16, SampleKind::Pcm8, 1), E_INVALIDARG);
+  EXPECT_EQ(s.SelectKinds(SampleKind::Float32, SampleKind::Float32, 3), E_INVALIDARG);
+  ASSERT_EQ(s.SelectKinds(SampleKind::Float32, SampleKind::Pcm16, 1), S_OK);
+  std::uint32_t n = 1;
+  float one = 0.5f;
+  std::int16_t out[4];
+  std::uint32_t room = 4;
+  EXPECT_EQ(s.Run(&one, &n, out, &room), E_UNEXPECTED);  // not configured yet
+  ASSERT_EQ(s.Configure(8000, 16, 1.0), S_OK);
+  s.BeginStream();
+  std::vector<float> in(150);
+  for (std::uint32_t i = 0; i < 150; ++i) in[i] = static_cast<float>(Tone(i, 0));
+  n = 150;
+  room = 4;
+  ASSERT_EQ(s.Run(in.data(), &n, out, &room), S_OK);
+  EXPECT_EQ(n, 150u);
+  EXPECT_EQ(room, 0u);
+  s.SetTail(true);
+  std::vector<std::int16_t> flushed(150);
+  std::uint32_t none = 0;
+  room = 150;
+  ASSERT_EQ(s.Run(nullptr, &none, flushed.data(), &room), S_OK);
+  ASSERT_EQ(room, 150u);
+  for (std::uint32_t i = 0; i < 150; ++i) ASSERT_EQ(flushed[i], Pcm16::FromEngine(in[i])) << i;
+  room = 150;
+  EXPECT_EQ(s.Run(nullptr, nullptr, flushed.data(), &room), S_FALSE);
+  EXPECT_EQ(room, 0u);
+  // A light configure changes only the input hop.
+  s.ConfigureLight(2.0);
+  EXPECT_EQ(s.InputHop(), 100u);
+  EXPECT_TRUE(s.Configured());
+}
+
+}  // namespace
+}  // namespace quill

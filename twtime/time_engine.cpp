@@ -1,0 +1,106 @@
+#include "time_engine.h"
+
+namespace quill {
+
+HRESULT TimeEngine::SetParams(const TimeParams* in) {
+  const HRESULT hr = EffectEngine::SetParams(in);
+  if (in != nullptr) fullRequests_.fetch_add(1, std::memory_order_release);
+  return hr;
+}
+
+bool TimeEngine::TakeFullRequest() {
+  const std::uint32_t n = fullRequests_.load(std::memory_order_acquire);
+  if (n == fullSeen_) return false;
+  fullSeen_ = n;
+  return true;
+}
+
+HRESULT TimeEngine::GetSampleRate(std::uint32_t* rate) {
+  if (rate == nullptr) return E_POINTER;
+  const AudioFormat* format = Format();
+  if (format == nullptr) {
+    *rate = 44100;
+    return E_FAIL;
+  }
+  *rate = format->sampleRate;
+  return S_OK;
+}
+
+HRESULT TimeEngine::SelectFormat(const AudioFormat* format) {
+  if (format == nullptr) return E_POINTER;
+  SampleKind kind;
+  if (format->formatTag == kFormatPcm) {
+    switch (format->bitsPerSample) {
+      case 8:
+        kind = SampleKind::Pcm8;
+        break;
+      case 16:
+        kind = SampleKind::Pcm16;
+        break;
+      case 32:
+        kind = SampleKind::Pcm32;
+        break;
+      default:
+        return E_FAIL;
+    }
+  } else if (format->bitsPerSample == 32) {
+    kind = SampleKind::Float32;
+  } else if (format->bitsPerSample == 64) {
+    kind = SampleKind::Float64;
+  } else {
+    return E_FAIL;
+  }
+  if (FAILED(stretcher_.SelectKinds(kind, kind, format->channels))) return E_FAIL;
+  selected_ = format;
+  SetFormat(format);
+  return Restart();
+}
+
+HRESULT TimeEngine::ConfigureWith(const TimeParams& p) {
+  if (selected_ == nullptr) return VFW_E_NOT_CONNECTED;
+  return stretcher_.Configure(selected_->sampleRate, p.mode, p.finalTenths * 0.001);
+}
+
+HRESULT TimeEngine::Restart() {
+  stretcher_.RequestFull();
+  TimeParams snapshot;
+  TakeSnapshot(snapshot);
+  TakeFullRequest();  // this restart is the full set-up it asked for
+  const HRESULT hr = ConfigureWith(snapshot);
+  stretcher_.BeginStream();
+  started_ = 0;
+  return hr;
+}
+
+HRESULT TimeEngine::Process(ProcessMode mode, const void* in, std::uint32_t* inFrames, void* out,
+                            std::uint32_t* outFrames) {
+  const auto nothing = [&](HRESULT hr) {
+    if (inFrames != nullptr) *inFrames = 0;
+    if (outFrames != nullptr) *outFrames = 0;
+    return hr;
+  };
+  const bool tail = mode == ProcessMode::Tail;
+  stretcher_.SetTail(tail);
+  if (tail) {
+    // A flush neither restarts nor configures; without buffers there is
+    // nothing to flush. Changes wait for the next stream.
+    if (!stretcher_.Configured()) return nothing(S_FALSE);
+  } else {
+    TimeParams snapshot;
+    const bool changed = TakeSnapshot(snapshot);
+    // A request made while this snapshot was being taken is seen here or
+    // at the next call; a new mode is caught by comparing rows.
+    if (TakeFullRequest() || (stretcher_.Configured() && snapshot.mode != stretcher_.Mode())) stretcher_.RequestFull();
+    if (mode == ProcessMode::Discontinuity && started_ != 0) {
+      const HRESULT hr = Restart();
+      if (FAILED(hr)) return nothing(hr);
+    } else if (changed || !stretcher_.Configured() || stretcher_.FullPending()) {
+      const HRESULT hr = ConfigureWith(snapshot);
+      if (FAILED(hr)) return nothing(hr);
+    }
+  }
+  started_ = 1;
+  return stretcher_.Run(in, inFrames, out, outFrames);
+}
+
+}  // namespace quill
