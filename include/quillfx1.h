@@ -217,3 +217,56 @@ struct ITimeParams : IUnknown {
   // The connected input's sample rate; 44100 and E_FAIL while unconnected.
   virtual HRESULT STDMETHODCALLTYPE GetSampleRate(std::uint32_t* rate) = 0;
 };
+
+// ---------------------------------------------------------------------------
+// Chorus.
+inline constexpr IID IID_IChorusParams = {0x28D9F1E3, 0x6ECC, 0x11D0, {0xAE, 0xBC, 0x00, 0xA0, 0xC9, 0x05, 0x39, 0x12}};
+
+struct ChorusParams {
+  std::int32_t inputGain;       // -600..0 tenths of a dB; -600 is silence
+  std::int32_t dryOut;          // -600..0 tenths of a dB
+  std::int32_t chorusOut;       // -600..0 tenths of a dB, the stages' level
+  std::int32_t chorusSize;      // 1..3 cascaded stages
+  std::int32_t feedbackPct;     // 0..100 %
+  std::int32_t invertChorus;    // non-zero inverts the stages' contribution
+  std::int32_t delayTenths;     // 1..1000 tenths of a ms
+  std::int32_t modRate;         // 1..200 tenths of a Hz
+  std::int32_t modDepth;        // 1..100 % of the delay
+  std::int32_t highCut;         // 0 off, non-zero on
+  std::int32_t highCutHz;       // 100..10000 Hz
+  std::int32_t invertFeedback;  // non-zero inverts the feedback
+};
+static_assert(sizeof(ChorusParams) == 48, "twelve 32-bit fields");
+
+struct IChorusParams : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetParams(ChorusParams* params) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetParams(const ChorusParams* params) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetFormat(AudioFormat* format) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RegisterNotify(HWND window, std::int32_t id) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetInputGain(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetInputGain(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDryOut(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetDryOut(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetChorusOut(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetChorusOut(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetChorusSize(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetChorusSize(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetFeedback(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetFeedback(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetInvertChorus(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetInvertChorus(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDelay(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetDelay(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetModRate(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetModRate(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetModDepth(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetModDepth(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetHighCut(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetHighCut(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetHighCutHz(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetHighCutHz(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetInvertFeedback(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetInvertFeedback(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetBackground(std::int32_t flag) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetBackground(std::int32_t* flag) = 0;
+};

@@ -1,0 +1,471 @@
+// The chorus engine: stage delays, oscillator periods and depth, the swept
+// interpolated read, stage gains and stereo weights, inversion, the -60 dB
+// floor, what a discontinuity and a change clear, reads at high sample rates,
+// and the absent tail; plus its parameter interface, stream and presets.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "engine_harness.h"
+#include "line_memory.h"
+#include "test_support.h"
+#include "twchorus/chorus_engine.h"
+
+namespace quill {
+namespace {
+
+using test::AllKinds;
+using test::At;
+
+template <class Kind>
+using Harness = test::EngineHarness<ChorusEngine, Kind>;
+
+// One stage at full level, dry silent, no feedback, depth 1 %: at 4410 Hz
+// and 10.0 ms the delay is 44 samples and the depth truncates to none.
+ChorusParams Plain() {
+  ChorusParams p = ChorusPresets()[0].params;
+  p.dryOut = -600;
+  p.chorusOut = 0;
+  p.chorusSize = 1;
+  p.delayTenths = 100;
+  p.modDepth = 1;
+  return p;
+}
+
+template <class Kind>
+double Step() {
+  switch (Kind::kind) {
+    case SampleKind::Pcm8:
+      return 1.0 / 128;
+    case SampleKind::Pcm16:
+      return 1.0 / 32768;
+    case SampleKind::Pcm32:
+      return 1e-9;
+    case SampleKind::Float32:
+      return 1e-7;
+    case SampleKind::Float64:
+      break;
+  }
+  return 1e-12;
+}
+
+double Impulse(std::uint32_t f, std::uint32_t) {
+  return f == 0 ? 0.5 : 0.0;
+}
+
+template <class Kind>
+class ChorusKinds : public ::testing::Test {};
+TYPED_TEST_SUITE(ChorusKinds, AllKinds);
+
+TYPED_TEST(ChorusKinds, MonoCascadeOfThreeStagesWithFallingGains) {
+  using Kind = TypeParam;
+  ChorusParams p = Plain();
+  p.dryOut = 0;
+  p.chorusSize = 3;
+  Harness<Kind> h(1, 4410, p);
+  ASSERT_EQ(h.engine.Depth(), 0.0);
+  // Stage delays 44, trunc(0.811731 * 44) = 35 and trunc(1.132329 * 44) = 49;
+  // gains 0.9, 0.81, 0.729. Each stage adds its delayed input to its input.
+  std::vector<double> expect(200, 0.0);
+  const double s0[] = {1.0, 0.9}, s1[] = {1.0, 0.81}, s2[] = {1.0, 0.729};
+  const int d0[] = {0, 44}, d1[] = {0, 35}, d2[] = {0, 49};
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j)
+      for (int k = 0; k < 2; ++k) expect[d0[i] + d1[j] + d2[k]] += 0.5 * s0[i] * s1[j] * s2[k];
+  const auto out = h.Run(200, Impulse, 64);
+  for (std::uint32_t f = 0; f < 200; ++f) ASSERT_NEAR(Kind::ToEngine(out[f]), expect[f], Step<Kind>()) << f;
+}
+
+TYPED_TEST(ChorusKinds, StereoStagesShareOneLineWithChannelWeights) {
+  using Kind = TypeParam;
+  ChorusParams p = Plain();
+  p.dryOut = 0;
+  p.chorusSize = 2;
+  Harness<Kind> h(2, 4410, p);
+  const auto out = h.Run(100, [](std::uint32_t f, std::uint32_t c) { return f == 0 ? (c == 0 ? 0.5 : 0.25) : 0.0; });
+  // Stage 0's line holds the mean 0.375; it weighs left 0.81, right 0.855.
+  // Stage 1's line holds the mean of stage 0's outputs; weights 0.9 and 0.95.
+  const double v0 = 0.375, v44 = (0.81 * v0 + 0.855 * v0) / 2;
+  for (std::uint32_t f = 0; f < 100; ++f) {
+    const double left = f == 0 ? 0.5 : f == 44 ? 0.81 * v0 : f == 35 ? 0.9 * v0 : f == 79 ? 0.9 * v44 : 0.0;
+    const double right = f == 0 ? 0.25 : f == 44 ? 0.855 * v0 : f == 35 ? 0.95 * v0 : f == 79 ? 0.95 * v44 : 0.0;
+    ASSERT_NEAR(Kind::ToEngine(At(out, 2, f, 0)), left, Step<Kind>()) << f;
+    ASSERT_NEAR(Kind::ToEngine(At(out, 2, f, 1)), right, Step<Kind>()) << f;
+  }
+}
+
+TYPED_TEST(ChorusKinds, InvertedChorusAndInvertedFeedback) {
+  using Kind = TypeParam;
+  for (std::uint16_t channels : {1, 2}) {
+    ChorusParams p = Plain();
+    p.dryOut = 0;
+    p.invertChorus = 1;
+    p.feedbackPct = 50;
+    p.invertFeedback = 1;
+    Harness<Kind> h(channels, 4410, p);
+    const auto out = h.Run(100, Impulse);
+    // Mono: y = u - 0.9 v. Stereo: -0.81 v left, -0.855 v right, with v the
+    // mean of the two channels (both 0.5 here). The line takes -0.5 v back.
+    const double first = channels == 1 ? -0.9 : -0.81;
+    EXPECT_NEAR(Kind::ToEngine(At(out, channels, 0, 0)), 0.5, Step<Kind>());
+    EXPECT_NEAR(Kind::ToEngine(At(out, channels, 44, 0)), first * 0.5, Step<Kind>());
+    EXPECT_NEAR(Kind::ToEngine(At(out, channels, 88, 0)), first * -0.25, Step<Kind>());
+    if (channels == 2) {
+      EXPECT_NEAR(Kind::ToEngine(At(out, 2, 44, 1)), -0.855 * 0.5, Step<Kind>());
+      EXPECT_NEAR(Kind::ToEngine(At(out, 2, 88, 1)), -0.855 * -0.25, Step<Kind>());
+    }
+  }
+}
+
+TYPED_TEST(ChorusKinds, TailAnswersAtOnceWithNothing) {
+  using Kind = TypeParam;
+  Harness<Kind> h(2, 44100, ChorusPresets()[0].params);
+  h.Run(1000, Impulse);
+  std::vector<typename Kind::Sample> buf(64, Kind::silence);
+  std::uint32_t n = 32;
+  EXPECT_EQ(h.engine.Process(Kind::kind, ProcessMode::Tail, buf.data(), &n), S_FALSE);
+  EXPECT_EQ(n, 0u);
+  for (auto s : buf) ASSERT_EQ(s, Kind::silence);
+}
+
+TEST(ChorusSetUp, StageDelaysPeriodsAndDepthAt44100) {
+  ChorusEngine e;
+  AudioFormat f = MakeFormat(1, 1, 44100, 16);
+  e.SetFormat(&f);
+  ChorusParams p = ChorusPresets()[0].params;
+  p.delayTenths = 100;  // 10.0 ms
+  p.modDepth = 50;
+  p.modRate = 10;  // 1.0 Hz
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_EQ(e.DelaySamples(), 441.0);
+  EXPECT_EQ(e.ReadPosition(0), 441.0);
+  EXPECT_EQ(e.ReadPosition(1), 357.0);
+  EXPECT_EQ(e.ReadPosition(2), 499.0);
+  EXPECT_EQ(e.Depth(), 220.0);
+  EXPECT_EQ(e.Period(0), 44100.0);
+  EXPECT_EQ(e.Period(1), 35797.0);
+  EXPECT_EQ(e.Period(2), 49935.0);
+  EXPECT_NEAR(e.Increment(0), 2 * std::numbers::pi / 44100, 1e-12);
+
+  p.modRate = 200;  // 20.0 Hz
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_EQ(e.Period(0), 2205.0);
+  EXPECT_EQ(e.Period(1), 1789.0);
+  EXPECT_EQ(e.Period(2), 2496.0);
+
+  p.delayTenths = 1000;  // the longest delay still fits the line
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_EQ(e.DelaySamples(), 4410.0);
+  EXPECT_EQ(e.ReadPosition(2), 4993.0);
+
+  // Levels: -4.4 dB chorus gives 0.9 g, 0.81 g, 0.729 g; weights 0.9 g and 0.95 g.
+  const double g = std::pow(10.0, -44 * 0.005);
+  EXPECT_DOUBLE_EQ(e.StageGain(0), 0.9 * g);
+  EXPECT_DOUBLE_EQ(e.StageGain(1), 0.81 * g);
+  EXPECT_DOUBLE_EQ(e.StageGain(2), 0.729 * g);
+  EXPECT_DOUBLE_EQ(e.WeightLeft(), 0.9 * g);
+  EXPECT_DOUBLE_EQ(e.WeightRight(), 0.95 * g);
+}
+
+TEST(ChorusSetUp, HighCutCoefficientAndItsSwitchOffAtHalfTheRate) {
+  ChorusEngine e;
+  AudioFormat f = MakeFormat(1, 1, 44100, 16);
+  e.SetFormat(&f);
+  ChorusParams p = ChorusPresets()[0].params;
+  p.highCut = 1;
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_NEAR(e.LowpassA(), 0.490476, 1e-6);
+  f = MakeFormat(1, 1, 10000, 16);  // 5000 is not below 5000
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_EQ(e.LowpassA(), 0.0);
+  f = MakeFormat(1, 1, 10002, 16);
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_GT(e.LowpassA(), 0.0);
+  p.highCut = 0;
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_EQ(e.LowpassA(), 0.0);
+}
+
+// Feeds a ramp through stage 0 alone: linear interpolation of a ramp is
+// exact, so the output reads back the swept delay at every sample.
+void CheckSweep(std::uint32_t rate, std::int32_t depthPct, double baseDelay, double depth, double period) {
+  ChorusParams p = Plain();
+  p.delayTenths = 1000;
+  p.modDepth = depthPct;
+  p.modRate = 200;
+  Harness<Float64> h(1, rate, p);
+  const double step = 1.0 / 65536;
+  const std::uint32_t frames = 30000;
+  const auto out = h.Run(
+      frames, [&](std::uint32_t f, std::uint32_t) { return f * step; }, 700);
+  int checked = 0;
+  for (std::uint32_t f = 14000; f < frames; ++f) {
+    const double n = std::fmod(static_cast<double>(f), period);
+    double delay = std::fmod(baseDelay + depth * std::sin(n * 2 * std::numbers::pi / period), 6500.0);
+    if (delay < 0) delay += 6500.0;
+    if (delay < 1.0) continue;  // reads between the newest sample and the slot being replaced
+    ASSERT_NEAR(out[f], 0.9 * (f - delay) * step, 1e-9) << "rate " << rate << " frame " << f;
+    ++checked;
+  }
+  EXPECT_GT(checked, 15000);
+}
+
+TEST(ChorusModulation, ReadSweepsAroundTheBaseDelayWithThePeriod) {
+  // 8000 Hz, 100.0 ms: 800 samples, swept by 400, over 400-sample cycles.
+  CheckSweep(8000, 50, 800, 400, 400);
+}
+
+TEST(ChorusModulation, PositionsStayInsideTheLineAtHighRates) {
+  // 96 kHz: 9600 samples do not fit 6500; the delay folds back into the
+  // line. With full depth the position spans more than two line lengths.
+  CheckSweep(96000, 1, 9600, 96, 4800);
+  CheckSweep(96000, 100, 9600, 9600, 4800);
+  // The extremes of what a format can carry run and stay finite.
+  for (std::uint32_t rate : {0u, 1u, 4294967295u}) {
+    for (std::uint16_t channels : {1, 2}) {
+      ChorusParams p = ChorusPresets()[0].params;
+      p.delayTenths = 1000;
+      p.modDepth = 100;
+      p.feedbackPct = 100;
+      p.highCut = 1;
+      Harness<Float64> h(channels, rate, p);
+      const auto out = h.Run(9000, [](std::uint32_t f, std::uint32_t c) { return std::sin(f * 0.01 + c); });
+      for (double s : out) ASSERT_TRUE(std::isfinite(s)) << rate;
+    }
+  }
+}
+
+TEST(ChorusLevels, ChorusAtTheFloorLeavesOnlyTheDryPath) {
+  for (std::uint16_t channels : {1, 2}) {
+    ChorusParams p = ChorusPresets()[17].params;  // three stages with feedback
+    p.chorusOut = -600;
+    p.inputGain = -50;
+    p.dryOut = -100;
+    Harness<Float64> h(channels, 44100, p);
+    const double gIn = std::pow(10.0, -50 * 0.005), gDry = std::pow(10.0, -100 * 0.005);
+    const auto input = [](std::uint32_t f, std::uint32_t c) { return std::sin(f * 0.05 + c) * 0.8; };
+    const auto out = h.Run(5000, input, 256);
+    for (std::uint32_t f = 0; f < 5000; ++f)
+      for (std::uint32_t c = 0; c < channels; ++c) ASSERT_EQ(At(out, channels, f, c), gDry * (input(f, c) * gIn)) << f;
+  }
+  ChorusEngine e;
+  AudioFormat f = MakeFormat(1, 1, 44100, 16);
+  e.SetFormat(&f);
+  ChorusParams p = Plain();
+  p.inputGain = -600;
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_EQ(e.InputGain(), 0.0);
+  p.inputGain = -599;
+  ASSERT_EQ(e.Configure(p), S_OK);
+  EXPECT_GT(e.InputGain(), 0.0);
+}
+
+TEST(ChorusChanges, FeedbackChangeKeepsTheLinesDiscontinuityAndDelayChangeClearThem) {
+  ChorusParams p = Plain();
+  Harness<Float64> h(1, 4410, p);
+  h.Run(10, Impulse);
+  h.engine.SetFeedback(50);  // light: the echo survives and now recirculates
+  auto out = h.Silence(100);
+  EXPECT_DOUBLE_EQ(out[34], 0.45);
+  EXPECT_DOUBLE_EQ(out[78], 0.9 * 0.25);
+
+  h.Run(10, Impulse);
+  out = h.Run(
+      100, [](std::uint32_t, std::uint32_t) { return 0.0; }, 100, ProcessMode::Discontinuity);
+  for (double s : out) ASSERT_EQ(s, 0.0);
+  for (int s = 0; s < 3; ++s)
+    for (int i = 0; i < ChorusEngine::kLineLength; ++i) ASSERT_EQ(h.engine.Line(s)[i], 0.0);
+
+  h.Run(10, Impulse);
+  h.engine.SetDelay(90);  // full: lines zeroed, positions placed anew
+  out = h.Silence(200);
+  for (double s : out) ASSERT_EQ(s, 0.0);
+  EXPECT_EQ(h.engine.DelaySamples(), 39.0);  // trunc(90 * 4410 * 0.0001)
+  h.Run(10, Impulse);
+  out = h.Silence(100);
+  EXPECT_DOUBLE_EQ(out[29], 0.45);
+}
+
+TEST(ChorusChanges, StagesBeyondTheSizeAreNotRun) {
+  ChorusParams p = Plain();
+  Harness<Float64> h(1, 4410, p);
+  h.Run(500, [](std::uint32_t f, std::uint32_t) { return std::sin(f * 0.1); });
+  bool firstUsed = false;
+  for (int i = 0; i < ChorusEngine::kLineLength; ++i) {
+    firstUsed |= h.engine.Line(0)[i] != 0.0;
+    ASSERT_EQ(h.engine.Line(1)[i], 0.0);
+    ASSERT_EQ(h.engine.Line(2)[i], 0.0);
+  }
+  EXPECT_TRUE(firstUsed);
+}
+
+TEST(ChorusFailures, NoPoolNoFormatAndBadArguments) {
+  const LineAllocFn previous = SetLineAllocator([](std::size_t, std::size_t) -> void* { return nullptr; });
+  ChorusEngine broken;
+  SetLineAllocator(previous);
+  EXPECT_FALSE(broken.HasPool());
+  AudioFormat f = MakeFormat(1, 1, 44100, 16);
+  broken.SetFormat(&f);
+  EXPECT_EQ(broken.Restart(), E_FAIL);
+  std::int16_t buf[16] = {};
+  std::uint32_t n = 16;
+  EXPECT_EQ(broken.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), E_FAIL);
+  EXPECT_FALSE(broken.Ready());
+
+  ChorusEngine unconnected;
+  EXPECT_EQ(unconnected.Restart(), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(unconnected.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(unconnected.Process(SampleKind::Pcm16, ProcessMode::Continue, nullptr, &n), E_POINTER);
+  EXPECT_EQ(unconnected.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, nullptr), E_POINTER);
+
+  // Without a restart, the first buffer sets the engine up itself.
+  ChorusEngine lazy;
+  lazy.SetFormat(&f);
+  buf[0] = 1000;
+  EXPECT_EQ(lazy.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), S_OK);
+  EXPECT_TRUE(lazy.Ready());
+  EXPECT_EQ(buf[0], 501);  // 1000 * 10^-0.3 dry, truncated; the stages are still silent
+}
+
+struct Probe : ChorusEngine {
+  bool Requested() {
+    ChorusParams p;
+    bool requested = false;
+    TakeSnapshot(p, requested);
+    return requested;
+  }
+};
+
+TEST(ChorusParameters, OnlySizeDelayAndWholeBlockRequestTheFullSetUp) {
+  Probe e;
+  e.SetInputGain(-10);
+  e.SetDryOut(-10);
+  e.SetChorusOut(-10);
+  e.SetFeedback(10);
+  e.SetInvertChorus(1);
+  e.SetModRate(20);
+  e.SetModDepth(20);
+  e.SetHighCut(1);
+  e.SetHighCutHz(2000);
+  e.SetInvertFeedback(1);
+  EXPECT_FALSE(e.Requested());
+  e.SetChorusSize(1);
+  EXPECT_TRUE(e.Requested());
+  e.SetDelay(20);
+  EXPECT_TRUE(e.Requested());
+  e.SetDelay(20);
+  EXPECT_FALSE(e.Requested());
+  ASSERT_EQ(e.ApplyPreset(3), S_OK);
+  EXPECT_TRUE(e.Requested());
+}
+
+TEST(ChorusParameters, SettersAndWholeBlockClampToTheirRanges) {
+  ChorusEngine e;
+  std::int32_t v = 0;
+  e.SetInputGain(-700);
+  e.GetInputGain(&v);
+  EXPECT_EQ(v, -600);
+  e.SetChorusOut(5);
+  e.GetChorusOut(&v);
+  EXPECT_EQ(v, 0);
+  e.SetChorusSize(4);
+  e.GetChorusSize(&v);
+  EXPECT_EQ(v, 3);
+  e.SetDelay(0);
+  e.GetDelay(&v);
+  EXPECT_EQ(v, 1);
+  e.SetModRate(201);
+  e.GetModRate(&v);
+  EXPECT_EQ(v, 200);
+  e.SetModDepth(0);
+  e.GetModDepth(&v);
+  EXPECT_EQ(v, 1);
+  e.SetHighCutHz(50);
+  e.GetHighCutHz(&v);
+  EXPECT_EQ(v, 100);
+  e.SetInvertChorus(7);  // a switch without range
+  e.GetInvertChorus(&v);
+  EXPECT_EQ(v, 7);
+
+  ChorusParams p = ChorusPresets()[1].params;
+  p.dryOut = -800;
+  p.feedbackPct = 101;
+  EXPECT_EQ(e.SetParams(&p), E_FAIL);
+  ChorusParams got;
+  e.GetParams(&got);
+  EXPECT_EQ(got.dryOut, -600);
+  EXPECT_EQ(got.feedbackPct, 100);
+  EXPECT_EQ(got.delayTenths, 12);
+}
+
+template <class F>
+std::ptrdiff_t SlotOf(F f) {
+  static_assert(sizeof(F) == 2 * sizeof(void*));
+  std::ptrdiff_t raw;
+  std::memcpy(&raw, &f, sizeof raw);
+  return (raw - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
+}
+
+TEST(ChorusParameters, InterfaceSlotsInBlockOrder) {
+  EXPECT_EQ(SlotOf(&IChorusParams::GetParams), 3);
+  EXPECT_EQ(SlotOf(&IChorusParams::RegisterNotify), 6);
+  EXPECT_EQ(SlotOf(&IChorusParams::GetInputGain), 7);
+  EXPECT_EQ(SlotOf(&IChorusParams::SetChorusSize), 14);
+  EXPECT_EQ(SlotOf(&IChorusParams::GetDelay), 19);
+  EXPECT_EQ(SlotOf(&IChorusParams::GetHighCutHz), 27);
+  EXPECT_EQ(SlotOf(&IChorusParams::SetInvertFeedback), 30);
+  EXPECT_EQ(SlotOf(&IChorusParams::SetBackground), 31);
+  EXPECT_EQ(SlotOf(&IChorusParams::GetBackground), 32);
+}
+
+TEST(ChorusParameters, StreamIs68Bytes) {
+  ChorusEngine e;
+  ASSERT_EQ(e.ApplyPreset(11), S_OK);
+  test::MemoryStream s;
+  ASSERT_EQ(e.Save(&s, true), S_OK);
+  ASSERT_EQ(s.bytes.size(), 68u);
+  std::uint32_t total;
+  std::memcpy(&total, s.bytes.data(), 4);
+  EXPECT_EQ(total, 68u);
+  EXPECT_EQ(std::memcmp(s.bytes.data() + 4, &IID_IChorusParams, 16), 0);
+  ChorusEngine other;
+  ASSERT_EQ(other.Load(&s), S_OK);
+  ChorusParams got;
+  other.GetParams(&got);
+  EXPECT_EQ(std::memcmp(&got, &ChorusPresets()[11].params, sizeof got), 0);
+  EXPECT_FALSE(other.IsDirty());
+}
+
+TEST(ChorusPresetTable, TwentyThreeNamedRows) {
+  const auto t = ChorusPresets();
+  ASSERT_EQ(t.size(), 23u);
+  const char* names[] = {"(Default)",        "Fast flange 1",  "Slow flange 1",  "Slow flange 2",  "Chorus/vibrato 1",
+                         "Chorus/vibrato 2", "Chorus 5",       "Chorus 4",       "Chorus 3",       "Chorus 2",
+                         "Chorus 1",         "Cheap TV",       "Fast flange 2",  "Echo-vibrato 1", "Echo-vibrato 2",
+                         "Echo-vibrato 4",   "Vibrato-verb 3", "Echo-vibrato 3", "Vibrato-verb 1", "Vibrato-verb 2",
+                         "Hard flange",      "Slow flange 4",  "Slow flange 3"};
+  for (int i = 0; i < 23; ++i) {
+    EXPECT_STREQ(t[i].name, names[i]) << i;
+    ChorusParams p = t[i].params;
+    EXPECT_FALSE(ChorusTraits::Clamp(p)) << i;
+    EXPECT_EQ(t[i].params.invertChorus != 0, i == 11) << i;  // only "Cheap TV" inverts
+  }
+  const ChorusParams defaults = {0, -60, -44, 3, 0, 0, 400, 8, 3, 0, 5000, 0};
+  const ChorusParams cheapTv = {-20, 0, 0, 2, 0, 1, 1, 1, 100, 0, 5000, 0};
+  const ChorusParams echo1 = {0, -92, -140, 2, 15, 0, 1000, 60, 8, 0, 5000, 0};
+  const ChorusParams hard = {-20, -31, -31, 1, 90, 0, 8, 5, 75, 0, 5000, 0};
+  const ChorusParams slow3 = {0, -80, -31, 1, 20, 0, 5, 7, 80, 0, 5000, 0};
+  EXPECT_EQ(std::memcmp(&t[0].params, &defaults, sizeof defaults), 0);
+  EXPECT_EQ(std::memcmp(&t[10].params, &defaults, sizeof defaults), 0);
+  EXPECT_EQ(std::memcmp(&t[11].params, &cheapTv, sizeof cheapTv), 0);
+  EXPECT_EQ(std::memcmp(&t[13].params, &echo1, sizeof echo1), 0);
+  EXPECT_EQ(std::memcmp(&t[20].params, &hard, sizeof hard), 0);
+  EXPECT_EQ(std::memcmp(&t[22].params, &slow3, sizeof slow3), 0);
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,270 @@
+#include "chorus_engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "line_memory.h"
+
+namespace quill {
+
+namespace {
+
+constexpr double kTwoPi = 6.28318530718;
+constexpr double kLength = ChorusEngine::kLineLength;
+
+// Stage 1 is shorter and faster, stage 2 longer and slower than stage 0, so
+// that the voices beat against each other.
+constexpr double kStageFactor[ChorusEngine::kStages] = {1.0, 0.811731, 1.132329};
+
+// Stereo weights of the left and right channel.
+constexpr double kLeftWeight = 0.9, kRightWeight = 0.95;
+
+// Brings a read position into [0, kLength). One wrap suffices while the
+// longest delay and depth fit twice into the line, which holds up to about
+// 61 kHz; above that the lines stay 6500 samples and positions wrap in full
+// (the delay then folds back into the line) rather than growing the lines
+// with the rate, so every read stays inside the line at any rate a format
+// can carry. A tiny negative position can round up to kLength itself when
+// wrapped; it is the line's start.
+double WrapPosition(double p) {
+  if (p >= kLength)
+    p -= kLength;
+  else if (p < 0.0)
+    p += kLength;
+  if (p >= 0.0 && p < kLength) return p;
+  p = std::fmod(p, kLength);
+  if (p < 0.0) p += kLength;
+  return p < kLength ? p : 0.0;  // also catches a position that is not a number
+}
+
+}  // namespace
+
+bool ChorusTraits::Clamp(Params& p) {
+  bool clamped = ClampField(p.inputGain, ChorusEngine::kFloor, 0);
+  clamped |= ClampField(p.dryOut, ChorusEngine::kFloor, 0);
+  clamped |= ClampField(p.chorusOut, ChorusEngine::kFloor, 0);
+  clamped |= ClampField(p.chorusSize, 1, ChorusEngine::kStages);
+  clamped |= ClampField(p.feedbackPct, 0, 100);
+  clamped |= ClampField(p.delayTenths, 1, 1000);
+  clamped |= ClampField(p.modRate, 1, 200);
+  clamped |= ClampField(p.modDepth, 1, 100);
+  clamped |= ClampField(p.highCutHz, 100, 10000);
+  return clamped;
+}
+
+ChorusEngine::ChorusEngine() {
+  pool_ = static_cast<double*>(AllocLine(static_cast<std::size_t>(kStages) * kLineLength, sizeof(double)));
+}
+
+ChorusEngine::~ChorusEngine() {
+  FreeLine(pool_);
+}
+
+std::uint32_t ChorusEngine::Channels() const {
+  const AudioFormat* f = Format();
+  return f != nullptr && f->channels == 2 ? 2 : 1;
+}
+
+bool ChorusEngine::Snapshot(ChorusParams& out) {
+  bool requested = false;
+  const bool changed = TakeSnapshot(out, requested);
+  if (requested) rebuild_ = true;
+  return changed;
+}
+
+void ChorusEngine::Retune(const ChorusParams& p) {
+  const AudioFormat* format = Format();
+  const std::uint32_t rate = format != nullptr ? format->sampleRate : 0;
+  const double fs = rate;
+
+  gIn_ = DbToGain(p.inputGain, kFloor);
+  gDry_ = DbToGain(p.dryOut, kFloor);
+  g_ = DbToGain(p.chorusOut, kFloor);
+  if (p.invertChorus != 0) g_ = -g_;
+  G_[0] = 0.9 * g_;
+  G_[1] = 0.9 * G_[0];
+  G_[2] = 0.9 * G_[1];
+  WL_ = kLeftWeight * g_;
+  WR_ = kRightWeight * g_;
+
+  fb_ = p.feedbackPct * 0.01;
+  if (p.invertFeedback != 0) fb_ = -fb_;
+
+  periodFactor_ = 10.0 / p.modRate;
+  for (int s = 0; s < kStages; ++s) {
+    Stage& st = stage_[s];
+    st.period = std::trunc(fs * kStageFactor[s] * periodFactor_);
+    // Below one sample per cycle (only at absurdly low rates) the sweep stands still.
+    st.inc = st.period >= 1.0 ? kTwoPi / st.period : 0.0;
+  }
+
+  if (p.highCut != 0 && static_cast<std::uint32_t>(p.highCutHz) < rate / 2) {
+    a_ = std::exp(-kTwoPi * p.highCutHz / fs);
+    b_ = 1.0 - a_;
+  } else {
+    a_ = 0.0;
+    b_ = 1.0;
+  }
+
+  depth_ = std::trunc(p.modDepth * 0.01 * delaySamples_);
+}
+
+HRESULT ChorusEngine::Configure(const ChorusParams& p) {
+  const AudioFormat* format = Format();
+  if (format == nullptr) return VFW_E_NOT_CONNECTED;
+  if (pool_ == nullptr) return E_FAIL;
+  const double fs = format->sampleRate;
+
+  std::memset(pool_, 0, sizeof(double) * kStages * kLineLength);
+  size_ = std::clamp(p.chorusSize, 1, kStages);
+  delaySamples_ = std::trunc(p.delayTenths * fs * 0.0001);
+  Retune(p);
+  for (int s = 0; s < kStages; ++s) {
+    Stage& st = stage_[s];
+    st.w = 0;
+    st.z = 0.0;
+    st.rp = std::trunc(kStageFactor[s] * delaySamples_);
+  }
+  return S_OK;
+}
+
+HRESULT ChorusEngine::Recompute(const ChorusParams& p) {
+  if (Format() == nullptr) return VFW_E_NOT_CONNECTED;
+  if (!rebuild_) {
+    Retune(p);
+    return S_OK;
+  }
+  const HRESULT hr = Configure(p);
+  if (FAILED(hr)) return hr;
+  rebuild_ = false;
+  ready_ = 1;
+  return hr;
+}
+
+HRESULT ChorusEngine::Restart() {
+  if (pool_ == nullptr) return E_FAIL;
+  // Fresh silent lines; the full set-up below zeroes them again, which keeps
+  // Configure usable on its own.
+  std::memset(pool_, 0, sizeof(double) * kStages * kLineLength);
+  for (Stage& st : stage_) {
+    st.w = 0;
+    st.z = 0.0;
+    st.n = 0;
+  }
+  rebuild_ = true;
+  ChorusParams snapshot;
+  Snapshot(snapshot);
+  const HRESULT hr = Recompute(snapshot);
+  started_ = 0;
+  return hr;
+}
+
+double ChorusEngine::Read(int s) {
+  Stage& st = stage_[s];
+  const double* line = pool_ + s * kLineLength;
+  const double p = WrapPosition(st.rp + depth_ * std::sin(static_cast<double>(st.n) * st.inc));
+  const auto i = static_cast<std::int32_t>(p);
+  const std::int32_t j = i + 1 == kLineLength ? 0 : i + 1;
+  const double d = line[i] + (line[j] - line[i]) * (p - i);
+  const double v = b_ * d + a_ * st.z;
+  st.z = v;
+  st.rp -= 1.0;
+  if (st.rp < 0.0) st.rp = kLength - 1.0;
+  if (++st.n >= st.period) st.n = 0;
+  return v;
+}
+
+void ChorusEngine::Write(int s, double v, double u) {
+  Stage& st = stage_[s];
+  pool_[s * kLineLength + st.w] = fb_ * v + u;
+  if (--st.w < 0) st.w = kLineLength - 1;
+}
+
+template <class Kind>
+void ChorusEngine::RunMono(typename Kind::Sample* data, std::uint32_t n) {
+  const int size = size_;
+  const double gIn = gIn_, gDry = gDry_;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    double u = Kind::ToEngine(data[i]) * gIn;
+    double v = Read(0);
+    double y = G_[0] * v + gDry * u;
+    Write(0, v, u);
+    for (int s = 1; s < size; ++s) {
+      u = y;
+      v = Read(s);
+      y = G_[s] * v + u;
+      Write(s, v, u);
+    }
+    data[i] = Kind::FromEngine(y);
+  }
+}
+
+template <class Kind>
+void ChorusEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
+  const int size = size_;
+  const double gIn = gIn_, gDry = gDry_, WL = WL_, WR = WR_;
+  // Stage 0 weighs each channel once more.
+  const double firstL = 0.9 * WL, firstR = 0.9 * WR;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    typename Kind::Sample* frame = data + 2 * static_cast<std::size_t>(i);
+    double uL = Kind::ToEngine(frame[0]) * gIn;
+    double uR = Kind::ToEngine(frame[1]) * gIn;
+    double v = Read(0);
+    double yL = firstL * v + gDry * uL;
+    double yR = firstR * v + gDry * uR;
+    Write(0, v, (uL + uR) * 0.5);
+    for (int s = 1; s < size; ++s) {
+      uL = yL;
+      uR = yR;
+      v = Read(s);
+      yL = WL * v + uL;
+      yR = WR * v + uR;
+      Write(s, v, (uL + uR) * 0.5);
+    }
+    frame[0] = Kind::FromEngine(yL);
+    frame[1] = Kind::FromEngine(yR);
+  }
+}
+
+template <class Kind>
+HRESULT ChorusEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
+  // Nothing lingers after the end of the stream.
+  if (mode == ProcessMode::Tail) {
+    *frames = 0;
+    return S_FALSE;
+  }
+
+  ChorusParams snapshot;
+  const bool changed = Snapshot(snapshot);
+  if (mode == ProcessMode::Discontinuity && started_ != 0) {
+    const HRESULT hr = Restart();
+    if (FAILED(hr)) return hr;
+  } else if (changed || ready_ == 0) {
+    const HRESULT hr = Recompute(snapshot);
+    if (FAILED(hr)) return hr;
+  }
+  started_ = 1;
+
+  if (Channels() == 2)
+    RunStereo<Kind>(data, *frames);
+  else
+    RunMono<Kind>(data, *frames);
+  return S_OK;
+}
+
+HRESULT ChorusEngine::Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames) {
+  if (frames == nullptr || (data == nullptr && *frames != 0)) return E_POINTER;
+  return WithSampleKind(kind, [&](auto k) {
+    using Kind = decltype(k);
+    return ProcessAs<Kind>(mode, static_cast<typename Kind::Sample*>(data), frames);
+  });
+}
+
+template HRESULT ChorusEngine::ProcessAs<Pcm8>(ProcessMode, Pcm8::Sample*, std::uint32_t*);
+template HRESULT ChorusEngine::ProcessAs<Pcm16>(ProcessMode, Pcm16::Sample*, std::uint32_t*);
+template HRESULT ChorusEngine::ProcessAs<Pcm32>(ProcessMode, Pcm32::Sample*, std::uint32_t*);
+template HRESULT ChorusEngine::ProcessAs<Float32>(ProcessMode, Float32::Sample*, std::uint32_t*);
+template HRESULT ChorusEngine::ProcessAs<Float64>(ProcessMode, Float64::Sample*, std::uint32_t*);
+
+}  // namespace quill
