@@ -115,6 +115,7 @@ HRESULT ChorusEngine::Configure(const ChorusParams& p) {
   if (format == nullptr) return VFW_E_NOT_CONNECTED;
   if (pool_ == nullptr) return E_FAIL;
   const double fs = format->sampleRate;
+  rate_ = format->sampleRate;
 
   std::memset(pool_, 0, sizeof(double) * kStages * kLineLength);
   size_ = std::clamp(p.chorusSize, 1, kStages);
@@ -130,7 +131,10 @@ HRESULT ChorusEngine::Configure(const ChorusParams& p) {
 }
 
 HRESULT ChorusEngine::Recompute(const ChorusParams& p) {
-  if (Format() == nullptr) return VFW_E_NOT_CONNECTED;
+  const AudioFormat* format = Format();
+  if (format == nullptr) return VFW_E_NOT_CONNECTED;
+  // The delay in samples belongs to the rate it was set up for.
+  if (format->sampleRate != rate_) rebuild_ = true;
   if (!rebuild_) {
     Retune(p);
     return S_OK;

@@ -137,6 +137,7 @@ class ChorusEngine : public EffectEngine<ChorusTraits> {
   std::int32_t ready_ = 0;
   std::int32_t started_ = 1;
   int size_ = 1;
+  std::uint32_t rate_ = 0;
   double gIn_ = 0.0, gDry_ = 0.0, g_ = 0.0;
   double G_[kStages] = {};
   double WL_ = 0.0, WR_ = 0.0;

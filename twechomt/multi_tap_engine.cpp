@@ -138,6 +138,7 @@ HRESULT MultiTapEngine::Configure(const MultiTapParams& p) {
   if (total < 1.0) total = 1.0;
   fb_ = p.feedbackPct / (total * 100);
   channels_ = channels;
+  rate_ = format->sampleRate;
   tapCount_ = count;
 
   if (ring_ != nullptr && ringLength_ == N) {
@@ -159,7 +160,10 @@ HRESULT MultiTapEngine::Configure(const MultiTapParams& p) {
 }
 
 HRESULT MultiTapEngine::Recompute(const MultiTapParams& p) {
-  if (Format() == nullptr) return VFW_E_NOT_CONNECTED;
+  const AudioFormat* format = Format();
+  if (format == nullptr) return VFW_E_NOT_CONNECTED;
+  // Taps, pans and ring belong to the format they were set up for.
+  if (format->sampleRate != rate_ || (format->channels == 2 ? 2u : 1u) != channels_) rebuild_ = true;
   if (!rebuild_) {
     Retune(p);
     return S_OK;

@@ -179,6 +179,7 @@ class MultiTapEngine : public EffectEngine<MultiTapTraits> {
   std::int32_t ready_ = 0;
   std::int32_t started_ = 1;
   std::uint32_t channels_ = 1;
+  std::uint32_t rate_ = 0;
   std::int32_t tapCount_ = 1;
   double gIn_ = 0.0, gDry_ = 0.0, gWet_ = 0.0;
   double gL_[kTaps] = {}, gR_[kTaps] = {};

@@ -331,6 +331,24 @@ TEST(ChorusFailures, NoPoolNoFormatAndBadArguments) {
   EXPECT_EQ(buf[0], 501);  // 1000 * 10^-0.3 dry, truncated; the stages are still silent
 }
 
+TEST(ChorusFailures, ARateChangeWithoutARestartPlacesTheStagesAgain) {
+  AudioFormat f = MakeFormat(3, 1, 4410, 64);
+  ChorusEngine e;
+  e.SetFormat(&f);
+  ChorusParams p = Plain();
+  ASSERT_EQ(e.SetParams(&p), S_OK);
+  ASSERT_EQ(e.Restart(), S_OK);
+  EXPECT_EQ(e.DelaySamples(), 44.0);
+  f = MakeFormat(3, 1, 8820, 64);
+  e.SetModRate(20);  // a light change: without the new rate it would only retune
+  std::vector<double> buf(200, 0.0);
+  buf[0] = 0.5;
+  std::uint32_t n = 200;
+  ASSERT_EQ(e.Process(SampleKind::Float64, ProcessMode::Continue, buf.data(), &n), S_OK);
+  EXPECT_EQ(e.DelaySamples(), 88.0);
+  EXPECT_DOUBLE_EQ(buf[88], 0.45);
+}
+
 struct Probe : ChorusEngine {
   bool Requested() {
     ChorusParams p;

@@ -417,6 +417,27 @@ TEST(MultiTapFailures, StopReleasesTheRingAndTheNextStartIsAFullSilentOne) {
   for (double s : h.Silence(1000)) ASSERT_EQ(s, 0.0);
 }
 
+TEST(MultiTapFailures, AFormatChangeBeforeARestartSetsTheTapsUpAgain) {
+  AudioFormat f = MakeFormat(3, 1, 8000, 64);
+  MultiTapEngine e;
+  e.SetFormat(&f);
+  MultiTapParams p = OneTap(100);
+  p.tapPan[0] = -50;
+  ASSERT_EQ(e.SetParams(&p), S_OK);
+  ASSERT_EQ(e.Restart(), S_OK);
+  // Now stereo at 4000 Hz, without the stop that would release the ring.
+  f = MakeFormat(3, 2, 4000, 64);
+  ASSERT_EQ(e.Restart(), S_OK);
+  EXPECT_EQ(e.TapPosition(0), 400);
+  EXPECT_DOUBLE_EQ(e.TapGainRight(0), 0.5);
+  std::vector<double> buf(2 * 500, 0.0);
+  buf[0] = buf[1] = 0.5;
+  std::uint32_t n = 500;
+  ASSERT_EQ(e.Process(SampleKind::Float64, ProcessMode::Continue, buf.data(), &n), S_OK);
+  EXPECT_EQ(buf[2 * 400], 0.5);
+  EXPECT_EQ(buf[2 * 400 + 1], 0.25);
+}
+
 // Reads the full set-up request the way the engine's snapshot does.
 struct Probe : MultiTapEngine {
   bool Requested() {
