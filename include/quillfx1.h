@@ -270,3 +270,53 @@ struct IChorusParams : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE SetBackground(std::int32_t flag) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetBackground(std::int32_t* flag) = 0;
 };
+
+// ---------------------------------------------------------------------------
+// Reverb.
+inline constexpr IID IID_IReverbParams = {0x607682E3, 0x6E21, 0x11D0, {0xAE, 0xBC, 0x00, 0xA0, 0xC9, 0x05, 0x39, 0x12}};
+
+struct ReverbParams {
+  std::int32_t dryOut;       // -800..0 tenths of a dB; -800 is silence
+  std::int32_t reverbOut;    // -800..0 tenths of a dB, the tail
+  std::int32_t earlyOut;     // -800..0 tenths of a dB, the early reflections
+  std::int32_t reverbMode;   // row of the mode table (0..18), stored unchecked
+  std::int32_t earlyStyle;   // row of the early-style table (0..9), stored unchecked
+  std::int32_t decayTenths;  // 5..50 tenths of a second
+  std::int32_t preDelayMs;   // 0..200 ms; 0 is off
+  std::int32_t bassCut;      // 0 off, 1 on
+  std::int32_t bassCutHz;    // 10..5000 Hz
+  std::int32_t highCut;      // 0 off, 1 on
+  std::int32_t highCutHz;    // 100..15000 Hz
+};
+static_assert(sizeof(ReverbParams) == 44, "eleven 32-bit fields");
+
+struct IReverbParams : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetParams(ReverbParams* params) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetParams(const ReverbParams* params) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetFormat(AudioFormat* format) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RegisterNotify(HWND window, std::int32_t id) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetReverbMode(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetReverbMode(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetEarlyStyle(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetEarlyStyle(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDryOut(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetDryOut(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetReverbOut(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetReverbOut(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetEarlyOut(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetEarlyOut(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDecay(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetDecay(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetPreDelay(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetPreDelay(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetBassCut(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetBassCut(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetHighCut(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetHighCut(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetBassCutHz(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetBassCutHz(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetHighCutHz(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetHighCutHz(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetBackground(std::int32_t flag) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetBackground(std::int32_t* flag) = 0;
+};

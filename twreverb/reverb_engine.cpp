@@ -1,0 +1,278 @@
+#include "reverb_engine.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quill {
+
+// Mode and style indices are stored as given, so the engine has to decide
+// what an index outside its table means. It uses row 0, the same row the
+// settings page shows for a value none of its list entries carry, so that
+// what is heard matches what is shown; nothing outside a table is read.
+const ReverbMode& ReverbEngine::ModeRow(std::int32_t index) {
+  const auto table = ReverbModeTable();
+  return index >= 0 && static_cast<std::size_t>(index) < table.size() ? table[index] : table[0];
+}
+
+const EarlyStyle& ReverbEngine::StyleRow(std::int32_t index) {
+  const auto table = EarlyStyleTable();
+  return index >= 0 && static_cast<std::size_t>(index) < table.size() ? table[index] : table[0];
+}
+
+namespace {
+
+// A line, tap or pre-delay works out to a whole number of samples that can
+// be zero at rates below a few hundred hertz. Every ring gets at least one
+// slot: a one-slot line recirculates sample by sample, a one-slot pre-delay
+// does not delay, and a tap reads the previous input. That keeps every
+// cursor inside its ring. False if the count does not fit in 32 bits.
+bool RingLength(double samples, std::uint32_t& out) {
+  const double t = std::trunc(samples);
+  if (!(t < 4294967296.0)) return false;
+  out = t < 1.0 ? 1u : static_cast<std::uint32_t>(t);
+  return true;
+}
+
+double LineGain(double delaySeconds, double T) {
+  return std::pow(10.0, -3.0 * delaySeconds / T);
+}
+
+}  // namespace
+
+void ReverbEngine::SetLineGains(double T) {
+  const ReverbMode& row = *builtRow_;
+  for (int i = 0; i < lineCount_; ++i) lines_[i].g = LineGain(row.delayMs[i] * 0.001, T);
+  if (builtStereo_) {
+    twins_[0].g = LineGain(0.93 * (row.delayMs[0] * 0.001), T);
+    twins_[1].g = LineGain(1.06 * (row.delayMs[1] * 0.001), T);
+  }
+}
+
+HRESULT ReverbEngine::Rebuild(const ReverbParams& p, const ReverbMode& row, double rate, bool stereo, double T) {
+  // Every old line goes back to the pool; until all new ones are in place
+  // the engine is not ready and does not touch them.
+  ready_ = 0;
+  pool_.Reset();
+  lineCount_ = 0;
+  builtRow_ = &row;
+  builtStereo_ = stereo;
+
+  auto attach = [this](auto& ring, double samples) -> bool {
+    std::uint32_t n;
+    if (!RingLength(samples, n)) return false;
+    double* memory = pool_.AllocDoubles(n);
+    if (memory == nullptr) return false;
+    ring.Attach(memory, n);
+    return true;
+  };
+
+  // The tables hold 8 to 10 lines; stereo needs lines 0 and 1 for the twins.
+  const int count = std::clamp(static_cast<int>(row.lines), 2, kMaxLines);
+  for (int i = 0; i < count; ++i)
+    if (!attach(lines_[i], rate * (row.delayMs[i] * 0.001) + 0.5)) return E_OUTOFMEMORY;
+  lineCount_ = count;
+  if (stereo) {
+    if (!attach(twins_[0], rate * (0.93 * (row.delayMs[0] * 0.001)) + 0.5)) return E_OUTOFMEMORY;
+    if (!attach(twins_[1], rate * (1.06 * (row.delayMs[1] * 0.001)) + 0.5)) return E_OUTOFMEMORY;
+  }
+  SetLineGains(T);
+
+  const int channels = stereo ? 2 : 1;
+  for (int c = 0; c < channels; ++c)
+    if (!attach(preDelay_[c], p.preDelayMs * rate * 0.001)) return E_OUTOFMEMORY;
+
+  if (!ComputeEarlyTaps(StyleRow(p.earlyStyle), rate, stereo, taps_)) return E_OUTOFMEMORY;
+  const std::uint32_t N = taps_.length[2];
+  for (int c = 0; c < channels; ++c) {
+    double* memory = pool_.AllocDoubles(N);
+    if (memory == nullptr) return E_OUTOFMEMORY;
+    early_[c].Attach(memory, N, taps_.length[0], taps_.length[1]);
+  }
+
+  highCut_.h = 0.0;
+  ready_ = 1;
+  rebuild_ = 0;
+  return S_OK;
+}
+
+HRESULT ReverbEngine::Configure(const ReverbParams& p) {
+  if (!pool_.Valid()) return E_FAIL;
+  const AudioFormat* format = Format();
+  if (format == nullptr) return VFW_E_NOT_CONNECTED;
+  if (format->channels != 1 && format->channels != 2) return E_INVALIDARG;
+  const bool stereo = format->channels == 2;
+  const double rate = format->sampleRate;
+  const double T = p.decayTenths * 0.1;
+
+  gainDry_ = DbToGain(p.dryOut, -800);
+  gainReverb_ = DbToGain(p.reverbOut, -800);
+  // The tap gains are in percent; the 0.01 turns them into factors.
+  gainEarly_ = p.earlyOut == -800 ? 0.0 : std::pow(10.0, p.earlyOut * 0.005) * 0.01;
+
+  // Whole seconds only: a decay under one second has no tail.
+  const double tail = std::trunc(T) * rate;
+  tailLeft_ = tail < 4294967295.0 ? static_cast<std::uint32_t>(tail) : 0xFFFFFFFFu;
+
+  if (p.highCut != 0 && p.highCutHz < rate) {
+    highCut_.a = std::exp(-12.56637061436 * p.highCutHz / rate);
+    highCut_.b = 1.0 - highCut_.a;
+  } else {
+    highCut_.a = 0.0;
+    highCut_.b = 1.0;
+  }
+
+  bassOn_ = p.bassCut != 0;
+  if (bassOn_) {
+    // At rate 0 every frequency is above the resonator's top.
+    double f = rate > 0.0 ? p.bassCutHz / rate : 0.49;
+    f *= f < 0.011337868480725623 ? 0.45454545454545453 : 0.30303030303030304;
+    bassCut_.Setup(f, 0.1);
+  }
+
+  // Lines built for the other channel count cannot be used.
+  if (ready_ != 0 && stereo != builtStereo_) rebuild_ = 1;
+  if (rebuild_ != 0 || ready_ == 0 || builtRow_ == nullptr) return Rebuild(p, ModeRow(p.reverbMode), rate, stereo, T);
+
+  // Update path: rings, cursors, lengths and states stay as they are.
+  SetLineGains(T);
+  return S_OK;
+}
+
+HRESULT ReverbEngine::Restart() {
+  if (!pool_.Valid()) return E_FAIL;
+  rebuild_ = 1;
+  ReverbParams snapshot;
+  bool requested;
+  TakeSnapshot(snapshot, requested);
+  const HRESULT hr = Configure(snapshot);
+  started_ = 0;
+  return hr;
+}
+
+void ReverbEngine::ReleaseLine() {
+  ready_ = 0;
+  rebuild_ = 1;
+  lineCount_ = 0;
+  pool_.Reset();
+}
+
+template <class Kind>
+void ReverbEngine::Mono(typename Kind::Sample* s, std::uint32_t n) {
+  const double a = highCut_.a, b = highCut_.b;
+  const double G0 = taps_.gainLeft[0], G1 = taps_.gainLeft[1], G2 = taps_.gainLeft[2];
+  const double gainDry = gainDry_, gainReverb = gainReverb_, gainEarly = gainEarly_;
+  const int count = lineCount_;
+  EarlyRing& E = early_[0];
+  for (std::uint32_t f = 0; f < n; ++f, ++s) {
+    const double x = Kind::ToEngine(*s);
+    double u = highCut_.Step(x);
+    if (bassOn_) u = bassCut_.Step(u);
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i) sum += lines_[i].Step(u, a, b);
+    const double r = preDelay_[0].Step(sum);
+    const double e = (*E.write * G2 + *E.tap0 * G0 + *E.tap1 * G1) * gainEarly;
+    *E.write = x;
+    E.Advance();
+    *s = Kind::FromEngine(e + r * gainReverb + gainDry * x);
+  }
+}
+
+template <class Kind>
+void ReverbEngine::Stereo(typename Kind::Sample* s, std::uint32_t n) {
+  const double a = highCut_.a, b = highCut_.b;
+  const double GL0 = taps_.gainLeft[0], GL1 = taps_.gainLeft[1], GL2 = taps_.gainLeft[2];
+  const double GR0 = taps_.gainRight[0], GR1 = taps_.gainRight[1], GR2 = taps_.gainRight[2];
+  const double gainDry = gainDry_, gainReverb = gainReverb_, gainEarly = gainEarly_;
+  const int count = lineCount_;
+  EarlyRing& L = early_[0];
+  EarlyRing& R = early_[1];
+  for (std::uint32_t f = 0; f < n; ++f, s += 2) {
+    const double xL = Kind::ToEngine(s[0]);
+    const double xR = Kind::ToEngine(s[1]);
+    double u = highCut_.Step((xR + xL) * 0.5);
+    if (bassOn_) u = bassCut_.Step(u);
+
+    double sum = 0.0;
+    for (int i = 2; i < count; ++i) sum += lines_[i].Step(u, a, b);
+    // The right channel hears the twins in place of lines 0 and 1.
+    double sL = sum, sR = sum;
+    sL += lines_[0].Step(u, a, b);
+    sR += twins_[0].Step(u, a, b);
+    sL += lines_[1].Step(u, a, b);
+    sR += twins_[1].Step(u, a, b);
+    const double rL = preDelay_[0].Step(sL);
+    const double rR = preDelay_[1].Step(sR);
+
+    // Both channels feed the reflections; the pans place them.
+    const double v0 = *L.tap0 + *R.tap0;
+    const double v1 = *L.tap1 + *R.tap1;
+    const double v2 = *L.write + *R.write;
+    const double eL = (v1 * GL1 + v0 * GL0 + v2 * GL2) * gainEarly;
+    const double eR = (v2 * GR2 + v1 * GR1 + v0 * GR0) * gainEarly;
+    *L.write = xL;
+    *R.write = xR;
+    L.Advance();
+    R.Advance();
+
+    s[0] = Kind::FromEngine(eL + xL * gainDry + rL * gainReverb);
+    s[1] = Kind::FromEngine(eR + xR * gainDry + rR * gainReverb);
+  }
+}
+
+template <class Kind>
+HRESULT ReverbEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
+  std::uint32_t n = *frames;
+  HRESULT result = S_OK;
+
+  ReverbParams snapshot;
+  bool requested = false;
+  const bool changed = TakeSnapshot(snapshot, requested);
+  if (requested) rebuild_ = 1;
+  const AudioFormat* format = Format();
+  if (format == nullptr) return VFW_E_NOT_CONNECTED;
+  const bool stereo = format->channels == 2;
+  if (ready_ != 0 && stereo != builtStereo_) ready_ = 0;
+
+  if (mode == ProcessMode::Discontinuity && started_ != 0) {
+    const HRESULT hr = Restart();
+    if (FAILED(hr)) return hr;
+  } else if ((changed || ready_ == 0) && mode != ProcessMode::Tail) {
+    const HRESULT hr = Configure(snapshot);
+    if (FAILED(hr)) return hr;
+  }
+  started_ = 1;
+
+  if (ready_ == 0) {
+    // Only in the tail: without lines there is nothing left to play out.
+    *frames = 0;
+    return S_FALSE;
+  }
+  if (mode == ProcessMode::Tail) {
+    n = std::min(n, tailLeft_);
+    tailLeft_ -= n;
+    if (tailLeft_ == 0) result = S_FALSE;
+  }
+
+  if (stereo)
+    Stereo<Kind>(data, n);
+  else
+    Mono<Kind>(data, n);
+  *frames = n;
+  return result;
+}
+
+HRESULT ReverbEngine::Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames) {
+  if (frames == nullptr || (data == nullptr && *frames != 0)) return E_POINTER;
+  return WithSampleKind(kind, [&](auto k) {
+    using Kind = decltype(k);
+    return ProcessAs<Kind>(mode, static_cast<typename Kind::Sample*>(data), frames);
+  });
+}
+
+template HRESULT ReverbEngine::ProcessAs<Pcm8>(ProcessMode, Pcm8::Sample*, std::uint32_t*);
+template HRESULT ReverbEngine::ProcessAs<Pcm16>(ProcessMode, Pcm16::Sample*, std::uint32_t*);
+template HRESULT ReverbEngine::ProcessAs<Pcm32>(ProcessMode, Pcm32::Sample*, std::uint32_t*);
+template HRESULT ReverbEngine::ProcessAs<Float32>(ProcessMode, Float32::Sample*, std::uint32_t*);
+template HRESULT ReverbEngine::ProcessAs<Float64>(ProcessMode, Float64::Sample*, std::uint32_t*);
+
+}  // namespace quill
