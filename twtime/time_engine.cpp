@@ -2,19 +2,6 @@
 
 namespace quill {
 
-HRESULT TimeEngine::SetParams(const TimeParams* in) {
-  const HRESULT hr = EffectEngine::SetParams(in);
-  if (in != nullptr) fullRequests_.fetch_add(1, std::memory_order_release);
-  return hr;
-}
-
-bool TimeEngine::TakeFullRequest() {
-  const std::uint32_t n = fullRequests_.load(std::memory_order_acquire);
-  if (n == fullSeen_) return false;
-  fullSeen_ = n;
-  return true;
-}
-
 HRESULT TimeEngine::GetSampleRate(std::uint32_t* rate) {
   if (rate == nullptr) return E_POINTER;
   const AudioFormat* format = Format();
@@ -64,8 +51,8 @@ HRESULT TimeEngine::ConfigureWith(const TimeParams& p) {
 HRESULT TimeEngine::Restart() {
   stretcher_.RequestFull();
   TimeParams snapshot;
-  TakeSnapshot(snapshot);
-  TakeFullRequest();  // this restart is the full set-up it asked for
+  bool full;
+  TakeSnapshot(snapshot, full);  // this restart is the full set-up any request asked for
   const HRESULT hr = ConfigureWith(snapshot);
   stretcher_.BeginStream();
   started_ = 0;
@@ -87,14 +74,13 @@ HRESULT TimeEngine::Process(ProcessMode mode, const void* in, std::uint32_t* inF
     if (!stretcher_.Configured()) return nothing(S_FALSE);
   } else {
     TimeParams snapshot;
-    const bool changed = TakeSnapshot(snapshot);
-    // A request made while this snapshot was being taken is seen here or
-    // at the next call; a new mode is caught by comparing rows.
-    if (TakeFullRequest() || (stretcher_.Configured() && snapshot.mode != stretcher_.Mode())) stretcher_.RequestFull();
+    bool full;
+    const bool changed = TakeSnapshot(snapshot, full);
+    if (full) stretcher_.RequestFull();  // a new mode or a whole-block set
     if (mode == ProcessMode::Discontinuity && started_ != 0) {
       const HRESULT hr = Restart();
       if (FAILED(hr)) return nothing(hr);
-    } else if (changed || !stretcher_.Configured() || stretcher_.FullPending()) {
+    } else if (changed || !stretcher_.Configured()) {
       const HRESULT hr = ConfigureWith(snapshot);
       if (FAILED(hr)) return nothing(hr);
     }

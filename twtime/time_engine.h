@@ -2,10 +2,10 @@
 // time stretcher, driven with the ratio finalTenths / 1000.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "audio_format.h"
+#include "copying_loop.h"
 #include "effect_engine.h"
 #include "time_presets.h"
 #include "time_stretcher.h"
@@ -45,12 +45,9 @@ struct TimeTraits {
   static PresetTable<Params> Presets() { return TimePresets(); }
 };
 
-class TimeEngine : public EffectEngine<TimeTraits> {
+class TimeEngine : public EffectEngine<TimeTraits>, public FrameProcessor {
  public:
   TimeEngine() = default;
-
-  // A whole-block set may bring a new mode: the next set-up is a full one.
-  HRESULT STDMETHODCALLTYPE SetParams(const TimeParams* in) override;
 
   // Field accessors, in the interface's slot order.
   HRESULT STDMETHODCALLTYPE GetFinal(double* v) override { return ReadField(&Params::finalTenths, v); }
@@ -59,7 +56,8 @@ class TimeEngine : public EffectEngine<TimeTraits> {
     return StoreField(&Params::finalTenths, v);
   }
   HRESULT STDMETHODCALLTYPE GetMode(std::int32_t* v) override { return ReadField(&Params::mode, v); }
-  HRESULT STDMETHODCALLTYPE SetMode(std::int32_t v) override { return StoreField(&Params::mode, v); }
+  // A new mode re-allocates the buffers at the next buffer.
+  HRESULT STDMETHODCALLTYPE SetMode(std::int32_t v) override { return StoreFullField(&Params::mode, v); }
   HRESULT STDMETHODCALLTYPE GetTempo(std::int32_t* v) override { return ReadField(&Params::tempoTenths, v); }
   HRESULT STDMETHODCALLTYPE SetTempo(std::int32_t v) override {
     if (v > kTempoMax) v = kTempoMax;
@@ -87,22 +85,17 @@ class TimeEngine : public EffectEngine<TimeTraits> {
   // output frames (counts in: available and room; out: consumed and
   // produced). Mode Tail flushes with no input; S_FALSE when the flush is
   // complete. Parameter changes are picked up by calls that are not Tail.
-  HRESULT Process(ProcessMode mode, const void* in, std::uint32_t* inFrames, void* out, std::uint32_t* outFrames);
+  HRESULT Process(ProcessMode mode, const void* in, std::uint32_t* inFrames, void* out,
+                  std::uint32_t* outFrames) override;
 
   const TimeStretcher& Stretcher() const { return stretcher_; }
   bool Started() const { return started_ != 0; }
 
  private:
   HRESULT ConfigureWith(const TimeParams& p);
-  // True once per whole-block set made since the last look.
-  bool TakeFullRequest();
 
   TimeStretcher stretcher_;
   const AudioFormat* selected_ = nullptr;  // the format SelectFormat accepted
-  // Bumped by the setters' threads; read by the streaming thread, which
-  // alone touches the stretcher.
-  std::atomic<std::uint32_t> fullRequests_{0};
-  std::uint32_t fullSeen_ = 0;
   std::int32_t started_ = 0;
 };
 
