@@ -284,6 +284,11 @@ HRESULT MultiTapEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* data,
 
   MultiTapParams snapshot;
   const bool changed = Snapshot(snapshot) || refreshDue_;
+  // Buffers laid out for another format than the taps were set up for are
+  // never run through the old set-up.
+  const AudioFormat* format = Format();
+  const bool formatMoved =
+      format == nullptr || format->sampleRate != rate_ || (format->channels == 2 ? 2u : 1u) != channels_;
   if (mode == ProcessMode::Discontinuity && started_ != 0) {
     const HRESULT hr = Restart();
     if (FAILED(hr)) return hr;
@@ -291,11 +296,11 @@ HRESULT MultiTapEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* data,
     // The tail runs on with the coefficients in force; a change made now is
     // applied at the next ordinary buffer.
     if (changed) refreshDue_ = true;
-    if (ring_ == nullptr) {
+    if (ring_ == nullptr || formatMoved) {
       *frames = 0;
       return S_FALSE;
     }
-  } else if (changed || ready_ == 0) {
+  } else if (changed || ready_ == 0 || formatMoved) {
     const HRESULT hr = Recompute(snapshot);
     if (FAILED(hr)) return hr;
     refreshDue_ = false;

@@ -436,6 +436,18 @@ TEST(MultiTapFailures, AFormatChangeBeforeARestartSetsTheTapsUpAgain) {
   ASSERT_EQ(e.Process(SampleKind::Float64, ProcessMode::Continue, buf.data(), &n), S_OK);
   EXPECT_EQ(buf[2 * 400], 0.5);
   EXPECT_EQ(buf[2 * 400 + 1], 0.25);
+  // Back to mono with no restart at all: the next buffer sets up for it, and
+  // a tail asked for in between has nothing for the new layout.
+  f = MakeFormat(3, 1, 4000, 64);
+  n = 500;
+  EXPECT_EQ(e.Process(SampleKind::Float64, ProcessMode::Tail, buf.data(), &n), S_FALSE);
+  EXPECT_EQ(n, 0u);
+  std::fill(buf.begin(), buf.end(), 0.0);
+  buf[0] = 0.5;
+  n = 1000;
+  ASSERT_EQ(e.Process(SampleKind::Float64, ProcessMode::Continue, buf.data(), &n), S_OK);
+  EXPECT_EQ(buf[400], 0.5);
+  EXPECT_EQ(buf[401], 0.0);
 }
 
 // Reads the full set-up request the way the engine's snapshot does.
