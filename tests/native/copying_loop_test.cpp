@@ -247,11 +247,24 @@ TEST(CopyingLoop, EndOfStreamFlushesInAsManyBuffersAsNeededThenPassesTheEndOn) {
   EXPECT_EQ(quiet.endOfStream, 1);
   EXPECT_TRUE(quiet.live.empty());
 
+  // A stream that never filled a window: the engine answers once with
+  // nothing and then reports the end.
+  TimeFilterRig fresh(2, 1100.0, 64);
+  ASSERT_EQ(fresh.loop.EndOfStream(), S_OK);
+  EXPECT_TRUE(fresh.outlet.delivered.empty());
+  EXPECT_EQ(fresh.outlet.endOfStream, 1);
+  EXPECT_EQ(fresh.outlet.requests, 1);
+  EXPECT_TRUE(fresh.outlet.live.empty());
+
   // Without an output pin there is nothing to do.
   rig.loop.SetOutlet(nullptr);
   EXPECT_EQ(rig.loop.EndOfStream(), S_OK);
   auto w = rig.Samples(10);
   EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(w)), VFW_E_NOT_CONNECTED);
+  rig.loop.SetOutlet(&quiet);
+  rig.loop.SetFormats(&rig.format, nullptr);  // no output format yet
+  EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(w)), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(quiet.requests, 1);  // refused before taking a buffer
 }
 
 TEST(CopyingLoop, FailuresAreReturnedAndEveryBufferIsReleased) {
