@@ -163,6 +163,14 @@ TEST(TimeFormat, SampleRateComesFromTheConnectedFormat) {
   EXPECT_EQ(engine.GetSampleRate(&rate), S_OK);
   EXPECT_EQ(rate, 22050u);
   EXPECT_EQ(engine.GetSampleRate(nullptr), E_POINTER);
+
+  // The default preset at 44.1 kHz: row 0 and r = 1.1.
+  TimeEngine cd;
+  const AudioFormat f44 = MakeFormat(1, 2, 44100, 16);
+  ASSERT_EQ(cd.SelectFormat(&f44), S_OK);
+  EXPECT_EQ(cd.Stretcher().Geometry().N, 13230u);
+  EXPECT_EQ(cd.Stretcher().Geometry().H, 6615u);
+  EXPECT_EQ(cd.Stretcher().InputHop(), 6014u);
 }
 
 TEST(TimeFormat, SelectFormatRefusesWhatItCannotProcessAndKeepsThePrevious) {
