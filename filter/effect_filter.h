@@ -17,6 +17,7 @@
 #include "effect_engine.h"
 #include "effect_registration.h"
 #include "in_place_transform.h"
+#include "twctllib.h"
 
 namespace quill {
 
@@ -36,8 +37,9 @@ class EffectFilter final : public InPlaceTransform, public ISpecifyPropertyPages
   EffectFilter(IUnknown* outer, HRESULT* result)
       : InPlaceTransform(Effect::kName, Effect::kClassId, outer, EffectRegistration()), presets_(engine_) {
     engine_.SetOwner(Owner());
-    // Control library start-up joins here when the settings pages arrive:
-    // it registers the window classes the page uses.
+    // The page's window classes and colour scheme; counted, so the last
+    // filter to go takes them away.
+    CtlInitialize(TRUE);
     HRESULT hr = engine_.ApplyPreset(0);
     // The construction state is the default preset, not an edit.
     engine_.MarkClean();
@@ -45,7 +47,7 @@ class EffectFilter final : public InPlaceTransform, public ISpecifyPropertyPages
   }
 
   ~EffectFilter() override {
-    // Control library shutdown goes here, before the engine goes.
+    CtlInitialize(FALSE);
     engine_.ReleaseLine();
   }
 
