@@ -34,7 +34,7 @@ TEST(StretchModeTable, NineteenRowsInOrderWithFiftyByteNames) {
   EXPECT_STREQ(StretchModeTable[16].name, "A17. Drums, unpitched (minimum echo)");
   EXPECT_STREQ(StretchModeTable[18].name, "A19. Drums (tiny echo)");
   for (int i = 0; i < kStretchModeCount; ++i) {
-    char prefix[8];
+    char prefix[16];
     std::snprintf(prefix, sizeof prefix, "A%02d. ", i + 1);
     EXPECT_EQ(std::strncmp(StretchModeTable[i].name, prefix, 5), 0) << i;
     // NUL-padded to the end of the field.
