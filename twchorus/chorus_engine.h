@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "audio_format.h"
+#include "chorus_fields.h"
 #include "chorus_presets.h"
 #include "effect_engine.h"
 
@@ -17,6 +18,7 @@ struct ChorusTraits {
   static constexpr const IID& kInterfaceId = IID_IChorusParams;
   static bool Clamp(Params& p);
   static PresetTable<Params> Presets() { return ChorusPresets(); }
+  static FieldTable Fields() { return ChorusFields(); }
 };
 
 class ChorusEngine : public EffectEngine<ChorusTraits> {

@@ -7,6 +7,7 @@
 
 #include "audio_format.h"
 #include "effect_engine.h"
+#include "multi_tap_fields.h"
 #include "multi_tap_presets.h"
 
 namespace quill {
@@ -17,6 +18,7 @@ struct MultiTapTraits {
   static constexpr const IID& kInterfaceId = IID_IMultiTapParams;
   static bool Clamp(Params& p);
   static PresetTable<Params> Presets() { return MultiTapPresets(); }
+  static FieldTable Fields() { return MultiTapFields(); }
 };
 
 class MultiTapEngine : public EffectEngine<MultiTapTraits> {

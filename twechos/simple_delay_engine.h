@@ -6,6 +6,7 @@
 
 #include "audio_format.h"
 #include "effect_engine.h"
+#include "simple_delay_fields.h"
 #include "simple_delay_presets.h"
 
 namespace quill {
@@ -21,6 +22,7 @@ struct SimpleDelayTraits {
     return clamped;
   }
   static PresetTable<Params> Presets() { return SimpleDelayPresets(); }
+  static FieldTable Fields() { return SimpleDelayFields(); }
 };
 
 class SimpleDelayEngine : public EffectEngine<SimpleDelayTraits> {

@@ -7,6 +7,7 @@
 #include "audio_format.h"
 #include "effect_engine.h"
 #include "line_pool.h"
+#include "reverb_fields.h"
 #include "reverb_lines.h"
 #include "reverb_presets.h"
 #include "reverb_tables.h"
@@ -32,6 +33,7 @@ struct ReverbTraits {
     return clamped;
   }
   static PresetTable<Params> Presets() { return ReverbPresets(); }
+  static FieldTable Fields() { return ReverbFields(); }
 };
 
 class ReverbEngine : public EffectEngine<ReverbTraits> {

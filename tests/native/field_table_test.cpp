@@ -1,0 +1,291 @@
+// The field tables through which hosts change single fields: names and
+// offsets against the parameter blocks, ranges against each engine's
+// clamping, the value parser, and an edit made through a real engine.
+#include "field_table.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "twchorus/chorus_engine.h"
+#include "twechomt/multi_tap_engine.h"
+#include "twechos/simple_delay_engine.h"
+#include "twreverb/reverb_engine.h"
+
+namespace quill {
+namespace {
+
+using Named = std::vector<std::pair<std::string, std::size_t>>;
+
+// Every block member a host may name, with its offset taken from the struct.
+template <class Traits>
+Named ExpectedNames();
+
+template <>
+Named ExpectedNames<SimpleDelayTraits>() {
+  using P = SimpleDelayParams;
+  return {{"feedback", offsetof(P, feedback)},
+          {"delayMs", offsetof(P, delayMs)},
+          {"decayTenths", offsetof(P, decayTenths)},
+          {"delayOut", offsetof(P, delayOut)},
+          {"dryOut", offsetof(P, dryOut)}};
+}
+
+template <>
+Named ExpectedNames<MultiTapTraits>() {
+  using P = MultiTapParams;
+  Named n;
+  for (int k = 0; k < 8; ++k) {
+    const std::string index = "[" + std::to_string(k) + "]";
+    n.push_back({"tapDelayMs" + index, offsetof(P, tapDelayMs) + 4 * k});
+    n.push_back({"tapGain" + index, offsetof(P, tapGain) + 4 * k});
+    n.push_back({"tapPan" + index, offsetof(P, tapPan) + 4 * k});
+  }
+  n.insert(n.end(), {{"tapCount", offsetof(P, tapCount)},
+                     {"wetOut", offsetof(P, wetOut)},
+                     {"dryOut", offsetof(P, dryOut)},
+                     {"feedbackPct", offsetof(P, feedbackPct)},
+                     {"inputGain", offsetof(P, inputGain)},
+                     {"lowpass", offsetof(P, lowpass)},
+                     {"lowpassHz", offsetof(P, lowpassHz)},
+                     {"modDepth", offsetof(P, modDepth)},
+                     {"modRate", offsetof(P, modRate)},
+                     {"currentTap", offsetof(P, currentTap)},
+                     {"graphResolution", offsetof(P, graphResolution)}});
+  return n;
+}
+
+template <>
+Named ExpectedNames<ChorusTraits>() {
+  using P = ChorusParams;
+  return {{"inputGain", offsetof(P, inputGain)},     {"dryOut", offsetof(P, dryOut)},
+          {"chorusOut", offsetof(P, chorusOut)},     {"chorusSize", offsetof(P, chorusSize)},
+          {"feedbackPct", offsetof(P, feedbackPct)}, {"invertChorus", offsetof(P, invertChorus)},
+          {"delayTenths", offsetof(P, delayTenths)}, {"modRate", offsetof(P, modRate)},
+          {"modDepth", offsetof(P, modDepth)},       {"highCut", offsetof(P, highCut)},
+          {"highCutHz", offsetof(P, highCutHz)},     {"invertFeedback", offsetof(P, invertFeedback)}};
+}
+
+template <>
+Named ExpectedNames<ReverbTraits>() {
+  using P = ReverbParams;
+  return {{"dryOut", offsetof(P, dryOut)},         {"reverbOut", offsetof(P, reverbOut)},
+          {"earlyOut", offsetof(P, earlyOut)},     {"reverbMode", offsetof(P, reverbMode)},
+          {"earlyStyle", offsetof(P, earlyStyle)}, {"decayTenths", offsetof(P, decayTenths)},
+          {"preDelayMs", offsetof(P, preDelayMs)}, {"bassCut", offsetof(P, bassCut)},
+          {"bassCutHz", offsetof(P, bassCutHz)},   {"highCut", offsetof(P, highCut)},
+          {"highCutHz", offsetof(P, highCutHz)}};
+}
+
+template <class Traits>
+class FieldTableOf : public ::testing::Test {};
+
+using AllTraits = ::testing::Types<SimpleDelayTraits, MultiTapTraits, ChorusTraits, ReverbTraits>;
+TYPED_TEST_SUITE(FieldTableOf, AllTraits);
+
+TYPED_TEST(FieldTableOf, NamesEveryMemberAtItsOffsetAndCoversTheBlockOnce) {
+  const FieldTable table = TypeParam::Fields();
+  const Named expected = ExpectedNames<TypeParam>();
+  EXPECT_EQ(table.size(), expected.size());
+  for (const auto& [name, offset] : expected) {
+    SCOPED_TRACE(name);
+    const FieldInfo* f = FindField(table, name);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->offset, offset);
+    EXPECT_EQ(f->type, FieldType::Int32);
+  }
+  // Sorted by offset, the fields tile the block without gap or overlap.
+  std::vector<std::size_t> offsets;
+  for (const FieldInfo& f : table) offsets.push_back(f.offset);
+  std::sort(offsets.begin(), offsets.end());
+  for (std::size_t i = 0; i < offsets.size(); ++i) EXPECT_EQ(offsets[i], 4 * i);
+  EXPECT_EQ(4 * offsets.size(), sizeof(typename TypeParam::Params));
+}
+
+// The table's range is the one the engine's whole-block clamp enforces: the
+// ends are kept, one step beyond is pulled back to them, and fields without
+// a clamped range keep even the extremes of 32 bits.
+TYPED_TEST(FieldTableOf, RangesAreTheOnesTheEngineClampsTo) {
+  using Params = typename TypeParam::Params;
+  const Params base = TypeParam::Presets()[0].params;
+  for (const FieldInfo& f : TypeParam::Fields()) {
+    SCOPED_TRACE(f.name);
+    auto clampedTo = [&](double value, bool& clamped) {
+      Params p = base;
+      WriteFieldValue(&p, f, value);
+      clamped = TypeParam::Clamp(p);
+      return ReadFieldValue(&p, f);
+    };
+    bool clamped = false;
+    if (f.range == FieldRange::Clamped) {
+      EXPECT_EQ(clampedTo(f.lo, clamped), f.lo);
+      EXPECT_FALSE(clamped);
+      EXPECT_EQ(clampedTo(f.hi, clamped), f.hi);
+      EXPECT_FALSE(clamped);
+      EXPECT_EQ(clampedTo(f.lo - 1, clamped), f.lo);
+      EXPECT_TRUE(clamped);
+      EXPECT_EQ(clampedTo(f.hi + 1, clamped), f.hi);
+      EXPECT_TRUE(clamped);
+    } else {
+      EXPECT_EQ(clampedTo(INT32_MIN, clamped), INT32_MIN);
+      EXPECT_FALSE(clamped);
+      EXPECT_EQ(clampedTo(INT32_MAX, clamped), INT32_MAX);
+      EXPECT_FALSE(clamped);
+    }
+  }
+}
+
+TYPED_TEST(FieldTableOf, EveryPresetLiesWithinTheRanges) {
+  for (const auto& preset : TypeParam::Presets()) {
+    SCOPED_TRACE(preset.name);
+    for (const FieldInfo& f : TypeParam::Fields())
+      EXPECT_TRUE(WithinRange(f, ReadFieldValue(&preset.params, f))) << f.name;
+  }
+}
+
+TEST(FieldTable, ReverbTableFieldsSpanTheirTables) {
+  const FieldInfo* mode = FindField(ReverbFields(), "reverbMode");
+  const FieldInfo* style = FindField(ReverbFields(), "earlyStyle");
+  ASSERT_NE(mode, nullptr);
+  ASSERT_NE(style, nullptr);
+  EXPECT_EQ(mode->range, FieldRange::Table);
+  EXPECT_EQ(style->range, FieldRange::Table);
+  EXPECT_EQ(mode->lo, 0);
+  EXPECT_EQ(style->lo, 0);
+  EXPECT_EQ(mode->hi + 1, static_cast<double>(ReverbModeTable().size()));
+  EXPECT_EQ(style->hi + 1, static_cast<double>(EarlyStyleTable().size()));
+}
+
+TEST(FieldTable, LooksUpExactNamesOnly) {
+  const FieldTable taps = MultiTapFields();
+  EXPECT_NE(FindField(taps, "tapPan[7]"), nullptr);
+  EXPECT_EQ(FindField(taps, "tapPan[8]"), nullptr);
+  EXPECT_EQ(FindField(taps, "tapPan"), nullptr);
+  EXPECT_EQ(FindField(taps, "TapCount"), nullptr);
+  EXPECT_EQ(FindField(taps, "tapCount "), nullptr);
+  EXPECT_EQ(FindField(taps, ""), nullptr);
+}
+
+TEST(FieldTable, ParsesIntegersWithin32BitsAndFiniteDecimals) {
+  const FieldInfo whole = IntField("n", 0, "");
+  const FieldInfo real{"x", 0, FieldType::Double, "", FieldRange::None, 0.0, 0.0};
+  struct Case {
+    const FieldInfo* field;
+    const char* text;
+    bool ok;
+    double value;
+  };
+  const Case cases[] = {
+      {&whole, "250", true, 250},
+      {&whole, "-30", true, -30},
+      {&whole, "+7", true, 7},
+      {&whole, "-2147483648", true, -2147483648.0},
+      {&whole, "2147483647", true, 2147483647.0},
+      {&whole, "2147483648", false, 0},
+      {&whole, "-2147483649", false, 0},
+      {&whole, "2.5", false, 0},
+      {&whole, "12abc", false, 0},
+      {&whole, "fast", false, 0},
+      {&whole, "", false, 0},
+      {&whole, " 5", false, 0},
+      {&real, "1234.5", true, 1234.5},
+      {&real, "-0.25", true, -0.25},
+      {&real, "7", true, 7},
+      {&real, "1e400", false, 0},
+      {&real, "nan", false, 0},
+      {&real, "inf", false, 0},
+      {&real, "1.5x", false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    double value = -99.0;
+    EXPECT_EQ(ParseFieldValue(*c.field, c.text, value), c.ok);
+    EXPECT_EQ(value, c.ok ? c.value : -99.0);
+  }
+}
+
+TEST(FieldTable, WritesAndReadsBothTypesInPlace) {
+  struct Mixed {
+    double first;
+    std::int32_t second;
+    std::int32_t third;
+  };
+  const FieldInfo first{"first", offsetof(Mixed, first), FieldType::Double, "", FieldRange::None, 0, 0};
+  const FieldInfo third = IntField("third", offsetof(Mixed, third), "");
+  Mixed m{1.0, 2, 3};
+  WriteFieldValue(&m, first, 8820000.25);
+  WriteFieldValue(&m, third, -800);
+  EXPECT_EQ(m.first, 8820000.25);
+  EXPECT_EQ(m.second, 2);
+  EXPECT_EQ(m.third, -800);
+  EXPECT_EQ(ReadFieldValue(&m, first), 8820000.25);
+  EXPECT_EQ(ReadFieldValue(&m, third), -800.0);
+  EXPECT_EQ(FieldValueText(third, -800), "-800");
+  EXPECT_EQ(FieldValueText(first, 8820000.25), "8820000.25");
+}
+
+TEST(FieldTable, DescribesRangesWithTheirUnits) {
+  EXPECT_EQ(FieldRangeText(*FindField(SimpleDelayFields(), "delayMs")), "1..5000 ms");
+  EXPECT_EQ(FieldRangeText(*FindField(ChorusFields(), "dryOut")), "-600..0 tenths of a dB");
+  EXPECT_EQ(FieldRangeText(*FindField(ReverbFields(), "earlyStyle")), "style row 0..9");
+  EXPECT_EQ(FieldRangeText(*FindField(MultiTapFields(), "lowpass")), "non-zero is on");
+}
+
+// A host's edit: read the block, change fields by name, write it back. The
+// engine clamps; the check reports what was not kept, and a table index
+// that names no row although it was kept.
+TEST(FieldEdits, ThroughAnEngineReportWhatWasClampedOrOutsideTheTable) {
+  ReverbEngine engine;
+  const FieldTable table = ReverbFields();
+  std::vector<FieldEdit> edits = {
+      {FindField(table, "decayTenths"), 80},                                        // above 50
+      {FindField(table, "dryOut"), -30},     {FindField(table, "reverbMode"), 25},  // stored, but no row
+      {FindField(table, "preDelayMs"), -5},  // below 0, then asked again in range
+      {FindField(table, "preDelayMs"), 12},
+  };
+  ReverbParams block;
+  ASSERT_EQ(engine.GetParams(&block), S_OK);
+  ApplyEdits(&block, edits);
+  EXPECT_EQ(engine.SetParams(&block), E_FAIL);
+  ASSERT_EQ(engine.GetParams(&block), S_OK);
+  EXPECT_EQ(block.decayTenths, 50);
+  EXPECT_EQ(block.dryOut, -30);
+  EXPECT_EQ(block.reverbMode, 25);
+  EXPECT_EQ(block.preDelayMs, 12);
+
+  const std::vector<FieldEdit> notable = CheckEdits(&block, edits);
+  ASSERT_EQ(notable.size(), 2u);
+  EXPECT_STREQ(notable[0].field->name, "decayTenths");
+  EXPECT_EQ(notable[0].requested, 80);
+  EXPECT_EQ(notable[0].stored, 50);
+  EXPECT_STREQ(notable[1].field->name, "reverbMode");
+  EXPECT_EQ(notable[1].stored, 25);
+  EXPECT_EQ(edits[1].stored, -30);
+}
+
+TEST(FieldEdits, PerTapFieldsReachTheirTap) {
+  MultiTapEngine engine;
+  const FieldTable table = MultiTapFields();
+  std::vector<FieldEdit> edits = {{FindField(table, "tapDelayMs[5]"), 2600}, {FindField(table, "tapPan[2]"), -40}};
+  MultiTapParams block;
+  ASSERT_EQ(engine.GetParams(&block), S_OK);
+  ApplyEdits(&block, edits);
+  EXPECT_EQ(engine.SetParams(&block), E_FAIL);
+  ASSERT_EQ(engine.GetParams(&block), S_OK);
+  EXPECT_EQ(block.tapDelayMs[5], 2500);
+  EXPECT_EQ(block.tapPan[2], -40);
+  EXPECT_EQ(block.tapDelayMs[4], MultiTapPresets()[0].params.tapDelayMs[4]);
+  const std::vector<FieldEdit> notable = CheckEdits(&block, edits);
+  ASSERT_EQ(notable.size(), 1u);
+  EXPECT_STREQ(notable[0].field->name, "tapDelayMs[5]");
+  EXPECT_EQ(notable[0].stored, 2500);
+}
+
+}  // namespace
+}  // namespace quill
