@@ -1,5 +1,8 @@
 #include "factory_table.h"
 
+#include "filter/chorus_filter.h"
+#include "filter/multi_tap_filter.h"
+#include "filter/reverb_filter.h"
 #include "filter/simple_delay_filter.h"
 
 namespace quill {
@@ -8,10 +11,13 @@ const FactoryTemplate FactoryTable[] = {
     // 0 "Tarnwell Time Compress/Expand", 1 "TwTime Property Page"
     // 2 "Tarnwell Pitch Shift", 3 "TwPitchs Property Page"
     {SimpleDelayEffect::kName, &CLSID_TwEchos, &SimpleDelayFilter::Create, nullptr},  // 4
-                                                                                      // 5 "TwEchos Property Page"
-    // 6 "Tarnwell Multi-Tap Delay", 7 "TwEchomt Property Page"
-    // 8 "Tarnwell Reverb", 9 "TwReverb Property Page"
-    // 10 "Tarnwell Chorus", 11 "TwChorus Property Page"
+    // 5 "TwEchos Property Page"
+    {MultiTapEffect::kName, &CLSID_TwEchomt, &MultiTapFilter::Create, nullptr},  // 6
+    // 7 "TwEchomt Property Page"
+    {ReverbEffect::kName, &CLSID_TwReverb, &ReverbFilter::Create, nullptr},  // 8
+    // 9 "TwReverb Property Page"
+    {ChorusEffect::kName, &CLSID_TwChorus, &ChorusFilter::Create, nullptr},  // 10
+                                                                             // 11 "TwChorus Property Page"
 };
 
 const int FactoryCount = sizeof FactoryTable / sizeof FactoryTable[0];

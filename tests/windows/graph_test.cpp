@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "effect_rig.h"
 #include "quillfx1.h"
 #include "test_filters.h"
 #include "wav_file.h"
@@ -23,52 +24,12 @@ std::int16_t Pcm16Of(double y) {
   return static_cast<std::int16_t>(std::trunc(y * 32768.0));
 }
 
-IPin* FindPinOf(IBaseFilter* filter, const wchar_t* id) {
-  IPin* pin = nullptr;
-  EXPECT_EQ(filter->FindPin(id, &pin), S_OK) << "pin not found";
-  return pin;
-}
-
-IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
-  IEnumPins* pins = nullptr;
-  if (FAILED(filter->EnumPins(&pins))) return nullptr;
-  IPin* pin = nullptr;
-  while (pins->Next(1, &pin, nullptr) == S_OK) {
-    PIN_DIRECTION d;
-    if (SUCCEEDED(pin->QueryDirection(&d)) && d == direction) break;
-    pin->Release();
-    pin = nullptr;
-  }
-  pins->Release();
-  return pin;
-}
-
-class EffectInGraph : public ::testing::Test {
+class EffectInGraph : public EffectRig {
  protected:
   void Build(const AudioType& type, long bufferSize, long bufferCount = 1, bool readOnly = false) {
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               reinterpret_cast<void**>(&graph_)),
-              S_OK);
-    IMediaFilter* clockless = nullptr;
-    ASSERT_EQ(graph_->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&clockless)), S_OK);
-    EXPECT_EQ(clockless->SetSyncSource(nullptr), S_OK);
-    clockless->Release();
-
-    source_ = new PushSource(type, bufferSize, bufferCount, readOnly);
-    source_->NonDelegatingAddRef();
-    sink_ = new CaptureSink();
-    sink_->NonDelegatingAddRef();
-    ASSERT_EQ(CreateFromModule(CLSID_TwEchos, IID_IBaseFilter, reinterpret_cast<void**>(&effect_)), S_OK);
-    ASSERT_EQ(effect_->QueryInterface(IID_ISimpleDelayParams, reinterpret_cast<void**>(&params_)), S_OK);
-    ASSERT_EQ(graph_->AddFilter(source_, L"Source"), S_OK);
-    ASSERT_EQ(graph_->AddFilter(effect_, L"Effect"), S_OK);
-    ASSERT_EQ(graph_->AddFilter(sink_, L"Sink"), S_OK);
-    effectIn_ = FindPinOf(effect_, L"Input");
-    effectOut_ = FindPinOf(effect_, L"Output");
+    BuildRig(CLSID_TwEchos, IID_ISimpleDelayParams, type, bufferSize, bufferCount, readOnly);
+    params_ = static_cast<ISimpleDelayParams*>(rigParams_);
   }
-
-  HRESULT ConnectInput() { return graph_->ConnectDirect(&source_->Output(), effectIn_, nullptr); }
-  HRESULT ConnectOutput() { return graph_->ConnectDirect(effectOut_, &sink_->Input(), nullptr); }
 
   void ConnectAndRun(const AudioType& type, long bufferSize, long bufferCount = 1) {
     Build(type, bufferSize, bufferCount);
@@ -77,46 +38,7 @@ class EffectInGraph : public ::testing::Test {
     Run();
   }
 
-  void Run() {
-    IMediaControl* control = nullptr;
-    ASSERT_EQ(graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)), S_OK);
-    EXPECT_TRUE(SUCCEEDED(control->Run()));
-    control->Release();
-  }
-
-  void Stop() {
-    IMediaControl* control = nullptr;
-    ASSERT_EQ(graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)), S_OK);
-    EXPECT_EQ(control->Stop(), S_OK);
-    control->Release();
-  }
-
-  // Releases the graph and everything in it; the module must have nothing
-  // left alive afterwards.
-  void Dismantle() {
-    if (graph_ != nullptr) Stop();
-    for (IUnknown** p : {reinterpret_cast<IUnknown**>(&effectIn_), reinterpret_cast<IUnknown**>(&effectOut_),
-                         reinterpret_cast<IUnknown**>(&params_), reinterpret_cast<IUnknown**>(&effect_),
-                         reinterpret_cast<IUnknown**>(&graph_)}) {
-      if (*p != nullptr) (*p)->Release();
-      *p = nullptr;
-    }
-    if (source_ != nullptr) source_->NonDelegatingRelease();
-    if (sink_ != nullptr) sink_->NonDelegatingRelease();
-    source_ = nullptr;
-    sink_ = nullptr;
-    EXPECT_EQ(Quill().canUnloadNow(), S_OK);
-  }
-
-  void TearDown() override { Dismantle(); }
-
-  IGraphBuilder* graph_ = nullptr;
-  PushSource* source_ = nullptr;
-  CaptureSink* sink_ = nullptr;
-  IBaseFilter* effect_ = nullptr;
-  ISimpleDelayParams* params_ = nullptr;
-  IPin* effectIn_ = nullptr;
-  IPin* effectOut_ = nullptr;
+  ISimpleDelayParams* params_ = nullptr;  // rigParams_, not counted again
 };
 
 // --- connection --------------------------------------------------------------

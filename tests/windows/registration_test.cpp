@@ -106,5 +106,46 @@ TEST(Regsvr32, RegistersOnceRegistersAgainAndRemovesEverything) {
                                       reinterpret_cast<void**>(&filter))));
 }
 
+// Every filter of the module, under the name hosts show for it.
+TEST(Regsvr32, RegistersEveryFilterUnderItsName) {
+  const std::wstring dir = ScratchDir(L"registration_names");
+  const std::wstring copy = dir + L"QUILLFX1.DLL";
+  ASSERT_TRUE(CopyFileW((BinDir() + L"QUILLFX1.DLL").c_str(), copy.c_str(), FALSE));
+  struct Named {
+    const CLSID* clsid;
+    const wchar_t* name;
+  };
+  const Named filters[] = {{&CLSID_TwEchos, L"Tarnwell Simple Delay"},
+                           {&CLSID_TwEchomt, L"Tarnwell Multi-Tap Delay"},
+                           {&CLSID_TwReverb, L"Tarnwell Reverb"},
+                           {&CLSID_TwChorus, L"Tarnwell Chorus"}};
+  auto keys = [](const CLSID& clsid, std::wstring& classKey, std::wstring& instanceKey) {
+    WCHAR braces[40];
+    ASSERT_GT(StringFromGUID2(clsid, braces, 40), 0);
+    classKey = std::wstring(L"CLSID\\") + braces;
+    instanceKey = std::wstring(L"CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\") + braces;
+  };
+
+  ASSERT_EQ(RunProcess(L"regsvr32 /s \"" + copy + L"\""), 0);
+  for (const Named& f : filters) {
+    SCOPED_TRACE(Narrow(f.name));
+    std::wstring classKey, instanceKey;
+    keys(*f.clsid, classKey, instanceKey);
+    EXPECT_EQ(StringValue(classKey, nullptr), f.name);
+    EXPECT_EQ(StringValue(classKey + L"\\InprocServer32", nullptr), copy);
+    EXPECT_EQ(StringValue(classKey + L"\\InprocServer32", L"ThreadingModel"), L"Both");
+    EXPECT_EQ(StringValue(instanceKey, L"FriendlyName"), f.name);
+  }
+
+  ASSERT_EQ(RunProcess(L"regsvr32 /s /u \"" + copy + L"\""), 0);
+  for (const Named& f : filters) {
+    SCOPED_TRACE(Narrow(f.name));
+    std::wstring classKey, instanceKey;
+    keys(*f.clsid, classKey, instanceKey);
+    EXPECT_FALSE(KeyExists(classKey.c_str()));
+    EXPECT_FALSE(KeyExists(instanceKey.c_str()));
+  }
+}
+
 }  // namespace
 }  // namespace quill::test

@@ -42,12 +42,21 @@ HRESULT CreateFromModule(const CLSID& clsid, REFIID riid, void** object) {
   return hr;
 }
 
-int RunProcess(const std::wstring& commandLine) {
+namespace {
+
+int RunWith(const std::wstring& commandLine, HANDLE output) {
   std::wstring line = commandLine;  // CreateProcessW may write into it
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  if (output != nullptr) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+  }
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, output != nullptr ? TRUE : FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
     return -1;
   DWORD code = static_cast<DWORD>(-1);
   if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.hProcess, &code))
@@ -55,6 +64,22 @@ int RunProcess(const std::wstring& commandLine) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return static_cast<int>(code);
+}
+
+}  // namespace
+
+int RunProcess(const std::wstring& commandLine) {
+  return RunWith(commandLine, nullptr);
+}
+
+int RunProcess(const std::wstring& commandLine, const std::wstring& outputFile) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE file = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return -1;
+  const int code = RunWith(commandLine, file);
+  CloseHandle(file);
+  return code;
 }
 
 std::wstring ScratchDir(const wchar_t* name) {

@@ -37,6 +37,8 @@ HRESULT CreateFromModule(const CLSID& clsid, REFIID riid, void** object);
 
 // Runs a command line, waits, and returns its exit code (or -1).
 int RunProcess(const std::wstring& commandLine);
+// The same, with the program's standard output and error written to `outputFile`.
+int RunProcess(const std::wstring& commandLine, const std::wstring& outputFile);
 
 // A fresh directory under the build tree for one test's files.
 std::wstring ScratchDir(const wchar_t* name);

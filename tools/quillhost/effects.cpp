@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cctype>
 
+#include "twchorus/chorus_fields.h"
+#include "twechomt/multi_tap_fields.h"
+#include "twechos/simple_delay_fields.h"
+#include "twreverb/reverb_fields.h"
+
 namespace quill {
 
 namespace {
-
-ISimpleDelayParams* AsDelay(IUnknown* p) {
-  return static_cast<ISimpleDelayParams*>(p);
-}
 
 bool SameText(const std::string& a, const char* b) {
   const std::string other = b;
@@ -18,21 +19,34 @@ bool SameText(const std::string& a, const char* b) {
          });
 }
 
+// Every parameter interface opens with GetParams and SetParams on its own
+// block type; this is the only place that knows the types.
+template <class Interface, class Params>
+HostEffect Describe(const char* name, const char* alias, const CLSID& clsid, const IID& iid, FieldTable fields) {
+  return HostEffect{
+      name,
+      alias,
+      &clsid,
+      &iid,
+      fields,
+      sizeof(Params),
+      [](IUnknown* p, void* block) { return static_cast<Interface*>(p)->GetParams(static_cast<Params*>(block)); },
+      [](IUnknown* p, const void* block) {
+        return static_cast<Interface*>(p)->SetParams(static_cast<const Params*>(block));
+      },
+  };
+}
+
 }  // namespace
 
 const std::vector<HostEffect>& HostEffects() {
   static const std::vector<HostEffect> effects = {
-      {"twechos",
-       "delay",
-       &CLSID_TwEchos,
-       &IID_ISimpleDelayParams,
-       {
-           {"feedback", [](IUnknown* p, std::int32_t v) { return AsDelay(p)->SetFeedback(v); }},
-           {"delayMs", [](IUnknown* p, std::int32_t v) { return AsDelay(p)->SetDelay(v); }},
-           {"decayTenths", [](IUnknown* p, std::int32_t v) { return AsDelay(p)->SetDecay(v); }},
-           {"delayOut", [](IUnknown* p, std::int32_t v) { return AsDelay(p)->SetDelayOut(v); }},
-           {"dryOut", [](IUnknown* p, std::int32_t v) { return AsDelay(p)->SetDryOut(v); }},
-       }},
+      Describe<ISimpleDelayParams, SimpleDelayParams>("twechos", "delay", CLSID_TwEchos, IID_ISimpleDelayParams,
+                                                      SimpleDelayFields()),
+      Describe<IMultiTapParams, MultiTapParams>("twechomt", "multitap", CLSID_TwEchomt, IID_IMultiTapParams,
+                                                MultiTapFields()),
+      Describe<IChorusParams, ChorusParams>("twchorus", "chorus", CLSID_TwChorus, IID_IChorusParams, ChorusFields()),
+      Describe<IReverbParams, ReverbParams>("twreverb", "reverb", CLSID_TwReverb, IID_IReverbParams, ReverbFields()),
   };
   return effects;
 }

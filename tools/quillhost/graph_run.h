@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "effects.h"
@@ -16,17 +15,23 @@ namespace quill {
 struct GraphJob {
   const HostEffect* effect = nullptr;
   std::wstring input;
-  std::string presetArg;                                     // index or exact name; empty: none
-  std::vector<std::pair<std::string, std::int32_t>> fields;  // applied after the preset
+  std::string presetArg;          // index or exact name; empty: none
+  std::vector<FieldEdit> fields;  // applied after the preset, in one SetParams
 };
 
 struct GraphResult {
-  std::string presetName;  // the preset applied, if any
+  std::string presetName;      // the preset applied, if any
+  bool unknownPreset = false;  // presetArg is neither an index nor a name
+  // Field edits the effect clamped, or kept although they name no table row.
+  std::vector<FieldEdit> notable;
   WavData output;
   std::uint32_t buffers = 0;
 };
 
 // S_OK or the first failure, with what failed in `step`.
 HRESULT RunEffectGraph(const GraphJob& job, GraphResult& result, std::string& step);
+
+// The effect's built-in presets in index order, read from a new instance.
+HRESULT ListPresets(const HostEffect& effect, std::vector<std::string>& names, std::string& step);
 
 }  // namespace quill

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "effects.h"
 #include "graph_run.h"
@@ -19,15 +21,42 @@ void Usage() {
   std::fprintf(stderr,
                "usage: quillhost [--effect NAME] [--preset INDEX|NAME] [FIELD=VALUE ...] INPUT.wav OUTPUT.wav\n"
                "       quillhost --list\n"
+               "       quillhost --effect NAME --presets\n"
                "The effect is created by class identifier: register QUILLFX1.DLL first\n"
                "(wine regsvr32 /s QUILLFX1.DLL).\n");
 }
 
 void List() {
   for (const HostEffect& e : HostEffects()) {
-    std::printf("%s (alias %s):", e.name, e.alias);
-    for (const FieldSetter& f : e.fields) std::printf(" %s", f.field);
-    std::printf("\n");
+    std::printf("%s (alias %s)\n", e.name, e.alias);
+    for (const FieldInfo& f : e.fields) std::printf("  %-18s %s\n", f.name, FieldRangeText(f).c_str());
+  }
+}
+
+int ListPresetsOf(const HostEffect& effect) {
+  std::vector<std::string> names;
+  std::string step;
+  const HRESULT hr = ListPresets(effect, names, step);
+  if (FAILED(hr)) {
+    std::fprintf(stderr, "quillhost: %s failed, 0x%08lX\n", step.c_str(), static_cast<unsigned long>(hr));
+    return 1;
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) std::printf("%2d %s\n", static_cast<int>(i), names[i].c_str());
+  return 0;
+}
+
+// Clamped values are not errors: the effect keeps the nearest value in
+// range, as its settings page would, and the user is told.
+void ReportNotable(const GraphResult& result) {
+  for (const FieldEdit& e : result.notable) {
+    const FieldInfo& f = *e.field;
+    if (e.stored != e.requested)
+      std::fprintf(stderr, "quillhost: warning: %s=%s is outside %s; clamped to %s\n", f.name,
+                   FieldValueText(f, e.requested).c_str(), FieldRangeText(f).c_str(),
+                   FieldValueText(f, e.stored).c_str());
+    else
+      std::fprintf(stderr, "quillhost: warning: %s=%s is not a row of its table (%s)\n", f.name,
+                   FieldValueText(f, e.stored).c_str(), FieldRangeText(f).c_str());
   }
 }
 
@@ -37,14 +66,6 @@ bool ToWide(const std::string& text, std::wstring& out) {
   out.assign(static_cast<size_t>(n), L'\0');
   if (MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, out.data(), n) != n) return false;
   out.pop_back();
-  return true;
-}
-
-bool ParseValue(const std::string& text, std::int32_t& value) {
-  char* end = nullptr;
-  const long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0') return false;
-  value = static_cast<std::int32_t>(v);
   return true;
 }
 
@@ -68,23 +89,22 @@ int main(int argc, char** argv) {
   std::string effectName = "twechos";
   std::string inputPath;
   std::string outputPath;
+  bool listPresets = false;
+  std::vector<std::pair<std::string, std::string>> fieldArgs;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--list") {
       List();
       return 0;
+    } else if (arg == "--presets") {
+      listPresets = true;
     } else if (arg == "--effect" && i + 1 < argc) {
       effectName = argv[++i];
     } else if (arg == "--preset" && i + 1 < argc) {
       job.presetArg = argv[++i];
     } else if (arg.find('=') != std::string::npos && arg.rfind("--", 0) != 0) {
       const size_t eq = arg.find('=');
-      std::int32_t value = 0;
-      if (!ParseValue(arg.substr(eq + 1), value)) {
-        std::fprintf(stderr, "quillhost: %s is not FIELD=INTEGER\n", arg.c_str());
-        return 2;
-      }
-      job.fields.emplace_back(arg.substr(0, eq), value);
+      fieldArgs.emplace_back(arg.substr(0, eq), arg.substr(eq + 1));
     } else if (arg.rfind("--", 0) != 0 && inputPath.empty()) {
       inputPath = arg;
     } else if (arg.rfind("--", 0) != 0 && outputPath.empty()) {
@@ -94,22 +114,36 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (inputPath.empty() || outputPath.empty()) {
-    Usage();
-    return 2;
-  }
   job.effect = FindHostEffect(effectName);
   if (job.effect == nullptr) {
     std::fprintf(stderr, "quillhost: unknown effect %s (try --list)\n", effectName.c_str());
     return 2;
   }
-  for (const auto& field : job.fields) {
-    bool known = false;
-    for (const FieldSetter& f : job.effect->fields) known = known || field.first == f.field;
-    if (!known) {
-      std::fprintf(stderr, "quillhost: %s has no field %s (try --list)\n", job.effect->name, field.first.c_str());
+  if (listPresets) {
+    ComApartment com;
+    if (FAILED(com.Result())) {
+      std::fprintf(stderr, "quillhost: CoInitializeEx failed, 0x%08lX\n", static_cast<unsigned long>(com.Result()));
+      return 1;
+    }
+    return ListPresetsOf(*job.effect);
+  }
+  if (inputPath.empty() || outputPath.empty()) {
+    Usage();
+    return 2;
+  }
+  for (const auto& [name, text] : fieldArgs) {
+    const FieldInfo* field = FindField(job.effect->fields, name);
+    if (field == nullptr) {
+      std::fprintf(stderr, "quillhost: %s has no field %s (try --list)\n", job.effect->name, name.c_str());
       return 2;
     }
+    double value = 0.0;
+    if (!ParseFieldValue(*field, text, value)) {
+      std::fprintf(stderr, "quillhost: %s=%s: %s needs %s\n", name.c_str(), text.c_str(), name.c_str(),
+                   field->type == FieldType::Int32 ? "a whole number" : "a number");
+      return 2;
+    }
+    job.fields.push_back(FieldEdit{field, value});
   }
 
   WavData input;
@@ -131,10 +165,16 @@ int main(int argc, char** argv) {
   GraphResult result;
   std::string step;
   const HRESULT hr = RunEffectGraph(job, result, step);
+  if (result.unknownPreset) {
+    std::fprintf(stderr, "quillhost: %s has no preset \"%s\" (an index or exact name; try --presets)\n",
+                 job.effect->name, job.presetArg.c_str());
+    return 2;
+  }
   if (FAILED(hr)) {
     std::fprintf(stderr, "quillhost: %s failed, 0x%08lX\n", step.c_str(), static_cast<unsigned long>(hr));
     return 1;
   }
+  ReportNotable(result);
   if (!WriteWav(outputPath, result.output, error)) {
     std::fprintf(stderr, "quillhost: %s: %s\n", outputPath.c_str(), error.c_str());
     return 1;

@@ -1,0 +1,42 @@
+// A filter of the module in a real filter graph, between a source the test
+// drives buffer by buffer and a sink that records what arrives.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "test_filters.h"
+
+namespace quill::test {
+
+IPin* FindPinOf(IBaseFilter* filter, const wchar_t* id);
+IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION direction);
+
+class EffectRig : public ::testing::Test {
+ protected:
+  // Source, the module's filter `clsid` (created through its class factory)
+  // and sink in a graph without a clock; `paramsIid` is queried into params_.
+  void BuildRig(const CLSID& clsid, const IID& paramsIid, const AudioType& type, long bufferSize, long bufferCount = 1,
+                bool readOnly = false);
+
+  HRESULT ConnectInput() { return graph_->ConnectDirect(&source_->Output(), effectIn_, nullptr); }
+  HRESULT ConnectOutput() { return graph_->ConnectDirect(effectOut_, &sink_->Input(), nullptr); }
+
+  void Run();
+  void Stop();
+
+  // Releases the graph and everything in it; the module must have nothing
+  // left alive afterwards.
+  void Dismantle();
+
+  void TearDown() override { Dismantle(); }
+
+  IGraphBuilder* graph_ = nullptr;
+  PushSource* source_ = nullptr;
+  CaptureSink* sink_ = nullptr;
+  IBaseFilter* effect_ = nullptr;
+  IUnknown* rigParams_ = nullptr;  // the effect's parameter interface
+  IPin* effectIn_ = nullptr;
+  IPin* effectOut_ = nullptr;
+};
+
+}  // namespace quill::test
