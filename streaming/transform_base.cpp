@@ -19,6 +19,12 @@ HRESULT TransformInputPin::SetMediaType(const AM_MEDIA_TYPE& type) {
   return transform_->SetMediaType(PINDIR_INPUT, type);
 }
 
+HRESULT TransformInputPin::CompleteConnect(IPin* peer) {
+  HRESULT hr = InputPin::CompleteConnect(peer);
+  if (FAILED(hr)) return hr;
+  return transform_->CompleteConnect(PINDIR_INPUT, peer);
+}
+
 HRESULT TransformInputPin::OnReceive(IMediaSample* sample) {
   return transform_->ReceiveFromInput(sample);
 }
@@ -68,6 +74,12 @@ HRESULT TransformOutputPin::SetMediaType(const AM_MEDIA_TYPE& type) {
   HRESULT hr = OutputPin::SetMediaType(type);
   if (FAILED(hr)) return hr;
   return transform_->SetMediaType(PINDIR_OUTPUT, type);
+}
+
+HRESULT TransformOutputPin::CompleteConnect(IPin* peer) {
+  HRESULT hr = OutputPin::CompleteConnect(peer);
+  if (FAILED(hr)) return hr;
+  return transform_->CompleteConnect(PINDIR_OUTPUT, peer);
 }
 
 HRESULT TransformOutputPin::DecideAllocator(IMemInputPin* peer, IMemAllocator** allocator, bool* owned) {

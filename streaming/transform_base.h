@@ -20,6 +20,7 @@ class TransformInputPin final : public InputPin {
   HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
   HRESULT GetMediaType(int index, AM_MEDIA_TYPE& type) override;
   HRESULT SetMediaType(const AM_MEDIA_TYPE& type) override;
+  HRESULT CompleteConnect(IPin* peer) override;
 
  protected:
   HRESULT OnReceive(IMediaSample* sample) override;
@@ -46,6 +47,7 @@ class TransformOutputPin final : public OutputPin, public IQualityControl {
   HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
   HRESULT GetMediaType(int index, AM_MEDIA_TYPE& type) override;
   HRESULT SetMediaType(const AM_MEDIA_TYPE& type) override;
+  HRESULT CompleteConnect(IPin* peer) override;
 
  protected:
   HRESULT QueryPinInterface(REFIID riid, void** object) override;
@@ -76,6 +78,9 @@ class TransformBase : public BaseFilter {
   virtual HRESULT GetOutputType(int index, AM_MEDIA_TYPE& type);
   // A pin's type was set (after the pin recorded it).
   virtual HRESULT SetMediaType(PIN_DIRECTION direction, const AM_MEDIA_TYPE& type);
+  // A pin's connection is complete (the output's allocator is decided); a
+  // failure undoes the connection.
+  virtual HRESULT CompleteConnect(PIN_DIRECTION, IPin*) { return S_OK; }
   // May refuse the allocator upstream proposes.
   virtual HRESULT AcceptInputAllocator(IMemAllocator* allocator, BOOL readOnly);
   // S_FALSE: let the output pin negotiate its own allocator, sized by
