@@ -6,9 +6,7 @@
 // filter's identity.
 //
 // Effect describes one effect: Engine, Interface (its parameter interface),
-// kClassId, kInterfaceId, kName and kHasTail. An effect without a tail
-// passes the end of the stream on at once, never runs its engine in mode
-// Tail, and keeps its engine's lines when streaming stops.
+// kClassId and kName.
 #pragma once
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 
 #include "audio_format.h"
 #include "effect_engine.h"
+#include "effect_parts.h"
 #include "effect_registration.h"
 #include "in_place_transform.h"
 #include "twctllib.h"
@@ -24,10 +23,12 @@
 namespace quill {
 
 template <class Effect>
-class EffectFilter final : public InPlaceTransform, public ISpecifyPropertyPages, public IPersistStream {
+class EffectFilter final : public InPlaceTransform, public EffectParts<Effect> {
+  using Parts = EffectParts<Effect>;
+  using Parts::engine_;
+
  public:
   using Engine = typename Effect::Engine;
-  using Interface = typename Effect::Interface;
 
   // The class table's create function.
   static UnknownBase* Create(IUnknown* outer, HRESULT* result) {
@@ -37,7 +38,7 @@ class EffectFilter final : public InPlaceTransform, public ISpecifyPropertyPages
   }
 
   EffectFilter(IUnknown* outer, HRESULT* result)
-      : InPlaceTransform(Effect::kName, Effect::kClassId, outer, EffectRegistration()), presets_(engine_) {
+      : InPlaceTransform(Effect::kName, Effect::kClassId, outer, EffectRegistration()) {
     engine_.SetOwner(Owner());
     // The page's window classes and colour scheme; counted, so the last
     // filter to go takes them away.
@@ -57,40 +58,13 @@ class EffectFilter final : public InPlaceTransform, public ISpecifyPropertyPages
 
   HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** object) override {
     if (object == nullptr) return E_POINTER;
-    if (riid == Effect::kInterfaceId) return GetInterface(static_cast<Interface*>(&engine_), object);
-    if (riid == IID_ISpecifyPropertyPages) return GetInterface(static_cast<ISpecifyPropertyPages*>(this), object);
-    if (riid == IID_IPersistStream) return GetInterface(static_cast<IPersistStream*>(this), object);
-    if (riid == IID_IEffectPresets) return GetInterface(static_cast<IEffectPresets*>(&presets_), object);
+    HRESULT hr = Parts::QueryEffectInterface(riid, object);
+    if (hr != E_NOINTERFACE) return hr;
     return InPlaceTransform::NonDelegatingQueryInterface(riid, object);
   }
 
   // IPersist, reached both as a filter and as a persistent object.
   HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override { return BaseFilter::GetClassID(clsid); }
-
-  // ISpecifyPropertyPages: the effect's page, F + 1.
-  HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override {
-    if (pages == nullptr) return E_POINTER;
-    pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
-    if (pages->pElems == nullptr) {
-      pages->cElems = 0;
-      return E_OUTOFMEMORY;
-    }
-    pages->cElems = 1;
-    pages->pElems[0] = OffsetGuid(Effect::kClassId, 1);
-    return S_OK;
-  }
-
-  // IPersistStream
-  HRESULT STDMETHODCALLTYPE IsDirty() override { return engine_.IsDirty() ? S_OK : S_FALSE; }
-  HRESULT STDMETHODCALLTYPE Load(IStream* stream) override { return engine_.Load(stream); }
-  HRESULT STDMETHODCALLTYPE Save(IStream* stream, BOOL clearDirty) override {
-    return engine_.Save(stream, clearDirty != FALSE);
-  }
-  HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override {
-    if (size == nullptr) return E_POINTER;
-    size->QuadPart = Engine::StreamSize();
-    return S_OK;
-  }
 
   // --- the shell ------------------------------------------------------------
   HRESULT CheckInputType(const AM_MEDIA_TYPE& type) override { return CheckAudioType(ViewOf(type)); }
@@ -110,7 +84,7 @@ class EffectFilter final : public InPlaceTransform, public ISpecifyPropertyPages
   }
 
   HRESULT StopStreaming() override {
-    if constexpr (Effect::kHasTail) engine_.ReleaseLine();
+    engine_.ReleaseLine();
     return S_OK;
   }
 
@@ -131,7 +105,7 @@ class EffectFilter final : public InPlaceTransform, public ISpecifyPropertyPages
     long length = sample->GetActualDataLength();
     dataSeen_ = 1;
     ProcessMode mode;
-    if (Effect::kHasTail && tailActive_ != 0) {
+    if (tailActive_ != 0) {
       mode = ProcessMode::Tail;
       length = sample->GetSize();
       std::memset(data, *kind == SampleKind::Pcm8 ? 0x80 : 0x00, static_cast<size_t>(std::max(length, 0L)));
@@ -148,7 +122,6 @@ class EffectFilter final : public InPlaceTransform, public ISpecifyPropertyPages
   // The tail: silent buffers through the engine until it reports the end,
   // then the end of stream passed on.
   HRESULT EndOfStream() override {
-    if constexpr (!Effect::kHasTail) return InPlaceTransform::EndOfStream();
     HRESULT failure = S_OK;
     if (output_.IsConnected() && dataSeen_ != 0) {
       tailActive_ = 1;
@@ -174,17 +147,12 @@ class EffectFilter final : public InPlaceTransform, public ISpecifyPropertyPages
     return FAILED(failure) ? failure : hr;
   }
 
-  // For tests and tools inside the module.
-  Engine& EngineObject() { return engine_; }
-
  private:
   static MediaTypeView ViewOf(const AM_MEDIA_TYPE& type) {
     return MediaTypeView{type.majortype, type.bTemporalCompression != FALSE, type.pbFormat,
                          type.pbFormat != nullptr ? static_cast<std::uint32_t>(type.cbFormat) : 0u};
   }
 
-  Engine engine_;
-  EffectPresets<Engine> presets_;
   AudioFormat format_{};
   std::int32_t tailActive_ = 0;
   std::int32_t dataSeen_ = 0;

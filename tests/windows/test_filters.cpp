@@ -65,6 +65,16 @@ PushSource::PushSource(const AudioType& type, long bufferSize, long bufferCount,
 PushSource::~PushSource() = default;
 
 HRESULT PushSource::Push(const void* data, long length, bool discontinuity, BYTE junk) {
+  return Send(data, length, discontinuity, nullptr, nullptr, false, junk);
+}
+
+HRESULT PushSource::PushTimed(const void* data, long length, bool discontinuity, REFERENCE_TIME start,
+                              REFERENCE_TIME stop, bool syncPoint) {
+  return Send(data, length, discontinuity, &start, &stop, syncPoint, 0x33);
+}
+
+HRESULT PushSource::Send(const void* data, long length, bool discontinuity, REFERENCE_TIME* start, REFERENCE_TIME* stop,
+                         bool syncPoint, BYTE junk) {
   IMediaSample* sample = nullptr;
   HRESULT hr = pin_.GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
   if (FAILED(hr)) return hr;
@@ -76,6 +86,8 @@ HRESULT PushSource::Push(const void* data, long length, bool discontinuity, BYTE
     hr = sample->SetActualDataLength(length);
   }
   if (SUCCEEDED(hr)) hr = sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
+  if (SUCCEEDED(hr)) hr = sample->SetSyncPoint(syncPoint ? TRUE : FALSE);
+  if (SUCCEEDED(hr)) hr = sample->SetTime(start, stop);
   lastPushed_ = sample;
   if (SUCCEEDED(hr)) hr = pin_.Deliver(sample);
   sample->Release();
@@ -96,6 +108,8 @@ HRESULT CaptureSink::OnSample(IMediaSample* sample) {
   HRESULT hr = sample->GetPointer(&data);
   if (FAILED(hr)) return hr;
   Captured c{sample, {}, sample->GetSize(), sample->IsDiscontinuity() == S_OK};
+  c.syncPoint = sample->IsSyncPoint() == S_OK;
+  c.hasTime = SUCCEEDED(sample->GetTime(&c.start, &c.stop));
   c.bytes.assign(data, data + sample->GetActualDataLength());
   samples.push_back(std::move(c));
   return S_OK;
@@ -103,6 +117,7 @@ HRESULT CaptureSink::OnSample(IMediaSample* sample) {
 
 HRESULT CaptureSink::OnStreamEnd() {
   ++endOfStreams;
+  samplesAtEnd = samples.size();
   return S_OK;
 }
 

@@ -57,6 +57,9 @@ class PushSource final : public BaseFilter {
   // Delivers one buffer: the whole buffer is first filled with `junk`, then
   // `length` bytes of `data` are copied in. Returns the delivery's result.
   HRESULT Push(const void* data, long length, bool discontinuity = false, BYTE junk = 0x33);
+  // The same with time stamps (start and stop) and a sync point mark.
+  HRESULT PushTimed(const void* data, long length, bool discontinuity, REFERENCE_TIME start, REFERENCE_TIME stop,
+                    bool syncPoint = false);
   HRESULT PushEnd();
   IMediaSample* LastPushed() const { return lastPushed_; }
 
@@ -66,6 +69,9 @@ class PushSource final : public BaseFilter {
   bool ReadOnly() const { return readOnly_; }
 
  private:
+  HRESULT Send(const void* data, long length, bool discontinuity, REFERENCE_TIME* start, REFERENCE_TIME* stop,
+               bool syncPoint, BYTE junk);
+
   AM_MEDIA_TYPE type_{};
   WAVEFORMATEX wave_{};
   long bufferSize_;
@@ -80,6 +86,9 @@ struct Captured {
   std::vector<std::uint8_t> bytes;
   long size;
   bool discontinuity;
+  bool syncPoint = false;
+  bool hasTime = false;
+  REFERENCE_TIME start = 0, stop = 0;
 };
 
 class CaptureSink final : public SinkFilter {
@@ -91,6 +100,8 @@ class CaptureSink final : public SinkFilter {
 
   std::vector<Captured> samples;
   int endOfStreams = 0;
+  // How many samples had arrived when the end of the stream did.
+  size_t samplesAtEnd = 0;
   // Bytes of all samples from `first` on, joined.
   std::vector<std::uint8_t> Joined(size_t first = 0) const;
 };

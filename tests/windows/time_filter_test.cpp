@@ -1,0 +1,307 @@
+// The time filter in real filter graphs: a source the test drives buffer by
+// buffer, the filter, and a sink that records every sample with its marks.
+// Mode 16 at 8000 Hz gives a window of N = 400 frames and an output hop of
+// H = 200 frames; the input hop is S = H / r + 0.5 truncated, clamped to N.
+#include "twtime/time_filter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "test_filters.h"
+
+namespace quill::test {
+namespace {
+
+constexpr DWORD kRate = 8000;
+constexpr std::int32_t kDrumsMode = 16;
+constexpr std::uint32_t kWindow = 400, kHop = 200;
+
+std::vector<std::int16_t> Ramp(size_t frames, int step) {
+  std::vector<std::int16_t> out(frames);
+  for (size_t i = 0; i < frames; ++i) out[i] = static_cast<std::int16_t>(1000 + static_cast<int>(i % 97) * step);
+  return out;
+}
+
+class TimeFilterInGraph : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    ASSERT_TRUE(hr == S_OK || hr == S_FALSE);
+  }
+
+  void TearDown() override {
+    Dismantle();
+    CoUninitialize();
+  }
+
+  // Source (16-bit mono, `bufferBytes` per upstream buffer), time filter and
+  // sink; `finalTenths` and the drums mode set before streaming.
+  void Build(double finalTenths, long bufferBytes, const AudioType& type = MakeAudioType(1, 1, kRate, 16)) {
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                               reinterpret_cast<void**>(&graph_)),
+              S_OK);
+    IMediaFilter* clockless = nullptr;
+    ASSERT_EQ(graph_->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&clockless)), S_OK);
+    EXPECT_EQ(clockless->SetSyncSource(nullptr), S_OK);
+    clockless->Release();
+
+    HRESULT created = S_OK;
+    filter_ = static_cast<TimeFilter*>(TimeFilter::Create(nullptr, &created));
+    ASSERT_NE(filter_, nullptr);
+    filter_->NonDelegatingAddRef();
+    ASSERT_EQ(created, S_OK);
+    source_ = new PushSource(type, bufferBytes);
+    source_->NonDelegatingAddRef();
+    sink_ = new CaptureSink();
+    sink_->NonDelegatingAddRef();
+
+    ITimeParams* params = nullptr;
+    ASSERT_EQ(filter_->QueryInterface(IID_ITimeParams, reinterpret_cast<void**>(&params)), S_OK);
+    EXPECT_EQ(params->SetFinal(finalTenths), S_OK);
+    EXPECT_EQ(params->SetMode(kDrumsMode), S_OK);
+    params->Release();
+
+    ASSERT_EQ(graph_->AddFilter(source_, L"Source"), S_OK);
+    ASSERT_EQ(graph_->AddFilter(static_cast<IBaseFilter*>(filter_), L"Time"), S_OK);
+    ASSERT_EQ(graph_->AddFilter(sink_, L"Sink"), S_OK);
+  }
+
+  HRESULT ConnectInput() { return graph_->ConnectDirect(&source_->Output(), &filter_->Input(), nullptr); }
+  HRESULT ConnectOutput() { return graph_->ConnectDirect(&filter_->Output(), &sink_->Input(), nullptr); }
+
+  void Run() {
+    IMediaControl* control = nullptr;
+    ASSERT_EQ(graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)), S_OK);
+    EXPECT_TRUE(SUCCEEDED(control->Run()));
+    control->Release();
+  }
+
+  void Dismantle() {
+    if (graph_ != nullptr) {
+      IMediaControl* control = nullptr;
+      if (SUCCEEDED(graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)))) {
+        EXPECT_EQ(control->Stop(), S_OK);
+        control->Release();
+      }
+      graph_->Release();
+      graph_ = nullptr;
+    }
+    if (filter_ != nullptr) filter_->NonDelegatingRelease();
+    if (source_ != nullptr) source_->NonDelegatingRelease();
+    if (sink_ != nullptr) sink_->NonDelegatingRelease();
+    filter_ = nullptr;
+    source_ = nullptr;
+    sink_ = nullptr;
+  }
+
+  HRESULT Push(const std::vector<std::int16_t>& frames, bool discontinuity = false) {
+    return source_->Push(frames.data(), static_cast<long>(frames.size() * 2), discontinuity);
+  }
+
+  IGraphBuilder* graph_ = nullptr;
+  TimeFilter* filter_ = nullptr;
+  PushSource* source_ = nullptr;
+  CaptureSink* sink_ = nullptr;
+};
+
+TEST_F(TimeFilterInGraph, OutputBuffersAreFourUpstreamBuffersWithTheInputsType) {
+  Build(1000.0, 800);
+  ASSERT_EQ(ConnectInput(), S_OK);
+  ASSERT_EQ(ConnectOutput(), S_OK);
+  EXPECT_EQ(filter_->Granted().cbBuffer, 3200);
+  ALLOCATOR_PROPERTIES props{};
+  ASSERT_NE(filter_->Output().Allocator(), nullptr);
+  ASSERT_EQ(filter_->Output().Allocator()->GetProperties(&props), S_OK);
+  EXPECT_EQ(props.cbBuffer, 3200);
+  // Not the upstream allocator: the filter writes into buffers of its own.
+  EXPECT_NE(filter_->Output().Allocator(), filter_->Input().Allocator());
+
+  AM_MEDIA_TYPE out{};
+  ASSERT_EQ(filter_->Output().ConnectionMediaType(&out), S_OK);
+  ASSERT_GE(out.cbFormat, 16u);
+  const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(out.pbFormat);
+  EXPECT_EQ(wave->nSamplesPerSec, kRate);
+  EXPECT_EQ(wave->nChannels, 1);
+  EXPECT_EQ(wave->nBlockAlign, 2);
+  EXPECT_EQ(wave->nAvgBytesPerSec, 2 * kRate);
+  FreeMediaType(out);
+}
+
+TEST_F(TimeFilterInGraph, OutputBuffersUnder512BytesFailTheConnection) {
+  Build(1000.0, 100);  // 4 x 100 bytes is too little
+  ASSERT_EQ(ConnectInput(), S_OK);
+  // With the type given, the allocator's refusal is what comes back.
+  AM_MEDIA_TYPE type{};
+  ASSERT_EQ(filter_->GetMediaType(0, type), S_OK);
+  EXPECT_EQ(graph_->ConnectDirect(&filter_->Output(), &sink_->Input(), &type), E_FAIL);
+  FreeMediaType(type);
+  EXPECT_EQ(filter_->Granted().cbBuffer, 400);
+  EXPECT_FALSE(filter_->Output().IsConnected());
+  EXPECT_FALSE(sink_->Input().IsConnected());
+}
+
+TEST_F(TimeFilterInGraph, TypesOfferedAndRefused) {
+  Build(1000.0, 800);
+  AM_MEDIA_TYPE type{};
+  EXPECT_EQ(filter_->GetMediaType(0, type), E_UNEXPECTED);  // nothing to copy yet
+  ASSERT_EQ(ConnectInput(), S_OK);
+  EXPECT_EQ(filter_->GetMediaType(-1, type), E_INVALIDARG);
+  EXPECT_EQ(filter_->GetMediaType(1, type), VFW_S_NO_MORE_ITEMS);
+  ASSERT_EQ(filter_->GetMediaType(0, type), S_OK);
+  EXPECT_EQ(filter_->CheckTransform(source_->Offered(), type), S_OK);
+
+  const AM_MEDIA_TYPE& in = source_->Offered();
+  const auto refused = [&](auto change) {
+    AM_MEDIA_TYPE other{};
+    EXPECT_EQ(CopyMediaType(other, type), S_OK);
+    change(other, *reinterpret_cast<WAVEFORMATEX*>(other.pbFormat));
+    const HRESULT hr = filter_->CheckTransform(in, other);
+    // The output pin answers the same through the platform's question.
+    const HRESULT accepted = filter_->Output().QueryAccept(&other);
+    FreeMediaType(other);
+    return hr == E_INVALIDARG && accepted == S_FALSE;
+  };
+  EXPECT_TRUE(refused([](AM_MEDIA_TYPE&, WAVEFORMATEX& w) { w.nSamplesPerSec = 11025; }));
+  EXPECT_TRUE(refused([](AM_MEDIA_TYPE&, WAVEFORMATEX& w) { w.wFormatTag = 3; }));
+  EXPECT_TRUE(refused([](AM_MEDIA_TYPE&, WAVEFORMATEX& w) { w.wBitsPerSample = 8; }));
+  EXPECT_TRUE(refused([](AM_MEDIA_TYPE&, WAVEFORMATEX& w) { w.nChannels = 2; }));
+  EXPECT_TRUE(refused([](AM_MEDIA_TYPE& t, WAVEFORMATEX&) { t.majortype = MEDIATYPE_Video; }));
+  EXPECT_TRUE(refused([](AM_MEDIA_TYPE& t, WAVEFORMATEX&) { t.bTemporalCompression = TRUE; }));
+  EXPECT_TRUE(refused([](AM_MEDIA_TYPE& t, WAVEFORMATEX&) { t.cbFormat = 14; }));
+  FreeMediaType(type);
+
+  // Equal but with three channels on both sides.
+  AudioType three = MakeAudioType(1, 3, kRate, 16);
+  AM_MEDIA_TYPE wide{};
+  wide.majortype = MEDIATYPE_Audio;
+  wide.formattype = FORMAT_WaveFormatEx;
+  wide.cbFormat = sizeof(WAVEFORMATEX);
+  wide.pbFormat = reinterpret_cast<BYTE*>(&three.wave);
+  EXPECT_EQ(filter_->CheckTransform(wide, wide), E_INVALIDARG);
+}
+
+TEST_F(TimeFilterInGraph, ExtensionOfTheInputFormatIsDroppedFromTheOutputType) {
+  AudioType type = MakeAudioType(1, 2, kRate, 16);
+  type.wave.cbSize = 22;
+  type.wave.nBlockAlign = 7;  // wrong on purpose: the output recomputes it
+  Build(1000.0, 800, type);
+  ASSERT_EQ(ConnectInput(), S_OK);
+  AM_MEDIA_TYPE out{};
+  ASSERT_EQ(filter_->GetMediaType(0, out), S_OK);
+  const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(out.pbFormat);
+  EXPECT_EQ(wave->cbSize, 0);
+  EXPECT_EQ(wave->nBlockAlign, 4);
+  EXPECT_EQ(wave->nAvgBytesPerSec, 4 * kRate);
+  FreeMediaType(out);
+}
+
+TEST_F(TimeFilterInGraph, ExpansionSplitsOneInputIntoSeveralOutputsAndStampsOnlyTheFirst) {
+  // r = 5: S = 200 / 5 + 0.5 truncated = 40 input frames per window of H = 200.
+  Build(5000.0, 800);
+  ASSERT_EQ(ConnectInput(), S_OK);
+  ASSERT_EQ(ConnectOutput(), S_OK);
+  Run();
+
+  // Shorter than the window: nothing comes out, the stamps wait.
+  const auto first = Ramp(100, 3);
+  ASSERT_EQ(source_->PushTimed(first.data(), 200, true, 1000, 2000, true), S_OK);
+  EXPECT_EQ(sink_->samples.size(), 0u);
+
+  // 300 frames complete the window: one hop of H frames, with the first
+  // buffer's stamps, marks and sync point.
+  const auto second = Ramp(300, 5);
+  ASSERT_EQ(source_->PushTimed(second.data(), 600, false, 3000, 4000), S_OK);
+  ASSERT_EQ(sink_->samples.size(), 1u);
+  const Captured& opened = sink_->samples[0];
+  EXPECT_EQ(opened.bytes.size(), kHop * 2);
+  EXPECT_TRUE(opened.discontinuity);
+  EXPECT_TRUE(opened.syncPoint);
+  ASSERT_TRUE(opened.hasTime);
+  EXPECT_EQ(opened.start, 1000);
+  EXPECT_EQ(opened.stop, 2000);
+
+  // 400 more frames make 10 windows of 200 frames: 2000 frames in output
+  // buffers of 1600 frames, the first full, the rest in a second one.
+  const auto third = Ramp(400, 7);
+  ASSERT_EQ(source_->PushTimed(third.data(), 800, false, 5000, 6000), S_OK);
+  ASSERT_EQ(sink_->samples.size(), 3u);
+  EXPECT_EQ(sink_->samples[1].bytes.size(), 3200u);
+  EXPECT_EQ(sink_->samples[1].size, 3200);
+  EXPECT_EQ(sink_->samples[2].bytes.size(), 800u);
+  for (size_t i = 1; i < 3; ++i) {
+    EXPECT_FALSE(sink_->samples[i].hasTime) << i;
+    EXPECT_FALSE(sink_->samples[i].discontinuity) << i;
+    EXPECT_FALSE(sink_->samples[i].syncPoint) << i;
+  }
+}
+
+TEST_F(TimeFilterInGraph, CompressionMayConsumeABufferWithoutDelivering) {
+  // r = 0.5: S = 400.5 truncated and clamped to N = 400, a whole window per hop.
+  Build(500.0, 800);
+  ASSERT_EQ(ConnectInput(), S_OK);
+  ASSERT_EQ(ConnectOutput(), S_OK);
+  Run();
+  ASSERT_EQ(Push(Ramp(400, 3), true), S_OK);
+  ASSERT_EQ(sink_->samples.size(), 1u);
+  EXPECT_EQ(sink_->samples[0].bytes.size(), kHop * 2);
+  ASSERT_EQ(Push(Ramp(200, 3)), S_OK);  // half a window: taken, nothing out
+  EXPECT_EQ(sink_->samples.size(), 1u);
+  ASSERT_EQ(Push(Ramp(200, 3)), S_OK);
+  EXPECT_EQ(sink_->samples.size(), 2u);
+}
+
+TEST_F(TimeFilterInGraph, EndOfStreamDeliversTheFlushFirst) {
+  // r = 1 and fewer than H frames: the flush gives exactly those frames,
+  // unchanged, then the end of the stream follows.
+  Build(1000.0, 800);
+  ASSERT_EQ(ConnectInput(), S_OK);
+  ASSERT_EQ(ConnectOutput(), S_OK);
+  Run();
+  const auto input = Ramp(150, 11);
+  ASSERT_EQ(Push(input, true), S_OK);
+  EXPECT_EQ(sink_->samples.size(), 0u);
+  ASSERT_EQ(source_->PushEnd(), S_OK);
+  ASSERT_EQ(sink_->samples.size(), 1u);
+  EXPECT_EQ(sink_->endOfStreams, 1);
+  EXPECT_EQ(sink_->samplesAtEnd, 1u);
+  const Captured& flushed = sink_->samples[0];
+  ASSERT_EQ(flushed.bytes.size(), input.size() * 2);
+  EXPECT_EQ(std::memcmp(flushed.bytes.data(), input.data(), flushed.bytes.size()), 0);
+  EXPECT_FALSE(flushed.hasTime);
+}
+
+TEST_F(TimeFilterInGraph, EndOfStreamWithNothingHeldPassesOnlyTheEnd) {
+  Build(1000.0, 800);
+  ASSERT_EQ(ConnectInput(), S_OK);
+  ASSERT_EQ(ConnectOutput(), S_OK);
+  Run();
+  ASSERT_EQ(source_->PushEnd(), S_OK);
+  EXPECT_EQ(sink_->samples.size(), 0u);
+  EXPECT_EQ(sink_->endOfStreams, 1);
+}
+
+TEST_F(TimeFilterInGraph, LongFlushComesInSeveralBuffersBeforeTheEnd) {
+  // r = 5 with one window of input: the flush keeps splicing while the
+  // window holds at least H frames, H frames each, S = 40 fewer each time.
+  Build(5000.0, 800);
+  ASSERT_EQ(ConnectInput(), S_OK);
+  ASSERT_EQ(ConnectOutput(), S_OK);
+  Run();
+  ASSERT_EQ(Push(Ramp(kWindow, 3), true), S_OK);
+  ASSERT_EQ(sink_->samples.size(), 1u);  // the first hop
+  ASSERT_EQ(source_->PushEnd(), S_OK);
+  // After the first window fill = 360; windows at 360, 320, 280, 240, 200
+  // give 5 x 200 frames, then fill 160 < H gives a last block of 160.
+  size_t flushed = 0;
+  for (size_t i = 1; i < sink_->samples.size(); ++i) flushed += sink_->samples[i].bytes.size() / 2;
+  EXPECT_EQ(flushed, 5 * kHop + 160);
+  EXPECT_EQ(sink_->samples.size(), 2u);  // 1160 frames fit one 1600-frame buffer
+  EXPECT_EQ(sink_->samplesAtEnd, sink_->samples.size());
+  EXPECT_EQ(sink_->endOfStreams, 1);
+}
+
+}  // namespace
+}  // namespace quill::test
