@@ -6,7 +6,9 @@
 // filter's identity.
 //
 // Effect describes one effect: Engine, Interface (its parameter interface),
-// kClassId and kName.
+// kClassId, kInterfaceId, kName and kHasTail. An effect without a tail
+// passes the end of the stream on at once, never runs its engine in mode
+// Tail, and keeps its engine's lines when streaming stops.
 #pragma once
 
 #include <algorithm>
@@ -84,7 +86,7 @@ class EffectFilter final : public InPlaceTransform, public EffectParts<Effect> {
   }
 
   HRESULT StopStreaming() override {
-    engine_.ReleaseLine();
+    if constexpr (Effect::kHasTail) engine_.ReleaseLine();
     return S_OK;
   }
 
@@ -105,7 +107,7 @@ class EffectFilter final : public InPlaceTransform, public EffectParts<Effect> {
     long length = sample->GetActualDataLength();
     dataSeen_ = 1;
     ProcessMode mode;
-    if (tailActive_ != 0) {
+    if (Effect::kHasTail && tailActive_ != 0) {
       mode = ProcessMode::Tail;
       length = sample->GetSize();
       std::memset(data, *kind == SampleKind::Pcm8 ? 0x80 : 0x00, static_cast<size_t>(std::max(length, 0L)));
@@ -122,6 +124,7 @@ class EffectFilter final : public InPlaceTransform, public EffectParts<Effect> {
   // The tail: silent buffers through the engine until it reports the end,
   // then the end of stream passed on.
   HRESULT EndOfStream() override {
+    if constexpr (!Effect::kHasTail) return InPlaceTransform::EndOfStream();
     HRESULT failure = S_OK;
     if (output_.IsConnected() && dataSeen_ != 0) {
       tailActive_ = 1;
