@@ -4,11 +4,13 @@
 #include "filter/multi_tap_filter.h"
 #include "filter/reverb_filter.h"
 #include "filter/simple_delay_filter.h"
+#include "twtime/time_filter.h"
 
 namespace quill {
 
 const FactoryTemplate FactoryTable[] = {
-    // 0 "Tarnwell Time Compress/Expand", 1 "TwTime Property Page"
+    {TimeEffect::kName, &CLSID_TwTime, &TimeFilter::Create, nullptr},  // 0
+    // 1 "TwTime Property Page"
     // 2 "Tarnwell Pitch Shift", 3 "TwPitchs Property Page"
     {SimpleDelayEffect::kName, &CLSID_TwEchos, &SimpleDelayFilter::Create, nullptr},  // 4
     // 5 "TwEchos Property Page"

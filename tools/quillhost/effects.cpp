@@ -7,6 +7,7 @@
 #include "twechomt/multi_tap_fields.h"
 #include "twechos/simple_delay_fields.h"
 #include "twreverb/reverb_fields.h"
+#include "twtime/time_fields.h"
 
 namespace quill {
 
@@ -47,6 +48,7 @@ const std::vector<HostEffect>& HostEffects() {
                                                 MultiTapFields()),
       Describe<IChorusParams, ChorusParams>("twchorus", "chorus", CLSID_TwChorus, IID_IChorusParams, ChorusFields()),
       Describe<IReverbParams, ReverbParams>("twreverb", "reverb", CLSID_TwReverb, IID_IReverbParams, ReverbFields()),
+      Describe<ITimeParams, TimeParams>("twtime", "time", CLSID_TwTime, IID_ITimeParams, TimeFields()),
   };
   return effects;
 }
