@@ -18,6 +18,7 @@
 #include "effect_registration.h"
 #include "media_sample_outlet.h"
 #include "media_type.h"
+#include "twctllib.h"
 
 namespace quill {
 
@@ -47,9 +48,14 @@ class CopyingEffectFilter final : public CopyingTransform, public EffectParts<Ef
         outlet_(output_, &OutputTypeOf, this),
         loop_(engine_, outlet_) {
     loop_.SetFormats(&inputFormat_, &outputFormat_);
+    // The page's window classes and colour scheme, counted like the
+    // in-place filters' start-up.
+    CtlInitialize(TRUE);
     HRESULT hr = Parts::ApplyDefaultPreset(Owner());
     if (FAILED(hr)) *result = hr;
   }
+
+  ~CopyingEffectFilter() override { CtlInitialize(FALSE); }
 
   QUILL_DELEGATING_UNKNOWN
 
