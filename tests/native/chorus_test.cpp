@@ -20,6 +20,7 @@ namespace {
 
 using test::AllKinds;
 using test::At;
+using test::Step;
 
 template <class Kind>
 using Harness = test::EngineHarness<ChorusEngine, Kind>;
@@ -34,23 +35,6 @@ ChorusParams Plain() {
   p.delayTenths = 100;
   p.modDepth = 1;
   return p;
-}
-
-template <class Kind>
-double Step() {
-  switch (Kind::kind) {
-    case SampleKind::Pcm8:
-      return 1.0 / 128;
-    case SampleKind::Pcm16:
-      return 1.0 / 32768;
-    case SampleKind::Pcm32:
-      return 1e-9;
-    case SampleKind::Float32:
-      return 1e-7;
-    case SampleKind::Float64:
-      break;
-  }
-  return 1e-12;
 }
 
 double Impulse(std::uint32_t f, std::uint32_t) {

@@ -90,4 +90,23 @@ class EngineHarness {
   std::uint32_t channels_;
 };
 
+// Largest error a round trip through the kind may add (one step of the
+// integer kinds, rounding of the float kinds).
+template <class Kind>
+double Step() {
+  switch (Kind::kind) {
+    case SampleKind::Pcm8:
+      return 1.0 / 128;
+    case SampleKind::Pcm16:
+      return 1.0 / 32768;
+    case SampleKind::Pcm32:
+      return 1e-9;
+    case SampleKind::Float32:
+      return 1e-7;
+    case SampleKind::Float64:
+      break;
+  }
+  return 1e-12;
+}
+
 }  // namespace quill::test

@@ -19,6 +19,7 @@ namespace {
 
 using test::AllKinds;
 using test::At;
+using test::Step;
 
 template <class Kind>
 using Harness = test::EngineHarness<MultiTapEngine, Kind>;
@@ -31,25 +32,6 @@ MultiTapParams OneTap(std::int32_t delayMs) {
   p.wetOut = 0;
   p.dryOut = -800;
   return p;
-}
-
-// Largest error a round trip through the kind may add (one step of the
-// integer kinds, rounding of the float kinds).
-template <class Kind>
-double Step() {
-  switch (Kind::kind) {
-    case SampleKind::Pcm8:
-      return 1.0 / 128;
-    case SampleKind::Pcm16:
-      return 1.0 / 32768;
-    case SampleKind::Pcm32:
-      return 1e-9;
-    case SampleKind::Float32:
-      return 1e-7;
-    case SampleKind::Float64:
-      break;
-  }
-  return 1e-12;
 }
 
 template <class Kind>
