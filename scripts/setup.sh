@@ -11,8 +11,9 @@ packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 echo "== installing packages: ${packages[*]}"
-as_root apt-get update -q >/dev/null
-as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${packages[@]}" >/dev/null
+# Wait for another apt run (an unattended upgrade, say) rather than fail.
+as_root apt-get -o DPkg::Lock::Timeout=600 update -q >/dev/null
+as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${packages[@]}" >/dev/null
 
 presets=(native windows)
 [ "${1:-}" = "--sanitize" ] && presets+=(native-sanitize)
