@@ -16,6 +16,7 @@
 #include "twechos/simple_delay_engine.h"
 #include "twreverb/reverb_engine.h"
 #include "wav_file.h"
+#include "host_compare.h"
 #include "win_support.h"
 
 namespace quill::test {
@@ -72,16 +73,6 @@ class QuillhostOnDemo : public ::testing::Test {
     std::string error;
     EXPECT_TRUE(ReadWav(Narrow(out), result, error)) << error;
     return result;
-  }
-
-  static void ExpectSame(const WavData& got, const WavData& expected) {
-    EXPECT_EQ(got.format.sampleRate, expected.format.sampleRate);
-    EXPECT_EQ(got.format.channels, expected.format.channels);
-    EXPECT_EQ(got.format.bitsPerSample, 16);
-    ASSERT_EQ(got.Frames(), expected.Frames());
-    size_t differing = 0;
-    for (size_t i = 0; i < got.bytes.size(); ++i) differing += got.bytes[i] != expected.bytes[i];
-    EXPECT_EQ(differing, 0u);
   }
 
   static std::wstring dir_;
