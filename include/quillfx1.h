@@ -219,6 +219,51 @@ struct ITimeParams : IUnknown {
 };
 
 // ---------------------------------------------------------------------------
+// Pitch shift.
+inline constexpr IID IID_IPitchParams = {0xED1B4103, 0x93BE, 0x11D0, {0xAE, 0xBC, 0x00, 0xA0, 0xC9, 0x05, 0x39, 0x12}};
+
+struct PitchParams {
+  std::int32_t semitones;         // -50..50, kept for the page
+  std::int32_t centsTenths;       // -1000..1000 tenths of a cent, kept for the page
+  std::int32_t accuracy;          // 1 low (two points), 2 (nine), 3 high (fifteen); other values act as 2
+  std::int32_t preserveDuration;  // non-zero: the time stretcher restores the input's length
+  std::int32_t mode;              // stretch mode row used with preserveDuration, 0..18
+  std::int32_t reserved0;         // 0
+  double ratio;                   // transposition ratio the engine applies (> 0)
+  std::int32_t antiAlias;         // non-zero: low-pass the input before shifting up by more than 1.1
+  std::int32_t reserved1;         // 0
+  double lengthSamples;           // material length in frames, 0..225306900, kept for the page
+};
+static_assert(sizeof(PitchParams) == 48, "two doubles and eight 32-bit fields");
+
+struct IPitchParams : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetParams(PitchParams* params) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetParams(const PitchParams* params) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetFormat(AudioFormat* format) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RegisterNotify(HWND window, std::int32_t id) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetSemitones(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetSemitones(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetCents(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetCents(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetAccuracy(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetAccuracy(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetPreserve(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetPreserve(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetMode(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetMode(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetRatio(double* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetRatio(double value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetAntiAlias(std::int32_t* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetAntiAlias(std::int32_t value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetLength(double* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetLength(double value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetBackground(std::int32_t flag) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetBackground(std::int32_t* flag) = 0;
+  // The connected input's sample rate; 44100 and E_FAIL while unconnected.
+  virtual HRESULT STDMETHODCALLTYPE GetSampleRate(std::uint32_t* rate) = 0;
+};
+
+// ---------------------------------------------------------------------------
 // Chorus.
 inline constexpr IID IID_IChorusParams = {0x28D9F1E3, 0x6ECC, 0x11D0, {0xAE, 0xBC, 0x00, 0xA0, 0xC9, 0x05, 0x39, 0x12}};
 

@@ -10,7 +10,7 @@
 #include <set>
 #include <vector>
 
-#include "time_rig.h"
+#include "copying_rig.h"
 #include "twtime/time_engine.h"
 #include "wav_file.h"
 

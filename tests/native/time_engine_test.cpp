@@ -12,7 +12,7 @@
 
 #include "line_memory.h"
 #include "test_support.h"
-#include "time_rig.h"
+#include "copying_rig.h"
 #include "wav_file.h"
 
 namespace quill {

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "time_rig.h"
+#include "copying_rig.h"
 #include "twtime/stretch_modes.h"
 
 namespace quill {

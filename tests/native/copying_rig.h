@@ -1,6 +1,7 @@
-// Drives a time engine the way the copying filter does: input buffers fed
-// until consumed, output buffers of a fixed size collected as they fill,
-// then the flush until the engine reports its end.
+// Drives a copying engine (time or pitch) the way the copying filter does:
+// each input buffer pre-filtered once and fed until consumed, output buffers
+// of a fixed size collected as they fill, then the flush until the engine
+// reports its end.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "audio_format.h"
+#include "twpitchs/pitch_engine.h"
 #include "twtime/time_engine.h"
 #include "wav_file.h"
 
@@ -24,17 +26,15 @@ AudioFormat TimeFormat(std::uint16_t channels, std::uint32_t rate) {
   return MakeFormat(isFloat ? 3 : 1, channels, rate, kBits[static_cast<int>(Kind::kind)]);
 }
 
-template <class Kind>
-class TimeRig {
+template <class Kind, class Engine>
+class CopyingRig {
  public:
   using Sample = typename Kind::Sample;
 
-  TimeRig(std::uint16_t channels, std::uint32_t rate, std::int32_t mode, double finalTenths)
-      : format_(TimeFormat<Kind>(channels, rate)), channels(channels) {
-    const TimeParams p{finalTenths, mode, 1200, 2646000.0, 0, 0};
-    EXPECT_EQ(engine.SetParams(&p), S_OK);
-    EXPECT_EQ(engine.SelectFormat(&format_), S_OK);
-  }
+  // The engine's parameters are the caller's to set before Select().
+  CopyingRig(std::uint16_t channels, std::uint32_t rate) : format_(TimeFormat<Kind>(channels, rate)), channels(channels) {}
+
+  HRESULT Select() { return engine.SelectFormat(&format_); }
 
   // Interleaved samples of input(frame, channel) on the engine scale.
   std::vector<Sample> Make(std::uint32_t frames,
@@ -56,11 +56,15 @@ class TimeRig {
       const std::uint32_t n = std::min(inBlock, frames - at);
       std::uint32_t done = 0;
       ProcessMode mode = at == 0 ? first : ProcessMode::Continue;
+      // The engine may filter the buffer in place, as in the filter.
+      std::vector<Sample> block(input.begin() + static_cast<std::ptrdiff_t>(at) * channels,
+                                input.begin() + static_cast<std::ptrdiff_t>(at + n) * channels);
+      ASSERT_EQ(engine.PreFilter(mode, block.data(), n), S_OK);
       for (int guard = 0;; ++guard) {
         ASSERT_LT(guard, 1 << 22) << "the engine stopped making progress";
         std::uint32_t in = n - done, room = outBlock;
-        const HRESULT hr = engine.Process(mode, input.data() + static_cast<std::size_t>(at + done) * channels, &in,
-                                          buffer.data(), &room);
+        const HRESULT hr =
+            engine.Process(mode, block.data() + static_cast<std::size_t>(done) * channels, &in, buffer.data(), &room);
         ASSERT_EQ(hr, S_OK);
         ASSERT_LE(in, n - done);
         ASSERT_LE(room, outBlock);
@@ -89,9 +93,10 @@ class TimeRig {
   }
 
   // Whole stream: feed, then flush.
-  std::vector<Sample> Stream(const std::vector<Sample>& input, std::uint32_t inBlock, std::uint32_t outBlock) {
+  std::vector<Sample> Stream(const std::vector<Sample>& input, std::uint32_t inBlock, std::uint32_t outBlock,
+                             ProcessMode first = ProcessMode::Continue) {
     std::vector<Sample> out;
-    Feed(input, inBlock, outBlock, out);
+    Feed(input, inBlock, outBlock, out, first);
     const auto tail = Flush(outBlock);
     out.insert(out.end(), tail.begin(), tail.end());
     return out;
@@ -102,13 +107,24 @@ class TimeRig {
     return Kind::ToEngine(v[static_cast<std::size_t>(f) * channels + c]);
   }
 
-  TimeEngine engine;
+  Engine engine;
 
  private:
   AudioFormat format_;
 
  public:
   const std::uint16_t channels;
+};
+
+template <class Kind>
+class TimeRig : public CopyingRig<Kind, TimeEngine> {
+ public:
+  TimeRig(std::uint16_t channels, std::uint32_t rate, std::int32_t mode, double finalTenths)
+      : CopyingRig<Kind, TimeEngine>(channels, rate) {
+    const TimeParams p{finalTenths, mode, 1200, 2646000.0, 0, 0};
+    EXPECT_EQ(this->engine.SetParams(&p), S_OK);
+    EXPECT_EQ(this->Select(), S_OK);
+  }
 };
 
 }  // namespace quill::test

@@ -1,0 +1,399 @@
+// The pitch engine: the ratio it applies, the kernel, the resampler's
+// alignment and interpolation, the anti-alias filter's response, lengths
+// with and without preserved duration, and the pitch actually heard.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "copying_rig.h"
+#include "line_memory.h"
+#include "test_support.h"
+#include "twpitchs/pitch_fields.h"
+#include "twpitchs/transpose.h"
+
+namespace quill::test {
+namespace {
+
+PitchParams Pitch(double ratio, std::int32_t accuracy = 2, std::int32_t preserve = 0, std::int32_t antiAlias = 0,
+                  std::int32_t mode = 0) {
+  return PitchParams{0, 0, accuracy, preserve, mode, 0, ratio, antiAlias, 0, 2646000.0};
+}
+
+template <class Kind>
+class PitchRig : public CopyingRig<Kind, PitchEngine> {
+ public:
+  PitchRig(std::uint16_t channels, std::uint32_t rate, const PitchParams& p) : CopyingRig<Kind, PitchEngine>(channels, rate) {
+    EXPECT_EQ(this->engine.SetParams(&p), S_OK);
+    EXPECT_EQ(this->Select(), S_OK);
+  }
+};
+
+double Sine(double hz, std::uint32_t rate, std::uint32_t f) {
+  return 0.5 * std::sin(2.0 * std::numbers::pi * hz * f / rate);
+}
+
+// Frequency of a tone from its upward zero crossings between two frames,
+// with the crossing points interpolated.
+template <class Rig, class Samples>
+double MeasuredHz(const Rig& rig, const Samples& v, std::uint32_t from, std::uint32_t to, std::uint32_t rate) {
+  double first = -1.0, last = -1.0;
+  int crossings = 0;
+  for (std::uint32_t f = from; f + 1 < to; ++f) {
+    const double a = rig.At(v, f, 0), b = rig.At(v, f + 1, 0);
+    if (a < 0.0 && b >= 0.0) {
+      const double at = f + a / (a - b);
+      if (first < 0.0) first = at;
+      last = at;
+      ++crossings;
+    }
+  }
+  return crossings > 1 ? (crossings - 1) * rate / (last - first) : 0.0;
+}
+
+TEST(PitchRatio, TransposeRuleAndQuantisedRate) {
+  EXPECT_DOUBLE_EQ(TransposeRatio(0, 0), 1.0);
+  EXPECT_NEAR(TransposeRatio(7, 0), 1.4983070768836588, 1e-15);
+  EXPECT_NEAR(TransposeRatio(-12, 0), 0.4999999999960085, 1e-15);
+  // The cent base is not the hundredth root of the semitone base: +100.0
+  // cents lands a little above one semitone.
+  EXPECT_NEAR(TransposeRatio(0, 1000), 1.0612, 1e-4);
+  EXPECT_GT(TransposeRatio(0, 1000), TransposeRatio(1, 0));
+  EXPECT_NEAR(TransposeRatio(0, -1000) * TransposeRatio(0, 1000), 1.0, 1e-3);
+  EXPECT_DOUBLE_EQ(PageRatio(7, 0), TransposeRatio(7, 0) + 0.000001);
+
+  struct Case {
+    double ratio;
+    std::int32_t preserve;
+    std::uint32_t virtualRate;
+    double r;
+  } cases[] = {
+      {TransposeRatio(7, 0), 0, 29433, 44100.0 / 29433},
+      {TransposeRatio(-12, 0), 0, 88200, 0.5},
+      {TransposeRatio(-12, 0), 1, 88200, 0.5},
+      {TransposeRatio(-24, 0), 0, 176400, 0.25},
+      {TransposeRatio(-24, 0), 1, 176400, 0.5},  // the stretcher restores at most a doubling
+  };
+  for (const Case& c : cases) {
+    PitchRig<Pcm16> rig(1, 44100, Pitch(c.ratio, 2, c.preserve));
+    EXPECT_EQ(rig.engine.PreFilter(ProcessMode::Continue, nullptr, 0), S_OK);
+    EXPECT_TRUE(rig.engine.ConfiguredOk());
+    EXPECT_EQ(rig.engine.VirtualRate(), c.virtualRate) << c.ratio;
+    EXPECT_DOUBLE_EQ(rig.engine.EffectiveRatio(), c.r) << c.ratio;
+  }
+  EXPECT_NEAR(44100.0 / 29433, 1.4983182142493119, 1e-15);
+}
+
+TEST(PitchKernel, PeakZerosEdgeAndTriangle) {
+  for (std::uint32_t taps : {9u, 15u}) {
+    InterpKernel k;
+    ASSERT_EQ(k.Build(taps), S_OK);
+    const std::uint32_t half = taps / 2;
+    const double e = 4000.0 / (half + 1);
+    EXPECT_DOUBLE_EQ(k.PointsPerFrame(), e);
+    EXPECT_EQ(k.Point(0), 1.0);
+    // A windowed sinc: near zero at whole frames, falling to the edge.
+    for (std::uint32_t m = 1; m <= half; ++m) EXPECT_NEAR(k(m), 0.0, 1e-9) << taps << " at " << m;
+    EXPECT_GT(k(0.5), 0.6);
+    EXPECT_LT(k(1.5), 0.0);
+    EXPECT_NEAR(k.Point(3999), 0.0, 1e-4);
+    EXPECT_EQ(k.Point(4000), k.Point(3999));
+    EXPECT_NEAR(k(0.25), k.Point(static_cast<std::uint32_t>(0.25 * e)) +
+                            (k.Point(static_cast<std::uint32_t>(0.25 * e) + 1) - k.Point(static_cast<std::uint32_t>(0.25 * e))) *
+                                (0.25 * e - std::trunc(0.25 * e)),
+                1e-15);
+  }
+  InterpKernel t;
+  ASSERT_EQ(t.Build(2), S_OK);
+  EXPECT_EQ(t.Point(0), 1.0);
+  EXPECT_DOUBLE_EQ(t(0.25), 0.75);
+  EXPECT_EQ(t.Point(1999), 1.0 / 2000);
+  EXPECT_EQ(t.Point(2000), 0.0);
+  EXPECT_EQ(t.Build(4), E_INVALIDARG);
+  EXPECT_EQ(KernelTaps(1), 2u);
+  EXPECT_EQ(KernelTaps(3), 15u);
+  EXPECT_EQ(KernelTaps(0), 9u);
+  EXPECT_EQ(KernelTaps(7), 9u);
+}
+
+template <class Kind>
+class PitchKinds : public ::testing::Test {};
+TYPED_TEST_SUITE(PitchKinds, TimeKinds);
+
+// At ratio 1 after the pre-load, output frame n is input frame n: exactly
+// with two taps, within the kernel's tiny off-centre values with more; the
+// last `half` input frames never come out.
+TYPED_TEST(PitchKinds, UnityRatioReproducesInputAfterPreload) {
+  using Kind = TypeParam;
+  for (std::int32_t accuracy : {1, 2, 3}) {
+    for (std::uint16_t channels : {1, 2}) {
+      PitchRig<Kind> rig(channels, 44100, Pitch(1.0, accuracy));
+      const auto in = rig.Make(3000, [](std::uint32_t f, std::uint32_t c) { return Sine(c ? 300 : 1000, 44100, f) * 1.6; });
+      const auto out = rig.Stream(in, 700, 256, ProcessMode::Discontinuity);
+      const std::uint32_t half = KernelTaps(accuracy) / 2;
+      ASSERT_EQ(rig.Frames(out), 3000 - half) << accuracy;
+      const double step = Kind::kind == SampleKind::Pcm8 ? 1.0 / 128 : Kind::kind == SampleKind::Pcm16 ? 1.0 / 32768 : 1e-9;
+      for (std::uint32_t f = 0; f < rig.Frames(out); ++f)
+        for (std::uint32_t c = 0; c < channels; ++c) {
+          if (accuracy == 1) {
+            ASSERT_EQ(out[f * channels + c], in[f * channels + c]) << f;
+          } else {
+            ASSERT_NEAR(rig.At(out, f, c), rig.At(in, f, c), step * 1.01) << accuracy << " frame " << f;
+          }
+        }
+    }
+  }
+}
+
+TYPED_TEST(PitchKinds, LengthsWithAndWithoutPreservedDuration) {
+  using Kind = TypeParam;
+  const std::uint32_t frames = 30000;
+  for (std::int32_t semitones : {-7, 5, 12}) {
+    const double ratio = PageRatio(semitones, 0);
+    {
+      PitchRig<Kind> rig(2, 22050, Pitch(ratio));
+      const auto in = rig.Make(frames, [](std::uint32_t f, std::uint32_t c) { return Sine(c ? 440 : 660, 22050, f); });
+      const auto out = rig.Stream(in, 1111, 512, ProcessMode::Discontinuity);
+      const double r = rig.engine.EffectiveRatio();
+      EXPECT_NEAR(rig.Frames(out), frames / r, 2.0 + 4) << semitones;
+    }
+    {
+      PitchRig<Kind> rig(2, 22050, Pitch(ratio, 2, 1));
+      const auto in = rig.Make(frames, [](std::uint32_t f, std::uint32_t c) { return Sine(c ? 440 : 660, 22050, f); });
+      const auto out = rig.Stream(in, 1111, 512, ProcessMode::Discontinuity);
+      EXPECT_EQ(rig.Frames(out), frames) << semitones;
+      EXPECT_EQ(rig.engine.TotalIn(), frames);
+    }
+  }
+}
+
+TEST(PitchLength, ShiftingUpPadsTheEndWithSilence) {
+  // A short 8-bit clip shifted up: the stretcher's flush comes up short and
+  // the rest is silence of the unsigned kind.
+  PitchRig<Pcm8> rig(1, 8000, Pitch(PageRatio(12, 0), 1, 1, 0, 16));
+  const auto in = rig.Make(1000, [](std::uint32_t f, std::uint32_t) { return Sine(500, 8000, f); });
+  const auto out = rig.Stream(in, 1000, 300, ProcessMode::Discontinuity);
+  ASSERT_EQ(rig.Frames(out), 1000u);
+  std::uint32_t padded = 0;
+  while (padded < 1000 && out[999 - padded] == 0x80) ++padded;
+  EXPECT_GT(padded, 100u);
+  EXPECT_LT(padded, 900u);
+}
+
+TEST(PitchLength, TailWithoutPreservedDurationEndsAtOnce) {
+  PitchRig<Float32> rig(1, 44100, Pitch(1.5));
+  std::vector<float> out(64, 7.0f);
+  std::uint32_t room = 64;
+  EXPECT_EQ(rig.engine.Process(ProcessMode::Tail, nullptr, nullptr, out.data(), &room), S_FALSE);
+  EXPECT_EQ(room, 0u);
+  EXPECT_EQ(out[0], 7.0f);
+}
+
+TEST(PitchResampler, TwoTapsInterpolateLinearly) {
+  // Ratio 0.5: every other output frame falls halfway between two inputs.
+  PitchRig<Float64> rig(2, 44100, Pitch(0.5, 1));
+  const auto in = rig.Make(400, [](std::uint32_t f, std::uint32_t c) { return std::cos(f * 0.37 + c); });
+  const auto out = rig.Stream(in, 400, 4096, ProcessMode::Discontinuity);
+  ASSERT_GE(rig.Frames(out), 796u);
+  for (std::uint32_t n = 0; n + 1 < 398; ++n)
+    for (std::uint32_t c = 0; c < 2; ++c) {
+      EXPECT_DOUBLE_EQ(rig.At(out, 2 * n, c), rig.At(in, n, c));
+      EXPECT_NEAR(rig.At(out, 2 * n + 1, c), 0.5 * (rig.At(in, n, c) + rig.At(in, n + 1, c)), 1e-15);
+    }
+}
+
+TEST(PitchResampler, WithoutPreloadTheOutputLags) {
+  PitchRig<Float64> rig(1, 44100, Pitch(1.0, 2));
+  const auto in = rig.Make(100, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 1.0 : 0.0; });
+  const auto out = rig.Stream(in, 100, 4096, ProcessMode::Continue);
+  // The impulse reaches the kernel's centre half + 1 frames late.
+  std::uint32_t peak = 0;
+  for (std::uint32_t f = 1; f < rig.Frames(out); ++f)
+    if (std::fabs(rig.At(out, f, 0)) > std::fabs(rig.At(out, peak, 0))) peak = f;
+  EXPECT_EQ(peak, 5u);
+  EXPECT_NEAR(rig.At(out, 5, 0), 1.0, 1e-12);
+}
+
+double Db(std::complex<double> h) {
+  return 20.0 * std::log10(std::abs(h));
+}
+
+TEST(PitchAntiAlias, ResponseOfTheDesignedFilter) {
+  AntiAliasFilter f;
+  f.Design(0.5 / 2.0);
+  EXPECT_NEAR(Db(f.Response(0.0)), 0.1, 0.005);
+  for (double x = 0.0; x <= 0.9 * 0.25; x += 0.005) {
+    EXPECT_GT(Db(f.Response(x)), -0.01) << x;
+    EXPECT_LT(Db(f.Response(x)), 0.21) << x;
+  }
+  EXPECT_NEAR(Db(f.Response(0.25)), -17.6, 0.3);
+  EXPECT_LT(Db(f.Response(0.4)), -60.0);
+  f.Design(0.5 / 1.2);
+  EXPECT_NEAR(Db(f.Response(0.5 / 1.2)), -47.0, 1.0);
+  // The numerator is g times the binomial row of (1 + z^-1)^8.
+  EXPECT_DOUBLE_EQ(f.B(4), f.B0() * 70.0);
+  EXPECT_DOUBLE_EQ(f.B(8), f.B0());
+}
+
+TEST(PitchAntiAlias, FiltersOnlyAboveOnePointOne) {
+  for (double ratio : {1.08, 1.2}) {  // 1.1 itself quantises to just above 1.1 at 44.1 kHz
+    PitchRig<Float32> rig(1, 44100, Pitch(ratio, 2, 0, 1));
+    std::vector<float> block(512);
+    for (std::size_t i = 0; i < block.size(); ++i) block[i] = (i & 1) ? 0.5f : -0.5f;  // at the Nyquist frequency
+    const auto before = block;
+    ASSERT_EQ(rig.engine.PreFilter(ProcessMode::Discontinuity, block.data(), 512), S_OK);
+    if (ratio <= 1.1) {
+      EXPECT_FALSE(rig.engine.Filtering());
+      EXPECT_EQ(block, before);
+    } else {
+      EXPECT_TRUE(rig.engine.Filtering());
+      float late = 0.0f;
+      for (std::size_t i = 256; i < 512; ++i) late = std::max(late, std::fabs(block[i]));
+      EXPECT_LT(late, 0.5f * 0.01f);  // more than 40 dB down
+    }
+  }
+  // Switched off, nothing is filtered at any ratio.
+  PitchRig<Pcm16> off(1, 44100, Pitch(2.0, 2, 0, 0));
+  ASSERT_EQ(off.engine.PreFilter(ProcessMode::Continue, nullptr, 0), S_OK);
+  EXPECT_FALSE(off.engine.Filtering());
+}
+
+// A tone comes out at its frequency times the applied ratio, with and
+// without the stretcher behind the resampler.
+TEST(PitchHeard, ToneFrequencyFollowsTheRatio) {
+  const std::uint32_t rate = 44100;
+  for (std::int32_t preserve : {0, 1}) {
+    for (std::int32_t semitones : {-12, -5, 3, 7}) {
+      PitchRig<Pcm16> rig(1, rate, Pitch(PageRatio(semitones, 0), 3, preserve, 1, 8));
+      const auto in = rig.Make(rate, [](std::uint32_t f, std::uint32_t) { return Sine(441.0, 44100, f); });
+      const auto out = rig.Stream(in, 4410, 8192, ProcessMode::Discontinuity);
+      const double want = 441.0 * rig.engine.EffectiveRatio();
+      const std::uint32_t end = std::min<std::uint32_t>(rig.Frames(out), 20000);
+      EXPECT_NEAR(MeasuredHz(rig, out, 2000, end, rate), want, want * 0.004) << semitones << " preserve " << preserve;
+    }
+  }
+}
+
+TEST(PitchParameters, ClampsFullRequestsAndStream) {
+  PitchEngine e;
+  PitchParams p;
+  ASSERT_EQ(e.GetParams(&p), S_OK);
+  EXPECT_EQ(p.accuracy, 2);
+  EXPECT_EQ(p.ratio, 1.0);
+  EXPECT_EQ(p.lengthSamples, 2646000.0);
+  EXPECT_EQ(PitchEngine::PresetCount(), 5);
+
+  p.semitones = 60;
+  p.centsTenths = -2000;
+  p.lengthSamples = 3e8;
+  EXPECT_EQ(e.SetParams(&p), E_FAIL);
+  ASSERT_EQ(e.GetParams(&p), S_OK);
+  EXPECT_EQ(p.semitones, 50);
+  EXPECT_EQ(p.centsTenths, -1000);
+  EXPECT_EQ(p.lengthSamples, 225306900.0);
+
+  std::int32_t v;
+  e.SetSemitones(-99);
+  e.GetSemitones(&v);
+  EXPECT_EQ(v, -50);
+  e.SetCents(1234);
+  e.GetCents(&v);
+  EXPECT_EQ(v, 1000);
+  double d;
+  EXPECT_EQ(e.SetRatio(0.0), E_INVALIDARG);
+  EXPECT_EQ(e.SetRatio(std::nan("")), E_INVALIDARG);
+  e.GetRatio(&d);
+  EXPECT_EQ(d, 1.0);
+  e.SetLength(-5.0);
+  e.GetLength(&d);
+  EXPECT_EQ(d, 0.0);
+  std::uint32_t rate;
+  EXPECT_EQ(e.GetSampleRate(&rate), E_FAIL);
+  EXPECT_EQ(rate, 44100u);
+
+  MemoryStream s;
+  ASSERT_EQ(e.Save(&s, true), S_OK);
+  EXPECT_EQ(s.bytes.size(), 68u);
+  EXPECT_EQ(PitchEngine::StreamSize(), 68u);
+}
+
+// A ratio change keeps the rings: the tone continues without a restart,
+// while a change of accuracy rebuilds (kernel and rings anew).
+TEST(PitchParameters, LightAndFullChangesMidStream) {
+  PitchRig<Float64> rig(1, 44100, Pitch(1.0, 2));
+  const auto a = rig.Make(2000, [](std::uint32_t f, std::uint32_t) { return Sine(500, 44100, f); });
+  std::vector<double> out;
+  rig.Feed(a, 2000, 4096, out, ProcessMode::Discontinuity);
+  ASSERT_EQ(rig.engine.SetRatio(1.5), S_OK);
+  std::vector<double> more;
+  rig.Feed(a, 2000, 4096, more);
+  EXPECT_EQ(rig.engine.Taps(), 9u);
+  EXPECT_NEAR(rig.engine.EffectiveRatio(), 1.5, 1e-4);
+  EXPECT_NEAR(more.size(), 2000 / 1.5, 3.0);
+  // The first frames after the change continue the tone (no zeros from fresh rings).
+  EXPECT_GT(std::fabs(more[1]) + std::fabs(more[2]), 0.01);
+
+  ASSERT_EQ(rig.engine.SetAccuracy(3), S_OK);
+  std::vector<double> rebuilt;
+  rig.Feed(a, 2000, 4096, rebuilt);
+  EXPECT_EQ(rig.engine.Taps(), 15u);
+  EXPECT_EQ(rebuilt[0], 0.0);  // fresh rings, no pre-load on a continuing buffer
+}
+
+TEST(PitchFailure, AllocationFailureIsRetriedAndBadValuesRefused) {
+  PitchRig<Pcm16> rig(2, 44100, Pitch(1.3));
+  const auto in = rig.Make(500, [](std::uint32_t f, std::uint32_t) { return Sine(300, 44100, f); });
+  const LineAllocFn previous = SetLineAllocator([](std::size_t, std::size_t) -> void* { return nullptr; });
+  ASSERT_EQ(rig.engine.SetAccuracy(3), S_OK);
+  std::vector<std::int16_t> block(in), out(2000);
+  EXPECT_EQ(rig.engine.PreFilter(ProcessMode::Continue, block.data(), 250), E_OUTOFMEMORY);
+  std::uint32_t n = 250, room = 1000;
+  EXPECT_EQ(rig.engine.Process(ProcessMode::Continue, block.data(), &n, out.data(), &room), E_OUTOFMEMORY);
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(room, 0u);
+  SetLineAllocator(previous);
+  n = 250;
+  room = 1000;
+  EXPECT_EQ(rig.engine.Process(ProcessMode::Continue, block.data(), &n, out.data(), &room), S_OK);
+  EXPECT_EQ(n, 250u);
+  EXPECT_EQ(rig.engine.Taps(), 15u);
+
+  // A ratio too small for the rate, and a mode outside the table with the
+  // stretcher in use, are refused at the next buffer.
+  PitchParams p = Pitch(1e-6);
+  rig.engine.SetParams(&p);
+  n = 10;
+  room = 100;
+  EXPECT_EQ(rig.engine.Process(ProcessMode::Continue, block.data(), &n, out.data(), &room), E_INVALIDARG);
+  p = Pitch(1.2, 2, 1, 0, 40);
+  rig.engine.SetParams(&p);
+  n = 10;
+  room = 100;
+  EXPECT_EQ(rig.engine.Process(ProcessMode::Continue, block.data(), &n, out.data(), &room), E_INVALIDARG);
+  EXPECT_EQ(rig.engine.SetMode(3), S_OK);
+  n = 10;
+  room = 100;
+  EXPECT_EQ(rig.engine.Process(ProcessMode::Continue, block.data(), &n, out.data(), &room), S_OK);
+}
+
+TEST(PitchFields, SemitonesAndCentsSetTheRatio) {
+  PitchParams p = Pitch(1.0);
+  const FieldTable t = PitchFields();
+  std::vector<FieldEdit> edits{{FindField(t, "semitones"), 7.0}};
+  ApplyEdits(&p, edits);
+  DerivePitchRatio(&p, edits);
+  EXPECT_EQ(p.ratio, PageRatio(7, 0));
+  std::vector<FieldEdit> both{{FindField(t, "centsTenths"), 200.0}, {FindField(t, "ratio"), 1.25}};
+  ApplyEdits(&p, both);
+  DerivePitchRatio(&p, both);
+  EXPECT_EQ(p.ratio, 1.25);  // an explicit ratio wins
+  std::vector<FieldEdit> other{{FindField(t, "accuracy"), 3.0}};
+  ApplyEdits(&p, other);
+  DerivePitchRatio(&p, other);
+  EXPECT_EQ(p.ratio, 1.25);
+}
+
+}  // namespace
+}  // namespace quill::test

@@ -1,0 +1,36 @@
+#include "interp_kernel.h"
+
+#include <cmath>
+
+#include "line_memory.h"
+
+namespace quill {
+
+InterpKernel::~InterpKernel() {
+  FreeLine(table_);
+}
+
+HRESULT InterpKernel::Build(std::uint32_t taps) {
+  if (taps != 2 && taps != 9 && taps != 15) return E_INVALIDARG;
+  FreeLine(table_);
+  table_ = static_cast<double*>(AllocLine(kKernelPoints + 3, sizeof(double)));
+  if (table_ == nullptr) return E_OUTOFMEMORY;
+  const std::uint32_t half = taps / 2;
+  pointsPerFrame_ = static_cast<double>(kKernelPoints / (half + 1));
+  table_[0] = 1.0;
+  if (taps == 2) {
+    for (std::uint32_t i = 1; i < 2000; ++i) table_[i] = (2000.0 - i) / 2000.0;
+    return S_OK;
+  }
+  const double span = half + 1.0;
+  for (std::uint32_t i = 1; i < kKernelPoints; ++i) {
+    const double x = i * span * 0.00025 * kPiApprox;
+    const double y = x / span + kPiApprox;
+    const double window = 0.35875 - 0.48829 * std::cos(y) + 0.14128 * std::cos(2.0 * y) - 0.01168 * std::cos(3.0 * y);
+    table_[i] = std::sin(x) / x * window;
+  }
+  table_[kKernelPoints] = table_[kKernelPoints - 1];
+  return S_OK;
+}
+
+}  // namespace quill

@@ -1,0 +1,393 @@
+#include "pitch_engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "line_memory.h"
+#include "twtime/time_engine.h"  // ClampDouble
+
+namespace quill {
+
+bool PitchTraits::Clamp(Params& p) {
+  bool clamped = ClampField(p.semitones, -kSemitonesLimit, kSemitonesLimit);
+  clamped |= ClampField(p.centsTenths, -kCentsLimit, kCentsLimit);
+  clamped |= ClampDouble(p.lengthSamples, 0.0, kPitchLengthMax);
+  return clamped;
+}
+
+std::uint32_t KernelTaps(std::int32_t accuracy) {
+  if (accuracy == 1) return 2;
+  if (accuracy == 3) return 15;
+  return 9;
+}
+
+PitchEngine::~PitchEngine() {
+  FreeBuffers();
+}
+
+void PitchEngine::FreeBuffers() {
+  FreeLine(rings_[0]);
+  FreeLine(rings_[1]);
+  FreeLine(intermediate_);
+  rings_[0] = rings_[1] = nullptr;
+  intermediate_ = nullptr;
+}
+
+HRESULT PitchEngine::SetRatio(double v) {
+  if (!(v > 0.0) || !std::isfinite(v)) return E_INVALIDARG;
+  return StoreField(&Params::ratio, v);
+}
+
+HRESULT PitchEngine::SetLength(double v) {
+  ClampDouble(v, 0.0, kPitchLengthMax);
+  return StoreField(&Params::lengthSamples, v);
+}
+
+HRESULT PitchEngine::GetSampleRate(std::uint32_t* rate) {
+  if (rate == nullptr) return E_POINTER;
+  const AudioFormat* format = Format();
+  if (format == nullptr) {
+    *rate = 44100;
+    return E_FAIL;
+  }
+  *rate = format->sampleRate;
+  return S_OK;
+}
+
+HRESULT PitchEngine::SelectFormat(const AudioFormat* format) {
+  if (format == nullptr) return E_POINTER;
+  SampleKind kind;
+  if (format->formatTag == kFormatPcm) {
+    switch (format->bitsPerSample) {
+      case 8: kind = SampleKind::Pcm8; break;
+      case 16: kind = SampleKind::Pcm16; break;
+      case 32: kind = SampleKind::Pcm32; break;
+      default: return E_FAIL;
+    }
+  } else if (format->bitsPerSample == 32) {
+    kind = SampleKind::Float32;
+  } else if (format->bitsPerSample == 64) {
+    kind = SampleKind::Float64;
+  } else {
+    return E_FAIL;
+  }
+  if (format->sampleRate == 0) return E_FAIL;
+  // Behind the resampler the stretcher reads the float intermediate buffer
+  // and writes the stream's own kind.
+  const SampleKind intermediate = IsDoublePrecision(kind) ? SampleKind::Float64 : SampleKind::Float32;
+  if (FAILED(stretcher_.SelectKinds(intermediate, kind, format->channels))) return E_FAIL;
+  kind_ = kind;
+  channels_ = format->channels;
+  rate_ = format->sampleRate;
+  selected_ = format;
+  SetFormat(format);
+  return Restart();
+}
+
+HRESULT PitchEngine::Restart() {
+  HRESULT configured;
+  return Restart(configured);
+}
+
+HRESULT PitchEngine::Restart(HRESULT& configured) {
+  configured = S_OK;
+  if (selected_ == nullptr) return VFW_E_NOT_CONNECTED;
+  fullPending_ = 1;
+  configuredOk_ = 0;
+  stretcher_.ClearFlushDone();
+  FreeLine(intermediate_);
+  const std::size_t real = IsDoublePrecision(kind_) ? sizeof(double) : sizeof(float);
+  intermediate_ = AllocLine(static_cast<std::size_t>(kIntermediateFrames) * channels_, real);
+  if (intermediate_ == nullptr) return E_OUTOFMEMORY;
+  PitchParams snapshot;
+  bool full;
+  TakeSnapshot(snapshot, full);
+  configured = Configure(snapshot, true);
+  ClearPositions();
+  ringPos_ = 0;
+  stretcher_.SetTail(false);
+  stretcher_.SetFirstBlock();
+  started_ = 0;
+  return S_OK;
+}
+
+void PitchEngine::ClearPositions() {
+  T_ = 0.0;
+  P_ = 0.0;
+  outCount_ = 0;
+  need_ = 0;
+  totalIn_ = 0;
+  totalOut_ = 0;
+  held_ = 0;
+  readPos_ = 0;
+}
+
+HRESULT PitchEngine::Configure(const PitchParams& p, bool full) {
+  if (selected_ == nullptr) return VFW_E_NOT_CONNECTED;
+  if (full) return ConfigureFull(p);
+  HRESULT hr = SetRate(p);
+  if (FAILED(hr)) {
+    configuredOk_ = 0;
+    return hr;
+  }
+  active_ = p;
+  if (active_.preserveDuration != 0) stretcher_.ConfigureLight(r_);
+  // The rings and the kernel stay: output continues from where the input is.
+  T_ = 0.0;
+  P_ = 0.0;
+  outCount_ = 0;
+  need_ = 0;
+  filtering_ = r_ > 1.1 && active_.antiAlias != 0;
+  if (filtering_) filter_.Design(0.5 / r_);
+  configuredOk_ = 1;
+  return S_OK;
+}
+
+// The applied ratio comes from a whole virtual rate, so it is quantised.
+HRESULT PitchEngine::SetRate(const PitchParams& p) {
+  if (!(p.ratio > 0.0)) return E_INVALIDARG;
+  const double virtualRate = std::trunc(rate_ / p.ratio);
+  if (!(virtualRate >= 1.0) || virtualRate > 4294967295.0) return E_INVALIDARG;
+  virtualRate_ = static_cast<std::uint32_t>(virtualRate);
+  r_ = static_cast<double>(rate_) / virtualRate_;
+  // The stretcher cannot restore more than a doubling of the length.
+  if (p.preserveDuration != 0 && r_ < 0.5) r_ = 0.5;
+  return S_OK;
+}
+
+HRESULT PitchEngine::ConfigureFull(const PitchParams& p) {
+  configuredOk_ = 0;
+  fullPending_ = 1;
+  HRESULT hr = SetRate(p);
+  if (FAILED(hr)) return hr;
+  active_ = p;
+  taps_ = KernelTaps(p.accuracy);
+  half_ = taps_ / 2;
+  ringPos_ = 0;
+
+  FreeLine(rings_[0]);
+  FreeLine(rings_[1]);
+  rings_[0] = rings_[1] = nullptr;
+  for (std::uint32_t c = 0; c < channels_; ++c) {
+    rings_[c] = static_cast<double*>(AllocLine(taps_, sizeof(double)));
+    if (rings_[c] == nullptr) return E_OUTOFMEMORY;
+  }
+  hr = kernel_.Build(taps_);
+  if (FAILED(hr)) return hr;
+
+  if (p.preserveDuration != 0) {
+    stretcher_.RequestFull();
+    hr = stretcher_.ConfigureFull(rate_, p.mode, r_);
+  }
+  filtering_ = r_ > 1.1 && p.antiAlias != 0;
+  if (filtering_) filter_.Design(0.5 / r_);
+
+  ClearPositions();
+  stretcher_.SetFirstBlock();
+  stretcher_.SetTail(false);
+  if (FAILED(hr)) return hr;
+  configuredOk_ = 1;
+  fullPending_ = 0;
+  return S_OK;
+}
+
+HRESULT PitchEngine::PreFilter(ProcessMode mode, void* buffer, std::uint32_t frames) {
+  if (selected_ == nullptr) return VFW_E_NOT_CONNECTED;
+  if (buffer == nullptr && frames != 0) return E_POINTER;
+  if (mode != ProcessMode::Tail) {
+    PitchParams snapshot;
+    bool full;
+    const bool changed = TakeSnapshot(snapshot, full);
+    if (full) fullPending_ = 1;
+    if (changed || configuredOk_ == 0) {
+      const HRESULT hr = Configure(snapshot, fullPending_ != 0);
+      if (FAILED(hr)) return hr;
+    }
+  }
+  if (!filtering_ || configuredOk_ == 0) return S_OK;
+  const std::uint32_t ch = channels_;
+  WithSampleKind(kind_, [&](auto k) {
+    using K = decltype(k);
+    auto* s = static_cast<typename K::Sample*>(buffer);
+    for (std::size_t f = 0; f < frames; ++f)
+      for (std::uint32_t c = 0; c < ch; ++c) {
+        auto& v = s[f * ch + c];
+        v = K::FromEngine(filter_.Step(c, K::ToEngine(v)));
+      }
+    return 0;
+  });
+  return S_OK;
+}
+
+template <class In, class Out>
+void PitchEngine::ResampleAs(const void* inData, std::uint32_t inFrames, void* outData, std::uint32_t room,
+                             std::uint32_t& consumed, std::uint32_t& produced) {
+  const auto* in = static_cast<const typename In::Sample*>(inData);
+  auto* out = static_cast<typename Out::Sample*>(outData);
+  const std::uint32_t ch = channels_, taps = taps_, half = half_;
+  double* const ring0 = rings_[0];
+  double* const ring1 = rings_[1];
+  consumed = 0;
+  produced = 0;
+  if (room == 0) return;
+  double weights[15];
+  for (;;) {
+    // Load what the next output frame needs.
+    if (restartFlag_ != 0) {
+      // Pre-load: the first frame of the new run lands on the kernel's centre.
+      restartFlag_ = 0;
+      need_ = half + 1;
+      ringPos_ = half + 1;
+      P_ -= half + 1;
+    }
+    while (need_ > 0 && consumed < inFrames) {
+      ringPos_ = ringPos_ == 0 ? taps - 1 : ringPos_ - 1;
+      const typename In::Sample* frame = in + static_cast<std::size_t>(consumed) * ch;
+      ring0[ringPos_] = In::ToEngine(frame[0]);
+      if (ch == 2) ring1[ringPos_] = In::ToEngine(frame[1]);
+      --need_;
+      P_ += 1.0;
+      ++consumed;
+    }
+    if (need_ > 0) return;  // the input is used up
+
+    // Distance of the newest frame from the output position; frame k
+    // (0 newest) lies at d - k.
+    const double d = half - (T_ - P_);
+    typename Out::Sample* dst = out + static_cast<std::size_t>(produced) * ch;
+    if (taps == 2) {
+      const std::uint32_t older = ringPos_ ^ 1u;
+      dst[0] = Out::FromEngine(ring0[ringPos_] * (1.0 - d) + ring0[older] * d);
+      if (ch == 2) dst[1] = Out::FromEngine(ring1[ringPos_] * (1.0 - d) + ring1[older] * d);
+    } else {
+      for (std::uint32_t k = 0; k < taps; ++k) weights[k] = kernel_(std::fabs(d - k));
+      double y0 = 0.0, y1 = 0.0;
+      std::uint32_t at = ringPos_;
+      for (std::uint32_t k = 0; k < taps; ++k) {
+        y0 += ring0[at] * weights[k];
+        if (ch == 2) y1 += ring1[at] * weights[k];
+        if (++at == taps) at = 0;
+      }
+      dst[0] = Out::FromEngine(y0);
+      if (ch == 2) dst[1] = Out::FromEngine(y1);
+    }
+    ++produced;
+    ++outCount_;
+    T_ = static_cast<double>(outCount_) * r_;
+    const double ahead = std::trunc(T_ - P_);
+    need_ = ahead > 0.0 ? static_cast<std::uint32_t>(ahead) : 0;
+    if (produced >= room) return;
+  }
+}
+
+void PitchEngine::Resample(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room, bool toIntermediate,
+                           std::uint32_t& consumed, std::uint32_t& produced) {
+  WithSampleKind(kind_, [&](auto k) {
+    using K = decltype(k);
+    if (!toIntermediate) {
+      ResampleAs<K, K>(in, inFrames, out, room, consumed, produced);
+    } else if constexpr (std::is_same_v<StretchReal<K>, double>) {
+      ResampleAs<K, Float64>(in, inFrames, out, room, consumed, produced);
+    } else {
+      ResampleAs<K, Float32>(in, inFrames, out, room, consumed, produced);
+    }
+    return 0;
+  });
+}
+
+HRESULT PitchEngine::ProcessPreserving(ProcessMode mode, const void* in, std::uint32_t available, void* out,
+                                       std::uint32_t room, std::uint32_t& consumed, std::uint32_t& produced) {
+  const std::size_t frameBytes =
+      static_cast<std::size_t>(channels_) * (IsDoublePrecision(kind_) ? sizeof(double) : sizeof(float));
+  const bool tail = mode == ProcessMode::Tail;
+  // New resampled frames only once the stretcher has taken every held one
+  // and has no block waiting to be written out.
+  if (!tail && !stretcher_.Pending() && readPos_ == held_) {
+    std::uint32_t written = 0;
+    Resample(in, available, intermediate_, kIntermediateFrames, true, consumed, written);
+    totalIn_ += consumed;
+    readPos_ = 0;
+    held_ = written;
+  }
+  if (tail && readPos_ == held_) stretcher_.SetTail(true);  // stays set until the next full set-up
+
+  std::uint32_t taken = held_ - readPos_;
+  produced = room;
+  const HRESULT hr = stretcher_.Run(static_cast<const std::uint8_t*>(intermediate_) + readPos_ * frameBytes, &taken,
+                                    out, &produced);
+  if (FAILED(hr)) {
+    produced = 0;
+    return hr;
+  }
+  readPos_ += taken;
+  totalOut_ += produced;
+
+  // Length equalisation at the end of the stream: a downward shift cuts
+  // what the flush makes beyond the input's length, and any shift pads a
+  // flush that comes up short with silence.
+  if (tail && r_ < 1.0 && totalOut_ > totalIn_) {
+    const std::uint64_t excess = totalOut_ - totalIn_;
+    produced = excess >= produced ? 0 : produced - static_cast<std::uint32_t>(excess);
+    return S_FALSE;
+  }
+  if (hr == S_FALSE && totalIn_ > totalOut_ && produced == 0) {
+    const auto fill = static_cast<std::uint32_t>(std::min<std::uint64_t>(totalIn_ - totalOut_, room));
+    WithSampleKind(kind_, [&](auto k) {
+      using K = decltype(k);
+      std::fill_n(static_cast<typename K::Sample*>(out), static_cast<std::size_t>(fill) * channels_, K::silence);
+      return 0;
+    });
+    produced = fill;
+    totalOut_ += fill;
+    return totalOut_ >= totalIn_ ? S_FALSE : S_OK;
+  }
+  return hr;
+}
+
+HRESULT PitchEngine::Process(ProcessMode mode, const void* in, std::uint32_t* inFrames, void* out,
+                             std::uint32_t* outFrames) {
+  const std::uint32_t available = inFrames != nullptr ? *inFrames : 0;
+  const std::uint32_t room = outFrames != nullptr ? *outFrames : 0;
+  if (inFrames != nullptr) *inFrames = 0;
+  if (outFrames != nullptr) *outFrames = 0;
+  if ((in == nullptr && available != 0) || (out == nullptr && room != 0)) return E_POINTER;
+  if (selected_ == nullptr) return VFW_E_NOT_CONNECTED;
+
+  const bool tail = mode == ProcessMode::Tail;
+  restartFlag_ = mode == ProcessMode::Discontinuity ? 1 : 0;
+  if (tail) {
+    // A flush neither restarts nor configures: changes wait for the next buffer.
+    if (configuredOk_ == 0) return S_FALSE;
+  } else {
+    PitchParams snapshot;
+    bool full;
+    const bool changed = TakeSnapshot(snapshot, full);
+    if (full) fullPending_ = 1;
+    if (mode == ProcessMode::Discontinuity && started_ != 0) {
+      HRESULT configured;
+      const HRESULT hr = Restart(configured);
+      if (FAILED(hr)) return hr;
+      if (FAILED(configured)) return configured;
+    } else if (changed || configuredOk_ == 0) {
+      const HRESULT hr = Configure(snapshot, fullPending_ != 0);
+      if (FAILED(hr)) return hr;
+    }
+  }
+  started_ = 1;
+
+  std::uint32_t consumed = 0, produced = 0;
+  HRESULT hr = S_OK;
+  if (active_.preserveDuration == 0) {
+    if (tail) return S_FALSE;  // the resampler holds nothing back for a flush
+    Resample(in, available, out, room, false, consumed, produced);
+  } else {
+    hr = ProcessPreserving(mode, in, available, out, room, consumed, produced);
+    if (FAILED(hr)) return hr;
+  }
+  if (inFrames != nullptr) *inFrames = consumed;
+  if (outFrames != nullptr) *outFrames = produced;
+  return hr;
+}
+
+}  // namespace quill

@@ -1,0 +1,159 @@
+// The pitch effect's engine. A resampler reads the input at a fractional
+// step of r frames per output frame through a tabulated interpolation
+// kernel; that alone transposes by r and shortens the material by 1/r.
+// With preserveDuration the resampled frames go through a time stretcher
+// with the same ratio, which restores the length, and the very end is cut
+// or padded so that exactly as many frames leave as came in. Shifting up by
+// more than 1.1 with antiAlias set low-passes each input buffer in place
+// first.
+#pragma once
+
+#include <cstdint>
+
+#include "anti_alias.h"
+#include "audio_format.h"
+#include "twtime/copying_loop.h"
+#include "effect_engine.h"
+#include "interp_kernel.h"
+#include "pitch_presets.h"
+#include "twtime/time_stretcher.h"
+
+namespace quill {
+
+inline constexpr std::int32_t kSemitonesLimit = 50;
+inline constexpr std::int32_t kCentsLimit = 1000;
+inline constexpr double kPitchLengthMax = 225306900.0;
+// Frames of resampled audio held between the resampler and the stretcher.
+inline constexpr std::uint32_t kIntermediateFrames = 2048;
+
+struct PitchTraits {
+  using Params = PitchParams;
+  using Interface = IPitchParams;
+  static constexpr const IID& kInterfaceId = IID_IPitchParams;
+  static bool Clamp(Params& p);
+  static PresetTable<Params> Presets() { return PitchPresets(); }
+};
+
+// Kernel length for an accuracy setting: 2, 9 (also for values out of range) or 15.
+std::uint32_t KernelTaps(std::int32_t accuracy);
+
+class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
+ public:
+  PitchEngine() = default;
+  ~PitchEngine() override;
+
+  // Field accessors, in the interface's slot order.
+  HRESULT STDMETHODCALLTYPE GetSemitones(std::int32_t* v) override { return ReadField(&Params::semitones, v); }
+  HRESULT STDMETHODCALLTYPE SetSemitones(std::int32_t v) override {
+    ClampField(v, -kSemitonesLimit, kSemitonesLimit);
+    return StoreField(&Params::semitones, v);
+  }
+  HRESULT STDMETHODCALLTYPE GetCents(std::int32_t* v) override { return ReadField(&Params::centsTenths, v); }
+  HRESULT STDMETHODCALLTYPE SetCents(std::int32_t v) override {
+    ClampField(v, -kCentsLimit, kCentsLimit);
+    return StoreField(&Params::centsTenths, v);
+  }
+  HRESULT STDMETHODCALLTYPE GetAccuracy(std::int32_t* v) override { return ReadField(&Params::accuracy, v); }
+  HRESULT STDMETHODCALLTYPE SetAccuracy(std::int32_t v) override { return StoreFullField(&Params::accuracy, v); }
+  HRESULT STDMETHODCALLTYPE GetPreserve(std::int32_t* v) override { return ReadField(&Params::preserveDuration, v); }
+  HRESULT STDMETHODCALLTYPE SetPreserve(std::int32_t v) override {
+    return StoreFullField(&Params::preserveDuration, v);
+  }
+  HRESULT STDMETHODCALLTYPE GetMode(std::int32_t* v) override { return ReadField(&Params::mode, v); }
+  HRESULT STDMETHODCALLTYPE SetMode(std::int32_t v) override { return StoreFullField(&Params::mode, v); }
+  HRESULT STDMETHODCALLTYPE GetRatio(double* v) override { return ReadField(&Params::ratio, v); }
+  // A ratio must be a positive finite number; anything else is refused and
+  // the stored one kept.
+  HRESULT STDMETHODCALLTYPE SetRatio(double v) override;
+  HRESULT STDMETHODCALLTYPE GetAntiAlias(std::int32_t* v) override { return ReadField(&Params::antiAlias, v); }
+  HRESULT STDMETHODCALLTYPE SetAntiAlias(std::int32_t v) override { return StoreFullField(&Params::antiAlias, v); }
+  HRESULT STDMETHODCALLTYPE GetLength(double* v) override { return ReadField(&Params::lengthSamples, v); }
+  HRESULT STDMETHODCALLTYPE SetLength(double v) override;
+  HRESULT STDMETHODCALLTYPE GetSampleRate(std::uint32_t* rate) override;
+
+  // Streaming start: keeps the format, picks the loaders and writers for
+  // its kind and restarts. E_FAIL for a kind or channel count it cannot take.
+  HRESULT SelectFormat(const AudioFormat* format);
+
+  // Full restart: the intermediate buffer re-allocated, a fresh snapshot
+  // configured in full, positions and totals cleared, the stretcher
+  // restarted. A failing configure is left for the next buffer to retry
+  // and report; only a failing allocation of the intermediate buffer is
+  // returned here.
+  HRESULT Restart();
+
+  // Once per input buffer, before Process: picks up parameter changes and
+  // low-passes the buffer in place when shifting up with antiAlias set.
+  HRESULT PreFilter(ProcessMode mode, void* buffer, std::uint32_t frames) override;
+
+  // One engine call of the copying filter (counts in: frames available and
+  // room; out: consumed and produced). Mode Tail flushes with no input and
+  // answers S_FALSE once nothing is left.
+  HRESULT Process(ProcessMode mode, const void* in, std::uint32_t* inFrames, void* out,
+                  std::uint32_t* outFrames) override;
+
+  // State, for tests.
+  std::uint32_t VirtualRate() const { return virtualRate_; }
+  double EffectiveRatio() const { return r_; }
+  std::uint32_t Taps() const { return taps_; }
+  const InterpKernel& Kernel() const { return kernel_; }
+  const AntiAliasFilter& Filter() const { return filter_; }
+  bool Filtering() const { return filtering_; }
+  const TimeStretcher& Stretcher() const { return stretcher_; }
+  bool ConfiguredOk() const { return configuredOk_ != 0; }
+  bool Started() const { return started_ != 0; }
+  std::uint64_t TotalIn() const { return totalIn_; }
+  std::uint64_t TotalOut() const { return totalOut_; }
+
+ private:
+  // The restart; `configured` receives the result of its full set-up.
+  HRESULT Restart(HRESULT& configured);
+  HRESULT Configure(const PitchParams& p, bool full);
+  HRESULT ConfigureFull(const PitchParams& p);
+  HRESULT SetRate(const PitchParams& p);
+  void ClearPositions();
+  void FreeBuffers();
+
+  // The resampler from `in` (input frames of the connected kind) to `out`
+  // (frames of the output kind, or of the intermediate buffer's float kind).
+  void Resample(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room, bool toIntermediate,
+                std::uint32_t& consumed, std::uint32_t& produced);
+  template <class In, class Out>
+  void ResampleAs(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room, std::uint32_t& consumed,
+                  std::uint32_t& produced);
+  HRESULT ProcessPreserving(ProcessMode mode, const void* in, std::uint32_t available, void* out, std::uint32_t room,
+                            std::uint32_t& consumed, std::uint32_t& produced);
+
+  const AudioFormat* selected_ = nullptr;
+  SampleKind kind_ = SampleKind::Pcm16;
+  std::uint32_t channels_ = 1;
+  std::uint32_t rate_ = 0;
+  PitchParams active_{};  // the block the engine was last configured with
+
+  // Resampler.
+  std::uint32_t virtualRate_ = 0;
+  double r_ = 1.0;
+  std::uint32_t taps_ = 9, half_ = 4;
+  double* rings_[2] = {nullptr, nullptr};
+  std::uint32_t ringPos_ = 0;
+  std::uint32_t need_ = 0;
+  double T_ = 0.0, P_ = 0.0;
+  std::uint64_t outCount_ = 0;
+  std::int32_t restartFlag_ = 0;
+  InterpKernel kernel_;
+
+  AntiAliasFilter filter_;
+  bool filtering_ = false;
+
+  // Between the resampler and the stretcher.
+  void* intermediate_ = nullptr;
+  std::uint32_t held_ = 0, readPos_ = 0;
+  std::uint64_t totalIn_ = 0, totalOut_ = 0;
+  TimeStretcher stretcher_;
+
+  std::int32_t configuredOk_ = 0;
+  std::int32_t fullPending_ = 1;
+  std::int32_t started_ = 0;
+};
+
+}  // namespace quill

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "presets.h"
+#include "quillfx1.h"
+
+namespace quill {
+
+// The pitch effect's built-in presets; entry 0 is every new filter's state.
+PresetTable<PitchParams> PitchPresets();
+
+}  // namespace quill
