@@ -4,6 +4,7 @@
 #include "filter/multi_tap_filter.h"
 #include "filter/reverb_filter.h"
 #include "filter/simple_delay_filter.h"
+#include "twpitchs/pitch_filter.h"
 #include "twtime/time_filter.h"
 
 namespace quill {
@@ -11,7 +12,8 @@ namespace quill {
 const FactoryTemplate FactoryTable[] = {
     {TimeEffect::kName, &CLSID_TwTime, &TimeFilter::Create, nullptr},  // 0
     // 1 "TwTime Property Page"
-    // 2 "Tarnwell Pitch Shift", 3 "TwPitchs Property Page"
+    {PitchEffect::kName, &CLSID_TwPitchs, &PitchFilter::Create, nullptr},  // 2
+    // 3 "TwPitchs Property Page"
     {SimpleDelayEffect::kName, &CLSID_TwEchos, &SimpleDelayFilter::Create, nullptr},  // 4
     // 5 "TwEchos Property Page"
     {MultiTapEffect::kName, &CLSID_TwEchomt, &MultiTapFilter::Create, nullptr},  // 6

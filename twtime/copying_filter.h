@@ -4,8 +4,9 @@
 // engine before it is passed on. The engine is a FrameProcessor (the pitch
 // engine adds its pre-filter) with SelectFormat, SetFormat and NotifyFormat.
 //
-// Effect describes one effect: Engine, Interface, kClassId, kInterfaceId
-// and kName.
+// Effect describes one effect: Engine, Interface, kClassId, kInterfaceId,
+// kName, and kFiltersInput when the engine's pre-filter writes into the
+// input buffers (which then must not be read-only).
 #pragma once
 
 #include <cstring>
@@ -70,6 +71,11 @@ class CopyingEffectFilter final : public CopyingTransform, public EffectParts<Ef
   HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override { return BaseFilter::GetClassID(clsid); }
 
   // --- the transform ---------------------------------------------------------
+  HRESULT AcceptInputAllocator(IMemAllocator* allocator, BOOL readOnly) override {
+    if (Effect::kFiltersInput && readOnly) return VFW_E_READ_ONLY;
+    return CopyingTransform::AcceptInputAllocator(allocator, readOnly);
+  }
+
   HRESULT CheckInputType(const AM_MEDIA_TYPE& type) override { return CheckCopyingInput(type); }
   HRESULT CheckTransform(const AM_MEDIA_TYPE& input, const AM_MEDIA_TYPE& output) override {
     return CheckCopyingTransform(input, output);

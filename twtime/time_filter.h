@@ -12,6 +12,7 @@ struct TimeEffect {
   static constexpr const CLSID& kClassId = CLSID_TwTime;
   static constexpr const IID& kInterfaceId = IID_ITimeParams;
   static constexpr const wchar_t* kName = L"Tarnwell Time Compress/Expand";
+  static constexpr bool kFiltersInput = false;
 };
 
 using TimeFilter = CopyingEffectFilter<TimeEffect>;

@@ -1,5 +1,4 @@
-// The time filter in real filter graphs: a source the test drives buffer by
-// buffer, the filter, and a sink that records every sample with its marks.
+// The time filter in real filter graphs.
 // Mode 16 at 8000 Hz gives a window of N = 400 frames and an output hop of
 // H = 200 frames; the input hop is S = H / r + 0.5 truncated, clamped to N.
 #include "twtime/time_filter.h"
@@ -10,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "test_filters.h"
+#include "copying_graph.h"
 
 namespace quill::test {
 namespace {
@@ -25,86 +24,18 @@ std::vector<std::int16_t> Ramp(size_t frames, int step) {
   return out;
 }
 
-class TimeFilterInGraph : public ::testing::Test {
+class TimeFilterInGraph : public CopyingFilterInGraph<TimeFilter> {
  protected:
-  void SetUp() override {
-    const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    ASSERT_TRUE(hr == S_OK || hr == S_FALSE);
-  }
-
-  void TearDown() override {
-    Dismantle();
-    CoUninitialize();
-  }
-
-  // Source (16-bit mono, `bufferBytes` per upstream buffer), time filter and
-  // sink; `finalTenths` and the drums mode set before streaming.
+  // 16-bit mono by default; `finalTenths` and the drums mode set before streaming.
   void Build(double finalTenths, long bufferBytes, const AudioType& type = MakeAudioType(1, 1, kRate, 16)) {
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               reinterpret_cast<void**>(&graph_)),
-              S_OK);
-    IMediaFilter* clockless = nullptr;
-    ASSERT_EQ(graph_->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&clockless)), S_OK);
-    EXPECT_EQ(clockless->SetSyncSource(nullptr), S_OK);
-    clockless->Release();
-
-    HRESULT created = S_OK;
-    filter_ = static_cast<TimeFilter*>(TimeFilter::Create(nullptr, &created));
-    ASSERT_NE(filter_, nullptr);
-    filter_->NonDelegatingAddRef();
-    ASSERT_EQ(created, S_OK);
-    source_ = new PushSource(type, bufferBytes);
-    source_->NonDelegatingAddRef();
-    sink_ = new CaptureSink();
-    sink_->NonDelegatingAddRef();
-
-    ITimeParams* params = nullptr;
-    ASSERT_EQ(filter_->QueryInterface(IID_ITimeParams, reinterpret_cast<void**>(&params)), S_OK);
-    EXPECT_EQ(params->SetFinal(finalTenths), S_OK);
-    EXPECT_EQ(params->SetMode(kDrumsMode), S_OK);
-    params->Release();
-
-    ASSERT_EQ(graph_->AddFilter(source_, L"Source"), S_OK);
-    ASSERT_EQ(graph_->AddFilter(static_cast<IBaseFilter*>(filter_), L"Time"), S_OK);
-    ASSERT_EQ(graph_->AddFilter(sink_, L"Sink"), S_OK);
+    BuildWith(bufferBytes, type, [&](TimeFilter* filter) {
+      ITimeParams* params = nullptr;
+      ASSERT_EQ(filter->QueryInterface(IID_ITimeParams, reinterpret_cast<void**>(&params)), S_OK);
+      EXPECT_EQ(params->SetFinal(finalTenths), S_OK);
+      EXPECT_EQ(params->SetMode(kDrumsMode), S_OK);
+      params->Release();
+    });
   }
-
-  HRESULT ConnectInput() { return graph_->ConnectDirect(&source_->Output(), &filter_->Input(), nullptr); }
-  HRESULT ConnectOutput() { return graph_->ConnectDirect(&filter_->Output(), &sink_->Input(), nullptr); }
-
-  void Run() {
-    IMediaControl* control = nullptr;
-    ASSERT_EQ(graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)), S_OK);
-    EXPECT_TRUE(SUCCEEDED(control->Run()));
-    control->Release();
-  }
-
-  void Dismantle() {
-    if (graph_ != nullptr) {
-      IMediaControl* control = nullptr;
-      if (SUCCEEDED(graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)))) {
-        EXPECT_EQ(control->Stop(), S_OK);
-        control->Release();
-      }
-      graph_->Release();
-      graph_ = nullptr;
-    }
-    if (filter_ != nullptr) filter_->NonDelegatingRelease();
-    if (source_ != nullptr) source_->NonDelegatingRelease();
-    if (sink_ != nullptr) sink_->NonDelegatingRelease();
-    filter_ = nullptr;
-    source_ = nullptr;
-    sink_ = nullptr;
-  }
-
-  HRESULT Push(const std::vector<std::int16_t>& frames, bool discontinuity = false) {
-    return source_->Push(frames.data(), static_cast<long>(frames.size() * 2), discontinuity);
-  }
-
-  IGraphBuilder* graph_ = nullptr;
-  TimeFilter* filter_ = nullptr;
-  PushSource* source_ = nullptr;
-  CaptureSink* sink_ = nullptr;
 };
 
 TEST_F(TimeFilterInGraph, OutputBuffersAreFourUpstreamBuffersWithTheInputsType) {

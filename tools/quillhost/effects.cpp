@@ -6,6 +6,7 @@
 #include "twchorus/chorus_fields.h"
 #include "twechomt/multi_tap_fields.h"
 #include "twechos/simple_delay_fields.h"
+#include "twpitchs/pitch_fields.h"
 #include "twreverb/reverb_fields.h"
 #include "twtime/time_fields.h"
 
@@ -23,7 +24,8 @@ bool SameText(const std::string& a, const char* b) {
 // Every parameter interface opens with GetParams and SetParams on its own
 // block type; this is the only place that knows the types.
 template <class Interface, class Params>
-HostEffect Describe(const char* name, const char* alias, const CLSID& clsid, const IID& iid, FieldTable fields) {
+HostEffect Describe(const char* name, const char* alias, const CLSID& clsid, const IID& iid, FieldTable fields,
+                    void (*derive)(void*, std::span<const FieldEdit>) = nullptr) {
   return HostEffect{
       name,
       alias,
@@ -35,6 +37,7 @@ HostEffect Describe(const char* name, const char* alias, const CLSID& clsid, con
       [](IUnknown* p, const void* block) {
         return static_cast<Interface*>(p)->SetParams(static_cast<const Params*>(block));
       },
+      derive,
   };
 }
 
@@ -49,6 +52,8 @@ const std::vector<HostEffect>& HostEffects() {
       Describe<IChorusParams, ChorusParams>("twchorus", "chorus", CLSID_TwChorus, IID_IChorusParams, ChorusFields()),
       Describe<IReverbParams, ReverbParams>("twreverb", "reverb", CLSID_TwReverb, IID_IReverbParams, ReverbFields()),
       Describe<ITimeParams, TimeParams>("twtime", "time", CLSID_TwTime, IID_ITimeParams, TimeFields()),
+      Describe<IPitchParams, PitchParams>("twpitchs", "pitch", CLSID_TwPitchs, IID_IPitchParams, PitchFields(),
+                                          &DerivePitchRatio),
   };
   return effects;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct HostEffect {
   // blockSize bytes; `params` is that interface.
   HRESULT (*getParams)(IUnknown* params, void* block);
   HRESULT (*setParams)(IUnknown* params, const void* block);
+  // Fields a page computes from others, brought up to date after the edits
+  // (the pitch effect's ratio from semitones and cents); null for none.
+  void (*derive)(void* block, std::span<const FieldEdit> edits) = nullptr;
 };
 
 const std::vector<HostEffect>& HostEffects();

@@ -94,6 +94,7 @@ HRESULT ApplyFields(IBaseFilter* effect, const GraphJob& job, GraphResult& resul
   hr = job.effect->getParams(params.Get(), block.data());
   if (FAILED(hr)) return hr;
   ApplyEdits(block.data(), job.fields);
+  if (job.effect->derive != nullptr) job.effect->derive(block.data(), job.fields);
   step = "setting the parameters";
   hr = job.effect->setParams(params.Get(), block.data());
   if (FAILED(hr) && hr != E_FAIL) return hr;
