@@ -189,7 +189,12 @@ int main(int argc, char** argv) {
               result.output.format.channels, result.output.format.bitsPerSample, result.output.format.formatTag);
   std::printf("frames in:   %u\n", framesIn);
   std::printf("frames out:  %u (%u buffers)\n", framesOut, result.buffers);
-  std::printf("tail frames: %d\n", static_cast<int>(framesOut) - static_cast<int>(framesIn));
+  // The delays and the reverb add a tail; time and pitch change the length.
+  if (framesOut >= framesIn)
+    std::printf("tail frames: %u\n", framesOut - framesIn);
+  else
+    std::printf("frames short: %u (%.4f of the input)\n", framesIn - framesOut,
+                framesIn > 0 ? static_cast<double>(framesOut) / framesIn : 0.0);
   if (peak > 0.0)
     std::printf("output peak: %.6f (%.2f dBFS)\n", peak, 20.0 * std::log10(peak));
   else
