@@ -118,7 +118,9 @@ TEST(Regsvr32, RegistersEveryFilterUnderItsName) {
   const Named filters[] = {{&CLSID_TwEchos, L"Tarnwell Simple Delay"},
                            {&CLSID_TwEchomt, L"Tarnwell Multi-Tap Delay"},
                            {&CLSID_TwReverb, L"Tarnwell Reverb"},
-                           {&CLSID_TwChorus, L"Tarnwell Chorus"}};
+                           {&CLSID_TwChorus, L"Tarnwell Chorus"},
+                           {&CLSID_TwTime, L"Tarnwell Time Compress/Expand"},
+                           {&CLSID_TwPitchs, L"Tarnwell Pitch Shift"}};
   auto keys = [](const CLSID& clsid, std::wstring& classKey, std::wstring& instanceKey) {
     WCHAR braces[40];
     ASSERT_GT(StringFromGUID2(clsid, braces, 40), 0);
