@@ -71,4 +71,21 @@ std::optional<SampleKind> SampleKindOf(const AudioFormat& format) {
   return std::nullopt;
 }
 
+std::optional<SampleKind> CopyingKindOf(const AudioFormat& format) {
+  if (format.formatTag == kFormatPcm) return SampleKindOf(format);
+  if (format.bitsPerSample == 32) return SampleKind::Float32;
+  if (format.bitsPerSample == 64) return SampleKind::Float64;
+  return std::nullopt;
+}
+
+HRESULT ConnectedSampleRate(const AudioFormat* format, std::uint32_t* rate) {
+  if (rate == nullptr) return E_POINTER;
+  if (format == nullptr) {
+    *rate = 44100;
+    return E_FAIL;
+  }
+  *rate = format->sampleRate;
+  return S_OK;
+}
+
 }  // namespace quill

@@ -35,6 +35,14 @@ enum class SampleKind { Pcm8, Pcm16, Pcm32, Float32, Float64 };
 // The kind for a kept format; none for a format the filters do not take.
 std::optional<SampleKind> SampleKindOf(const AudioFormat& format);
 
+// The copying engines' reading of a format: tag 1 by its depth (8, 16, 32),
+// any other tag as floating point by its depth (32, 64); none otherwise.
+std::optional<SampleKind> CopyingKindOf(const AudioFormat& format);
+
+// GetSampleRate of the time and pitch interfaces: the connected rate, or
+// 44100 with E_FAIL while no format is connected.
+HRESULT ConnectedSampleRate(const AudioFormat* format, std::uint32_t* rate);
+
 enum class ProcessMode : std::int32_t { Discontinuity = 0, Continue = 1, Tail = 2 };
 
 // Sample kinds as traits: the engines' loops are templates over these.

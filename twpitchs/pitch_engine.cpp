@@ -45,33 +45,14 @@ HRESULT PitchEngine::SetLength(double v) {
 }
 
 HRESULT PitchEngine::GetSampleRate(std::uint32_t* rate) {
-  if (rate == nullptr) return E_POINTER;
-  const AudioFormat* format = Format();
-  if (format == nullptr) {
-    *rate = 44100;
-    return E_FAIL;
-  }
-  *rate = format->sampleRate;
-  return S_OK;
+  return ConnectedSampleRate(Format(), rate);
 }
 
 HRESULT PitchEngine::SelectFormat(const AudioFormat* format) {
   if (format == nullptr) return E_POINTER;
-  SampleKind kind;
-  if (format->formatTag == kFormatPcm) {
-    switch (format->bitsPerSample) {
-      case 8: kind = SampleKind::Pcm8; break;
-      case 16: kind = SampleKind::Pcm16; break;
-      case 32: kind = SampleKind::Pcm32; break;
-      default: return E_FAIL;
-    }
-  } else if (format->bitsPerSample == 32) {
-    kind = SampleKind::Float32;
-  } else if (format->bitsPerSample == 64) {
-    kind = SampleKind::Float64;
-  } else {
-    return E_FAIL;
-  }
+  const std::optional<SampleKind> found = CopyingKindOf(*format);
+  if (!found) return E_FAIL;
+  const SampleKind kind = *found;
   if (format->sampleRate == 0) return E_FAIL;
   // Behind the resampler the stretcher reads the float intermediate buffer
   // and writes the stream's own kind.

@@ -3,40 +3,14 @@
 namespace quill {
 
 HRESULT TimeEngine::GetSampleRate(std::uint32_t* rate) {
-  if (rate == nullptr) return E_POINTER;
-  const AudioFormat* format = Format();
-  if (format == nullptr) {
-    *rate = 44100;
-    return E_FAIL;
-  }
-  *rate = format->sampleRate;
-  return S_OK;
+  return ConnectedSampleRate(Format(), rate);
 }
 
 HRESULT TimeEngine::SelectFormat(const AudioFormat* format) {
   if (format == nullptr) return E_POINTER;
-  SampleKind kind;
-  if (format->formatTag == kFormatPcm) {
-    switch (format->bitsPerSample) {
-      case 8:
-        kind = SampleKind::Pcm8;
-        break;
-      case 16:
-        kind = SampleKind::Pcm16;
-        break;
-      case 32:
-        kind = SampleKind::Pcm32;
-        break;
-      default:
-        return E_FAIL;
-    }
-  } else if (format->bitsPerSample == 32) {
-    kind = SampleKind::Float32;
-  } else if (format->bitsPerSample == 64) {
-    kind = SampleKind::Float64;
-  } else {
-    return E_FAIL;
-  }
+  const std::optional<SampleKind> found = CopyingKindOf(*format);
+  if (!found) return E_FAIL;
+  const SampleKind kind = *found;
   if (FAILED(stretcher_.SelectKinds(kind, kind, format->channels))) return E_FAIL;
   selected_ = format;
   SetFormat(format);
