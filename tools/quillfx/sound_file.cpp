@@ -296,6 +296,9 @@ bool SoundWriter::Open(const std::string& path, const std::string& type, const A
     error = "cannot write " + path + ": " + sf_strerror(nullptr);
     return false;
   }
+  // The peak chunk carries the time of writing: without it the same run
+  // gives the same bytes.
+  sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
   return true;
 }
 
