@@ -4,24 +4,27 @@
 # 16-bit file made by quilldemo. Each job runs quillfx and a peer in turns
 # (paired runs, RUNS pairs) and takes the median wall time of each; with
 # --callgrind it also counts each whole process's instructions once under
-# valgrind's callgrind. Prints one table: a row per job and peer, with the
+# valgrind's callgrind (--callgrind=sox,soundstretch counts only those
+# peers; quillfx always). Prints one table: a row per job and peer, with the
 # ratios quillfx / peer, and whether quillfx meets half of the fastest peer.
 #
-# usage: bench/peers.sh [--callgrind] [--runs N] [--jobs PATTERN]
+# usage: bench/peers.sh [--callgrind[=TOOLS]] [--runs N] [--jobs PATTERN]
 # Needs build/native (NATIVE_BUILD names another); installs the peers with
 # apt-get when they are missing. Files go to a scratch directory (WORK).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 callgrind=0
+counted=all
 runs=5
 pattern=.
 while [ $# -gt 0 ]; do
   case $1 in
     --callgrind) callgrind=1 ;;
+    --callgrind=*) callgrind=1; counted=,${1#--callgrind=}, ;;
     --runs) runs=$2; shift ;;
     --jobs) pattern=$2; shift ;;
-    *) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+    *) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
   esac
   shift
 done
@@ -127,7 +130,9 @@ for job in "${jobs[@]}"; do
     qt=-
     [ $built -eq 1 ] && qt=$(printf '%s\n' "${qtimes[@]}" | median)
     pi=
-    [ $callgrind -eq 1 ] && pi=$(instructions "$pcmd")
+    if [ $callgrind -eq 1 ] && { [ "$counted" = all ] || [[ $counted == *,$tool,* ]]; }; then
+      pi=$(instructions "$pcmd")
+    fi
     rows+=("$tool;$qt;$pt;$pi")
     if [ -z "$best_time" ] || awk -v a="$pt" -v b="$best_time" 'BEGIN {exit !(a < b)}'; then best_time=$pt; fi
     if [ -n "$pi" ] && { [ -z "$best_instr" ] || [ "$pi" -lt "$best_instr" ]; }; then best_instr=$pi; fi
