@@ -93,7 +93,7 @@ instructions() {
   local log=$work/callgrind.log
   eval "valgrind --tool=callgrind --trace-children=yes --callgrind-out-file=/dev/null --log-file=$log $1" \
     >/dev/null 2>&1 || { echo "peers: failed under callgrind: $1" >&2; return 1; }
-  sed -n 's/.*Collected : *\([0-9]*\).*/\1/p' "$log" | awk '{s += $1} END {print s}'
+  sed -n 's/.*Collected : *\([0-9]*\).*/\1/p' "$log" | awk '{s += $1} END {printf "%.0f\n", s}'
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b > 0) printf "%.2f", a / b; else print "-"}'; }
@@ -135,7 +135,9 @@ for job in "${jobs[@]}"; do
     fi
     rows+=("$tool;$qt;$pt;$pi")
     if [ -z "$best_time" ] || awk -v a="$pt" -v b="$best_time" 'BEGIN {exit !(a < b)}'; then best_time=$pt; fi
-    if [ -n "$pi" ] && { [ -z "$best_instr" ] || [ "$pi" -lt "$best_instr" ]; }; then best_instr=$pi; fi
+    if [ -n "$pi" ] && { [ -z "$best_instr" ] || awk -v a="$pi" -v b="$best_instr" 'BEGIN {exit !(a < b)}'; }; then
+      best_instr=$pi
+    fi
   done
   for row in "${rows[@]}"; do
     IFS=';' read -r tool qt pt pi <<<"$row"
