@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev
+packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev libsndfile1-dev
           g++-mingw-w64-x86-64-posix wine64 xvfb xauth)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

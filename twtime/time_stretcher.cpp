@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "line_memory.h"
 
 namespace quill {
@@ -134,6 +138,59 @@ double TimeStretcher::TaperAt(std::uint32_t i) const {
   return doubleBuffers_ ? static_cast<const double*>(taper_)[i] : static_cast<const float*>(taper_)[i];
 }
 
+namespace {
+
+// The search's candidate sums, two at a time in the two lanes of a vector
+// register where the processor has them. Each lane adds its terms in the
+// same order and with the same double arithmetic as a single sum would, so
+// the sums, and so every decision, are exactly those of the plain loop.
+#if defined(__SSE2__)
+inline __m128d Pair(const float* a, const float* b) {
+  return _mm_cvtps_pd(_mm_unpacklo_ps(_mm_load_ss(a), _mm_load_ss(b)));
+}
+inline __m128d Pair(const double* a, const double* b) {
+  return _mm_loadh_pd(_mm_load_sd(a), b);
+}
+inline __m128d Frame(const float* a) {
+  return _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(a))));
+}
+inline __m128d Frame(const double* a) {
+  return _mm_loadu_pd(a);
+}
+
+// Mono: the sums of candidates p and p + D.
+template <class Real>
+void MonoPair(const Real* window, const Real* block, std::uint32_t p, std::uint32_t r, std::uint32_t D, double c[2]) {
+  __m128d acc = _mm_setzero_pd();
+  const Real* w0 = window + p;
+  const Real* w1 = window + p + D;
+  for (std::uint32_t k = 0; k < r; k += D) {
+    const __m128d v = _mm_add_pd(Pair(w0 + k, w1 + k), _mm_set1_pd(static_cast<double>(block[k])));
+    acc = _mm_add_pd(acc, _mm_mul_pd(v, v));
+  }
+  _mm_storeu_pd(c, acc);
+}
+
+// Stereo: both channels' sums of candidates p and p + D.
+template <class Real>
+void StereoPair(const Real* window, const Real* block, std::uint32_t p, std::uint32_t r, std::uint32_t D, double c[4]) {
+  __m128d acc0 = _mm_setzero_pd(), acc1 = _mm_setzero_pd();
+  const Real* w0 = window + 2 * static_cast<std::size_t>(p);
+  const Real* w1 = window + 2 * static_cast<std::size_t>(p + D);
+  for (std::uint32_t k = 0; k < r; k += D) {
+    const __m128d b = Frame(block + 2 * static_cast<std::size_t>(k));
+    const __m128d v0 = _mm_add_pd(Frame(w0 + 2 * static_cast<std::size_t>(k)), b);
+    const __m128d v1 = _mm_add_pd(Frame(w1 + 2 * static_cast<std::size_t>(k)), b);
+    acc0 = _mm_add_pd(acc0, _mm_mul_pd(v0, v0));
+    acc1 = _mm_add_pd(acc1, _mm_mul_pd(v1, v1));
+  }
+  _mm_storeu_pd(c, acc0);
+  _mm_storeu_pd(c + 2, acc1);
+}
+#endif
+
+}  // namespace
+
 template <class Real>
 std::uint32_t TimeStretcher::Search(const Real* window, const Real* block, std::uint32_t channels, std::int32_t R,
                                     std::uint32_t D, float A) {
@@ -147,17 +204,31 @@ std::uint32_t TimeStretcher::Search(const Real* window, const Real* block, std::
     const Real T = static_cast<Real>(A * e);
     Real best = 0;
     std::uint32_t pos = 0;
-    for (std::uint32_t p = 0; p < r; p += D) {
+    // Judges candidate p by its sum; true when it is accepted at once.
+    const auto judge = [&](std::uint32_t p, double c) {
+      if (c > T) return true;
+      if (c > best) {
+        best = static_cast<Real>(c);
+        pos = p;
+      }
+      return false;
+    };
+    std::uint32_t p = 0;
+#if defined(__SSE2__)
+    for (; p + D < r; p += 2 * D) {
+      double c[2];
+      MonoPair(window, block, p, r, D, c);
+      if (judge(p, c[0])) return p;
+      if (judge(p + D, c[1])) return p + D;
+    }
+#endif
+    for (; p < r; p += D) {
       double c = 0.0;
       for (std::uint32_t k = 0; k < r; k += D) {
         const double v = static_cast<double>(window[p + k]) + block[k];
         c += v * v;
       }
-      if (c > T) return p;
-      if (c > best) {
-        best = static_cast<Real>(c);
-        pos = p;
-      }
+      if (judge(p, c)) return p;
     }
     return pos;
   }
@@ -170,7 +241,25 @@ std::uint32_t TimeStretcher::Search(const Real* window, const Real* block, std::
   const Real T0 = static_cast<Real>(A * e0), T1 = static_cast<Real>(A * e1);
   Real best = 0;
   std::uint32_t pos = 0;
-  for (std::uint32_t p = 0; p < r; p += D) {
+  const auto judge = [&](std::uint32_t p, double c0, double c1) {
+    if (c0 > T0 && c1 > T1) return true;
+    const double c = c0 + c1;
+    if (c > best) {
+      best = static_cast<Real>(c);
+      pos = p;
+    }
+    return false;
+  };
+  std::uint32_t p = 0;
+#if defined(__SSE2__)
+  for (; p + D < r; p += 2 * D) {
+    double c[4];
+    StereoPair(window, block, p, r, D, c);
+    if (judge(p, c[0], c[1])) return p;
+    if (judge(p + D, c[2], c[3])) return p + D;
+  }
+#endif
+  for (; p < r; p += D) {
     double c0 = 0.0, c1 = 0.0;
     for (std::uint32_t k = 0; k < r; k += D) {
       const double v0 = static_cast<double>(window[2 * (p + k)]) + block[2 * k];
@@ -178,12 +267,7 @@ std::uint32_t TimeStretcher::Search(const Real* window, const Real* block, std::
       c0 += v0 * v0;
       c1 += v1 * v1;
     }
-    if (c0 > T0 && c1 > T1) return p;
-    const double c = c0 + c1;
-    if (c > best) {
-      best = static_cast<Real>(c);
-      pos = p;
-    }
+    if (judge(p, c0, c1)) return p;
   }
   return pos;
 }

@@ -71,4 +71,54 @@ WavData MakeDemoMaterial(std::uint32_t rate) {
   return out;
 }
 
+WavData MakeLongMaterial(std::uint32_t seconds, std::uint16_t channels, std::uint32_t rate) {
+  const std::size_t frames = static_cast<std::size_t>(rate) * seconds;
+  std::vector<double> left(frames, 0.0), right(frames, 0.0);
+  Lcg rng(0x60D5EEDu);
+  // Four chords at 120 beats a minute: a bass note on each bar, an arpeggio
+  // in eighths panned from side to side, noise bursts on the off-beats.
+  const double chords[4][4] = {{110.0, 220.0, 277.18, 329.63},
+                               {98.0, 196.0, 246.94, 293.66},
+                               {87.31, 174.61, 220.0, 261.63},
+                               {82.41, 164.81, 207.65, 246.94}};
+  const double eighth = 0.25;
+  const auto count = static_cast<std::size_t>(seconds / eighth);
+  std::vector<double> voice(frames);
+  for (std::size_t n = 0; n < count; ++n) {
+    const double* chord = chords[(n / 16) % 4];
+    const auto start = static_cast<std::size_t>(n * eighth * rate);
+    const auto mixIn = [&](double pan, double seconds) {
+      const std::size_t end = std::min(frames, start + static_cast<std::size_t>(seconds * rate));
+      for (std::size_t i = start; i < end; ++i) {
+        left[i] += (1.0 - pan) * voice[i];
+        right[i] += pan * voice[i];
+        voice[i] = 0.0;
+      }
+    };
+    if (n % 16 == 0) {
+      Pluck(voice, start, chord[0], 3.5, rate, rng);
+      mixIn(0.5, 3.5);
+    }
+    Pluck(voice, start, chord[1 + n % 3] * (n % 8 < 4 ? 1.0 : 2.0), 1.0, rate, rng);
+    mixIn(0.2 + 0.6 * static_cast<double>(n % 5) / 4.0, 1.0);
+    if (n % 4 == 2) {
+      NoiseBurst(voice, start, 0.12, rate, rng);
+      mixIn(0.6, 0.12);
+    }
+  }
+  WavData out;
+  out.format = MakeFormat(1, channels, rate, 16);
+  out.bytes.reserve(frames * 2 * channels);
+  for (std::size_t i = 0; i < frames; ++i) {
+    for (std::uint16_t c = 0; c < channels; ++c) {
+      const double mix = channels == 1 ? 0.5 * (left[i] + right[i]) : (c == 0 ? left[i] : right[i]);
+      const double v = std::clamp(1.4 * mix, -1.0, 1.0 - 1.0 / 32768);
+      const auto s = static_cast<std::int16_t>(std::lround(v * 32767.0));
+      out.bytes.push_back(static_cast<std::uint8_t>(s & 0xFF));
+      out.bytes.push_back(static_cast<std::uint8_t>((s >> 8) & 0xFF));
+    }
+  }
+  return out;
+}
+
 }  // namespace quill

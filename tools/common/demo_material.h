@@ -11,4 +11,8 @@ namespace quill {
 // audio files from anywhere.
 WavData MakeDemoMaterial(std::uint32_t sampleRate = 44100);
 
+// Longer material for measurements: `seconds` of plucked arpeggios over a
+// bass line with noise bursts on the off-beats, 16-bit, panned in stereo.
+WavData MakeLongMaterial(std::uint32_t seconds, std::uint16_t channels, std::uint32_t sampleRate = 44100);
+
 }  // namespace quill

@@ -16,7 +16,8 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage: quilldemo [--preset N|NAME] [--block FRAMES] [--out DIR]\n"
-               "       quilldemo --make-material FILE\n");
+               "       quilldemo --make-material FILE\n"
+               "       quilldemo --make-long FILE SECONDS CHANNELS   (measurement material)\n");
 }
 
 std::string PresetName(int index) {
@@ -33,7 +34,9 @@ int FindPreset(const std::string& text) {
   return -1;
 }
 
-double Db(double peak) { return peak > 0.0 ? 20.0 * std::log10(peak) : -INFINITY; }
+double Db(double peak) {
+  return peak > 0.0 ? 20.0 * std::log10(peak) : -INFINITY;
+}
 
 }  // namespace
 
@@ -43,7 +46,23 @@ int main(int argc, char** argv) {
   std::uint32_t block = 4410;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--make-material" && i + 1 < argc) {
+    if (arg == "--make-long" && i + 3 < argc) {
+      const unsigned long seconds = std::strtoul(argv[i + 2], nullptr, 10);
+      const unsigned long channels = std::strtoul(argv[i + 3], nullptr, 10);
+      if (seconds == 0 || seconds > 3600 || (channels != 1 && channels != 2)) {
+        std::fprintf(stderr, "quilldemo: --make-long needs 1 to 3600 seconds and 1 or 2 channels\n");
+        return 2;
+      }
+      std::string error;
+      if (!quill::WriteWav(
+              argv[i + 1],
+              quill::MakeLongMaterial(static_cast<std::uint32_t>(seconds), static_cast<std::uint16_t>(channels)),
+              error)) {
+        std::fprintf(stderr, "quilldemo: %s\n", error.c_str());
+        return 1;
+      }
+      return 0;
+    } else if (arg == "--make-material" && i + 1 < argc) {
       std::string error;
       if (!quill::WriteWav(argv[i + 1], quill::MakeDemoMaterial(), error)) {
         std::fprintf(stderr, "quilldemo: %s\n", error.c_str());
@@ -110,7 +129,7 @@ int main(int argc, char** argv) {
               p.delayMs, p.decayTenths / 10.0, p.delayOut / 10.0, p.dryOut / 10.0);
   std::printf("engine   : line %u samples, feedback coefficient %.6f, block %u frames\n", engine.LineLength(),
               engine.FeedbackCoefficient(), block);
-  std::printf("output   : %s (%u frames = %u in + %u tail, %.2f s, peak %.1f dBFS)\n", outPath.c_str(),
-              stats.framesOut, stats.framesIn, stats.tailFrames, stats.framesOut / rate, Db(stats.peak));
+  std::printf("output   : %s (%u frames = %u in + %u tail, %.2f s, peak %.1f dBFS)\n", outPath.c_str(), stats.framesOut,
+              stats.framesIn, stats.tailFrames, stats.framesOut / rate, Db(stats.peak));
   return 0;
 }

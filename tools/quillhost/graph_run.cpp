@@ -1,6 +1,5 @@
 #include "graph_run.h"
 
-#include <cstdlib>
 #include <vector>
 
 #include "com_ref.h"
@@ -41,69 +40,21 @@ HRESULT Connect(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter* to) {
   return hr;
 }
 
-// The presets' names as the system code page spells them.
-HRESULT PresetNames(IEffectPresets* presets, std::vector<std::string>& names) {
-  std::int32_t count = 0;
-  HRESULT hr = presets->GetPresetCount(&count);
-  if (FAILED(hr)) return hr;
-  names.clear();
-  for (std::int32_t i = 0; i < count; ++i) {
-    WCHAR wide[64];
-    hr = presets->GetPresetName(i, wide, 64);
-    if (FAILED(hr)) return hr;
-    char name[256];
-    if (WideCharToMultiByte(CP_ACP, 0, wide, -1, name, sizeof name, nullptr, nullptr) == 0)
-      return HRESULT_FROM_WIN32(GetLastError());
-    names.emplace_back(name);
-  }
-  return S_OK;
-}
-
 // By index or exact name; E_INVALIDARG if neither matches.
 HRESULT ApplyPreset(IBaseFilter* effect, const std::string& arg, std::string& applied) {
   ComRef<IEffectPresets> presets;
   HRESULT hr = effect->QueryInterface(IID_IEffectPresets, presets.PutVoid());
   if (FAILED(hr)) return hr;
-  std::vector<std::string> names;
-  hr = PresetNames(presets.Get(), names);
-  if (FAILED(hr)) return hr;
-  char* end = nullptr;
-  const long number = std::strtol(arg.c_str(), &end, 10);
-  const bool numeric = !arg.empty() && *end == '\0';
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if ((numeric && number == static_cast<long>(i)) || (!numeric && arg == names[i])) {
-      applied = names[i];
-      return presets->ApplyPreset(static_cast<std::int32_t>(i));
-    }
-  }
-  return E_INVALIDARG;
+  return ApplyPresetArg(presets.Get(), arg, applied);
 }
 
-// All edits in one round: the whole block out, the fields changed, the block
-// back in. SetParams answers E_FAIL when it had to clamp, which is not a
-// failure here: the clamped values are reported instead.
 HRESULT ApplyFields(IBaseFilter* effect, const GraphJob& job, GraphResult& result, std::string& step) {
   if (job.fields.empty()) return S_OK;
   step = "parameter interface";
   ComRef<IUnknown> params;
   HRESULT hr = effect->QueryInterface(*job.effect->paramsIid, params.PutVoid());
   if (FAILED(hr)) return hr;
-  // Doubles, so that a block with double fields is aligned for them.
-  std::vector<double> block((job.effect->blockSize + sizeof(double) - 1) / sizeof(double));
-  step = "reading the parameters";
-  hr = job.effect->getParams(params.Get(), block.data());
-  if (FAILED(hr)) return hr;
-  ApplyEdits(block.data(), job.fields);
-  if (job.effect->derive != nullptr) job.effect->derive(block.data(), job.fields);
-  step = "setting the parameters";
-  hr = job.effect->setParams(params.Get(), block.data());
-  if (FAILED(hr) && hr != E_FAIL) return hr;
-  step = "reading the parameters back";
-  hr = job.effect->getParams(params.Get(), block.data());
-  if (FAILED(hr)) return hr;
-  std::vector<FieldEdit> edits = job.fields;
-  result.notable = CheckEdits(block.data(), edits);
-  return S_OK;
+  return ApplyFieldEdits(*job.effect, params.Get(), job.fields, result.notable, step);
 }
 
 }  // namespace

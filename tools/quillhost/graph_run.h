@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "effects.h"
+#include "effect_catalog.h"
 #include "wav_file.h"
 
 namespace quill {

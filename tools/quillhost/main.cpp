@@ -4,10 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "effects.h"
+#include "effect_catalog.h"
 #include "graph_run.h"
 #include "platform.h"
 #include "run_engine.h"
@@ -48,16 +47,7 @@ int ListPresetsOf(const HostEffect& effect) {
 // Clamped values are not errors: the effect keeps the nearest value in
 // range, as its settings page would, and the user is told.
 void ReportNotable(const GraphResult& result) {
-  for (const FieldEdit& e : result.notable) {
-    const FieldInfo& f = *e.field;
-    if (e.stored != e.requested)
-      std::fprintf(stderr, "quillhost: warning: %s=%s is outside %s; clamped to %s\n", f.name,
-                   FieldValueText(f, e.requested).c_str(), FieldRangeText(f).c_str(),
-                   FieldValueText(f, e.stored).c_str());
-    else
-      std::fprintf(stderr, "quillhost: warning: %s=%s is not a row of its table (%s)\n", f.name,
-                   FieldValueText(f, e.stored).c_str(), FieldRangeText(f).c_str());
-  }
+  for (const FieldEdit& e : result.notable) std::fprintf(stderr, "quillhost: warning: %s\n", NotableText(e).c_str());
 }
 
 bool ToWide(const std::string& text, std::wstring& out) {
@@ -90,7 +80,7 @@ int main(int argc, char** argv) {
   std::string inputPath;
   std::string outputPath;
   bool listPresets = false;
-  std::vector<std::pair<std::string, std::string>> fieldArgs;
+  std::vector<std::string> fieldArgs;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--list") {
@@ -103,8 +93,7 @@ int main(int argc, char** argv) {
     } else if (arg == "--preset" && i + 1 < argc) {
       job.presetArg = argv[++i];
     } else if (arg.find('=') != std::string::npos && arg.rfind("--", 0) != 0) {
-      const size_t eq = arg.find('=');
-      fieldArgs.emplace_back(arg.substr(0, eq), arg.substr(eq + 1));
+      fieldArgs.push_back(arg);
     } else if (arg.rfind("--", 0) != 0 && inputPath.empty()) {
       inputPath = arg;
     } else if (arg.rfind("--", 0) != 0 && outputPath.empty()) {
@@ -131,19 +120,14 @@ int main(int argc, char** argv) {
     Usage();
     return 2;
   }
-  for (const auto& [name, text] : fieldArgs) {
-    const FieldInfo* field = FindField(job.effect->fields, name);
-    if (field == nullptr) {
-      std::fprintf(stderr, "quillhost: %s has no field %s (try --list)\n", job.effect->name, name.c_str());
+  for (const std::string& arg : fieldArgs) {
+    FieldEdit edit{};
+    std::string error;
+    if (!ParseFieldArg(*job.effect, arg, edit, error)) {
+      std::fprintf(stderr, "quillhost: %s\n", error.c_str());
       return 2;
     }
-    double value = 0.0;
-    if (!ParseFieldValue(*field, text, value)) {
-      std::fprintf(stderr, "quillhost: %s=%s: %s needs %s\n", name.c_str(), text.c_str(), name.c_str(),
-                   field->type == FieldType::Int32 ? "a whole number" : "a number");
-      return 2;
-    }
-    job.fields.push_back(FieldEdit{field, value});
+    job.fields.push_back(edit);
   }
 
   WavData input;

@@ -1,0 +1,135 @@
+// Frames per second of every engine's processing routine, by sample kind,
+// mono and stereo, at 44.1 and 96 kHz. Each iteration processes one block
+// of 4096 frames of plucked material (copied in first, so that in-place
+// engines never feed on their own output); the time engine is measured in
+// input frames consumed.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "demo_material.h"
+#include "twchorus/chorus_engine.h"
+#include "twechomt/multi_tap_engine.h"
+#include "twechos/simple_delay_engine.h"
+#include "twreverb/reverb_engine.h"
+#include "twtime/time_engine.h"
+#include "wav_file.h"
+
+namespace quill {
+namespace {
+
+constexpr std::uint32_t kBlock = 4096;
+
+// The long material in the benchmark's format: `frames` frames of it,
+// converted from 16-bit to the kind.
+template <class Kind>
+std::vector<typename Kind::Sample> Material(std::uint16_t channels, std::uint32_t rate, std::uint32_t frames) {
+  const WavData src = MakeLongMaterial((frames + rate - 1) / rate, channels, rate);
+  std::vector<typename Kind::Sample> out(static_cast<std::size_t>(frames) * channels);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    std::int16_t s;
+    std::memcpy(&s, src.bytes.data() + 2 * i, 2);
+    out[i] = Kind::FromEngine(s / 32768.0);
+  }
+  return out;
+}
+
+template <class Kind>
+AudioFormat FormatFor(std::uint16_t channels, std::uint32_t rate) {
+  const bool isFloat = Kind::kind == SampleKind::Float32 || Kind::kind == SampleKind::Float64;
+  return MakeFormat(isFloat ? 3 : 1, channels, rate, static_cast<std::uint16_t>(8 * sizeof(typename Kind::Sample)));
+}
+
+template <class Engine, class Kind>
+void InPlace(benchmark::State& state, int preset) {
+  const auto channels = static_cast<std::uint16_t>(state.range(0));
+  const auto rate = static_cast<std::uint32_t>(state.range(1));
+  const AudioFormat format = FormatFor<Kind>(channels, rate);
+  // Ten seconds of material, walked through block by block.
+  const auto source = Material<Kind>(channels, rate, 10 * rate);
+  const std::size_t blocks = source.size() / (kBlock * channels);
+  std::vector<typename Kind::Sample> work(static_cast<std::size_t>(kBlock) * channels);
+  Engine engine;
+  engine.ApplyPreset(preset);
+  engine.SetFormat(&format);
+  if (FAILED(engine.Restart())) state.SkipWithError("restart failed");
+  std::size_t at = 0;
+  for (auto _ : state) {
+    std::memcpy(work.data(), source.data() + at * work.size(), work.size() * sizeof work[0]);
+    at = (at + 1) % blocks;
+    std::uint32_t n = kBlock;
+    engine.Process(Kind::kind, ProcessMode::Continue, work.data(), &n);
+    benchmark::DoNotOptimize(work.data());
+  }
+  state.counters["frames/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kBlock, benchmark::Counter::kIsRate);
+}
+
+template <class Kind>
+void Time(benchmark::State& state, double finalTenths) {
+  const auto channels = static_cast<std::uint16_t>(state.range(0));
+  const auto rate = static_cast<std::uint32_t>(state.range(1));
+  const AudioFormat format = FormatFor<Kind>(channels, rate);
+  const auto source = Material<Kind>(channels, rate, 10 * rate);
+  const std::uint32_t frames = static_cast<std::uint32_t>(source.size() / channels);
+  std::vector<typename Kind::Sample> out(static_cast<std::size_t>(4 * kBlock) * channels);
+  TimeEngine engine;
+  engine.SetFinal(finalTenths);
+  if (FAILED(engine.SelectFormat(&format))) state.SkipWithError("format refused");
+  std::uint32_t at = 0;
+  std::uint64_t consumed = 0;
+  for (auto _ : state) {
+    std::uint32_t left = std::min(kBlock, frames - at);
+    const typename Kind::Sample* in = source.data() + static_cast<std::size_t>(at) * channels;
+    while (left > 0) {
+      std::uint32_t inFrames = left, outFrames = 4 * kBlock;
+      engine.Process(ProcessMode::Continue, in, &inFrames, out.data(), &outFrames);
+      benchmark::DoNotOptimize(out.data());
+      in += static_cast<std::size_t>(inFrames) * channels;
+      left -= inFrames;
+      consumed += inFrames;
+      at += inFrames;
+    }
+    if (at >= frames) at = 0;
+  }
+  state.counters["frames/s"] = benchmark::Counter(static_cast<double>(consumed), benchmark::Counter::kIsRate);
+}
+
+// Mono and stereo at 44.1 and 96 kHz.
+void Formats(benchmark::internal::Benchmark* b) {
+  for (int channels : {1, 2})
+    for (int rate : {44100, 96000}) b->Args({channels, rate});
+  b->ArgNames({"ch", "rate"});
+}
+
+template <class Kind>
+void RegisterKind(const char* kind) {
+  const std::string k = kind;
+  benchmark::RegisterBenchmark(("SimpleDelay/" + k).c_str(), InPlace<SimpleDelayEngine, Kind>, 1)->Apply(Formats);
+  benchmark::RegisterBenchmark(("MultiTap/" + k).c_str(), InPlace<MultiTapEngine, Kind>, 13)->Apply(Formats);
+  benchmark::RegisterBenchmark(("Chorus/" + k).c_str(), InPlace<ChorusEngine, Kind>, 8)->Apply(Formats);
+  benchmark::RegisterBenchmark(("Reverb/" + k).c_str(), InPlace<ReverbEngine, Kind>, 5)->Apply(Formats);
+  benchmark::RegisterBenchmark(("Time110/" + k).c_str(), Time<Kind>, 1100.0)->Apply(Formats);
+}
+
+}  // namespace
+}  // namespace quill
+
+int main(int argc, char** argv) {
+  using namespace quill;
+  RegisterKind<Pcm8>("pcm8");
+  RegisterKind<Pcm16>("pcm16");
+  RegisterKind<Pcm32>("pcm32");
+  RegisterKind<Float32>("float");
+  RegisterKind<Float64>("double");
+  benchmark::RegisterBenchmark("Time50/pcm16", Time<Pcm16>, 500.0)->Apply(Formats);
+  benchmark::RegisterBenchmark("Time500/pcm16", Time<Pcm16>, 5000.0)->Apply(Formats);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,471 @@
+// quillfx end to end: the program run on small generated files, its output
+// compared with the engines driven directly in this process.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "demo_material.h"
+#include "run_engine.h"
+#include "twchorus/chorus_engine.h"
+#include "twechomt/multi_tap_engine.h"
+#include "twechos/simple_delay_engine.h"
+#include "twreverb/reverb_engine.h"
+#include "twtime/time_engine.h"
+#include "wav_file.h"
+
+namespace quill {
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string errors;
+};
+
+// Files of one test, apart from those of tests running beside it.
+std::string Dir() {
+  return ::testing::TempDir() + "quillfx_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_";
+}
+
+// Runs quillfx with `args` (already quoted where needed).
+Outcome Quillfx(const std::string& args) {
+  const std::string errFile = Dir() + "stderr.txt";
+  const std::string line = std::string(QUILLFX_PATH) + " " + args + " 2>" + errFile;
+  Outcome out;
+  const int raw = std::system(line.c_str());
+  out.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  std::ifstream file(errFile);
+  std::ostringstream text;
+  text << file.rdbuf();
+  out.errors = text.str();
+  return out;
+}
+
+std::string Write(const std::string& name, const WavData& data) {
+  const std::string path = Dir() + name;
+  std::string error;
+  EXPECT_TRUE(WriteWav(path, data, error)) << error;
+  return path;
+}
+
+WavData Read(const std::string& path) {
+  WavData data;
+  std::string error;
+  EXPECT_TRUE(ReadWav(path, data, error)) << error;
+  return data;
+}
+
+// The first second and a half of the demo material: plucks and noise.
+WavData Mono16() {
+  WavData d = MakeDemoMaterial();
+  d.bytes.resize(66150 * 2);
+  return d;
+}
+
+// Stereo, the right channel a quieter copy 331 frames late.
+WavData Stereo16() {
+  const WavData mono = Mono16();
+  WavData out;
+  out.format = MakeFormat(1, 2, mono.format.sampleRate, 16);
+  const auto at = [&](std::int64_t i) {
+    std::int16_t s = 0;
+    if (i >= 0) std::memcpy(&s, mono.bytes.data() + 2 * i, 2);
+    return s;
+  };
+  for (std::uint32_t i = 0; i < mono.Frames(); ++i) {
+    const std::int16_t frame[2] = {at(i), static_cast<std::int16_t>(0.7 * at(static_cast<std::int64_t>(i) - 331))};
+    const auto* b = reinterpret_cast<const std::uint8_t*>(frame);
+    out.bytes.insert(out.bytes.end(), b, b + 4);
+  }
+  return out;
+}
+
+// The 16-bit material as another kind, exactly representable in it.
+WavData AsKind(const WavData& in, SampleKind kind) {
+  const std::uint16_t tag = kind == SampleKind::Float32 || kind == SampleKind::Float64 ? 3 : 1;
+  const std::uint16_t bits = kind == SampleKind::Pcm8      ? 8
+                             : kind == SampleKind::Pcm16   ? 16
+                             : kind == SampleKind::Float64 ? 64
+                                                           : 32;
+  WavData out;
+  out.format = MakeFormat(tag, in.format.channels, in.format.sampleRate, bits);
+  const std::size_t n = in.bytes.size() / 2;
+  out.bytes.resize(n * bits / 8);
+  for (std::size_t i = 0; i < n; ++i) {
+    std::int16_t s;
+    std::memcpy(&s, in.bytes.data() + 2 * i, 2);
+    std::uint8_t* to = out.bytes.data() + i * bits / 8;
+    switch (kind) {
+      case SampleKind::Pcm8:
+        *to = static_cast<std::uint8_t>((s >> 8) ^ 0x80);
+        break;
+      case SampleKind::Pcm16:
+        std::memcpy(to, &s, 2);
+        break;
+      case SampleKind::Pcm32: {
+        const std::int32_t v = s * 65536;
+        std::memcpy(to, &v, 4);
+        break;
+      }
+      case SampleKind::Float32: {
+        const float v = s / 32768.0f;
+        std::memcpy(to, &v, 4);
+        break;
+      }
+      case SampleKind::Float64: {
+        const double v = s / 32768.0;
+        std::memcpy(to, &v, 8);
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+template <class Engine>
+WavData InPlace(Engine& engine, const WavData& in) {
+  WavData out;
+  RunStats stats;
+  EXPECT_EQ(RunInPlace(engine, in, out, 4096, stats), S_OK);
+  return out;
+}
+
+// The time engine over the whole input, then its flush.
+WavData Stretch(TimeEngine& engine, const WavData& in) {
+  WavData out;
+  out.format = in.format;
+  AudioFormat format = in.format;
+  EXPECT_EQ(engine.SelectFormat(&format), S_OK);
+  const std::uint32_t align = format.blockAlign;
+  constexpr std::uint32_t kRoom = 65536;
+  std::vector<std::uint8_t> room(static_cast<std::size_t>(kRoom) * align);
+  const auto keep = [&](std::uint32_t frames) {
+    out.bytes.insert(out.bytes.end(), room.begin(), room.begin() + static_cast<std::ptrdiff_t>(frames) * align);
+  };
+  ProcessMode mode = ProcessMode::Discontinuity;
+  for (std::uint32_t pos = 0; pos < in.Frames();) {
+    std::uint32_t inFrames = std::min<std::uint32_t>(3000, in.Frames() - pos);
+    std::uint32_t outFrames = kRoom;
+    EXPECT_EQ(engine.Process(mode, in.bytes.data() + static_cast<std::size_t>(pos) * align, &inFrames, room.data(),
+                             &outFrames),
+              S_OK);
+    keep(outFrames);
+    pos += inFrames;
+    mode = ProcessMode::Continue;
+  }
+  for (int calls = 0; calls < 1000; ++calls) {
+    std::uint32_t outFrames = kRoom;
+    const HRESULT hr = engine.Process(ProcessMode::Tail, nullptr, nullptr, room.data(), &outFrames);
+    keep(outFrames);
+    if (hr != S_OK) break;
+  }
+  return out;
+}
+
+void ExpectSameAudio(const WavData& got, const WavData& expected) {
+  EXPECT_EQ(std::memcmp(&got.format, &expected.format, sizeof got.format), 0);
+  ASSERT_EQ(got.Frames(), expected.Frames());
+  EXPECT_TRUE(got.bytes == expected.bytes);
+}
+
+TEST(Quillfx, EachEffectWithPresetAndFieldsEqualsItsEngineTailAndFlushIncluded) {
+  const WavData mono = Mono16(), stereo = Stereo16();
+  const std::string monoPath = Write("mono.wav", mono), stereoPath = Write("stereo.wav", stereo);
+  const std::string out = Dir() + "out.wav";
+  const std::uint32_t frames = mono.Frames();
+  {
+    SCOPED_TRACE("simple delay: one 250 ms period and 2.0 s of decay follow the input");
+    ASSERT_EQ(Quillfx(monoPath + " " + out + " delay \"Echo chamber\" delayMs=250 dryOut=-30").status, 0);
+    SimpleDelayEngine engine;
+    ASSERT_EQ(engine.ApplyPreset(1), S_OK);
+    ASSERT_EQ(engine.SetDelay(250), S_OK);
+    ASSERT_EQ(engine.SetDryOut(-30), S_OK);
+    const WavData got = Read(out);
+    EXPECT_EQ(got.Frames(), frames + 11025u + 88200u);
+    ExpectSameAudio(got, InPlace(engine, mono));
+  }
+  {
+    SCOPED_TRACE("multi-tap, stereo: the tail is the 23107-frame ring");
+    ASSERT_EQ(Quillfx(stereoPath + " " + out + " twechomt 24").status, 0);
+    MultiTapEngine engine;
+    ASSERT_EQ(engine.ApplyPreset(24), S_OK);
+    const WavData got = Read(out);
+    EXPECT_EQ(got.Frames(), frames + 23107u);
+    ExpectSameAudio(got, InPlace(engine, stereo));
+  }
+  {
+    SCOPED_TRACE("chorus: no tail");
+    ASSERT_EQ(Quillfx(stereoPath + " " + out + " chorus \"Chorus 3\" feedbackPct=40").status, 0);
+    ChorusEngine engine;
+    ASSERT_EQ(engine.ApplyPreset(8), S_OK);
+    ASSERT_EQ(engine.SetFeedback(40), S_OK);
+    const WavData got = Read(out);
+    EXPECT_EQ(got.Frames(), frames);
+    ExpectSameAudio(got, InPlace(engine, stereo));
+  }
+  {
+    SCOPED_TRACE("reverb: Plate decays over 2.0 s");
+    ASSERT_EQ(Quillfx(monoPath + " " + out + " reverb Plate").status, 0);
+    ReverbEngine engine;
+    ASSERT_EQ(engine.ApplyPreset(8), S_OK);
+    const WavData got = Read(out);
+    EXPECT_EQ(got.Frames(), frames + 88200u);
+    ExpectSameAudio(got, InPlace(engine, mono));
+  }
+  {
+    SCOPED_TRACE("time at 100 %: the flush gives back exactly the input's length");
+    ASSERT_EQ(Quillfx(stereoPath + " " + out + " time finalTenths=1000 mode=3").status, 0);
+    TimeEngine engine;
+    ASSERT_EQ(engine.SetFinal(1000.0), S_OK);
+    ASSERT_EQ(engine.SetMode(3), S_OK);
+    const WavData got = Read(out);
+    EXPECT_EQ(got.Frames(), frames);
+    ExpectSameAudio(got, Stretch(engine, stereo));
+  }
+  {
+    SCOPED_TRACE("time, preset by name: 85 %");
+    ASSERT_EQ(Quillfx(monoPath + " " + out + " twtime \"Time compress 85 % of original\"").status, 0);
+    TimeEngine engine;
+    ASSERT_EQ(engine.ApplyPreset(1), S_OK);
+    const WavData got = Read(out);
+    EXPECT_NEAR(got.Frames(), frames * 0.85, 0.02 * frames);
+    ExpectSameAudio(got, Stretch(engine, mono));
+  }
+}
+
+// Each stage's tail or flush runs through the stages after it, and the
+// block size changes nothing.
+TEST(Quillfx, ChainEqualsTheEnginesInSeriesAtAnyBlockSize) {
+  const WavData mono = Mono16();
+  const std::string in = Write("mono.wav", mono);
+  const std::string a = Dir() + "chain-a.wav", b = Dir() + "chain-b.wav";
+  ASSERT_EQ(Quillfx(in + " " + a + " reverb 2 decayTenths=25 time 1 delay").status, 0);
+  ASSERT_EQ(Quillfx("-B 333 " + in + " " + b + " twreverb Cathedral decayTenths=25 twtime 1 twechos 0").status, 0);
+
+  ReverbEngine reverb;
+  ASSERT_EQ(reverb.ApplyPreset(2), S_OK);
+  ASSERT_EQ(reverb.SetDecay(25), S_OK);
+  const WavData r = InPlace(reverb, mono);
+  EXPECT_EQ(r.Frames(), mono.Frames() + 88200u);  // the tail counts whole seconds of decay
+  TimeEngine time;
+  ASSERT_EQ(time.ApplyPreset(1), S_OK);
+  const WavData t = Stretch(time, r);
+  SimpleDelayEngine delay;
+  const WavData expected = InPlace(delay, t);
+  EXPECT_EQ(expected.Frames(), t.Frames() + 4410u);
+
+  ExpectSameAudio(Read(a), expected);
+  ExpectSameAudio(Read(b), expected);
+}
+
+TEST(Quillfx, KeepsEverySampleKindAndProcessesItAsTheEngineDoes) {
+  const WavData stereo = Stereo16();
+  const SampleKind kinds[] = {SampleKind::Pcm8, SampleKind::Pcm16, SampleKind::Pcm32, SampleKind::Float32,
+                              SampleKind::Float64};
+  for (SampleKind kind : kinds) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    const WavData input = AsKind(stereo, kind);
+    const std::string in = Write("kind.wav", input), out = Dir() + "kind-out.wav";
+    ASSERT_EQ(Quillfx(in + " " + out + " chorus 3 reverb 5").status, 0);
+    ChorusEngine chorus;
+    ASSERT_EQ(chorus.ApplyPreset(3), S_OK);
+    ReverbEngine reverb;
+    ASSERT_EQ(reverb.ApplyPreset(5), S_OK);
+    ExpectSameAudio(Read(out), InPlace(reverb, InPlace(chorus, input)));
+  }
+}
+
+// FLAC and AIFF in and out: 16-bit stays 16-bit, so going through FLAC or
+// AIFF and back to WAV gives what going to WAV directly gives.
+TEST(Quillfx, OtherContainersKeepTheSamples) {
+  const std::string in = Write("mono.wav", Mono16());
+  const std::string direct = Dir() + "direct.wav", back = Dir() + "back.wav";
+  ASSERT_EQ(Quillfx(in + " " + direct + " delay").status, 0);
+  for (const char* ext : {"flac", "aiff"}) {
+    SCOPED_TRACE(ext);
+    const std::string middle = Dir() + "middle." + ext;
+    ASSERT_EQ(Quillfx(in + " " + middle + " delay").status, 0);
+    ASSERT_EQ(Quillfx(middle + " " + back + " chorus dryOut=0 chorusOut=-600").status, 0);
+    EXPECT_TRUE(Read(back).bytes == Read(direct).bytes);
+  }
+  // -t names the type when the name has no extension.
+  ASSERT_EQ(Quillfx("-t wav " + in + " " + Dir() + "noext delay").status, 0);
+  EXPECT_TRUE(Read(Dir() + "noext").bytes == Read(direct).bytes);
+}
+
+TEST(Quillfx, ClampedFieldsAreWarningsAndTheEffectKeepsTheClampedValue) {
+  const WavData mono = Mono16();
+  const std::string in = Write("mono.wav", mono), out = Dir() + "clamp.wav";
+  const Outcome r =
+      Quillfx(in + " " + out + " multitap \"Large hall 1\" tapGain[0]=140 wetOut=-30 reverb preDelayMs=250");
+  ASSERT_EQ(r.status, 0) << r.errors;
+  EXPECT_NE(r.errors.find("warning: twechomt: tapGain[0]=140 is outside -100..100 %; clamped to 100"),
+            std::string::npos)
+      << r.errors;
+  EXPECT_NE(r.errors.find("warning: twreverb: preDelayMs=250 is outside 0..200"), std::string::npos) << r.errors;
+  MultiTapEngine multi;
+  ASSERT_EQ(multi.ApplyPreset(13), S_OK);
+  ASSERT_EQ(multi.SetTapGain0(100), S_OK);
+  ASSERT_EQ(multi.SetWetOut(-30), S_OK);
+  ReverbEngine reverb;
+  ASSERT_EQ(reverb.SetPreDelay(200), S_OK);
+  ExpectSameAudio(Read(out), InPlace(reverb, InPlace(multi, mono)));
+}
+
+TEST(Quillfx, ClippedSamplesAreCountedPerEffectOnIntegerOutputOnly) {
+  // A square wave at 30000 with a period of 80 frames (10 ms at 8 kHz): one
+  // echo 5 ms late cancels it, one 10 ms late doubles it beyond full scale.
+  WavData loud;
+  loud.format = MakeFormat(1, 1, 8000, 16);
+  for (int i = 0; i < 8000; ++i) {
+    const std::int16_t s = (i / 40) % 2 != 0 ? 30000 : -30000;
+    loud.bytes.push_back(static_cast<std::uint8_t>(s));
+    loud.bytes.push_back(static_cast<std::uint8_t>(s >> 8));
+  }
+  const std::string in = Write("loud.wav", loud), out = Dir() + "loud-out.wav";
+  // The chorus with its stages at the floor passes the dry signal on unchanged.
+  const std::string chorus = " chorus dryOut=0 chorusOut=-600";
+  const std::string echo = " delay feedback=0 delayOut=0 dryOut=0 delayMs=";
+
+  const Outcome cancelled = Quillfx(in + " " + out + chorus + echo + "5");
+  ASSERT_EQ(cancelled.status, 0);
+  EXPECT_EQ(cancelled.errors.find("clipped"), std::string::npos) << cancelled.errors;
+
+  const Outcome doubled = Quillfx(in + " " + out + chorus + echo + "10");
+  ASSERT_EQ(doubled.status, 0);
+  const WavData got = Read(out);
+  std::uint64_t atLimit = 0;
+  for (std::size_t i = 0; i < got.bytes.size(); i += 2) {
+    std::int16_t s;
+    std::memcpy(&s, &got.bytes[i], 2);
+    atLimit += s == 32767 || s == -32768;
+  }
+  EXPECT_GT(atLimit, 7000u);
+  EXPECT_NE(doubled.errors.find("twechos: " + std::to_string(atLimit) + " samples clipped"), std::string::npos)
+      << doubled.errors;
+  EXPECT_EQ(doubled.errors.find("twchorus"), std::string::npos) << doubled.errors;
+
+  const std::string floatIn = Write("loud-float.wav", AsKind(loud, SampleKind::Float32));
+  const Outcome beyond = Quillfx(floatIn + " " + out + chorus + echo + "10");
+  ASSERT_EQ(beyond.status, 0);
+  EXPECT_EQ(beyond.errors.find("clipped"), std::string::npos) << beyond.errors;
+}
+
+TEST(Quillfx, ProgressLineOnlyWhenAsked) {
+  const std::string in = Write("mono.wav", Mono16()), out = Dir() + "progress.wav";
+  const Outcome quiet = Quillfx(in + " " + out + " delay");
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.errors, "");
+  const Outcome shown = Quillfx("-S " + in + " " + out + " delay");
+  EXPECT_EQ(shown.status, 0);
+  EXPECT_NE(shown.errors.find("100.0 %  in 0:01.50 of 0:01.50  out 0:01.60  clipped 0"), std::string::npos)
+      << shown.errors;
+}
+
+// Inputs the effects cannot take are refused with a message, or converted
+// when asked to.
+TEST(Quillfx, RefusesWhatTheEffectsCannotTakeUnlessAskedToConvert) {
+  WavData deep;
+  deep.format = MakeFormat(1, 1, 44100, 24);
+  for (int i = 0; i < 3000; ++i) {
+    const std::int32_t v = (i % 100 - 50) * 100000;
+    deep.bytes.insert(deep.bytes.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                                         static_cast<std::uint8_t>(v >> 16)});
+  }
+  const std::string in24 = Write("deep.wav", deep), out = Dir() + "deep-out.wav";
+  std::remove(out.c_str());
+  const Outcome refused = Quillfx(in24 + " " + out + " delay");
+  EXPECT_EQ(refused.status, 3);
+  EXPECT_NE(refused.errors.find("24 bit"), std::string::npos) << refused.errors;
+  EXPECT_NE(refused.errors.find("--kind"), std::string::npos) << refused.errors;
+  EXPECT_FALSE(std::ifstream(out).good());
+
+  ASSERT_EQ(Quillfx("--kind pcm32 " + in24 + " " + out + " chorus dryOut=0 chorusOut=-600").status, 0);
+  const WavData wide = Read(out);
+  EXPECT_EQ(wide.format.bitsPerSample, 32);
+  ASSERT_EQ(wide.Frames(), 3000u);
+  for (int i = 0; i < 3000; ++i) {
+    std::int32_t v;
+    std::memcpy(&v, &wide.bytes[4 * i], 4);
+    ASSERT_EQ(v, (i % 100 - 50) * 100000 * 256) << i;
+  }
+
+  WavData three;
+  three.format = MakeFormat(1, 3, 44100, 16);
+  three.bytes.assign(600, 0);
+  const Outcome channels = Quillfx(Write("three.wav", three) + " " + out + " delay");
+  EXPECT_EQ(channels.status, 3);
+  EXPECT_NE(channels.errors.find("3 channels"), std::string::npos) << channels.errors;
+
+  // FLAC holds no floating point: a message, not a quiet change of kind.
+  const std::string floatIn = Write("float.wav", AsKind(Mono16(), SampleKind::Float32));
+  const std::string flac = Dir() + "float.flac";
+  std::remove(flac.c_str());
+  const Outcome noFloat = Quillfx(floatIn + " " + flac + " delay");
+  EXPECT_EQ(noFloat.status, 4);
+  EXPECT_NE(noFloat.errors.find("cannot hold 32-bit float"), std::string::npos) << noFloat.errors;
+  EXPECT_FALSE(std::ifstream(flac).good());
+}
+
+TEST(Quillfx, EveryErrorHasItsMessageAndStatus) {
+  const std::string in = Write("mono.wav", Mono16()), out = Dir() + "err.wav";
+  struct Case {
+    std::string args;
+    int status;
+    const char* says;
+  };
+  const Case cases[] = {
+      {Dir() + "missing.wav " + out + " delay", 3, "cannot read"},
+      {in + " " + out + " flanger", 2, "unknown effect flanger"},
+      {in + " " + out + " delay 99", 2, "twechos has no preset \"99\""},
+      {in + " " + out + " reverb \"cathedral\"", 2, "twreverb has no preset \"cathedral\""},
+      {in + " " + out + " delay 1 2", 2, "one preset per effect"},
+      {in + " " + out + " delay delay=5", 2, "twechos has no field delay"},
+      {in + " " + out + " delay delayMs=fast", 2, "delayMs needs a whole number"},
+      {in + " " + out + " time finalTenths=", 2, "finalTenths needs a number"},
+      {in + " " + out, 2, "usage"},
+      {"--block 0 " + in + " " + out + " delay", 2, "frame count"},
+      {"--kind int24 " + in + " " + out + " delay", 2, "--kind takes"},
+      {"--frobnicate " + in + " " + out + " delay", 2, "unknown option --frobnicate"},
+      {in + " " + in + " delay", 2, "both input and output"},
+      {in + " " + Dir() + "no/such/dir/out.wav delay", 4, "cannot write"},
+      {in + " " + Dir() + "out.xyz delay", 4, "unknown file type \"xyz\""},
+      {"--presets flanger", 2, "unknown effect flanger"},
+  };
+  for (const Case& c : cases) {
+    const Outcome r = Quillfx(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.errors;
+    EXPECT_NE(r.errors.find(c.says), std::string::npos) << c.args << "\n" << r.errors;
+  }
+  // The input survives the refusal to overwrite it.
+  EXPECT_EQ(Read(in).Frames(), 66150u);
+}
+
+TEST(Quillfx, ListsEffectsPresetsAndFields) {
+  const std::string out = Dir() + "list.txt";
+  ASSERT_EQ(std::system((std::string(QUILLFX_PATH) + " --list >" + out).c_str()), 0);
+  std::ifstream list(out);
+  std::ostringstream text;
+  text << list.rdbuf();
+  for (const char* line :
+       {"twechos (alias delay)", "twechomt (alias multitap)", "twchorus (alias chorus)", "twreverb (alias reverb)",
+        "twtime (alias time)", "delayMs            1..5000 ms", "finalTenths        500..5000"})
+    EXPECT_NE(text.str().find(line), std::string::npos) << line;
+
+  ASSERT_EQ(std::system((std::string(QUILLFX_PATH) + " --presets reverb >" + out).c_str()), 0);
+  std::ifstream presets(out);
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(presets, l);) lines.push_back(l);
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(lines[2], " 2 Cathedral");
+}
+
+}  // namespace
+}  // namespace quill

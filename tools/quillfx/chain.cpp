@@ -1,0 +1,93 @@
+#include "chain.h"
+
+#include <climits>
+#include <cstring>
+
+namespace quill {
+
+namespace {
+
+// Samples equal to either limit. The stages' buffers hold samples of T,
+// suitably aligned.
+template <class T>
+std::uint64_t CountAt(const std::uint8_t* data, std::size_t count, T lo, T hi) {
+  const T* s = reinterpret_cast<const T*>(data);
+  std::uint32_t n = 0;
+  for (std::size_t i = 0; i < count; ++i) n += static_cast<std::uint32_t>((s[i] == lo) | (s[i] == hi));
+  return n;
+}
+
+}  // namespace
+
+HRESULT Chain::Start(const AudioFormat* format, std::string& failed) {
+  format_ = format;
+  sinks_.clear();
+  for (std::size_t i = 0; i < links_.size(); ++i)
+    sinks_.push_back([this, i](std::uint8_t* data, std::uint32_t frames) {
+      ChainLink& link = links_[i];
+      link.framesOut += frames;
+      Count(link, data, frames);
+      return Deliver(i + 1, data, frames);
+    });
+  for (ChainLink& link : links_) {
+    const HRESULT hr = link.stage->Start(format);
+    if (FAILED(hr)) {
+      failed = link.effect->catalog->name;
+      return hr;
+    }
+  }
+  return S_OK;
+}
+
+HRESULT Chain::Deliver(std::size_t next, std::uint8_t* data, std::uint32_t frames) {
+  if (next == links_.size()) return write_(data, frames);
+  const HRESULT hr = links_[next].stage->Feed(data, frames, sinks_[next]);
+  if (FAILED(hr) && failedAt_ == links_.size()) failedAt_ = next;
+  return hr;
+}
+
+HRESULT Chain::Feed(std::uint8_t* data, std::uint32_t frames, std::string& failed) {
+  failedAt_ = links_.size();
+  const HRESULT hr = Deliver(0, data, frames);
+  if (FAILED(hr)) failed = failedAt_ < links_.size() ? links_[failedAt_].effect->catalog->name : "writing";
+  return hr;
+}
+
+HRESULT Chain::Finish(std::string& failed) {
+  for (std::size_t i = 0; i < links_.size(); ++i) {
+    failedAt_ = links_.size();
+    const HRESULT hr = links_[i].stage->Finish(sinks_[i]);
+    if (FAILED(hr)) {
+      // A failure downstream of the tail is the downstream stage's.
+      failed = failedAt_ < links_.size() ? links_[failedAt_].effect->catalog->name : links_[i].effect->catalog->name;
+      return hr;
+    }
+  }
+  return S_OK;
+}
+
+void Chain::Count(ChainLink& link, const std::uint8_t* data, std::uint32_t frames) {
+  const std::size_t count = static_cast<std::size_t>(frames) * format_->channels;
+  switch (*SampleKindOf(*format_)) {
+    case SampleKind::Pcm8:
+      link.clipped += CountAt<std::uint8_t>(data, count, 0x00, 0xFF);
+      break;
+    case SampleKind::Pcm16:
+      link.clipped += CountAt<std::int16_t>(data, count, INT16_MIN, INT16_MAX);
+      break;
+    case SampleKind::Pcm32:
+      link.clipped += CountAt<std::int32_t>(data, count, INT32_MIN, INT32_MAX);
+      break;
+    case SampleKind::Float32:
+    case SampleKind::Float64:
+      break;  // floating point keeps what goes beyond full scale
+  }
+}
+
+std::uint64_t Chain::Clipped() const {
+  std::uint64_t n = 0;
+  for (const ChainLink& link : links_) n += link.clipped;
+  return n;
+}
+
+}  // namespace quill

@@ -1,0 +1,54 @@
+// One effect of a processing chain, run natively the way its filter runs it
+// in a graph: the in-place effects process each block where it lies and add
+// their tail in silent blocks at the end; the copying effects (time, pitch)
+// go through the copying filters' own buffer loop, pre-filter included, and
+// are drained at the end.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio_format.h"
+#include "effect_catalog.h"
+
+namespace quill {
+
+// Where a stage hands its output: whole frames, which the receiver may
+// change in place.
+using FrameSink = std::function<HRESULT(std::uint8_t* data, std::uint32_t frames)>;
+
+class EffectStage {
+ public:
+  virtual ~EffectStage() = default;
+
+  // The engine's parameter interface (for the catalog's GetParams and
+  // SetParams) and its presets.
+  virtual IUnknown* Params() = 0;
+  virtual IEffectPresets* Presets() = 0;
+
+  // Streaming start with the chain's format, which outlives the stage's use.
+  virtual HRESULT Start(const AudioFormat* format) = 0;
+  // One input block; `data` may be changed in place.
+  virtual HRESULT Feed(std::uint8_t* data, std::uint32_t frames, const FrameSink& sink) = 0;
+  // The end of the stream: the tail or the flush, in blocks.
+  virtual HRESULT Finish(const FrameSink& sink) = 0;
+};
+
+struct NativeEffect {
+  const HostEffect* catalog;
+  const char* summary;  // one line on what the effect does
+  // What the end of the stream adds: "tail", "flush" or "nothing".
+  const char* ending;
+  // A fresh engine in its default preset, for blocks of `blockFrames`.
+  std::unique_ptr<EffectStage> (*create)(std::uint32_t blockFrames);
+};
+
+// The effects built into this program, in the catalog's order.
+const std::vector<NativeEffect>& NativeEffects();
+// By internal name or alias, case-insensitive; null if unknown.
+const NativeEffect* FindNativeEffect(const std::string& name);
+
+}  // namespace quill
