@@ -18,6 +18,8 @@
 #include "twechomt/multi_tap_engine.h"
 #include "twechos/simple_delay_engine.h"
 #include "twreverb/reverb_engine.h"
+#include "twpitchs/pitch_engine.h"
+#include "twpitchs/transpose.h"
 #include "twtime/time_engine.h"
 #include "wav_file.h"
 
@@ -137,35 +139,11 @@ WavData InPlace(Engine& engine, const WavData& in) {
   return out;
 }
 
-// The time engine over the whole input, then its flush.
-WavData Stretch(TimeEngine& engine, const WavData& in) {
+// A copying engine over the whole input, then its flush.
+template <class Engine>
+WavData Copying(Engine& engine, const WavData& in) {
   WavData out;
-  out.format = in.format;
-  AudioFormat format = in.format;
-  EXPECT_EQ(engine.SelectFormat(&format), S_OK);
-  const std::uint32_t align = format.blockAlign;
-  constexpr std::uint32_t kRoom = 65536;
-  std::vector<std::uint8_t> room(static_cast<std::size_t>(kRoom) * align);
-  const auto keep = [&](std::uint32_t frames) {
-    out.bytes.insert(out.bytes.end(), room.begin(), room.begin() + static_cast<std::ptrdiff_t>(frames) * align);
-  };
-  ProcessMode mode = ProcessMode::Discontinuity;
-  for (std::uint32_t pos = 0; pos < in.Frames();) {
-    std::uint32_t inFrames = std::min<std::uint32_t>(3000, in.Frames() - pos);
-    std::uint32_t outFrames = kRoom;
-    EXPECT_EQ(engine.Process(mode, in.bytes.data() + static_cast<std::size_t>(pos) * align, &inFrames, room.data(),
-                             &outFrames),
-              S_OK);
-    keep(outFrames);
-    pos += inFrames;
-    mode = ProcessMode::Continue;
-  }
-  for (int calls = 0; calls < 1000; ++calls) {
-    std::uint32_t outFrames = kRoom;
-    const HRESULT hr = engine.Process(ProcessMode::Tail, nullptr, nullptr, room.data(), &outFrames);
-    keep(outFrames);
-    if (hr != S_OK) break;
-  }
+  EXPECT_EQ(RunCopying(engine, in, out, 3000), S_OK);
   return out;
 }
 
@@ -227,7 +205,7 @@ TEST(Quillfx, EachEffectWithPresetAndFieldsEqualsItsEngineTailAndFlushIncluded) 
     ASSERT_EQ(engine.SetMode(3), S_OK);
     const WavData got = Read(out);
     EXPECT_EQ(got.Frames(), frames);
-    ExpectSameAudio(got, Stretch(engine, stereo));
+    ExpectSameAudio(got, Copying(engine, stereo));
   }
   {
     SCOPED_TRACE("time, preset by name: 85 %");
@@ -236,7 +214,28 @@ TEST(Quillfx, EachEffectWithPresetAndFieldsEqualsItsEngineTailAndFlushIncluded) 
     ASSERT_EQ(engine.ApplyPreset(1), S_OK);
     const WavData got = Read(out);
     EXPECT_NEAR(got.Frames(), frames * 0.85, 0.02 * frames);
-    ExpectSameAudio(got, Stretch(engine, mono));
+    ExpectSameAudio(got, Copying(engine, mono));
+  }
+  {
+    SCOPED_TRACE("pitch by semitones, stereo: the page's ratio, the kernel's last four frames never come out");
+    ASSERT_EQ(Quillfx(stereoPath + " " + out + " pitch semitones=7 antiAlias=1").status, 0);
+    PitchEngine engine;
+    ASSERT_EQ(engine.SetSemitones(7), S_OK);
+    ASSERT_EQ(engine.SetRatio(PageRatio(7, 0)), S_OK);
+    ASSERT_EQ(engine.SetAntiAlias(1), S_OK);
+    const WavData got = Read(out);
+    EXPECT_NEAR(got.Frames(), (frames - 4) * 29433.0 / 44100.0, 1.0);
+    ExpectSameAudio(got, Copying(engine, stereo));
+  }
+  {
+    SCOPED_TRACE("pitch preset keeping the duration: exactly the input's length");
+    ASSERT_EQ(Quillfx(monoPath + " " + out + " twpitchs \"Third down\" preserveDuration=1").status, 0);
+    PitchEngine engine;
+    ASSERT_EQ(engine.ApplyPreset(3), S_OK);
+    ASSERT_EQ(engine.SetPreserve(1), S_OK);
+    const WavData got = Read(out);
+    EXPECT_EQ(got.Frames(), frames);
+    ExpectSameAudio(got, Copying(engine, mono));
   }
 }
 
@@ -256,7 +255,7 @@ TEST(Quillfx, ChainEqualsTheEnginesInSeriesAtAnyBlockSize) {
   EXPECT_EQ(r.Frames(), mono.Frames() + 88200u);  // the tail counts whole seconds of decay
   TimeEngine time;
   ASSERT_EQ(time.ApplyPreset(1), S_OK);
-  const WavData t = Stretch(time, r);
+  const WavData t = Copying(time, r);
   SimpleDelayEngine delay;
   const WavData expected = InPlace(delay, t);
   EXPECT_EQ(expected.Frames(), t.Frames() + 4410u);
