@@ -118,7 +118,7 @@ TEST(PitchKernel, PeakZerosEdgeAndTriangle) {
 
 template <class Kind>
 class PitchKinds : public ::testing::Test {};
-TYPED_TEST_SUITE(PitchKinds, TimeKinds);
+TYPED_TEST_SUITE(PitchKinds, AllKinds);
 
 // At ratio 1 after the pre-load, output frame n is input frame n: exactly
 // with two taps, within the kernel's tiny off-centre values with more; the

@@ -15,7 +15,6 @@
 namespace quill {
 namespace {
 
-using test::TimeKinds;
 using test::TimeRig;
 
 // A signal with energy in every frame and different channels.
@@ -209,7 +208,7 @@ TYPED_TEST(StretchSearch, StereoAcceptsEarlyOnlyWhenBothChannelsPass) {
 
 template <class Kind>
 class StretchLoop : public ::testing::Test {};
-TYPED_TEST_SUITE(StretchLoop, TimeKinds);
+TYPED_TEST_SUITE(StretchLoop, test::AllKinds);
 
 TYPED_TEST(StretchLoop, InputShorterThanAWindowWaitsForTheFlushThenComesOutWhole) {
   using Kind = TypeParam;
