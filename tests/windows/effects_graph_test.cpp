@@ -26,13 +26,6 @@
 namespace quill::test {
 namespace {
 
-// -6.0 dB, the level of the default presets' dry (and multi-tap wet) paths.
-const double kGain = std::pow(10.0, -60 * 0.005);
-
-std::int16_t Pcm16Of(double y) {
-  return static_cast<std::int16_t>(std::trunc(y * 32768.0));
-}
-
 double Normalised(std::int16_t s) {
   return s * 3.0517578125e-5;
 }

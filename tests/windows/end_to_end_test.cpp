@@ -5,11 +5,8 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-#include "demo_material.h"
 #include "run_engine.h"
 #include "twchorus/chorus_engine.h"
 #include "twechomt/multi_tap_engine.h"
@@ -22,16 +19,12 @@
 namespace quill::test {
 namespace {
 
-class QuillhostOnDemo : public ::testing::Test {
+class QuillhostOnDemo : public HostOnDemo {
  protected:
   static void SetUpTestSuite() {
-    // The host creates the effect by class identifier.
-    ASSERT_EQ(RunProcess(L"regsvr32 /s \"" + BinDir() + L"QUILLFX1.DLL\""), 0);
-    dir_ = ScratchDir(L"end_to_end");
-    input_ = MakeDemoMaterial();
-    std::string error;
-    ASSERT_TRUE(WriteWav(Narrow(dir_ + L"demo.wav"), input_, error)) << error;
+    SetUpHost(L"end_to_end");
     stereo_ = Stereo(input_);
+    std::string error;
     ASSERT_TRUE(WriteWav(Narrow(dir_ + L"stereo.wav"), stereo_, error)) << error;
   }
 
@@ -54,35 +47,8 @@ class QuillhostOnDemo : public ::testing::Test {
     return out;
   }
 
-  // Runs quillhost with `arguments` before the file names; its output file.
-  // What it printed goes to `errors`.
-  WavData RunHost(const std::wstring& arguments, const wchar_t* outName, std::string* errors = nullptr,
-                  const wchar_t* inName = L"demo.wav") {
-    const std::wstring out = dir_ + outName;
-    const std::wstring line =
-        L"\"" + BinDir() + L"quillhost.exe\" " + arguments + L" \"" + dir_ + inName + L"\" \"" + out + L"\"";
-    const std::wstring errorFile = out + L".txt";
-    EXPECT_EQ(RunProcess(line, errorFile), 0) << Narrow(line);
-    if (errors != nullptr) {
-      std::ifstream file(Narrow(errorFile), std::ios::binary);
-      std::ostringstream text;
-      text << file.rdbuf();
-      *errors = text.str();
-    }
-    WavData result;
-    std::string error;
-    EXPECT_TRUE(ReadWav(Narrow(out), result, error)) << error;
-    return result;
-  }
-
-  static std::wstring dir_;
-  static WavData input_;
-  static WavData stereo_;
+  static inline WavData stereo_;
 };
-
-std::wstring QuillhostOnDemo::dir_;
-WavData QuillhostOnDemo::input_;
-WavData QuillhostOnDemo::stereo_;
 
 // The engine run in this process as the filter runs it, after `edit`.
 template <class Engine>
@@ -174,7 +140,9 @@ TEST_F(QuillhostOnDemo, EachRequestMatchesTheEngineWithItsTail) {
     const std::wstring outName = L"case" + std::to_wstring(n++) + L".wav";
     const WavData got =
         RunHost(c.arguments, outName.c_str(), &errors, c.stereo ? L"stereo.wav" : L"demo.wav");
-    if (c.clampNote != nullptr) EXPECT_NE(errors.find(c.clampNote), std::string::npos) << errors;
+    if (c.clampNote != nullptr) {
+      EXPECT_NE(errors.find(c.clampNote), std::string::npos) << errors;
+    }
     EXPECT_EQ(got.Frames(), 176400u + c.tailFrames);
     ExpectSame(got, c.expected(c.stereo ? stereo_ : input_));
   }
