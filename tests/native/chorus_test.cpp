@@ -1,18 +1,15 @@
 // The chorus engine: stage delays, oscillator periods and depth, the swept
 // interpolated read, stage gains and stereo weights, inversion, the -60 dB
 // floor, what a discontinuity and a change clear, reads at high sample rates,
-// and the absent tail; plus its parameter interface, stream and presets.
+// the absent tail, and which fields ask for the full set-up.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstddef>
-#include <cstring>
 #include <numbers>
 #include <vector>
 
 #include "engine_harness.h"
 #include "line_memory.h"
-#include "test_support.h"
 #include "twchorus/chorus_engine.h"
 
 namespace quill {
@@ -363,110 +360,6 @@ TEST(ChorusParameters, OnlySizeDelayAndWholeBlockRequestTheFullSetUp) {
   EXPECT_FALSE(e.Requested());
   ASSERT_EQ(e.ApplyPreset(3), S_OK);
   EXPECT_TRUE(e.Requested());
-}
-
-TEST(ChorusParameters, SettersAndWholeBlockClampToTheirRanges) {
-  ChorusEngine e;
-  std::int32_t v = 0;
-  e.SetInputGain(-700);
-  e.GetInputGain(&v);
-  EXPECT_EQ(v, -600);
-  e.SetChorusOut(5);
-  e.GetChorusOut(&v);
-  EXPECT_EQ(v, 0);
-  e.SetChorusSize(4);
-  e.GetChorusSize(&v);
-  EXPECT_EQ(v, 3);
-  e.SetDelay(0);
-  e.GetDelay(&v);
-  EXPECT_EQ(v, 1);
-  e.SetModRate(201);
-  e.GetModRate(&v);
-  EXPECT_EQ(v, 200);
-  e.SetModDepth(0);
-  e.GetModDepth(&v);
-  EXPECT_EQ(v, 1);
-  e.SetHighCutHz(50);
-  e.GetHighCutHz(&v);
-  EXPECT_EQ(v, 100);
-  e.SetInvertChorus(7);  // a switch without range
-  e.GetInvertChorus(&v);
-  EXPECT_EQ(v, 7);
-
-  ChorusParams p = ChorusPresets()[1].params;
-  p.dryOut = -800;
-  p.feedbackPct = 101;
-  EXPECT_EQ(e.SetParams(&p), E_FAIL);
-  ChorusParams got;
-  e.GetParams(&got);
-  EXPECT_EQ(got.dryOut, -600);
-  EXPECT_EQ(got.feedbackPct, 100);
-  EXPECT_EQ(got.delayTenths, 12);
-}
-
-template <class F>
-std::ptrdiff_t SlotOf(F f) {
-  static_assert(sizeof(F) == 2 * sizeof(void*));
-  std::ptrdiff_t raw;
-  std::memcpy(&raw, &f, sizeof raw);
-  return (raw - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
-}
-
-TEST(ChorusParameters, InterfaceSlotsInBlockOrder) {
-  EXPECT_EQ(SlotOf(&IChorusParams::GetParams), 3);
-  EXPECT_EQ(SlotOf(&IChorusParams::RegisterNotify), 6);
-  EXPECT_EQ(SlotOf(&IChorusParams::GetInputGain), 7);
-  EXPECT_EQ(SlotOf(&IChorusParams::SetChorusSize), 14);
-  EXPECT_EQ(SlotOf(&IChorusParams::GetDelay), 19);
-  EXPECT_EQ(SlotOf(&IChorusParams::GetHighCutHz), 27);
-  EXPECT_EQ(SlotOf(&IChorusParams::SetInvertFeedback), 30);
-  EXPECT_EQ(SlotOf(&IChorusParams::SetBackground), 31);
-  EXPECT_EQ(SlotOf(&IChorusParams::GetBackground), 32);
-}
-
-TEST(ChorusParameters, StreamIs68Bytes) {
-  ChorusEngine e;
-  ASSERT_EQ(e.ApplyPreset(11), S_OK);
-  test::MemoryStream s;
-  ASSERT_EQ(e.Save(&s, true), S_OK);
-  ASSERT_EQ(s.bytes.size(), 68u);
-  std::uint32_t total;
-  std::memcpy(&total, s.bytes.data(), 4);
-  EXPECT_EQ(total, 68u);
-  EXPECT_EQ(std::memcmp(s.bytes.data() + 4, &IID_IChorusParams, 16), 0);
-  ChorusEngine other;
-  ASSERT_EQ(other.Load(&s), S_OK);
-  ChorusParams got;
-  other.GetParams(&got);
-  EXPECT_EQ(std::memcmp(&got, &ChorusPresets()[11].params, sizeof got), 0);
-  EXPECT_FALSE(other.IsDirty());
-}
-
-TEST(ChorusPresetTable, TwentyThreeNamedRows) {
-  const auto t = ChorusPresets();
-  ASSERT_EQ(t.size(), 23u);
-  const char* names[] = {"(Default)",        "Fast flange 1",  "Slow flange 1",  "Slow flange 2",  "Chorus/vibrato 1",
-                         "Chorus/vibrato 2", "Chorus 5",       "Chorus 4",       "Chorus 3",       "Chorus 2",
-                         "Chorus 1",         "Cheap TV",       "Fast flange 2",  "Echo-vibrato 1", "Echo-vibrato 2",
-                         "Echo-vibrato 4",   "Vibrato-verb 3", "Echo-vibrato 3", "Vibrato-verb 1", "Vibrato-verb 2",
-                         "Hard flange",      "Slow flange 4",  "Slow flange 3"};
-  for (int i = 0; i < 23; ++i) {
-    EXPECT_STREQ(t[i].name, names[i]) << i;
-    ChorusParams p = t[i].params;
-    EXPECT_FALSE(ChorusTraits::Clamp(p)) << i;
-    EXPECT_EQ(t[i].params.invertChorus != 0, i == 11) << i;  // only "Cheap TV" inverts
-  }
-  const ChorusParams defaults = {0, -60, -44, 3, 0, 0, 400, 8, 3, 0, 5000, 0};
-  const ChorusParams cheapTv = {-20, 0, 0, 2, 0, 1, 1, 1, 100, 0, 5000, 0};
-  const ChorusParams echo1 = {0, -92, -140, 2, 15, 0, 1000, 60, 8, 0, 5000, 0};
-  const ChorusParams hard = {-20, -31, -31, 1, 90, 0, 8, 5, 75, 0, 5000, 0};
-  const ChorusParams slow3 = {0, -80, -31, 1, 20, 0, 5, 7, 80, 0, 5000, 0};
-  EXPECT_EQ(std::memcmp(&t[0].params, &defaults, sizeof defaults), 0);
-  EXPECT_EQ(std::memcmp(&t[10].params, &defaults, sizeof defaults), 0);
-  EXPECT_EQ(std::memcmp(&t[11].params, &cheapTv, sizeof cheapTv), 0);
-  EXPECT_EQ(std::memcmp(&t[13].params, &echo1, sizeof echo1), 0);
-  EXPECT_EQ(std::memcmp(&t[20].params, &hard, sizeof hard), 0);
-  EXPECT_EQ(std::memcmp(&t[22].params, &slow3, sizeof slow3), 0);
 }
 
 }  // namespace

@@ -11,20 +11,12 @@
 #include <vector>
 
 #include "audio_format.h"
+#include "engine_harness.h"
 #include "twpitchs/pitch_engine.h"
 #include "twtime/time_engine.h"
 #include "wav_file.h"
 
 namespace quill::test {
-
-using TimeKinds = ::testing::Types<Pcm8, Pcm16, Pcm32, Float32, Float64>;
-
-template <class Kind>
-AudioFormat TimeFormat(std::uint16_t channels, std::uint32_t rate) {
-  constexpr std::uint16_t kBits[] = {8, 16, 32, 32, 64};
-  const bool isFloat = Kind::kind == SampleKind::Float32 || Kind::kind == SampleKind::Float64;
-  return MakeFormat(isFloat ? 3 : 1, channels, rate, kBits[static_cast<int>(Kind::kind)]);
-}
 
 template <class Kind, class Engine>
 class CopyingRig {
@@ -32,7 +24,7 @@ class CopyingRig {
   using Sample = typename Kind::Sample;
 
   // The engine's parameters are the caller's to set before Select().
-  CopyingRig(std::uint16_t channels, std::uint32_t rate) : format_(TimeFormat<Kind>(channels, rate)), channels(channels) {}
+  CopyingRig(std::uint16_t channels, std::uint32_t rate) : format_(FormatFor<Kind>(channels, rate)), channels(channels) {}
 
   HRESULT Select() { return engine.SelectFormat(&format_); }
 

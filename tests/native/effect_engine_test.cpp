@@ -46,6 +46,8 @@ TEST(ParameterBlock, NewEngineHoldsDefaultPresetChangedButNotDirty) {
   EXPECT_FALSE(e.TakeChanged());
 }
 
+// Each effect's ranges are in effect_blocks_test.cpp; here, what a setter
+// does with the flags.
 TEST(ParameterBlock, SettersClampStoreOnlyDifferencesAndAlwaysSucceed) {
   Probe e;
   e.TakeChanged();
@@ -59,34 +61,12 @@ TEST(ParameterBlock, SettersClampStoreOnlyDifferencesAndAlwaysSucceed) {
   MemoryStream sink;
   ASSERT_EQ(e.Save(&sink, true), S_OK);  // clears dirty
   EXPECT_EQ(e.SetDelay(5000), S_OK);     // same value: nothing happens
+  EXPECT_EQ(e.SetDelay(6000), S_OK);     // clamped to the same value: nothing either
   EXPECT_FALSE(e.TakeChanged());
   EXPECT_FALSE(e.IsDirty());
-  EXPECT_EQ(e.SetDelay(-3), S_OK);
-  e.GetDelay(&v);
-  EXPECT_EQ(v, 1);
-
-  EXPECT_EQ(e.SetDecay(0), S_OK);
-  e.GetDecay(&v);
-  EXPECT_EQ(v, 1);
-  EXPECT_EQ(e.SetDecay(201), S_OK);
-  e.GetDecay(&v);
-  EXPECT_EQ(v, 200);
-  EXPECT_EQ(e.SetDelayOut(5), S_OK);
-  e.GetDelayOut(&v);
-  EXPECT_EQ(v, 0);
-  EXPECT_EQ(e.SetDelayOut(-900), S_OK);
-  e.GetDelayOut(&v);
-  EXPECT_EQ(v, -800);
-  // No range on the dry level or the feedback switch.
-  EXPECT_EQ(e.SetDryOut(120), S_OK);
-  e.GetDryOut(&v);
-  EXPECT_EQ(v, 120);
-  EXPECT_EQ(e.SetDryOut(-5000), S_OK);
-  e.GetDryOut(&v);
-  EXPECT_EQ(v, -5000);
-  EXPECT_EQ(e.SetFeedback(7), S_OK);
-  e.GetFeedback(&v);
-  EXPECT_EQ(v, 7);
+  EXPECT_EQ(e.SetDryOut(-5000), S_OK);  // an unranged field, changed
+  EXPECT_TRUE(e.TakeChanged());
+  EXPECT_TRUE(e.IsDirty());
 }
 
 TEST(ParameterBlock, SetParamsKeepsClampedValuesAndReportsFail) {

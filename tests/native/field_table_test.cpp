@@ -1,12 +1,12 @@
 // The field tables through which hosts change single fields: names and
-// offsets against the parameter blocks, ranges against each engine's
-// clamping, the value parser, and an edit made through a real engine.
+// offsets against the parameter blocks (their ranges are checked against
+// each engine's clamping in effect_blocks_test.cpp), the value parser, and
+// an edit made through a real engine.
 #include "field_table.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstddef>
 #include <set>
 #include <string>
@@ -106,47 +106,6 @@ TYPED_TEST(FieldTableOf, NamesEveryMemberAtItsOffsetAndCoversTheBlockOnce) {
   std::sort(offsets.begin(), offsets.end());
   for (std::size_t i = 0; i < offsets.size(); ++i) EXPECT_EQ(offsets[i], 4 * i);
   EXPECT_EQ(4 * offsets.size(), sizeof(typename TypeParam::Params));
-}
-
-// The table's range is the one the engine's whole-block clamp enforces: the
-// ends are kept, one step beyond is pulled back to them, and fields without
-// a clamped range keep even the extremes of 32 bits.
-TYPED_TEST(FieldTableOf, RangesAreTheOnesTheEngineClampsTo) {
-  using Params = typename TypeParam::Params;
-  const Params base = TypeParam::Presets()[0].params;
-  for (const FieldInfo& f : TypeParam::Fields()) {
-    SCOPED_TRACE(f.name);
-    auto clampedTo = [&](double value, bool& clamped) {
-      Params p = base;
-      WriteFieldValue(&p, f, value);
-      clamped = TypeParam::Clamp(p);
-      return ReadFieldValue(&p, f);
-    };
-    bool clamped = false;
-    if (f.range == FieldRange::Clamped) {
-      EXPECT_EQ(clampedTo(f.lo, clamped), f.lo);
-      EXPECT_FALSE(clamped);
-      EXPECT_EQ(clampedTo(f.hi, clamped), f.hi);
-      EXPECT_FALSE(clamped);
-      EXPECT_EQ(clampedTo(f.lo - 1, clamped), f.lo);
-      EXPECT_TRUE(clamped);
-      EXPECT_EQ(clampedTo(f.hi + 1, clamped), f.hi);
-      EXPECT_TRUE(clamped);
-    } else {
-      EXPECT_EQ(clampedTo(INT32_MIN, clamped), INT32_MIN);
-      EXPECT_FALSE(clamped);
-      EXPECT_EQ(clampedTo(INT32_MAX, clamped), INT32_MAX);
-      EXPECT_FALSE(clamped);
-    }
-  }
-}
-
-TYPED_TEST(FieldTableOf, EveryPresetLiesWithinTheRanges) {
-  for (const auto& preset : TypeParam::Presets()) {
-    SCOPED_TRACE(preset.name);
-    for (const FieldInfo& f : TypeParam::Fields())
-      EXPECT_TRUE(WithinRange(f, ReadFieldValue(&preset.params, f))) << f.name;
-  }
 }
 
 TEST(FieldTable, ReverbTableFieldsSpanTheirTables) {

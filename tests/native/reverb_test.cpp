@@ -1,6 +1,5 @@
-// The reverb: its tables and presets, the parameter interface and stream,
-// the worked sizes and coefficients, impulses through the tail and the early
-// reflections, the tail length, update against rebuild, every sample kind in
+// The reverb: the shape of its tables, the worked sizes and coefficients,
+// impulses through the tail and the early reflections, the tail length, update against rebuild, every sample kind in
 // mono and stereo, and the rules for out-of-table indices, very low rates
 // and a pool that cannot supply a line.
 #include <gtest/gtest.h>
@@ -9,12 +8,10 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
-#include <string>
 #include <vector>
 
 #include "engine_harness.h"
 #include "line_memory.h"
-#include "test_support.h"
 #include "twreverb/reverb_engine.h"
 
 namespace quill {
@@ -68,24 +65,17 @@ struct ScopedAllocator {
   LineAllocFn previous;
 };
 
-// --- tables and presets ------------------------------------------------------
+// --- tables ------------------------------------------------------------------
 
-TEST(ReverbTables, ModesAndStylesHoldTheirRowsExactly) {
+TEST(ReverbTables, ModesHaveEightToTenLinesAndStylesSixToNineMirrorOneAndThree) {
   const auto modes = ReverbModeTable();
   const auto styles = EarlyStyleTable();
   ASSERT_EQ(modes.size(), 19u);
   ASSERT_EQ(styles.size(), 10u);
-  EXPECT_STREQ(modes[0].name, "Rich hall");
-  EXPECT_STREQ(modes[17].name, "Plate 2, ringy");
-  EXPECT_STREQ(modes[18].name, "Metal tank");
-  EXPECT_STREQ(modes[6].name, "Medium hall 2");
-  EXPECT_EQ(modes[6].delayMs[6], 3901.707);
-  EXPECT_EQ(modes[1].lines, 8.0);
-  EXPECT_EQ(modes[1].delayMs[9], 9.9256);
-  for (int row : {7, 15, 16}) EXPECT_EQ(modes[row].lines, 9.0) << row;
-  EXPECT_STREQ(styles[0].name, "Mode 1  (6  ms)");
-  EXPECT_STREQ(styles[2].name, "Mode 3  (10 ms)");
-  EXPECT_STREQ(styles[9].name, "Mode 10 (16 ms, pan left)");
+  for (const auto& mode : modes) {
+    EXPECT_GE(mode.lines, 8.0) << mode.name;
+    EXPECT_LE(mode.lines, 10.0) << mode.name;
+  }
   // Styles 6 to 9 repeat 1 and 3 with every tap panned to one side.
   const int source[] = {1, 1, 3, 3};
   for (int s = 6; s < 10; ++s)
@@ -94,86 +84,6 @@ TEST(ReverbTables, ModesAndStylesHoldTheirRowsExactly) {
       EXPECT_EQ(styles[s].gainPct[k], styles[source[s - 6]].gainPct[k]);
       EXPECT_EQ(styles[s].pan[k] > 0, s == 6 || s == 8) << s << "/" << k;
     }
-}
-
-TEST(ReverbTables, PresetsAreTwelveInRangeBlocks) {
-  const auto presets = ReverbPresets();
-  ASSERT_EQ(presets.size(), 12u);
-  const char* names[] = {"(Default)",   "Bright hall", "Cathedral", "Dense room", "Long hall",  "Medium hall",
-                         "Medium room", "Metal tank",  "Plate",     "Sewer",      "Small hall", "Very long hall"};
-  for (int i = 0; i < 12; ++i) {
-    EXPECT_STREQ(presets[i].name, names[i]);
-    ReverbParams p = presets[i].params;
-    EXPECT_FALSE(ReverbTraits::Clamp(p)) << names[i];
-    EXPECT_GE(p.reverbMode, 0);
-    EXPECT_LT(p.reverbMode, 19);
-    EXPECT_GE(p.earlyStyle, 0);
-    EXPECT_LT(p.earlyStyle, 10);
-  }
-  EXPECT_EQ(std::memcmp(&presets[0].params, &presets[1].params, sizeof(ReverbParams)), 0);
-  const ReverbParams& cathedral = presets[2].params;
-  EXPECT_STREQ(ReverbModeTable()[cathedral.reverbMode].name, "Cavernous space");
-  EXPECT_STREQ(EarlyStyleTable()[cathedral.earlyStyle].name, "Mode 6  (36 ms)");
-  EXPECT_EQ(presets[6].params.earlyOut, -800);
-  EXPECT_EQ(presets[8].params.highCut, 0);
-  const ReverbParams& veryLong = presets[11].params;
-  EXPECT_EQ(veryLong.reverbOut, -418);
-  EXPECT_EQ(veryLong.decayTenths, 50);
-  EXPECT_EQ(veryLong.bassCutHz, 100);
-}
-
-// --- parameter interface and stream -------------------------------------------
-
-TEST(ReverbParameters, SettersClampAllButModeAndStyle) {
-  ReverbEngine e;
-  std::int32_t v = 0;
-  EXPECT_EQ(e.SetReverbMode(42), S_OK);
-  e.GetReverbMode(&v);
-  EXPECT_EQ(v, 42);
-  EXPECT_EQ(e.SetEarlyStyle(-3), S_OK);
-  e.GetEarlyStyle(&v);
-  EXPECT_EQ(v, -3);
-  EXPECT_EQ(e.SetPreDelay(201), S_OK);
-  e.GetPreDelay(&v);
-  EXPECT_EQ(v, 200);
-  EXPECT_EQ(e.SetHighCutHz(99999), S_OK);
-  e.GetHighCutHz(&v);
-  EXPECT_EQ(v, 15000);
-  EXPECT_EQ(e.SetDecay(4), S_OK);
-  e.GetDecay(&v);
-  EXPECT_EQ(v, 5);
-}
-
-TEST(ReverbParameters, SetParamsClampsRangedFieldsAndKeepsIndicesUnchecked) {
-  ReverbEngine e;
-  ReverbParams in{10, -900, 0, 99, -1, 60, 300, 2, 5, 3, 20000};
-  EXPECT_EQ(e.SetParams(&in), E_FAIL);
-  ReverbParams out;
-  e.GetParams(&out);
-  const ReverbParams expect{0, -800, 0, 99, -1, 50, 200, 1, 10, 1, 15000};
-  EXPECT_EQ(std::memcmp(&out, &expect, sizeof out), 0);
-  EXPECT_EQ(e.SetParams(&expect), S_OK);
-}
-
-TEST(ReverbParameters, StreamIs64BytesAndRoundTrips) {
-  EXPECT_EQ(ReverbEngine::StreamSize(), 64u);
-  ReverbEngine a;
-  const ReverbParams p{-10, -20, -30, 4, 5, 6, 7, 0, 90, 1, 1100};
-  ASSERT_EQ(a.SetParams(&p), S_OK);
-  test::MemoryStream stream;
-  ASSERT_EQ(a.Save(&stream, true), S_OK);
-  ASSERT_EQ(stream.bytes.size(), 64u);
-  std::uint32_t total;
-  std::memcpy(&total, stream.bytes.data(), 4);
-  EXPECT_EQ(total, 64u);
-  EXPECT_EQ(std::memcmp(stream.bytes.data() + 4, &IID_IReverbParams, 16), 0);
-  const std::int32_t fields[11] = {-10, -20, -30, 4, 5, 6, 7, 0, 90, 1, 1100};
-  EXPECT_EQ(std::memcmp(stream.bytes.data() + 20, fields, 44), 0);
-  ReverbEngine b;
-  ASSERT_EQ(b.Load(&stream), S_OK);
-  ReverbParams out;
-  b.GetParams(&out);
-  EXPECT_EQ(std::memcmp(&out, &p, sizeof p), 0);
 }
 
 // --- sizes and coefficients from the worked numbers ---------------------------

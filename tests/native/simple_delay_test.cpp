@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "audio_format.h"
@@ -230,20 +229,6 @@ TEST(SimpleDelay, StopReleasesTheLineAndTheNextStartBeginsSilent) {
   ASSERT_EQ(h.engine.Restart(), S_OK);
   const auto out = h.Run(20, [](std::uint32_t, std::uint32_t) { return 0.0; });
   for (auto s : out) ASSERT_EQ(s, 0);
-}
-
-TEST(SimpleDelayPresets, TableHasTheSixNamedRows) {
-  const auto t = SimpleDelayPresets();
-  ASSERT_EQ(t.size(), 6u);
-  EXPECT_STREQ(t[0].name, "(Default)");
-  EXPECT_STREQ(t[1].name, "Echo chamber");
-  EXPECT_STREQ(t[2].name, "Slap-back echo");
-  EXPECT_STREQ(t[3].name, "Grand Canyon");
-  EXPECT_STREQ(t[4].name, "Shift selection forwards  (select one channel only)");
-  EXPECT_STREQ(t[5].name, "Pseudo-stereo (select one channel only)");
-  const SimpleDelayParams rows[] = {{0, 100, 1, -60, -60},    {1, 400, 20, -30, -90}, {0, 400, 20, -120, -90},
-                                    {1, 1000, 30, -140, -40}, {0, 1000, 20, 0, -800}, {0, 10, 1, 0, -800}};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(std::memcmp(&t[i].params, &rows[i], sizeof rows[i]), 0) << i;
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "demo_material.h"
 #include "twpitchs/pitch_engine.h"
 #include "twpitchs/transpose.h"
 #include "twtime/time_engine.h"
@@ -20,33 +19,10 @@
 namespace quill::test {
 namespace {
 
-class QuillhostCopying : public ::testing::Test {
+class QuillhostCopying : public HostOnDemo {
  protected:
-  static void SetUpTestSuite() {
-    ASSERT_EQ(RunProcess(L"regsvr32 /s \"" + BinDir() + L"QUILLFX1.DLL\""), 0);
-    dir_ = ScratchDir(L"copying_host");
-    input_ = MakeDemoMaterial();
-    std::string error;
-    ASSERT_TRUE(WriteWav(Narrow(dir_ + L"demo.wav"), input_, error)) << error;
-  }
-
-  WavData RunHost(const std::wstring& arguments, const wchar_t* outName) {
-    const std::wstring out = dir_ + outName;
-    const std::wstring line =
-        L"\"" + BinDir() + L"quillhost.exe\" " + arguments + L" \"" + dir_ + L"demo.wav\" \"" + out + L"\"";
-    EXPECT_EQ(RunProcess(line, out + L".txt"), 0) << Narrow(line);
-    WavData result;
-    std::string error;
-    EXPECT_TRUE(ReadWav(Narrow(out), result, error)) << error;
-    return result;
-  }
-
-  static std::wstring dir_;
-  static WavData input_;
+  static void SetUpTestSuite() { SetUpHost(L"copying_host"); }
 };
-
-std::wstring QuillhostCopying::dir_;
-WavData QuillhostCopying::input_;
 
 TEST_F(QuillhostCopying, FieldsByNameMatchTheEngineAndTheLengthFollowsTheRatio) {
   const WavData got = RunHost(L"--effect time finalTenths=2500 mode=8", L"expand.wav");

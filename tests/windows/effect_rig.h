@@ -4,9 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+
 #include "test_filters.h"
 
 namespace quill::test {
+
+// -6.0 dB: the default presets' dry level, and the echo level of the simple
+// and multi-tap delays.
+inline const double kGain = std::pow(10.0, -60 * 0.005);
+
+// A normalised sample as the engines write it to 16 bits (truncated).
+inline std::int16_t Pcm16Of(double y) { return static_cast<std::int16_t>(std::trunc(y * 32768.0)); }
 
 IPin* FindPinOf(IBaseFilter* filter, const wchar_t* id);
 IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION direction);

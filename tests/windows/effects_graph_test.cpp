@@ -1,7 +1,7 @@
 // The multi-tap delay, reverb and chorus filters in real filter graphs: the
 // multi-tap's tail of one ring length, the reverb's tail of whole seconds,
 // the chorus ending its stream at once, float stereo routed to the engine;
-// and persistence through each filter.
+// and persistence and presets through each filter.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,19 +18,13 @@
 #include "run_engine.h"
 #include "twchorus/chorus_engine.h"
 #include "twechomt/multi_tap_engine.h"
+#include "twechos/simple_delay_engine.h"
 #include "twreverb/reverb_engine.h"
 #include "wav_file.h"
 #include "win_support.h"
 
 namespace quill::test {
 namespace {
-
-// -6.0 dB, the level of the default presets' dry (and multi-tap wet) paths.
-const double kGain = std::pow(10.0, -60 * 0.005);
-
-std::int16_t Pcm16Of(double y) {
-  return static_cast<std::int16_t>(std::trunc(y * 32768.0));
-}
 
 double Normalised(std::int16_t s) {
   return s * 3.0517578125e-5;
@@ -285,6 +279,7 @@ IPersistStream* CreatePersistent(const CLSID& clsid) {
 }
 
 const PersistCase kPersistCases[] = {
+    {"simple delay", &CLSID_TwEchos, 40, 6, &SimpleDelayPresets()[3].params},
     {"multi-tap delay", &CLSID_TwEchomt, 160, 26, &MultiTapPresets()[3].params},
     {"reverb", &CLSID_TwReverb, 64, 12, &ReverbPresets()[3].params},
     {"chorus", &CLSID_TwChorus, 68, 23, &ChorusPresets()[3].params},
@@ -312,10 +307,13 @@ TEST(EffectPersistence, EachFilterSavesItsBlockBehindItsHeaderAndLoadsItBack) {
     ASSERT_EQ(presets->GetPresetName(0, name, 64), S_OK);
     EXPECT_STREQ(name, L"(Default)");
     EXPECT_EQ(presets->ApplyPreset(count), E_INVALIDARG);
+    EXPECT_EQ(presets->ApplyPreset(-1), E_INVALIDARG);
     ASSERT_EQ(presets->ApplyPreset(3), S_OK);
     presets->Release();
     EXPECT_EQ(persist->IsDirty(), S_OK);
 
+    EXPECT_EQ(SavedBytes(persist, FALSE).size(), c.size);
+    EXPECT_EQ(persist->IsDirty(), S_OK);  // not asked to clear
     const std::vector<std::uint8_t> saved = SavedBytes(persist, TRUE);
     EXPECT_EQ(persist->IsDirty(), S_FALSE);
     ASSERT_EQ(saved.size(), c.size);
@@ -333,6 +331,7 @@ TEST(EffectPersistence, EachFilterSavesItsBlockBehindItsHeaderAndLoadsItBack) {
     IPersistStream* other = CreatePersistent(*c.clsid);
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(LoadBytes(other, saved), S_OK);
+    EXPECT_EQ(other->IsDirty(), S_FALSE);  // loading is not an edit
     EXPECT_EQ(SavedBytes(other, FALSE), saved);
     other->Release();
     persist->Release();

@@ -5,11 +5,8 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-#include "demo_material.h"
 #include "run_engine.h"
 #include "twchorus/chorus_engine.h"
 #include "twechomt/multi_tap_engine.h"
@@ -22,16 +19,12 @@
 namespace quill::test {
 namespace {
 
-class QuillhostOnDemo : public ::testing::Test {
+class QuillhostOnDemo : public HostOnDemo {
  protected:
   static void SetUpTestSuite() {
-    // The host creates the effect by class identifier.
-    ASSERT_EQ(RunProcess(L"regsvr32 /s \"" + BinDir() + L"QUILLFX1.DLL\""), 0);
-    dir_ = ScratchDir(L"end_to_end");
-    input_ = MakeDemoMaterial();
-    std::string error;
-    ASSERT_TRUE(WriteWav(Narrow(dir_ + L"demo.wav"), input_, error)) << error;
+    SetUpHost(L"end_to_end");
     stereo_ = Stereo(input_);
+    std::string error;
     ASSERT_TRUE(WriteWav(Narrow(dir_ + L"stereo.wav"), stereo_, error)) << error;
   }
 
@@ -54,150 +47,104 @@ class QuillhostOnDemo : public ::testing::Test {
     return out;
   }
 
-  // Runs quillhost with `arguments` before the file names; its output file.
-  // What it printed goes to `errors`.
-  WavData RunHost(const std::wstring& arguments, const wchar_t* outName, std::string* errors = nullptr,
-                  const wchar_t* inName = L"demo.wav") {
-    const std::wstring out = dir_ + outName;
-    const std::wstring line =
-        L"\"" + BinDir() + L"quillhost.exe\" " + arguments + L" \"" + dir_ + inName + L"\" \"" + out + L"\"";
-    const std::wstring errorFile = out + L".txt";
-    EXPECT_EQ(RunProcess(line, errorFile), 0) << Narrow(line);
-    if (errors != nullptr) {
-      std::ifstream file(Narrow(errorFile), std::ios::binary);
-      std::ostringstream text;
-      text << file.rdbuf();
-      *errors = text.str();
-    }
-    WavData result;
-    std::string error;
-    EXPECT_TRUE(ReadWav(Narrow(out), result, error)) << error;
-    return result;
-  }
-
-  static std::wstring dir_;
-  static WavData input_;
-  static WavData stereo_;
+  static inline WavData stereo_;
 };
 
-std::wstring QuillhostOnDemo::dir_;
-WavData QuillhostOnDemo::input_;
-WavData QuillhostOnDemo::stereo_;
-
-TEST_F(QuillhostOnDemo, DefaultPresetMatchesTheEngineWithItsTail) {
-  const WavData got = RunHost(L"--effect delay", L"default.wav");
-  SimpleDelayEngine engine;
-  WavData expected;
+// The engine run in this process as the filter runs it, after `edit`.
+template <class Engine>
+WavData EngineOutput(const WavData& in, void (*edit)(Engine&)) {
+  Engine engine;
+  edit(engine);
+  WavData out;
   RunStats stats;
-  ASSERT_EQ(RunInPlace(engine, input_, expected, 4096, stats), S_OK);
-  // One delay period of 100 ms at 44100 Hz follows the 4 s of material.
-  EXPECT_EQ(got.Frames(), 176400u + 4410u);
-  ExpectSame(got, expected);
+  EXPECT_EQ(RunInPlace(engine, in, out, 4096, stats), S_OK);
+  return out;
 }
 
-TEST_F(QuillhostOnDemo, PresetByNameWithFieldsMatchesTheEngine) {
-  const WavData got = RunHost(L"--effect twechos --preset \"Echo chamber\" delayMs=250 dryOut=-30", L"chamber.wav");
-  SimpleDelayEngine engine;
-  ASSERT_EQ(engine.ApplyPreset(1), S_OK);
-  ASSERT_EQ(engine.SetDelay(250), S_OK);
-  ASSERT_EQ(engine.SetDryOut(-30), S_OK);
-  WavData expected;
-  RunStats stats;
-  ASSERT_EQ(RunInPlace(engine, input_, expected, 4096, stats), S_OK);
-  // Feedback on, 2.0 s decay: one 250 ms period plus the decay length.
-  EXPECT_EQ(got.Frames(), 176400u + 11025u + 88200u);
-  ExpectSame(got, expected);
-}
+// One request to the host and the same settings made on the engine. Tails
+// at 44100 Hz after the 176400 frames of material: the simple delay adds
+// one period (plus the decay length with feedback); the multi-tap delay one
+// ring length; the reverb its whole seconds of decay; the chorus nothing.
+struct HostCase {
+  const char* what;
+  const wchar_t* arguments;
+  bool stereo;
+  std::uint32_t tailFrames;
+  const char* clampNote;  // expected on standard error, or nullptr
+  WavData (*expected)(const WavData& in);
+};
 
-// Large hall 1 at 44100 Hz: the longest tap, 500 ms, lies 44 x 500 + 7
-// (its 0.179 ms offset) = 22007 samples back; with 10 % depth (13.23
-// samples) the ring is trunc(1.05 x 22007 + 4 x 13.23) = 23160 long, and
-// that is the tail. The tap gain asked for is beyond 100 % and is clamped.
-TEST_F(QuillhostOnDemo, MultiTapPresetByNameWithFieldsMatchesTheEngine) {
-  std::string errors;
-  const WavData got =
-      RunHost(L"--effect twechomt --preset \"Large hall 1\" tapGain[0]=140 wetOut=-30", L"multitap.wav", &errors);
-  EXPECT_NE(errors.find("tapGain[0]=140 is outside -100..100 %; clamped to 100"), std::string::npos) << errors;
-  MultiTapEngine engine;
-  ASSERT_EQ(engine.ApplyPreset(13), S_OK);
-  ASSERT_EQ(engine.SetTapGain0(140), S_OK);
-  ASSERT_EQ(engine.SetWetOut(-30), S_OK);
-  WavData expected;
-  RunStats stats;
-  ASSERT_EQ(RunInPlace(engine, input_, expected, 4096, stats), S_OK);
-  EXPECT_EQ(got.Frames(), 176400u + 23160u);
-  ExpectSame(got, expected);
-}
+const HostCase kHostCases[] = {
+    {"default preset", L"--effect delay", false, 4410, nullptr,
+     [](const WavData& in) { return EngineOutput<SimpleDelayEngine>(in, [](SimpleDelayEngine&) {}); }},
+    // Echo chamber: feedback on, 2.0 s decay, one 250 ms period plus the decay.
+    {"preset by name", L"--effect twechos --preset \"Echo chamber\" delayMs=250 dryOut=-30", false,
+     11025 + 88200, nullptr,
+     [](const WavData& in) {
+       return EngineOutput<SimpleDelayEngine>(in, [](SimpleDelayEngine& e) {
+         e.ApplyPreset(1);
+         e.SetDelay(250);
+         e.SetDryOut(-30);
+       });
+     }},
+    // Preset 4: one second of delay, no feedback.
+    {"preset by index", L"--preset 4", false, 44100, nullptr,
+     [](const WavData& in) { return EngineOutput<SimpleDelayEngine>(in, [](SimpleDelayEngine& e) { e.ApplyPreset(4); }); }},
+    // Large hall 1: the longest tap, 500 ms, lies 44 x 500 + 7 (its 0.179 ms
+    // offset) = 22007 samples back; with 10 % depth (13.23 samples) the ring
+    // is trunc(1.05 x 22007 + 4 x 13.23) = 23160 long.
+    {"multi-tap by name", L"--effect twechomt --preset \"Large hall 1\" tapGain[0]=140 wetOut=-30", false, 23160,
+     "tapGain[0]=140 is outside -100..100 %; clamped to 100",
+     [](const WavData& in) {
+       return EngineOutput<MultiTapEngine>(in, [](MultiTapEngine& e) {
+         e.ApplyPreset(13);
+         e.SetTapGain0(140);
+         e.SetWetOut(-30);
+       });
+     }},
+    {"chorus by index", L"--effect chorus --preset 17 modDepth=0 invertChorus=1", false, 0,
+     "modDepth=0 is outside 1..100",
+     [](const WavData& in) {
+       return EngineOutput<ChorusEngine>(in, [](ChorusEngine& e) {
+         e.ApplyPreset(17);
+         e.SetModDepth(0);
+         e.SetInvertChorus(1);
+       });
+     }},
+    // Cathedral decays over 3.0 s.
+    {"reverb by name", L"--effect reverb --preset Cathedral preDelayMs=250 earlyStyle=7", false, 3 * 44100,
+     "preDelayMs=250 is outside 0..200",
+     [](const WavData& in) {
+       return EngineOutput<ReverbEngine>(in, [](ReverbEngine& e) {
+         e.ApplyPreset(2);
+         e.SetPreDelay(250);
+         e.SetEarlyStyle(7);
+       });
+     }},
+    // "Tapped delay, stereo pan": longest tap 500 ms, no modulation, a ring
+    // of trunc(1.05 x 22007) = 23107 frames.
+    {"stereo multi-tap", L"--effect multitap --preset 24", true, 23107, nullptr,
+     [](const WavData& in) { return EngineOutput<MultiTapEngine>(in, [](MultiTapEngine& e) { e.ApplyPreset(24); }); }},
+    {"stereo chorus", L"--effect twchorus --preset \"Chorus 3\"", true, 0, nullptr,
+     [](const WavData& in) { return EngineOutput<ChorusEngine>(in, [](ChorusEngine& e) { e.ApplyPreset(8); }); }},
+    // Plate decays over 2.0 s.
+    {"stereo reverb", L"--effect reverb --preset Plate", true, 2 * 44100, nullptr,
+     [](const WavData& in) { return EngineOutput<ReverbEngine>(in, [](ReverbEngine& e) { e.ApplyPreset(8); }); }},
+};
 
-// The chorus adds no tail: as many frames come out as went in.
-TEST_F(QuillhostOnDemo, ChorusPresetByIndexMatchesTheEngineWithoutATail) {
-  std::string errors;
-  const WavData got = RunHost(L"--effect chorus --preset 17 modDepth=0 invertChorus=1", L"chorus.wav", &errors);
-  EXPECT_NE(errors.find("modDepth=0 is outside 1..100"), std::string::npos) << errors;
-  ChorusEngine engine;
-  ASSERT_EQ(engine.ApplyPreset(17), S_OK);
-  ASSERT_EQ(engine.SetModDepth(0), S_OK);
-  ASSERT_EQ(engine.SetInvertChorus(1), S_OK);
-  WavData expected;
-  RunStats stats;
-  ASSERT_EQ(RunInPlace(engine, input_, expected, 4096, stats), S_OK);
-  EXPECT_EQ(got.Frames(), 176400u);
-  ExpectSame(got, expected);
-}
-
-// Cathedral decays over 3.0 s: three whole seconds of tail.
-TEST_F(QuillhostOnDemo, ReverbPresetWithFieldsMatchesTheEngineWithItsTail) {
-  std::string errors;
-  const WavData got =
-      RunHost(L"--effect reverb --preset Cathedral preDelayMs=250 earlyStyle=7", L"reverb.wav", &errors);
-  EXPECT_NE(errors.find("preDelayMs=250 is outside 0..200"), std::string::npos) << errors;
-  ReverbEngine engine;
-  ASSERT_EQ(engine.ApplyPreset(2), S_OK);
-  ASSERT_EQ(engine.SetPreDelay(250), S_OK);
-  ASSERT_EQ(engine.SetEarlyStyle(7), S_OK);
-  WavData expected;
-  RunStats stats;
-  ASSERT_EQ(RunInPlace(engine, input_, expected, 4096, stats), S_OK);
-  EXPECT_EQ(got.Frames(), 176400u + 3u * 44100u);
-  ExpectSame(got, expected);
-}
-
-// Stereo through the three effects. "Tapped delay, stereo pan" has its
-// longest tap at 500 ms and no modulation: a ring, and a tail, of
-// trunc(1.05 x 22007) = 23107 frames. Plate decays over 2.0 s.
-TEST_F(QuillhostOnDemo, StereoOutputMatchesTheEngines) {
-  {
-    SCOPED_TRACE("multi-tap");
-    const WavData got = RunHost(L"--effect multitap --preset 24", L"multitap2.wav", nullptr, L"stereo.wav");
-    MultiTapEngine engine;
-    ASSERT_EQ(engine.ApplyPreset(24), S_OK);
-    WavData expected;
-    RunStats stats;
-    ASSERT_EQ(RunInPlace(engine, stereo_, expected, 4096, stats), S_OK);
-    EXPECT_EQ(got.Frames(), 176400u + 23107u);
-    ExpectSame(got, expected);
-  }
-  {
-    SCOPED_TRACE("chorus");
-    const WavData got = RunHost(L"--effect twchorus --preset \"Chorus 3\"", L"chorus2.wav", nullptr, L"stereo.wav");
-    ChorusEngine engine;
-    ASSERT_EQ(engine.ApplyPreset(8), S_OK);
-    WavData expected;
-    RunStats stats;
-    ASSERT_EQ(RunInPlace(engine, stereo_, expected, 4096, stats), S_OK);
-    EXPECT_EQ(got.Frames(), 176400u);
-    ExpectSame(got, expected);
-  }
-  {
-    SCOPED_TRACE("reverb");
-    const WavData got = RunHost(L"--effect reverb --preset Plate", L"reverb2.wav", nullptr, L"stereo.wav");
-    ReverbEngine engine;
-    ASSERT_EQ(engine.ApplyPreset(8), S_OK);
-    WavData expected;
-    RunStats stats;
-    ASSERT_EQ(RunInPlace(engine, stereo_, expected, 4096, stats), S_OK);
-    EXPECT_EQ(got.Frames(), 176400u + 88200u);
-    ExpectSame(got, expected);
+TEST_F(QuillhostOnDemo, EachRequestMatchesTheEngineWithItsTail) {
+  int n = 0;
+  for (const HostCase& c : kHostCases) {
+    SCOPED_TRACE(c.what);
+    std::string errors;
+    const std::wstring outName = L"case" + std::to_wstring(n++) + L".wav";
+    const WavData got =
+        RunHost(c.arguments, outName.c_str(), &errors, c.stereo ? L"stereo.wav" : L"demo.wav");
+    if (c.clampNote != nullptr) {
+      EXPECT_NE(errors.find(c.clampNote), std::string::npos) << errors;
+    }
+    EXPECT_EQ(got.Frames(), 176400u + c.tailFrames);
+    ExpectSame(got, c.expected(c.stereo ? stereo_ : input_));
   }
 }
 
@@ -221,16 +168,6 @@ TEST_F(QuillhostOnDemo, PresetsAreListedAndUnknownOnesRefused) {
   EXPECT_EQ(RunProcess(host + L"--effect reverb --preset plate" + files), 2);  // names are exact
   EXPECT_EQ(RunProcess(host + L"--effect reverb --preset -1" + files), 2);
   EXPECT_EQ(GetFileAttributesW((dir_ + L"refused.wav").c_str()), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST_F(QuillhostOnDemo, PresetByIndexMatchesTheEngine) {
-  const WavData got = RunHost(L"--preset 4", L"shift.wav");
-  SimpleDelayEngine engine;
-  ASSERT_EQ(engine.ApplyPreset(4), S_OK);
-  WavData expected;
-  RunStats stats;
-  ASSERT_EQ(RunInPlace(engine, input_, expected, 4096, stats), S_OK);
-  ExpectSame(got, expected);
 }
 
 }  // namespace

@@ -17,13 +17,6 @@
 namespace quill::test {
 namespace {
 
-// -6.0 dB, the default preset's dry and delay levels.
-const double kGain = std::pow(10.0, -60 * 0.005);
-
-std::int16_t Pcm16Of(double y) {
-  return static_cast<std::int16_t>(std::trunc(y * 32768.0));
-}
-
 class EffectInGraph : public EffectRig {
  protected:
   void Build(const AudioType& type, long bufferSize, long bufferCount = 1, bool readOnly = false) {

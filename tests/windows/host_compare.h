@@ -6,10 +6,15 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "audio_format.h"
+#include "demo_material.h"
 #include "wav_file.h"
+#include "win_support.h"
 
 namespace quill::test {
 
@@ -68,5 +73,43 @@ WavData RunCopyingEngine(Engine& engine, const WavData& in, std::uint32_t block 
   }
   return out;
 }
+
+// The reference host on files in one scratch directory: the DLL registered
+// (the host creates effects by class identifier) and the demo material
+// written there once for the suite.
+class HostOnDemo : public ::testing::Test {
+ protected:
+  static void SetUpHost(const wchar_t* scratch) {
+    ASSERT_EQ(RunProcess(L"regsvr32 /s \"" + BinDir() + L"QUILLFX1.DLL\""), 0);
+    dir_ = ScratchDir(scratch);
+    input_ = MakeDemoMaterial();
+    std::string error;
+    ASSERT_TRUE(WriteWav(Narrow(dir_ + L"demo.wav"), input_, error)) << error;
+  }
+
+  // Runs quillhost with `arguments` before the file names; its output file.
+  // What it printed goes to `errors`.
+  static WavData RunHost(const std::wstring& arguments, const std::wstring& outName, std::string* errors = nullptr,
+                         const wchar_t* inName = L"demo.wav") {
+    const std::wstring out = dir_ + outName;
+    const std::wstring line =
+        L"\"" + BinDir() + L"quillhost.exe\" " + arguments + L" \"" + dir_ + inName + L"\" \"" + out + L"\"";
+    const std::wstring errorFile = out + L".txt";
+    EXPECT_EQ(RunProcess(line, errorFile), 0) << Narrow(line);
+    if (errors != nullptr) {
+      std::ifstream file(Narrow(errorFile), std::ios::binary);
+      std::ostringstream text;
+      text << file.rdbuf();
+      *errors = text.str();
+    }
+    WavData result;
+    std::string error;
+    EXPECT_TRUE(ReadWav(Narrow(out), result, error)) << error;
+    return result;
+  }
+
+  static inline std::wstring dir_;
+  static inline WavData input_;
+};
 
 }  // namespace quill::test

@@ -1,9 +1,10 @@
 // The module as a component server and the simple delay filter as a
 // component: class objects, creation and aggregation, unloading, interface
-// identity and reference counts, pins and enumerators, persistence.
+// identity and reference counts, pins and enumerators. Persistence and
+// presets through each filter are in effects_graph_test.cpp.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <vector>
 
 #include "quillfx1.h"
 #include "win_support.h"
@@ -279,112 +280,6 @@ TEST_F(FilterInterfaces, PinsAreInputAndOutputAndCountOnTheFilter) {
   got[0]->Release();
   got[1]->Release();
   EXPECT_EQ(Refs(filter_), 1u);
-}
-
-// --- persistence --------------------------------------------------------------
-
-std::vector<BYTE> StreamBytes(IStream* stream) {
-  STATSTG stat{};
-  EXPECT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
-  std::vector<BYTE> bytes(static_cast<size_t>(stat.cbSize.QuadPart));
-  LARGE_INTEGER zero{};
-  EXPECT_EQ(stream->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
-  ULONG read = 0;
-  if (!bytes.empty()) {
-    EXPECT_EQ(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read), S_OK);
-  }
-  return bytes;
-}
-
-TEST_F(FilterInterfaces, PersistStreamSavesAndLoadsTheParameterBlock) {
-  IPersistStream* persist = nullptr;
-  ASSERT_EQ(filter_->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist)), S_OK);
-  ISimpleDelayParams* params = nullptr;
-  ASSERT_EQ(filter_->QueryInterface(IID_ISimpleDelayParams, reinterpret_cast<void**>(&params)), S_OK);
-
-  CLSID clsid{};
-  EXPECT_EQ(persist->GetClassID(&clsid), S_OK);
-  EXPECT_EQ(clsid, CLSID_TwEchos);
-  ULARGE_INTEGER size{};
-  ASSERT_EQ(persist->GetSizeMax(&size), S_OK);
-  EXPECT_EQ(size.QuadPart, 40u);
-  EXPECT_EQ(persist->IsDirty(), S_FALSE);  // a new filter holds its default preset
-  ASSERT_EQ(params->SetDelay(250), S_OK);
-  EXPECT_EQ(persist->IsDirty(), S_OK);
-
-  IStream* stream = nullptr;
-  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
-  ASSERT_EQ(persist->Save(stream, FALSE), S_OK);
-  EXPECT_EQ(persist->IsDirty(), S_OK);  // not asked to clear
-  const std::vector<BYTE> saved = StreamBytes(stream);
-  ASSERT_EQ(saved.size(), 40u);
-  std::uint32_t total = 0;
-  std::memcpy(&total, saved.data(), 4);
-  EXPECT_EQ(total, 40u);
-  GUID tag{};
-  std::memcpy(&tag, saved.data() + 4, 16);
-  EXPECT_EQ(tag, IID_ISimpleDelayParams);
-  const SimpleDelayParams expected{0, 250, 1, -60, -60};
-  EXPECT_EQ(std::memcmp(saved.data() + 20, &expected, 20), 0);
-  IStream* second = nullptr;
-  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &second), S_OK);
-  ASSERT_EQ(persist->Save(second, TRUE), S_OK);
-  EXPECT_EQ(persist->IsDirty(), S_FALSE);
-  second->Release();
-
-  // Into a second filter.
-  IPersistStream* other = nullptr;
-  ASSERT_EQ(CreateFromModule(CLSID_TwEchos, IID_IPersistStream, reinterpret_cast<void**>(&other)), S_OK);
-  LARGE_INTEGER zero{};
-  ASSERT_EQ(stream->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
-  EXPECT_EQ(other->Load(stream), S_OK);
-  ISimpleDelayParams* otherParams = nullptr;
-  ASSERT_EQ(other->QueryInterface(IID_ISimpleDelayParams, reinterpret_cast<void**>(&otherParams)), S_OK);
-  SimpleDelayParams loaded{};
-  ASSERT_EQ(otherParams->GetParams(&loaded), S_OK);
-  EXPECT_EQ(std::memcmp(&loaded, &expected, 20), 0);
-  EXPECT_EQ(other->IsDirty(), S_FALSE);  // loading is not an edit
-
-  // A stream of another size is refused and changes nothing.
-  std::vector<BYTE> wrong = saved;
-  wrong[0] = 41;
-  reinterpret_cast<SimpleDelayParams*>(wrong.data() + 20)->delayMs = 999;
-  IStream* bad = nullptr;
-  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &bad), S_OK);
-  ULONG written = 0;
-  ASSERT_EQ(bad->Write(wrong.data(), static_cast<ULONG>(wrong.size()), &written), S_OK);
-  ASSERT_EQ(bad->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
-  EXPECT_EQ(other->Load(bad), E_FAIL);
-  ASSERT_EQ(otherParams->GetParams(&loaded), S_OK);
-  EXPECT_EQ(loaded.delayMs, 250);
-  bad->Release();
-
-  otherParams->Release();
-  EXPECT_EQ(other->Release(), 0u);
-  stream->Release();
-  params->Release();
-  persist->Release();
-}
-
-TEST_F(FilterInterfaces, PresetsThroughTheFilter) {
-  IEffectPresets* presets = nullptr;
-  ASSERT_EQ(filter_->QueryInterface(IID_IEffectPresets, reinterpret_cast<void**>(&presets)), S_OK);
-  std::int32_t count = 0;
-  ASSERT_EQ(presets->GetPresetCount(&count), S_OK);
-  EXPECT_EQ(count, 6);
-  WCHAR name[64];
-  ASSERT_EQ(presets->GetPresetName(0, name, 64), S_OK);
-  EXPECT_STREQ(name, L"(Default)");
-  EXPECT_EQ(presets->GetPresetName(6, name, 64), E_INVALIDARG);
-  EXPECT_EQ(presets->ApplyPreset(-1), E_INVALIDARG);
-  ASSERT_EQ(presets->ApplyPreset(1), S_OK);
-  ISimpleDelayParams* params = nullptr;
-  ASSERT_EQ(presets->QueryInterface(IID_ISimpleDelayParams, reinterpret_cast<void**>(&params)), S_OK);
-  std::int32_t delay = 0;
-  ASSERT_EQ(params->GetDelay(&delay), S_OK);
-  EXPECT_EQ(delay, 400);
-  params->Release();
-  presets->Release();
 }
 
 }  // namespace
