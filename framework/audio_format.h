@@ -51,10 +51,12 @@ struct Pcm8 {
   static constexpr SampleKind kind = SampleKind::Pcm8;
   static constexpr Sample silence = 0x80;
   static double ToEngine(Sample s) { return static_cast<std::int8_t>(s ^ 0x80) * 0.0078125; }
+  // Truncates toward zero and saturates; the comparisons on the scaled value
+  // give the same answers as on its truncation, without a rounding call.
   static Sample FromEngine(double y) {
-    const double t = std::trunc(y * 128.0);
-    if (t < -128.0) return 0x00;
-    if (t > 127.0) return 0xFF;
+    const double t = y * 128.0;
+    if (t <= -128.0) return 0x00;
+    if (t >= 127.0) return 0xFF;
     return static_cast<Sample>(static_cast<std::uint8_t>(static_cast<std::int32_t>(t)) ^ 0x80);
   }
 };
@@ -65,10 +67,10 @@ struct Pcm16 {
   static constexpr Sample silence = 0;
   static double ToEngine(Sample s) { return s * 3.0517578125e-5; }
   static Sample FromEngine(double y) {
-    const double t = std::trunc(y * 32768.0);
-    if (t < -32768.0) return -32768;
-    if (t > 32767.0) return 32767;
-    return static_cast<Sample>(t);
+    const double t = y * 32768.0;
+    if (t <= -32768.0) return -32768;
+    if (t >= 32767.0) return 32767;
+    return static_cast<Sample>(static_cast<std::int32_t>(t));
   }
 };
 

@@ -8,18 +8,27 @@ namespace quill {
 
 InterpKernel::~InterpKernel() {
   FreeLine(table_);
+  FreeLine(pairs_);
 }
 
 HRESULT InterpKernel::Build(std::uint32_t taps) {
   if (taps != 2 && taps != 9 && taps != 15) return E_INVALIDARG;
   FreeLine(table_);
+  FreeLine(pairs_);
   table_ = static_cast<double*>(AllocLine(kKernelPoints + 3, sizeof(double)));
-  if (table_ == nullptr) return E_OUTOFMEMORY;
+  pairs_ = static_cast<double*>(AllocLine(2 * (kKernelPoints + 2), sizeof(double)));
+  if (table_ == nullptr || pairs_ == nullptr) {
+    FreeLine(table_);
+    FreeLine(pairs_);
+    table_ = pairs_ = nullptr;
+    return E_OUTOFMEMORY;
+  }
   const std::uint32_t half = taps / 2;
   pointsPerFrame_ = static_cast<double>(kKernelPoints / (half + 1));
   table_[0] = 1.0;
   if (taps == 2) {
     for (std::uint32_t i = 1; i < 2000; ++i) table_[i] = (2000.0 - i) / 2000.0;
+    FillPairs();
     return S_OK;
   }
   const double span = half + 1.0;
@@ -30,7 +39,15 @@ HRESULT InterpKernel::Build(std::uint32_t taps) {
     table_[i] = std::sin(x) / x * window;
   }
   table_[kKernelPoints] = table_[kKernelPoints - 1];
+  FillPairs();
   return S_OK;
+}
+
+void InterpKernel::FillPairs() {
+  for (std::uint32_t i = 0; i < kKernelPoints + 2; ++i) {
+    pairs_[2 * i] = table_[i];
+    pairs_[2 * i + 1] = table_[i + 1] - table_[i];
+  }
 }
 
 }  // namespace quill

@@ -27,10 +27,12 @@ class InterpKernel {
   HRESULT Build(std::uint32_t taps);
 
   // K(x) for 0 <= x < half + 1.
-  double operator()(double x) const {
-    const double xe = x * pointsPerFrame_;
-    const auto j = static_cast<std::uint32_t>(xe);
-    return table_[j] + (table_[j + 1] - table_[j]) * (xe - j);
+  double operator()(double x) const { return At(x * pointsPerFrame_); }
+  // The same with the distance already in table points (x times PointsPerFrame()).
+  double At(double xe) const {
+    const auto j = static_cast<std::int32_t>(xe);  // below 4000
+    const double* p = pairs_ + 2 * j;
+    return p[0] + p[1] * (xe - j);
   }
 
   bool Ready() const { return table_ != nullptr; }
@@ -38,7 +40,12 @@ class InterpKernel {
   double Point(std::uint32_t i) const { return table_[i]; }
 
  private:
+  void FillPairs();
+
   double* table_ = nullptr;
+  // Point i and the step to point i + 1 side by side, for the lookup: one
+  // memory access and no subtraction per tap, the same values.
+  double* pairs_ = nullptr;
   double pointsPerFrame_ = 0.0;
 };
 

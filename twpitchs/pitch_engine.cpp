@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "line_memory.h"
 #include "twtime/time_engine.h"  // ClampDouble
@@ -151,7 +152,7 @@ HRESULT PitchEngine::ConfigureFull(const PitchParams& p) {
   FreeLine(rings_[1]);
   rings_[0] = rings_[1] = nullptr;
   for (std::uint32_t c = 0; c < channels_; ++c) {
-    rings_[c] = static_cast<double*>(AllocLine(taps_, sizeof(double)));
+    rings_[c] = static_cast<double*>(AllocLine(2 * taps_, sizeof(double)));
     if (rings_[c] == nullptr) return E_OUTOFMEMORY;
   }
   hr = kernel_.Build(taps_);
@@ -201,64 +202,104 @@ HRESULT PitchEngine::PreFilter(ProcessMode mode, void* buffer, std::uint32_t fra
   return S_OK;
 }
 
-template <class In, class Out>
+// The rings hold each frame twice, at ringPos and ringPos + taps, so that
+// the taps frames from the newest back are always contiguous. The state the
+// loop walks is kept in locals and written back when it stops.
+template <class In, class Out, std::uint32_t Ch, std::uint32_t Taps>
 void PitchEngine::ResampleAs(const void* inData, std::uint32_t inFrames, void* outData, std::uint32_t room,
                              std::uint32_t& consumed, std::uint32_t& produced) {
   const auto* in = static_cast<const typename In::Sample*>(inData);
   auto* out = static_cast<typename Out::Sample*>(outData);
-  const std::uint32_t ch = channels_, taps = taps_, half = half_;
+  constexpr std::uint32_t half = Taps / 2;
   double* const ring0 = rings_[0];
   double* const ring1 = rings_[1];
-  consumed = 0;
-  produced = 0;
-  if (room == 0) return;
-  double weights[15];
-  for (;;) {
-    // Load what the next output frame needs.
-    if (restartFlag_ != 0) {
-      // Pre-load: the first frame of the new run lands on the kernel's centre.
-      restartFlag_ = 0;
-      need_ = half + 1;
-      ringPos_ = half + 1;
-      P_ -= half + 1;
-    }
-    while (need_ > 0 && consumed < inFrames) {
-      ringPos_ = ringPos_ == 0 ? taps - 1 : ringPos_ - 1;
-      const typename In::Sample* frame = in + static_cast<std::size_t>(consumed) * ch;
-      ring0[ringPos_] = In::ToEngine(frame[0]);
-      if (ch == 2) ring1[ringPos_] = In::ToEngine(frame[1]);
-      --need_;
-      P_ += 1.0;
-      ++consumed;
-    }
-    if (need_ > 0) return;  // the input is used up
+  const double r = r_;
+  const double pointsPerFrame = kernel_.PointsPerFrame();
+  std::uint32_t ringPos = ringPos_, need = need_;
+  std::uint64_t outCount = outCount_;
+  double T = T_, P = P_;
+  std::uint32_t taken = 0, made = 0;
 
-    // Distance of the newest frame from the output position; frame k
-    // (0 newest) lies at d - k.
-    const double d = half - (T_ - P_);
-    typename Out::Sample* dst = out + static_cast<std::size_t>(produced) * ch;
-    if (taps == 2) {
-      const std::uint32_t older = ringPos_ ^ 1u;
-      dst[0] = Out::FromEngine(ring0[ringPos_] * (1.0 - d) + ring0[older] * d);
-      if (ch == 2) dst[1] = Out::FromEngine(ring1[ringPos_] * (1.0 - d) + ring1[older] * d);
-    } else {
-      for (std::uint32_t k = 0; k < taps; ++k) weights[k] = kernel_(std::fabs(d - k));
-      double y0 = 0.0, y1 = 0.0;
-      std::uint32_t at = ringPos_;
-      for (std::uint32_t k = 0; k < taps; ++k) {
-        y0 += ring0[at] * weights[k];
-        if (ch == 2) y1 += ring1[at] * weights[k];
-        if (++at == taps) at = 0;
+  if (room > 0) {
+    for (;;) {
+      // Load what the next output frame needs.
+      if (restartFlag_ != 0) {
+        // Pre-load: the first frame of the new run lands on the kernel's centre.
+        restartFlag_ = 0;
+        need = half + 1;
+        ringPos = half + 1;
+        P -= half + 1;
       }
-      dst[0] = Out::FromEngine(y0);
-      if (ch == 2) dst[1] = Out::FromEngine(y1);
+      while (need > 0 && taken < inFrames) {
+        ringPos = ringPos == 0 ? Taps - 1 : ringPos - 1;
+        const typename In::Sample* frame = in + static_cast<std::size_t>(taken) * Ch;
+        ring0[ringPos] = ring0[ringPos + Taps] = In::ToEngine(frame[0]);
+        if constexpr (Ch == 2) ring1[ringPos] = ring1[ringPos + Taps] = In::ToEngine(frame[1]);
+        --need;
+        P += 1.0;
+        ++taken;
+      }
+      if (need > 0) break;  // the input is used up
+
+      // Distance of the newest frame from the output position; frame k
+      // (0 newest) lies at d - k.
+      const double d = half - (T - P);
+      typename Out::Sample* dst = out + static_cast<std::size_t>(made) * Ch;
+      const double* h0 = ring0 + ringPos;
+      if constexpr (Taps == 2) {
+        dst[0] = Out::FromEngine(h0[0] * (1.0 - d) + h0[1] * d);
+        if constexpr (Ch == 2) dst[1] = Out::FromEngine(ring1[ringPos] * (1.0 - d) + ring1[ringPos + 1] * d);
+      } else {
+        double y0 = 0.0, y1 = 0.0;
+        const double* h1 = Ch == 2 ? ring1 + ringPos : nullptr;
+        for (std::uint32_t k = 0; k < Taps; ++k) {
+          const double w = kernel_.At(std::fabs(d - k) * pointsPerFrame);
+          y0 += h0[k] * w;
+          if constexpr (Ch == 2) y1 += h1[k] * w;
+        }
+        dst[0] = Out::FromEngine(y0);
+        if constexpr (Ch == 2) dst[1] = Out::FromEngine(y1);
+      }
+      ++made;
+      ++outCount;
+      T = static_cast<double>(outCount) * r;
+      const double ahead = T - P;  // whole frames still to load; none while behind
+      need = ahead >= 1.0 ? static_cast<std::uint32_t>(ahead) : 0;
+      if (made >= room) break;
     }
-    ++produced;
-    ++outCount_;
-    T_ = static_cast<double>(outCount_) * r_;
-    const double ahead = std::trunc(T_ - P_);
-    need_ = ahead > 0.0 ? static_cast<std::uint32_t>(ahead) : 0;
-    if (produced >= room) return;
+  }
+  ringPos_ = ringPos;
+  need_ = need;
+  outCount_ = outCount;
+  T_ = T;
+  P_ = P;
+  consumed = taken;
+  produced = made;
+}
+
+template <class In, class Out>
+void PitchEngine::ResampleTo(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room,
+                             std::uint32_t& consumed, std::uint32_t& produced) {
+  // One loop per channel count and kernel length, chosen once per call.
+  const auto run = [&](auto channels, auto taps) {
+    ResampleAs<In, Out, decltype(channels)::value, decltype(taps)::value>(in, inFrames, out, room, consumed,
+                                                                           produced);
+  };
+  using One = std::integral_constant<std::uint32_t, 1>;
+  using Two = std::integral_constant<std::uint32_t, 2>;
+  const auto withTaps = [&](auto channels) {
+    if (taps_ == 2) {
+      run(channels, Two{});
+    } else if (taps_ == 15) {
+      run(channels, std::integral_constant<std::uint32_t, 15>{});
+    } else {
+      run(channels, std::integral_constant<std::uint32_t, 9>{});
+    }
+  };
+  if (channels_ == 2) {
+    withTaps(Two{});
+  } else {
+    withTaps(One{});
   }
 }
 
@@ -267,11 +308,11 @@ void PitchEngine::Resample(const void* in, std::uint32_t inFrames, void* out, st
   WithSampleKind(kind_, [&](auto k) {
     using K = decltype(k);
     if (!toIntermediate) {
-      ResampleAs<K, K>(in, inFrames, out, room, consumed, produced);
+      ResampleTo<K, K>(in, inFrames, out, room, consumed, produced);
     } else if constexpr (std::is_same_v<StretchReal<K>, double>) {
-      ResampleAs<K, Float64>(in, inFrames, out, room, consumed, produced);
+      ResampleTo<K, Float64>(in, inFrames, out, room, consumed, produced);
     } else {
-      ResampleAs<K, Float32>(in, inFrames, out, room, consumed, produced);
+      ResampleTo<K, Float32>(in, inFrames, out, room, consumed, produced);
     }
     return 0;
   });

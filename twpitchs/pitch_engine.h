@@ -119,6 +119,9 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   void Resample(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room, bool toIntermediate,
                 std::uint32_t& consumed, std::uint32_t& produced);
   template <class In, class Out>
+  void ResampleTo(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room, std::uint32_t& consumed,
+                  std::uint32_t& produced);
+  template <class In, class Out, std::uint32_t Ch, std::uint32_t Taps>
   void ResampleAs(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room, std::uint32_t& consumed,
                   std::uint32_t& produced);
   HRESULT ProcessPreserving(ProcessMode mode, const void* in, std::uint32_t available, void* out, std::uint32_t room,
@@ -134,7 +137,7 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   std::uint32_t virtualRate_ = 0;
   double r_ = 1.0;
   std::uint32_t taps_ = 9, half_ = 4;
-  double* rings_[2] = {nullptr, nullptr};
+  double* rings_[2] = {nullptr, nullptr};  // 2 x taps: every frame stored twice
   std::uint32_t ringPos_ = 0;
   std::uint32_t need_ = 0;
   double T_ = 0.0, P_ = 0.0;

@@ -13,6 +13,7 @@
 
 #include "audio_format.h"
 #include "demo_material.h"
+#include "run_engine.h"
 #include "wav_file.h"
 #include "win_support.h"
 
@@ -31,46 +32,11 @@ inline void ExpectSame(const WavData& got, const WavData& expected) {
 }
 
 // A copying engine (time or pitch) run in this process as the filter runs
-// it: buffers of `block` frames, the first marked as a discontinuity, each
-// pre-filtered (on a copy: the input stays as it is) and fed until used up;
-// then the flush until the engine reports it complete.
+// it, in buffers of `block` frames, flush included.
 template <class Engine>
 WavData RunCopyingEngine(Engine& engine, const WavData& in, std::uint32_t block = 4410) {
   WavData out;
-  out.format = in.format;
-  AudioFormat format = in.format;
-  EXPECT_EQ(engine.SelectFormat(&format), S_OK);
-  const std::uint32_t align = format.blockAlign;
-  constexpr std::uint32_t kRoom = 65536;
-  std::vector<std::uint8_t> room(static_cast<size_t>(kRoom) * align);
-  const auto keep = [&](std::uint32_t frames) {
-    out.bytes.insert(out.bytes.end(), room.begin(), room.begin() + static_cast<std::ptrdiff_t>(frames) * align);
-  };
-  ProcessMode mode = ProcessMode::Discontinuity;
-  for (std::uint32_t pos = 0; pos < in.Frames();) {
-    const std::uint32_t n = std::min<std::uint32_t>(block, in.Frames() - pos);
-    std::vector<std::uint8_t> data(in.bytes.begin() + static_cast<std::ptrdiff_t>(pos) * align,
-                                   in.bytes.begin() + static_cast<std::ptrdiff_t>(pos + n) * align);
-    EXPECT_EQ(engine.PreFilter(mode, data.data(), n), S_OK);
-    for (std::uint32_t done = 0; done < n;) {
-      std::uint32_t inFrames = n - done, outFrames = kRoom;
-      const HRESULT hr = engine.Process(mode, data.data() + static_cast<size_t>(done) * align, &inFrames,
-                                        room.data(), &outFrames);
-      EXPECT_TRUE(SUCCEEDED(hr));
-      if (FAILED(hr) || (inFrames == 0 && outFrames == 0)) return out;
-      keep(outFrames);
-      done += inFrames;
-      mode = ProcessMode::Continue;
-    }
-    pos += n;
-  }
-  for (int calls = 0; calls < 100000; ++calls) {
-    std::uint32_t outFrames = kRoom;
-    const HRESULT hr = engine.Process(ProcessMode::Tail, nullptr, nullptr, room.data(), &outFrames);
-    EXPECT_TRUE(SUCCEEDED(hr));
-    keep(outFrames);
-    if (hr != S_OK) break;
-  }
+  EXPECT_EQ(RunCopying(engine, in, out, block), S_OK);
   return out;
 }
 
