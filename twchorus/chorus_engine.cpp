@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <new>
 
 #include "line_memory.h"
 
@@ -27,7 +29,8 @@ constexpr double kLeftWeight = 0.9, kRightWeight = 0.95;
 // with the rate, so every read stays inside the line at any rate a format
 // can carry. A tiny negative position can round up to kLength itself when
 // wrapped; it is the line's start.
-double WrapPosition(double p) {
+inline double WrapPosition(double p) {
+  if (p >= 0.0 && p < kLength) return p;  // nearly always
   if (p >= kLength)
     p -= kLength;
   else if (p < 0.0)
@@ -59,6 +62,23 @@ ChorusEngine::ChorusEngine() {
 
 ChorusEngine::~ChorusEngine() {
   FreeLine(pool_);
+  for (Stage& st : stage_) delete[] st.sines;
+}
+
+// Up to a million values (8 MB) per stage: a 0.1 Hz sweep at 96 kHz on the
+// first stage. Longer periods call sin every sample.
+constexpr std::size_t kMaxSines = std::size_t{1} << 20;
+
+void ChorusEngine::ResetSines(Stage& st) {
+  const std::size_t length = st.period >= 1.0 && st.period <= static_cast<double>(kMaxSines)
+                                 ? static_cast<std::size_t>(st.period)
+                                 : 0;
+  if (length != st.sinesLength) {
+    delete[] st.sines;
+    st.sines = length > 0 ? new (std::nothrow) double[length] : nullptr;
+    st.sinesLength = st.sines != nullptr ? length : 0;
+  }
+  std::fill_n(st.sines, st.sinesLength, std::numeric_limits<double>::quiet_NaN());
 }
 
 std::uint32_t ChorusEngine::Channels() const {
@@ -94,9 +114,13 @@ void ChorusEngine::Retune(const ChorusParams& p) {
   periodFactor_ = 10.0 / p.modRate;
   for (int s = 0; s < kStages; ++s) {
     Stage& st = stage_[s];
-    st.period = std::trunc(fs * kStageFactor[s] * periodFactor_);
+    const double period = std::trunc(fs * kStageFactor[s] * periodFactor_);
     // Below one sample per cycle (only at absurdly low rates) the sweep stands still.
-    st.inc = st.period >= 1.0 ? kTwoPi / st.period : 0.0;
+    const double inc = period >= 1.0 ? kTwoPi / period : 0.0;
+    const bool keep = period == st.period && inc == st.inc && st.sines != nullptr;  // the values still hold
+    st.period = period;
+    st.inc = inc;
+    if (!keep) ResetSines(st);
   }
 
   if (p.highCut != 0 && static_cast<std::uint32_t>(p.highCutHz) < rate / 2) {
@@ -164,43 +188,93 @@ HRESULT ChorusEngine::Restart() {
   return hr;
 }
 
-double ChorusEngine::Read(int s) {
-  Stage& st = stage_[s];
-  const double* line = pool_ + s * kLineLength;
-  const double p = WrapPosition(st.rp + depth_ * std::sin(static_cast<double>(st.n) * st.inc));
-  const auto i = static_cast<std::int32_t>(p);
-  const std::int32_t j = i + 1 == kLineLength ? 0 : i + 1;
-  const double d = line[i] + (line[j] - line[i]) * (p - i);
-  const double v = b_ * d + a_ * st.z;
-  st.z = v;
-  st.rp -= 1.0;
-  if (st.rp < 0.0) st.rp = kLength - 1.0;
-  if (++st.n >= st.period) st.n = 0;
-  return v;
-}
+// Stages run one after another over a chunk of samples (each stage sees
+// the same inputs in the same order as when the stages take turns per
+// sample), so each keeps its state in registers.
+struct ChorusEngine::Sweep {
+  Sweep(Stage& st, double* line, double depth, double a, double b, double fb)
+      : stage(st), line(line), w(st.w), rp(st.rp), z(st.z), n(st.n), period(st.period), inc(st.inc),
+        sines(st.sines), sinesLength(st.sinesLength), depth(depth), a(a), b(b), fb(fb) {}
+  ~Sweep() {
+    stage.w = w;
+    stage.rp = rp;
+    stage.z = z;
+    stage.n = n;
+  }
+  Sweep(const Sweep&) = delete;
+  Sweep& operator=(const Sweep&) = delete;
 
-void ChorusEngine::Write(int s, double v, double u) {
-  Stage& st = stage_[s];
-  pool_[s * kLineLength + st.w] = fb_ * v + u;
-  if (--st.w < 0) st.w = kLineLength - 1;
-}
+  // The stage's filtered, delayed value at the swept read position.
+  [[gnu::always_inline]] double Read() {
+    const auto k = static_cast<std::size_t>(n);
+    double s;
+    if (k < sinesLength) {
+      s = sines[k];
+      if (s != s) s = sines[k] = std::sin(static_cast<double>(n) * inc);
+    } else {
+      s = std::sin(static_cast<double>(n) * inc);
+    }
+    const double p = WrapPosition(rp + depth * s);
+    const auto i = static_cast<std::int32_t>(p);
+    const std::int32_t j = i + 1 == kLineLength ? 0 : i + 1;
+    const double d = line[i] + (line[j] - line[i]) * (p - i);
+    const double v = b * d + a * z;
+    z = v;
+    rp -= 1.0;
+    if (rp < 0.0) rp = kLength - 1.0;
+    if (++n >= period) n = 0;
+    return v;
+  }
+
+  [[gnu::always_inline]] void Write(double v, double u) {
+    line[w] = fb * v + u;
+    if (--w < 0) w = kLineLength - 1;
+  }
+
+  Stage& stage;
+  double* const line;
+  std::int32_t w;
+  double rp, z;
+  std::int64_t n;
+  const double period, inc;
+  double* const sines;
+  const std::size_t sinesLength;
+  const double depth, a, b, fb;
+};
+
+namespace {
+constexpr std::uint32_t kChunk = 512;
+}  // namespace
 
 template <class Kind>
 void ChorusEngine::RunMono(typename Kind::Sample* data, std::uint32_t n) {
   const int size = size_;
   const double gIn = gIn_, gDry = gDry_;
-  for (std::uint32_t i = 0; i < n; ++i) {
-    double u = Kind::ToEngine(data[i]) * gIn;
-    double v = Read(0);
-    double y = G_[0] * v + gDry * u;
-    Write(0, v, u);
-    for (int s = 1; s < size; ++s) {
-      u = y;
-      v = Read(s);
-      y = G_[s] * v + u;
-      Write(s, v, u);
+  double y[kChunk];
+  for (std::uint32_t at = 0; at < n; at += kChunk) {
+    const std::uint32_t m = std::min(kChunk, n - at);
+    typename Kind::Sample* d = data + at;
+    {
+      Sweep st(stage_[0], pool_, depth_, a_, b_, fb_);
+      const double g = G_[0];
+      for (std::uint32_t i = 0; i < m; ++i) {
+        const double u = Kind::ToEngine(d[i]) * gIn;
+        const double v = st.Read();
+        y[i] = g * v + gDry * u;
+        st.Write(v, u);
+      }
     }
-    data[i] = Kind::FromEngine(y);
+    for (int s = 1; s < size; ++s) {
+      Sweep st(stage_[s], pool_ + s * kLineLength, depth_, a_, b_, fb_);
+      const double g = G_[s];
+      for (std::uint32_t i = 0; i < m; ++i) {
+        const double u = y[i];
+        const double v = st.Read();
+        y[i] = g * v + u;
+        st.Write(v, u);
+      }
+    }
+    for (std::uint32_t i = 0; i < m; ++i) d[i] = Kind::FromEngine(y[i]);
   }
 }
 
@@ -210,24 +284,35 @@ void ChorusEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
   const double gIn = gIn_, gDry = gDry_, WL = WL_, WR = WR_;
   // Stage 0 weighs each channel once more.
   const double firstL = 0.9 * WL, firstR = 0.9 * WR;
-  for (std::uint32_t i = 0; i < n; ++i) {
-    typename Kind::Sample* frame = data + 2 * static_cast<std::size_t>(i);
-    double uL = Kind::ToEngine(frame[0]) * gIn;
-    double uR = Kind::ToEngine(frame[1]) * gIn;
-    double v = Read(0);
-    double yL = firstL * v + gDry * uL;
-    double yR = firstR * v + gDry * uR;
-    Write(0, v, (uL + uR) * 0.5);
-    for (int s = 1; s < size; ++s) {
-      uL = yL;
-      uR = yR;
-      v = Read(s);
-      yL = WL * v + uL;
-      yR = WR * v + uR;
-      Write(s, v, (uL + uR) * 0.5);
+  double yL[kChunk], yR[kChunk];
+  for (std::uint32_t at = 0; at < n; at += kChunk) {
+    const std::uint32_t m = std::min(kChunk, n - at);
+    typename Kind::Sample* frames = data + 2 * static_cast<std::size_t>(at);
+    {
+      Sweep st(stage_[0], pool_, depth_, a_, b_, fb_);
+      for (std::uint32_t i = 0; i < m; ++i) {
+        const double uL = Kind::ToEngine(frames[2 * i]) * gIn;
+        const double uR = Kind::ToEngine(frames[2 * i + 1]) * gIn;
+        const double v = st.Read();
+        yL[i] = firstL * v + gDry * uL;
+        yR[i] = firstR * v + gDry * uR;
+        st.Write(v, (uL + uR) * 0.5);
+      }
     }
-    frame[0] = Kind::FromEngine(yL);
-    frame[1] = Kind::FromEngine(yR);
+    for (int s = 1; s < size; ++s) {
+      Sweep st(stage_[s], pool_ + s * kLineLength, depth_, a_, b_, fb_);
+      for (std::uint32_t i = 0; i < m; ++i) {
+        const double uL = yL[i], uR = yR[i];
+        const double v = st.Read();
+        yL[i] = WL * v + uL;
+        yR[i] = WR * v + uR;
+        st.Write(v, (uL + uR) * 0.5);
+      }
+    }
+    for (std::uint32_t i = 0; i < m; ++i) {
+      frames[2 * i] = Kind::FromEngine(yL[i]);
+      frames[2 * i + 1] = Kind::FromEngine(yR[i]);
+    }
   }
 }
 

@@ -3,6 +3,8 @@
 // low-passed, fed back into its own line and added to the stage's input.
 #pragma once
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "audio_format.h"
@@ -116,7 +118,17 @@ class ChorusEngine : public EffectEngine<ChorusTraits> {
     std::int64_t n = 0;   // oscillator counter (wide: periods grow with the rate)
     double period = 0.0;  // oscillator period in whole samples
     double inc = 0.0;     // oscillator radians per sample
+    // sin(n * inc) for n = 0..period-1, filled as the counter first reaches
+    // each n (NaN until then): the same values as calling sin every sample,
+    // one call per counter value instead. Null when the period is too long
+    // to keep or the memory was not to be had; then sin is called each time.
+    double* sines = nullptr;
+    std::size_t sinesLength = 0;
   };
+  // Sizes the stage's sine cache for its period and forgets its values.
+  static void ResetSines(Stage& st);
+  // A stage's state in locals while it runs over a stretch of samples.
+  struct Sweep;
 
   HRESULT Light(std::int32_t Params::*field, std::int32_t v, std::int32_t lo, std::int32_t hi) {
     ClampField(v, lo, hi);
@@ -126,8 +138,6 @@ class ChorusEngine : public EffectEngine<ChorusTraits> {
   std::uint32_t Channels() const;
 
   // The stage's filtered, delayed value; advances its read position and oscillator.
-  double Read(int s);
-  void Write(int s, double v, double u);
 
   template <class Kind>
   void RunMono(typename Kind::Sample* data, std::uint32_t n);
