@@ -121,4 +121,12 @@ decltype(auto) WithSampleKind(SampleKind kind, Fn&& fn) {
   return fn(Float64{});
 }
 
+// The in-place engines' processing entry: refuses missing pointers, then
+// calls run(traits, samples) with the buffer typed for its kind.
+template <class Fn>
+HRESULT ProcessByKind(SampleKind kind, void* data, const std::uint32_t* frames, Fn&& run) {
+  if (frames == nullptr || (data == nullptr && *frames != 0)) return E_POINTER;
+  return WithSampleKind(kind, [&](auto k) { return run(k, static_cast<typename decltype(k)::Sample*>(data)); });
+}
+
 }  // namespace quill

@@ -120,8 +120,7 @@ HRESULT PitchEngine::Configure(const PitchParams& p, bool full) {
   P_ = 0.0;
   outCount_ = 0;
   need_ = 0;
-  filtering_ = r_ > 1.1 && active_.antiAlias != 0;
-  if (filtering_) filter_.Design(0.5 / r_);
+  if (Filtering()) filter_.Design(0.5 / r_);
   configuredOk_ = 1;
   return S_OK;
 }
@@ -162,8 +161,7 @@ HRESULT PitchEngine::ConfigureFull(const PitchParams& p) {
     stretcher_.RequestFull();
     hr = stretcher_.ConfigureFull(rate_, p.mode, r_);
   }
-  filtering_ = r_ > 1.1 && p.antiAlias != 0;
-  if (filtering_) filter_.Design(0.5 / r_);
+  if (Filtering()) filter_.Design(0.5 / r_);
 
   ClearPositions();
   stretcher_.SetFirstBlock();
@@ -187,7 +185,7 @@ HRESULT PitchEngine::PreFilter(ProcessMode mode, void* buffer, std::uint32_t fra
       if (FAILED(hr)) return hr;
     }
   }
-  if (!filtering_ || configuredOk_ == 0) return S_OK;
+  if (configuredOk_ == 0 || !Filtering()) return S_OK;
   const std::uint32_t ch = channels_;
   WithSampleKind(kind_, [&](auto k) {
     using K = decltype(k);

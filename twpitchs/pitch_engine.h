@@ -98,7 +98,8 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   std::uint32_t Taps() const { return taps_; }
   const InterpKernel& Kernel() const { return kernel_; }
   const AntiAliasFilter& Filter() const { return filter_; }
-  bool Filtering() const { return filtering_; }
+  // Shifting up by more than 1.1 with the anti-alias switch on.
+  bool Filtering() const { return r_ > 1.1 && active_.antiAlias != 0; }
   const TimeStretcher& Stretcher() const { return stretcher_; }
   bool ConfiguredOk() const { return configuredOk_ != 0; }
   bool Started() const { return started_ != 0; }
@@ -146,7 +147,6 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   InterpKernel kernel_;
 
   AntiAliasFilter filter_;
-  bool filtering_ = false;
 
   // Between the resampler and the stretcher.
   void* intermediate_ = nullptr;

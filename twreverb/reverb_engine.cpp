@@ -262,17 +262,8 @@ HRESULT ReverbEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* data, s
 }
 
 HRESULT ReverbEngine::Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames) {
-  if (frames == nullptr || (data == nullptr && *frames != 0)) return E_POINTER;
-  return WithSampleKind(kind, [&](auto k) {
-    using Kind = decltype(k);
-    return ProcessAs<Kind>(mode, static_cast<typename Kind::Sample*>(data), frames);
-  });
+  return ProcessByKind(kind, data, frames,
+                       [&](auto k, auto* samples) { return ProcessAs<decltype(k)>(mode, samples, frames); });
 }
-
-template HRESULT ReverbEngine::ProcessAs<Pcm8>(ProcessMode, Pcm8::Sample*, std::uint32_t*);
-template HRESULT ReverbEngine::ProcessAs<Pcm16>(ProcessMode, Pcm16::Sample*, std::uint32_t*);
-template HRESULT ReverbEngine::ProcessAs<Pcm32>(ProcessMode, Pcm32::Sample*, std::uint32_t*);
-template HRESULT ReverbEngine::ProcessAs<Float32>(ProcessMode, Float32::Sample*, std::uint32_t*);
-template HRESULT ReverbEngine::ProcessAs<Float64>(ProcessMode, Float64::Sample*, std::uint32_t*);
 
 }  // namespace quill

@@ -49,42 +49,29 @@ std::optional<SampleKind> KindOfEncoding(int subtype) {
   }
 }
 
+// What the processor says and knows of each kind, in the enumeration's order.
+struct KindFacts {
+  const char* name;  // on the command line
+  const char* text;  // in messages
+  std::uint16_t bits;
+};
+constexpr KindFacts kKindFacts[] = {
+    {"pcm8", "8-bit integer", 8},  {"pcm16", "16-bit integer", 16}, {"pcm32", "32-bit integer", 32},
+    {"float", "32-bit float", 32}, {"double", "64-bit float", 64},
+};
+
+const KindFacts& FactsOf(SampleKind kind) {
+  return kKindFacts[static_cast<int>(kind)];
+}
+
 const char* KindText(SampleKind kind) {
-  switch (kind) {
-    case SampleKind::Pcm8:
-      return "8-bit integer";
-    case SampleKind::Pcm16:
-      return "16-bit integer";
-    case SampleKind::Pcm32:
-      return "32-bit integer";
-    case SampleKind::Float32:
-      return "32-bit float";
-    case SampleKind::Float64:
-      return "64-bit float";
-  }
-  return "";
+  return FactsOf(kind).text;
 }
 
 AudioFormat FormatOf(SampleKind kind, int channels, int rate) {
   const bool isFloat = kind == SampleKind::Float32 || kind == SampleKind::Float64;
-  std::uint16_t bits = 16;
-  switch (kind) {
-    case SampleKind::Pcm8:
-      bits = 8;
-      break;
-    case SampleKind::Pcm16:
-      bits = 16;
-      break;
-    case SampleKind::Pcm32:
-    case SampleKind::Float32:
-      bits = 32;
-      break;
-    case SampleKind::Float64:
-      bits = 64;
-      break;
-  }
   return MakeFormat(isFloat ? kFormatFloat : kFormatPcm, static_cast<std::uint16_t>(channels),
-                    static_cast<std::uint32_t>(rate), bits);
+                    static_cast<std::uint32_t>(rate), FactsOf(kind).bits);
 }
 
 // Container names a user may write, beyond the extensions libsndfile lists.
@@ -136,19 +123,7 @@ std::optional<SampleKind> ParseKind(const std::string& text) {
 }
 
 const char* KindName(SampleKind kind) {
-  switch (kind) {
-    case SampleKind::Pcm8:
-      return "pcm8";
-    case SampleKind::Pcm16:
-      return "pcm16";
-    case SampleKind::Pcm32:
-      return "pcm32";
-    case SampleKind::Float32:
-      return "float";
-    case SampleKind::Float64:
-      return "double";
-  }
-  return "";
+  return FactsOf(kind).name;
 }
 
 SoundReader::~SoundReader() {
