@@ -3,7 +3,10 @@
 // the persisted stream.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 #include "effect_engine.h"
 #include "test_support.h"
@@ -71,15 +74,14 @@ TEST(ParameterBlock, SettersClampStoreOnlyDifferencesAndAlwaysSucceed) {
 
 TEST(ParameterBlock, SetParamsKeepsClampedValuesAndReportsFail) {
   Probe e;
-  SimpleDelayParams in{1, 0, 20, -30, 33};
-  EXPECT_EQ(e.SetParams(&in), E_FAIL);
   SimpleDelayParams out;
-  e.GetParams(&out);
-  EXPECT_TRUE(SameParams(out, SimpleDelayParams{1, 1, 20, -30, 33}));
-  in = {0, 6000, 0, 10, 0};
-  EXPECT_EQ(e.SetParams(&in), E_FAIL);
-  e.GetParams(&out);
-  EXPECT_TRUE(SameParams(out, SimpleDelayParams{0, 5000, 1, 0, 0}));
+  const std::pair<SimpleDelayParams, SimpleDelayParams> steps[] = {{{1, 0, 20, -30, 33}, {1, 1, 20, -30, 33}},
+                                                                   {{0, 6000, 0, 10, 0}, {0, 5000, 1, 0, 0}}};
+  for (const auto& [in, kept] : steps) {
+    EXPECT_EQ(e.SetParams(&in), E_FAIL);
+    e.GetParams(&out);
+    EXPECT_TRUE(SameParams(out, kept)) << in.delayMs;
+  }
   // An in-range block is stored as it is; flags are set even when nothing differs.
   e.TakeChanged();
   EXPECT_EQ(e.SetParams(&out), S_OK);
@@ -116,12 +118,8 @@ TEST(NotifySlots, FormatNotificationPostsAndDropsVanishedWindows) {
   e.RegisterNotify(b, 5);
   e.NotifyFormat(1);
   ASSERT_EQ(windows.posts.size(), 2u);
-  EXPECT_EQ(windows.posts[0].window, b);
-  EXPECT_EQ(windows.posts[0].id, 5);
-  EXPECT_EQ(windows.posts[0].code, 1);
-  EXPECT_EQ(windows.posts[1].window, a);
-  EXPECT_EQ(windows.posts[1].id, 32700);
-
+  EXPECT_EQ((std::tuple{windows.posts[0].window, windows.posts[0].id, windows.posts[0].code}), (std::tuple{b, 5, 1}));
+  EXPECT_EQ((std::tuple{windows.posts[1].window, windows.posts[1].id}), (std::tuple{a, 32700}));
   windows.alive.erase(b);
   windows.posts.clear();
   e.NotifyFormat(0);
@@ -144,14 +142,11 @@ TEST(Presets, CountNamesAndRangeChecks) {
   for (std::size_t i = 0; i <= std::strlen(expected); ++i) ASSERT_EQ(name[i], static_cast<WCHAR>(expected[i])) << i;
   WCHAR small[6];
   EXPECT_EQ(presets.GetPresetName(1, small, 6), S_OK);
-  EXPECT_EQ(small[3], WCHAR('o'));
-  EXPECT_EQ(small[4], WCHAR(' '));
-  EXPECT_EQ(small[5], WCHAR(0));
-  EXPECT_EQ(presets.GetPresetName(6, name, 64), E_INVALIDARG);
-  EXPECT_EQ(presets.GetPresetName(-1, name, 64), E_INVALIDARG);
-  EXPECT_EQ(presets.ApplyPreset(-1), E_INVALIDARG);
-  EXPECT_EQ(presets.ApplyPreset(6), E_INVALIDARG);
-
+  EXPECT_EQ((std::array{small[3], small[4], small[5]}), (std::array<WCHAR, 3>{'o', ' ', 0}));
+  for (int bad : {6, -1}) {
+    EXPECT_EQ(presets.GetPresetName(bad, name, 64), E_INVALIDARG) << bad;
+    EXPECT_EQ(presets.ApplyPreset(bad), E_INVALIDARG) << bad;
+  }
   EXPECT_EQ(presets.ApplyPreset(3), S_OK);
   SimpleDelayParams p;
   e.GetParams(&p);
@@ -174,14 +169,9 @@ TEST(Persistence, SaveWritesHeaderAndBlockAndClearsDirtyOnRequest) {
   GUID id;
   std::memcpy(&id, s.bytes.data() + 4, 16);
   EXPECT_TRUE(id == IID_ISimpleDelayParams);
-  std::int32_t fields[5];
-  std::memcpy(fields, s.bytes.data() + 20, 20);
-  EXPECT_EQ(fields[0], 1);
-  EXPECT_EQ(fields[1], 400);
-  EXPECT_EQ(fields[2], 20);
-  EXPECT_EQ(fields[3], -30);
-  EXPECT_EQ(fields[4], -90);
-
+  SimpleDelayParams stored;
+  std::memcpy(&stored, s.bytes.data() + 20, 20);
+  EXPECT_TRUE(SameParams(stored, SimpleDelayParams{1, 400, 20, -30, -90}));
   MemoryStream again;
   ASSERT_EQ(e.Save(&again, true), S_OK);
   EXPECT_FALSE(e.IsDirty());
@@ -205,7 +195,6 @@ TEST(Persistence, RoundTripRestoresBlockWithoutTouchingFlags) {
   source.SetDryOut(-123);
   MemoryStream s;
   ASSERT_EQ(source.Save(&s, true), S_OK);
-
   Probe target;
   target.TakeChanged();
   ASSERT_EQ(target.Load(&s), S_OK);
@@ -234,20 +223,28 @@ TEST(Persistence, LoadRefusesForeignStreamsAndLeavesBlockUntouched) {
   e.GetParams(&before);
   const SimpleDelayParams other{0, 10, 1, 0, -800};
 
-  MemoryStream wrongSize = StreamOf(41, IID_ISimpleDelayParams, other);
-  EXPECT_EQ(e.Load(&wrongSize), E_FAIL);
-  MemoryStream wrongId = StreamOf(40, CLSID_TwEchos, other);
-  EXPECT_EQ(e.Load(&wrongId), E_FAIL);
-  MemoryStream readFails = StreamOf(40, IID_ISimpleDelayParams, other);
-  readFails.failCall = 0;
-  EXPECT_EQ(e.Load(&readFails), STG_E_READFAULT);
-  MemoryStream blockFails = StreamOf(40, IID_ISimpleDelayParams, other);
-  blockFails.failCall = 1;
-  EXPECT_EQ(e.Load(&blockFails), STG_E_READFAULT);
-  MemoryStream truncated = StreamOf(40, IID_ISimpleDelayParams, other);
-  truncated.bytes.resize(30);
-  EXPECT_TRUE(FAILED(e.Load(&truncated)));
-
+  // Wrong size, wrong id, the header read failing, the block read failing, a short stream.
+  const struct {
+    std::uint32_t total;
+    const GUID* id;
+    int failCall;
+    std::size_t bytes;
+    HRESULT hr;
+  } cases[] = {{41, &IID_ISimpleDelayParams, -1, 40, E_FAIL},
+               {40, &CLSID_TwEchos, -1, 40, E_FAIL},
+               {40, &IID_ISimpleDelayParams, 0, 40, STG_E_READFAULT},
+               {40, &IID_ISimpleDelayParams, 1, 40, STG_E_READFAULT},
+               {40, &IID_ISimpleDelayParams, -1, 30, S_OK}};
+  for (const auto& c : cases) {
+    MemoryStream s = StreamOf(c.total, *c.id, other);
+    s.failCall = c.failCall;
+    s.bytes.resize(c.bytes);
+    const HRESULT hr = e.Load(&s);
+    if (c.hr == S_OK)
+      EXPECT_TRUE(FAILED(hr)) << c.bytes;
+    else
+      EXPECT_EQ(hr, c.hr) << c.total << " " << c.failCall;
+  }
   SimpleDelayParams after;
   e.GetParams(&after);
   EXPECT_TRUE(SameParams(before, after));
@@ -261,12 +258,6 @@ TEST(Persistence, LoadClampsOutOfRangeFieldsAndReportsFail) {
   e.GetParams(&p);
   EXPECT_TRUE(SameParams(p, SimpleDelayParams{1, 1, 200, 0, 400}));
 }
-
-}  // namespace
-}  // namespace quill
-
-namespace quill {
-namespace {
 
 TEST(Identifiers, PageIsFilterPlusOneAndInterfacePlusThree) {
   const GUID filters[] = {CLSID_TwTime, CLSID_TwPitchs, CLSID_TwEchos, CLSID_TwEchomt, CLSID_TwReverb, CLSID_TwChorus};
