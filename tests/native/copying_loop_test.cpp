@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "copying_rig.h"
@@ -26,29 +27,18 @@ struct FakeSample : OutputSample {
   explicit FakeSample(std::uint32_t size) : buffer(size) {}
   std::uint8_t* Data() override { return buffer.data(); }
   std::uint32_t Size() override { return static_cast<std::uint32_t>(buffer.size()); }
-  HRESULT SetActualLength(std::uint32_t bytes) override {
-    length = bytes;
+  HRESULT SetActualLength(std::uint32_t bytes) override { return length = bytes, S_OK; }
+  HRESULT SetDiscontinuity(bool on) override { return discontinuity = on, S_OK; }
+  HRESULT SetSyncPoint(bool on) override { return sync = on, S_OK; }
+  static HRESULT Stamp(bool& set, std::int64_t& to, std::int64_t& end, const std::int64_t* a, const std::int64_t* b) {
+    set = a != nullptr;
+    to = a != nullptr ? *a : 0;
+    end = b != nullptr ? *b : 0;
     return S_OK;
   }
-  HRESULT SetDiscontinuity(bool on) override {
-    discontinuity = on;
-    return S_OK;
-  }
-  HRESULT SetSyncPoint(bool on) override {
-    sync = on;
-    return S_OK;
-  }
-  HRESULT SetTime(const std::int64_t* a, const std::int64_t* b) override {
-    timeSet = a != nullptr;
-    start = a != nullptr ? *a : 0;
-    stop = b != nullptr ? *b : 0;
-    return S_OK;
-  }
+  HRESULT SetTime(const std::int64_t* a, const std::int64_t* b) override { return Stamp(timeSet, start, stop, a, b); }
   HRESULT SetMediaTime(const std::int64_t* a, const std::int64_t* b) override {
-    mediaTimeSet = a != nullptr;
-    mediaStart = a != nullptr ? *a : 0;
-    mediaStop = b != nullptr ? *b : 0;
-    return S_OK;
+    return Stamp(mediaTimeSet, mediaStart, mediaStop, a, b);
   }
 };
 
@@ -82,14 +72,8 @@ struct FakeOutlet : SampleOutlet {
     EXPECT_EQ(live.erase(s), 1u) << "released twice or never taken";
     delete s;
   }
-  HRESULT AttachMediaType(OutputSample*) override {
-    ++attached;
-    return S_OK;
-  }
-  HRESULT DeliverEndOfStream() override {
-    ++endOfStream;
-    return S_OK;
-  }
+  HRESULT AttachMediaType(OutputSample*) override { return ++attached, S_OK; }
+  HRESULT DeliverEndOfStream() override { return ++endOfStream, S_OK; }
 
   std::uint32_t Frames(std::uint32_t align) const {
     std::uint32_t n = 0;
@@ -183,19 +167,11 @@ TEST(CopyingLoop, DiscontinuityStampsAndSyncPointsGoOnTheFirstOutputOnly) {
   TimeFilterRig rig(2, 1000.0, 256);  // 64 stereo frames per buffer
   auto a = rig.Samples(150);
   InputSample in = TimeFilterRig::Input(a);
-  in.discontinuity = true;
-  in.syncPoint = true;
-  in.hasTime = true;
-  in.start = 1000;
-  in.stop = 2000;
-  in.hasMediaTime = true;
-  in.mediaStart = 10;
-  in.mediaStop = 20;
+  in.discontinuity = in.syncPoint = in.hasTime = in.hasMediaTime = true;
+  std::tie(in.start, in.stop, in.mediaStart, in.mediaStop) = std::tuple(1000, 2000, 10, 20);
   ASSERT_EQ(rig.loop.Receive(in), S_OK);
   EXPECT_TRUE(rig.outlet.delivered.empty());
-  EXPECT_TRUE(rig.loop.PendingDiscontinuity());
-  EXPECT_TRUE(rig.loop.PendingSync());
-
+  EXPECT_TRUE(rig.loop.PendingDiscontinuity() && rig.loop.PendingSync());
   auto b = rig.Samples(300, 300);
   InputSample later = TimeFilterRig::Input(b);
   later.hasTime = true;  // not a discontinuity: its stamps are not used
@@ -204,21 +180,14 @@ TEST(CopyingLoop, DiscontinuityStampsAndSyncPointsGoOnTheFirstOutputOnly) {
   ASSERT_EQ(rig.loop.Receive(later), S_OK);
   ASSERT_GE(rig.outlet.delivered.size(), 2u);
   const FakeSample& first = rig.outlet.delivered[0];
-  EXPECT_TRUE(first.discontinuity);
-  EXPECT_TRUE(first.sync);
-  EXPECT_TRUE(first.timeSet);
-  EXPECT_EQ(first.start, 1000);
-  EXPECT_EQ(first.stop, 2000);
-  EXPECT_TRUE(first.mediaTimeSet);
-  EXPECT_EQ(first.mediaStart, 10);
-  EXPECT_EQ(first.mediaStop, 20);
+  EXPECT_TRUE(first.discontinuity && first.sync && first.timeSet && first.mediaTimeSet);
+  EXPECT_EQ(std::tuple(first.start, first.stop, first.mediaStart, first.mediaStop),
+            std::tuple<std::int64_t, std::int64_t, std::int64_t, std::int64_t>(1000, 2000, 10, 20));
   for (std::size_t i = 1; i < rig.outlet.delivered.size(); ++i) {
     const FakeSample& s = rig.outlet.delivered[i];
     EXPECT_FALSE(s.discontinuity || s.sync || s.timeSet || s.mediaTimeSet) << i;
   }
-  EXPECT_FALSE(rig.loop.PendingDiscontinuity());
-  EXPECT_FALSE(rig.loop.PendingSync());
-
+  EXPECT_FALSE(rig.loop.PendingDiscontinuity() || rig.loop.PendingSync());
   const std::size_t streamed = rig.outlet.delivered.size();
   ASSERT_EQ(rig.loop.EndOfStream(), S_OK);
   for (std::size_t i = streamed; i < rig.outlet.delivered.size(); ++i)
@@ -238,7 +207,6 @@ TEST(CopyingLoop, EndOfStreamFlushesInAsManyBuffersAsNeededThenPassesTheEndOn) {
   const auto bytes = rig.outlet.Bytes();
   EXPECT_EQ(std::memcmp(bytes.data(), v.data(), bytes.size()), 0);  // copied without fade-in
   EXPECT_TRUE(rig.outlet.live.empty());
-
   // Nothing left: only the end of the stream goes on.
   FakeOutlet quiet(64);
   rig.loop.SetOutlet(&quiet);
@@ -246,7 +214,6 @@ TEST(CopyingLoop, EndOfStreamFlushesInAsManyBuffersAsNeededThenPassesTheEndOn) {
   EXPECT_TRUE(quiet.delivered.empty());
   EXPECT_EQ(quiet.endOfStream, 1);
   EXPECT_TRUE(quiet.live.empty());
-
   // A stream that never filled a window: the engine answers once with
   // nothing and then reports the end.
   TimeFilterRig fresh(2, 1100.0, 64);
@@ -255,7 +222,6 @@ TEST(CopyingLoop, EndOfStreamFlushesInAsManyBuffersAsNeededThenPassesTheEndOn) {
   EXPECT_EQ(fresh.outlet.endOfStream, 1);
   EXPECT_EQ(fresh.outlet.requests, 1);
   EXPECT_TRUE(fresh.outlet.live.empty());
-
   // Without an output pin there is nothing to do.
   rig.loop.SetOutlet(nullptr);
   EXPECT_EQ(rig.loop.EndOfStream(), S_OK);
@@ -268,54 +234,44 @@ TEST(CopyingLoop, EndOfStreamFlushesInAsManyBuffersAsNeededThenPassesTheEndOn) {
 }
 
 TEST(CopyingLoop, FailuresAreReturnedAndEveryBufferIsReleased) {
+  const auto receive = [](TimeFilterRig& rig, std::uint32_t frames) {
+    auto v = rig.Samples(frames);
+    return rig.loop.Receive(TimeFilterRig::Input(v));
+  };
   {
     TimeFilterRig rig(1, 1000.0, 512);
     rig.outlet.failRequest = 0;
-    auto v = rig.Samples(500);
-    EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), E_OUTOFMEMORY);
+    EXPECT_EQ(receive(rig, 500), E_OUTOFMEMORY);
     EXPECT_EQ(rig.engine.Stretcher().Fill(), 0);  // the engine never saw the buffer
   }
   {
     TimeFilterRig rig(1, 1000.0, 512);
     rig.outlet.failDelivery = 0;
-    auto v = rig.Samples(500);
-    EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), E_FAIL);
+    EXPECT_EQ(receive(rig, 500), E_FAIL);
     EXPECT_TRUE(rig.outlet.live.empty());
   }
   {
     TimeFilterRig rig(1, 1000.0, 64);  // 32 frames per buffer: several per window
     rig.outlet.failRequest = 2;        // the buffer after the second delivery
-    auto v = rig.Samples(500);
-    EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), E_OUTOFMEMORY);
+    EXPECT_EQ(receive(rig, 500), E_OUTOFMEMORY);
     EXPECT_EQ(rig.outlet.delivered.size(), 2u);
     EXPECT_TRUE(rig.outlet.live.empty());
   }
-  {
-    TimeFilterRig rig(1, 1000.0, 512);
-    auto v = rig.Samples(150);
-    ASSERT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), S_OK);
-    rig.outlet.failRequest = rig.outlet.requests;
-    EXPECT_EQ(rig.loop.EndOfStream(), E_OUTOFMEMORY);
-    EXPECT_EQ(rig.outlet.endOfStream, 0);  // not passed on
+  for (const bool failDelivery : {false, true}) {
+    // At the end: a failed request is not passed on, a failed delivery is.
+    TimeFilterRig rig(1, 1000.0, failDelivery ? 64 : 512);
+    ASSERT_EQ(receive(rig, 150), S_OK);
+    if (failDelivery) rig.outlet.failDelivery = 1;
+    else rig.outlet.failRequest = rig.outlet.requests;
+    EXPECT_EQ(rig.loop.EndOfStream(), failDelivery ? E_FAIL : E_OUTOFMEMORY);
+    EXPECT_EQ(rig.outlet.endOfStream, failDelivery ? 1 : 0);
+    EXPECT_TRUE(!failDelivery || rig.outlet.live.empty());
   }
-  {
-    TimeFilterRig rig(1, 1000.0, 64);
-    auto v = rig.Samples(150);
-    ASSERT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), S_OK);
-    rig.outlet.failDelivery = 1;
-    EXPECT_EQ(rig.loop.EndOfStream(), E_FAIL);
-    EXPECT_EQ(rig.outlet.endOfStream, 1);  // passed on all the same
-    EXPECT_TRUE(rig.outlet.live.empty());
-  }
-  {
-    // Output buffers that cannot hold a frame stall the engine: refused, not a hang.
-    TimeFilterRig rig(2, 1000.0, 3);
-    auto v = rig.Samples(400);
-    EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), S_OK);  // fills the window
-    auto w = rig.Samples(10);
-    EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(w)), E_UNEXPECTED);
-    EXPECT_TRUE(rig.outlet.live.empty());
-  }
+  // Output buffers that cannot hold a frame stall the engine: refused, not a hang.
+  TimeFilterRig rig(2, 1000.0, 3);
+  EXPECT_EQ(receive(rig, 400), S_OK);  // fills the window
+  EXPECT_EQ(receive(rig, 10), E_UNEXPECTED);
+  EXPECT_TRUE(rig.outlet.live.empty());
 }
 
 TEST(CopyingLoop, ATrailingPartialFrameIsLeftOut) {
@@ -345,16 +301,24 @@ struct ScriptedEngine : FrameProcessor {
   }
 };
 
-TEST(CopyingLoop, PreFilterSeesEachBufferOnceAndDifferingFormatsAreTagged) {
+// The loop over a scripted engine, with a buffer of silence to feed it.
+struct ScriptedRig {
   ScriptedEngine engine;
-  FakeOutlet outlet(512);
-  CopyingLoop loop(engine, outlet);
+  FakeOutlet outlet{512};
+  CopyingLoop loop{engine, outlet};
   const AudioFormat stereo = MakeFormat(1, 2, 8000, 16), mono = MakeFormat(1, 1, 8000, 16);
-  loop.SetFormats(&stereo, &stereo);
-  std::vector<std::uint8_t> bytes(400);
+  std::vector<std::uint8_t> bytes;
   InputSample in;
-  in.data = bytes.data();
-  in.length = 400;
+  ScriptedRig(const AudioFormat& format, std::uint32_t length) : bytes(length) {
+    loop.SetFormats(&format, &format);
+    in.data = bytes.data();
+    in.length = length;
+  }
+};
+
+TEST(CopyingLoop, PreFilterSeesEachBufferOnceAndDifferingFormatsAreTagged) {
+  ScriptedRig rig(MakeFormat(1, 2, 8000, 16), 400);
+  auto& [engine, outlet, loop, stereo, mono, bytes, in] = rig;
   in.discontinuity = true;
   ASSERT_EQ(loop.Receive(in), S_OK);
   ASSERT_EQ(engine.preFilters.size(), 1u);
@@ -363,13 +327,11 @@ TEST(CopyingLoop, PreFilterSeesEachBufferOnceAndDifferingFormatsAreTagged) {
   ASSERT_EQ(engine.processes.size(), 1u);
   EXPECT_EQ(engine.processes[0].first, ProcessMode::Discontinuity);
   EXPECT_EQ(outlet.attached, 0);
-
   loop.SetFormats(&stereo, &mono);
   in.discontinuity = false;
   ASSERT_EQ(loop.Receive(in), S_OK);
   EXPECT_EQ(outlet.attached, 1);
   EXPECT_EQ(engine.processes.back().first, ProcessMode::Continue);
-
   engine.preFilterResult = E_OUTOFMEMORY;
   const std::size_t calls = engine.processes.size();
   EXPECT_EQ(loop.Receive(in), E_OUTOFMEMORY);
@@ -378,21 +340,13 @@ TEST(CopyingLoop, PreFilterSeesEachBufferOnceAndDifferingFormatsAreTagged) {
 }
 
 TEST(CopyingLoop, AnOutputBufferThatReceivedNothingIsFilledFurther) {
-  ScriptedEngine engine;
-  engine.takeAtMost = 30;  // takes input in small bites and emits nothing
-  FakeOutlet outlet(512);
-  CopyingLoop loop(engine, outlet);
-  const AudioFormat mono = MakeFormat(1, 1, 8000, 16);
-  loop.SetFormats(&mono, &mono);
-  std::vector<std::uint8_t> bytes(200);
-  InputSample in;
-  in.data = bytes.data();
-  in.length = 200;
-  ASSERT_EQ(loop.Receive(in), S_OK);
-  ASSERT_EQ(engine.processes.size(), 4u);  // 100 frames: 30, 30, 30, 10
-  EXPECT_EQ(engine.processes[3].second, 10u);
-  EXPECT_EQ(outlet.requests, 1);
-  EXPECT_TRUE(outlet.live.empty());
+  ScriptedRig rig(MakeFormat(1, 1, 8000, 16), 200);
+  rig.engine.takeAtMost = 30;  // takes input in small bites and emits nothing
+  ASSERT_EQ(rig.loop.Receive(rig.in), S_OK);
+  ASSERT_EQ(rig.engine.processes.size(), 4u);  // 100 frames: 30, 30, 30, 10
+  EXPECT_EQ(rig.engine.processes[3].second, 10u);
+  EXPECT_EQ(rig.outlet.requests, 1);
+  EXPECT_TRUE(rig.outlet.live.empty());
 }
 
 }  // namespace
