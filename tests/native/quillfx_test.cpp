@@ -42,15 +42,18 @@ std::string Dir() {
 // Runs quillfx with `args` (already quoted where needed).
 Outcome Quillfx(const std::string& args) {
   const std::string errFile = Dir() + "stderr.txt";
-  const std::string line = std::string(QUILLFX_PATH) + " " + args + " 2>" + errFile;
-  Outcome out;
-  const int raw = std::system(line.c_str());
-  out.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::ifstream file(errFile);
+  const int raw = std::system((std::string(QUILLFX_PATH) + " " + args + " 2>" + errFile).c_str());
   std::ostringstream text;
-  text << file.rdbuf();
-  out.errors = text.str();
-  return out;
+  text << std::ifstream(errFile).rdbuf();
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text.str()};
+}
+
+// Runs quillfx, expecting `status` and each of `says` among its messages.
+Outcome Expect(const std::string& args, int status, std::initializer_list<std::string> says = {}) {
+  const Outcome r = Quillfx(args);
+  EXPECT_EQ(r.status, status) << args << "\n" << r.errors;
+  for (const std::string& text : says) EXPECT_NE(r.errors.find(text), std::string::npos) << args << "\n" << r.errors;
+  return r;
 }
 
 std::string Write(const std::string& name, const WavData& data) {
@@ -95,10 +98,8 @@ WavData Stereo16() {
 // The 16-bit material as another kind, exactly representable in it.
 WavData AsKind(const WavData& in, SampleKind kind) {
   const std::uint16_t tag = kind == SampleKind::Float32 || kind == SampleKind::Float64 ? 3 : 1;
-  const std::uint16_t bits = kind == SampleKind::Pcm8      ? 8
-                             : kind == SampleKind::Pcm16   ? 16
-                             : kind == SampleKind::Float64 ? 64
-                                                           : 32;
+  constexpr std::uint16_t kBits[] = {8, 16, 32, 32, 64};
+  const std::uint16_t bits = kBits[static_cast<int>(kind)];
   WavData out;
   out.format = MakeFormat(tag, in.format.channels, in.format.sampleRate, bits);
   const std::size_t n = in.bytes.size() / 2;
@@ -206,9 +207,8 @@ TEST(Quillfx, ChainEqualsTheEnginesInSeriesAtAnyBlockSize) {
 
 TEST(Quillfx, KeepsEverySampleKindAndProcessesItAsTheEngineDoes) {
   const WavData stereo = Stereo16();
-  const SampleKind kinds[] = {SampleKind::Pcm8, SampleKind::Pcm16, SampleKind::Pcm32, SampleKind::Float32,
-                              SampleKind::Float64};
-  for (SampleKind kind : kinds) {
+  for (SampleKind kind :
+       {SampleKind::Pcm8, SampleKind::Pcm16, SampleKind::Pcm32, SampleKind::Float32, SampleKind::Float64}) {
     SCOPED_TRACE(static_cast<int>(kind));
     const WavData input = AsKind(stereo, kind);
     const std::string in = Write("kind.wav", input), out = Dir() + "kind-out.wav";
@@ -239,13 +239,9 @@ TEST(Quillfx, OtherContainersKeepTheSamples) {
 TEST(Quillfx, ClampedFieldsAreWarningsAndTheEffectKeepsTheClampedValue) {
   const WavData mono = Mono16();
   const std::string in = Write("mono.wav", mono), out = Dir() + "clamp.wav";
-  const Outcome r =
-      Quillfx(in + " " + out + " multitap \"Large hall 1\" tapGain[0]=140 wetOut=-30 reverb preDelayMs=250");
-  ASSERT_EQ(r.status, 0) << r.errors;
-  EXPECT_NE(r.errors.find("warning: twechomt: tapGain[0]=140 is outside -100..100 %; clamped to 100"),
-            std::string::npos)
-      << r.errors;
-  EXPECT_NE(r.errors.find("warning: twreverb: preDelayMs=250 is outside 0..200"), std::string::npos) << r.errors;
+  Expect(in + " " + out + " multitap \"Large hall 1\" tapGain[0]=140 wetOut=-30 reverb preDelayMs=250", 0,
+         {"warning: twechomt: tapGain[0]=140 is outside -100..100 %; clamped to 100",
+          "warning: twreverb: preDelayMs=250 is outside 0..200"});
   const WavData multi = Via<MultiTapEngine>([](auto& e) {
     return Calls{e.ApplyPreset(13), e.SetTapGain0(100), e.SetWetOut(-30)};
   })(mono);
@@ -257,20 +253,18 @@ TEST(Quillfx, ClippedSamplesAreCountedPerEffectOnIntegerOutputOnly) {
   // echo 5 ms late cancels it, one 10 ms late doubles it beyond full scale.
   WavData loud;
   loud.format = MakeFormat(1, 1, 8000, 16);
+  loud.bytes.resize(16000);
   for (int i = 0; i < 8000; ++i) {
     const std::int16_t s = (i / 40) % 2 != 0 ? 30000 : -30000;
-    loud.bytes.push_back(static_cast<std::uint8_t>(s));
-    loud.bytes.push_back(static_cast<std::uint8_t>(s >> 8));
+    std::memcpy(&loud.bytes[2 * i], &s, 2);
   }
   const std::string in = Write("loud.wav", loud), out = Dir() + "loud-out.wav";
   // The chorus with its stages at the floor passes the dry signal on unchanged.
   const std::string chorus = " chorus dryOut=0 chorusOut=-600";
   const std::string echo = " delay feedback=0 delayOut=0 dryOut=0 delayMs=";
-  const Outcome cancelled = Quillfx(in + " " + out + chorus + echo + "5");
-  ASSERT_EQ(cancelled.status, 0);
+  const Outcome cancelled = Expect(in + " " + out + chorus + echo + "5", 0);
   EXPECT_EQ(cancelled.errors.find("clipped"), std::string::npos) << cancelled.errors;
-  const Outcome doubled = Quillfx(in + " " + out + chorus + echo + "10");
-  ASSERT_EQ(doubled.status, 0);
+  const Outcome doubled = Expect(in + " " + out + chorus + echo + "10", 0);
   const WavData got = Read(out);
   std::uint64_t atLimit = 0;
   for (std::size_t i = 0; i < got.bytes.size(); i += 2) {
@@ -283,20 +277,14 @@ TEST(Quillfx, ClippedSamplesAreCountedPerEffectOnIntegerOutputOnly) {
       << doubled.errors;
   EXPECT_EQ(doubled.errors.find("twchorus"), std::string::npos) << doubled.errors;
   const std::string floatIn = Write("loud-float.wav", AsKind(loud, SampleKind::Float32));
-  const Outcome beyond = Quillfx(floatIn + " " + out + chorus + echo + "10");
-  ASSERT_EQ(beyond.status, 0);
+  const Outcome beyond = Expect(floatIn + " " + out + chorus + echo + "10", 0);
   EXPECT_EQ(beyond.errors.find("clipped"), std::string::npos) << beyond.errors;
 }
 
 TEST(Quillfx, ProgressLineOnlyWhenAsked) {
   const std::string in = Write("mono.wav", Mono16()), out = Dir() + "progress.wav";
-  const Outcome quiet = Quillfx(in + " " + out + " delay");
-  EXPECT_EQ(quiet.status, 0);
-  EXPECT_EQ(quiet.errors, "");
-  const Outcome shown = Quillfx("-S " + in + " " + out + " delay");
-  EXPECT_EQ(shown.status, 0);
-  EXPECT_NE(shown.errors.find("100.0 %  in 0:01.50 of 0:01.50  out 0:01.60  clipped 0"), std::string::npos)
-      << shown.errors;
+  EXPECT_EQ(Expect(in + " " + out + " delay", 0).errors, "");
+  Expect("-S " + in + " " + out + " delay", 0, {"100.0 %  in 0:01.50 of 0:01.50  out 0:01.60  clipped 0"});
 }
 
 // Inputs the effects cannot take are refused with a message, or converted
@@ -311,12 +299,7 @@ TEST(Quillfx, RefusesWhatTheEffectsCannotTakeUnlessAskedToConvert) {
   }
   const std::string in24 = Write("deep.wav", deep), out = Dir() + "deep-out.wav";
   std::remove(out.c_str());
-  const auto refused = [](const std::string& args, int status, std::initializer_list<const char*> says) {
-    const Outcome r = Quillfx(args);
-    EXPECT_EQ(r.status, status) << args;
-    for (const char* text : says) EXPECT_NE(r.errors.find(text), std::string::npos) << r.errors;
-  };
-  refused(in24 + " " + out + " delay", 3, {"24 bit", "--kind"});
+  Expect(in24 + " " + out + " delay", 3, {"24 bit", "--kind"});
   EXPECT_FALSE(std::ifstream(out).good());
   ASSERT_EQ(Quillfx("--kind pcm32 " + in24 + " " + out + " chorus dryOut=0 chorusOut=-600").status, 0);
   const WavData wide = Read(out);
@@ -327,16 +310,15 @@ TEST(Quillfx, RefusesWhatTheEffectsCannotTakeUnlessAskedToConvert) {
     std::memcpy(&v, &wide.bytes[4 * i], 4);
     ASSERT_EQ(v, (i % 100 - 50) * 100000 * 256) << i;
   }
-
   WavData three;
   three.format = MakeFormat(1, 3, 44100, 16);
   three.bytes.assign(600, 0);
-  refused(Write("three.wav", three) + " " + out + " delay", 3, {"3 channels"});
+  Expect(Write("three.wav", three) + " " + out + " delay", 3, {"3 channels"});
   // FLAC holds no floating point: a message, not a quiet change of kind.
   const std::string floatIn = Write("float.wav", AsKind(Mono16(), SampleKind::Float32));
   const std::string flac = Dir() + "float.flac";
   std::remove(flac.c_str());
-  refused(floatIn + " " + flac + " delay", 4, {"cannot hold 32-bit float"});
+  Expect(floatIn + " " + flac + " delay", 4, {"cannot hold 32-bit float"});
   EXPECT_FALSE(std::ifstream(flac).good());
 }
 
@@ -363,11 +345,7 @@ TEST(Quillfx, EveryErrorHasItsMessageAndStatus) {
       {in + " " + Dir() + "no/such/dir/out.wav delay", 4, "cannot write"},
       {in + " " + Dir() + "out.xyz delay", 4, "unknown file type \"xyz\""},
       {"--presets flanger", 2, "unknown effect flanger"}};
-  for (const Case& c : cases) {
-    const Outcome r = Quillfx(c.args);
-    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.errors;
-    EXPECT_NE(r.errors.find(c.says), std::string::npos) << c.args << "\n" << r.errors;
-  }
+  for (const Case& c : cases) Expect(c.args, c.status, {c.says});
   // The input survives the refusal to overwrite it.
   EXPECT_EQ(Read(in).Frames(), 66150u);
 }
