@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <tuple>
 #include <utility>
 
 #include "twctllib/scroll_rules.h"
@@ -72,10 +73,8 @@ TEST(SliderScale, LevelTaperGivesTheTopThreeDecibelsAQuarterOfTheTravel) {
   SliderScale scale;
   scale.SetTapered(true);
   scale.SetRange(-800, 0);
-  EXPECT_EQ(scale.TaperSpan(), 966);
-  EXPECT_EQ(scale.TaperOffset(), 0);
-  EXPECT_EQ(scale.Coordinate(-30), -250 * 800 / 966);
-  EXPECT_EQ(scale.Coordinate(-200), -561 * 800 / 966);
+  EXPECT_EQ(std::tuple(scale.TaperSpan(), scale.TaperOffset()), std::tuple(966, 0));
+  EXPECT_EQ(std::tuple(scale.Coordinate(-30), scale.Coordinate(-200)), std::tuple(-250 * 800 / 966, -561 * 800 / 966));
   const int travel = 800;
   EXPECT_NEAR(travel - scale.OffsetOf(-30, travel), travel / 4, 8);
   EXPECT_NEAR((travel - scale.OffsetOf(-200, travel)) * 100.0 / travel, 58.0, 0.5);
@@ -102,18 +101,15 @@ TEST(SliderScale, TravelEndsAreTheRangeEndsExactly) {
 TEST(SliderScale, LinearMappingTruncatesTowardTheMinimum) {
   SliderScale scale;
   scale.SetRange(0, 200);
-  EXPECT_EQ(scale.OffsetOf(50, 100), 25);
-  EXPECT_EQ(scale.OffsetOf(51, 100), 25);
-  EXPECT_EQ(scale.ValueAt(25, 100), 50);
+  EXPECT_EQ(std::tuple(scale.OffsetOf(50, 100), scale.OffsetOf(51, 100), scale.ValueAt(25, 100)),
+            std::tuple(25, 25, 50));
   scale.SetRange(0, 3);
   EXPECT_EQ(scale.ValueAt(66, 100), 1);  // 66 * 3 / 100 = 1.98
   scale.SetRange(5, 5);
-  EXPECT_EQ(scale.OffsetOf(5, 100), 0);
-  EXPECT_EQ(scale.ValueAt(50, 100), 5);
+  EXPECT_EQ(std::tuple(scale.OffsetOf(5, 100), scale.ValueAt(50, 100)), std::tuple(0, 5));
   // Huge ranges do not overflow.
   scale.SetRange(INT32_MIN, INT32_MAX);
-  EXPECT_EQ(scale.OffsetOf(0, 1000), 500);
-  EXPECT_EQ(scale.ValueAt(1000, 1000), INT32_MAX);
+  EXPECT_EQ(std::tuple(scale.OffsetOf(0, 1000), scale.ValueAt(1000, 1000)), std::tuple(500, INT32_MAX));
 }
 
 TEST(SliderScale, ResetValueFollowsTheRangeSigns) {
@@ -131,11 +127,8 @@ TEST(SliderScale, ResetValueFollowsTheRangeSigns) {
 TEST(SliderScale, DigitsSpreadFromMinimumToMaximum) {
   SliderScale scale;
   scale.SetRange(-800, 100);
-  EXPECT_EQ(scale.DigitValue(0), -800);
-  EXPECT_EQ(scale.DigitValue(9), 100);
-  EXPECT_EQ(scale.DigitValue(3), -500);
-  EXPECT_EQ(scale.Clamp(250), 100);
-  EXPECT_EQ(scale.Clamp(-900), -800);
+  EXPECT_EQ(std::tuple(scale.DigitValue(0), scale.DigitValue(9), scale.DigitValue(3)), std::tuple(-800, 100, -500));
+  EXPECT_EQ(std::tuple(scale.Clamp(250), scale.Clamp(-900)), std::tuple(100, -800));
 }
 
 TEST(SliderLayout, PageTrackbarLeavesRoomForTheArrowsAndKeepsTheThumbInside) {
@@ -158,9 +151,7 @@ TEST(SliderLayout, PageFaderIsVerticalWithTheMaximumAtTheTop) {
   const SliderLayout l = ComputeSliderLayout(SliderKind::Fader, 0x1083, 40, 236);
   ASSERT_FALSE(l.tooSmall);
   EXPECT_TRUE(l.vertical && l.ticks && l.grip && !l.arrows);
-  EXPECT_EQ(l.travel, 236 - 20);
-  EXPECT_EQ(l.channel.left, 16);
-  EXPECT_EQ(l.channel.right, 24);
+  EXPECT_EQ(std::tuple(l.travel, l.channel.left, l.channel.right), std::tuple(236 - 20, 16, 24));
   SliderScale scale;
   scale.SetTapered(true);
   scale.SetRange(-800, 0);
@@ -172,21 +163,15 @@ TEST(SliderLayout, PageFaderIsVerticalWithTheMaximumAtTheTop) {
 
 TEST(SliderLayout, StyleBitsChooseThumbChannelAndArrows) {
   const SliderLayout slim = ComputeSliderLayout(SliderKind::Trackbar, 0x0100 | 0x0010 | 0x0400, 100, 30);
-  EXPECT_EQ(slim.breadth, 10);
-  EXPECT_EQ(slim.inset, 1);
-  EXPECT_EQ(slim.thumbLength, 8);
-  EXPECT_FALSE(slim.arrows);
-  EXPECT_EQ(slim.travel, 100 - 8);
+  EXPECT_EQ(std::tuple(slim.breadth, slim.inset, slim.thumbLength, slim.arrows, slim.travel),
+            std::tuple(10, 1, 8, false, 100 - 8));
   // 0x0030 both set is not the short thumb; 0x0C00 both set keeps the arrows.
   const SliderLayout other = ComputeSliderLayout(SliderKind::Trackbar, 0x0030 | 0x0C00 | 0x0300, 100, 30);
-  EXPECT_EQ(other.thumbLength, 10);
-  EXPECT_TRUE(other.arrows);
-  EXPECT_EQ(other.breadth, 8);
+  EXPECT_EQ(std::tuple(other.thumbLength, other.arrows, other.breadth), std::tuple(10, true, 8));
   const SliderLayout shortCap = ComputeSliderLayout(SliderKind::Fader, 0x0011 | 0x0400, 30, 100);
-  EXPECT_EQ(shortCap.thumbLength, 10);
-  EXPECT_FALSE(shortCap.grip);
-  EXPECT_FALSE(shortCap.arrows);  // no arrows on a fader whatever the style
-  EXPECT_EQ(shortCap.breadth, 8);
+  // No arrows on a fader whatever the style.
+  EXPECT_EQ(std::tuple(shortCap.thumbLength, shortCap.grip, shortCap.arrows, shortCap.breadth),
+            std::tuple(10, false, false, 8));
 }
 
 TEST(SliderLayout, TooSmallBelowThumbPlusMarginsOrChannelBreadth) {
