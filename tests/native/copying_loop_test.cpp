@@ -23,7 +23,6 @@ struct FakeSample : OutputSample {
   std::uint32_t length = 0;
   bool discontinuity = false, sync = false, timeSet = false, mediaTimeSet = false;
   std::int64_t start = 0, stop = 0, mediaStart = 0, mediaStop = 0;
-
   explicit FakeSample(std::uint32_t size) : buffer(size) {}
   std::uint8_t* Data() override { return buffer.data(); }
   std::uint32_t Size() override { return static_cast<std::uint32_t>(buffer.size()); }
@@ -49,7 +48,6 @@ struct FakeOutlet : SampleOutlet {
   std::vector<FakeSample> delivered;
   int requests = 0, deliveries = 0, attached = 0, endOfStream = 0;
   int failRequest = -1, failDelivery = -1;
-
   explicit FakeOutlet(std::uint32_t bytes) : size(bytes) {}
   ~FakeOutlet() override {
     for (FakeSample* s : live) delete s;
@@ -74,7 +72,6 @@ struct FakeOutlet : SampleOutlet {
   }
   HRESULT AttachMediaType(OutputSample*) override { return ++attached, S_OK; }
   HRESULT DeliverEndOfStream() override { return ++endOfStream, S_OK; }
-
   std::uint32_t Frames(std::uint32_t align) const {
     std::uint32_t n = 0;
     for (const auto& s : delivered) n += s.length / align;
@@ -93,7 +90,6 @@ struct TimeFilterRig {
   TimeEngine engine;
   FakeOutlet outlet;
   CopyingLoop loop;
-
   TimeFilterRig(std::uint16_t channels, double finalTenths, std::uint32_t outBytes)
       : format(MakeFormat(1, channels, 8000, 16)), outlet(outBytes), loop(engine, outlet) {
     const TimeParams p{finalTenths, 16, 1200, 2646000.0, 0, 0};
@@ -101,7 +97,6 @@ struct TimeFilterRig {
     EXPECT_EQ(engine.SelectFormat(&format), S_OK);
     loop.SetFormats(&format, &format);
   }
-
   std::vector<std::int16_t> Samples(std::uint32_t frames, std::uint32_t from = 0) const {
     std::vector<std::int16_t> v(static_cast<std::size_t>(frames) * format.channels);
     for (std::size_t i = 0; i < v.size(); ++i) v[i] = static_cast<std::int16_t>(1000 + ((i + from) * 37) % 2000);
@@ -113,12 +108,15 @@ struct TimeFilterRig {
     in.length = static_cast<std::uint32_t>(v.size() * sizeof(std::int16_t));
     return in;
   }
+  HRESULT Feed(std::uint32_t frames, std::uint32_t from = 0) {
+    auto v = Samples(frames, from);
+    return loop.Receive(Input(v));
+  }
 };
 
 TEST(CopyingLoop, AFirstBufferShorterThanTheWindowDeliversNothing) {
   TimeFilterRig rig(1, 1100.0, 512);
-  auto v = rig.Samples(150);
-  EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), S_OK);
+  EXPECT_EQ(rig.Feed(150), S_OK);
   EXPECT_TRUE(rig.outlet.delivered.empty());
   EXPECT_EQ(rig.outlet.requests, 1);
   EXPECT_TRUE(rig.outlet.live.empty());
@@ -138,7 +136,6 @@ TEST(CopyingLoop, ExpansionFillsSeveralBuffersAndTheWholeStreamMatchesTheEngine)
     ASSERT_EQ(rig.loop.EndOfStream(), S_OK);
     EXPECT_EQ(rig.outlet.endOfStream, 1);
     EXPECT_TRUE(rig.outlet.live.empty());
-
     // The same stream straight through an engine with one large buffer.
     test::TimeRig<Pcm16> direct(ch, 8000, 16, 5000.0);
     std::vector<std::int16_t> all(a);
@@ -152,13 +149,11 @@ TEST(CopyingLoop, ExpansionFillsSeveralBuffersAndTheWholeStreamMatchesTheEngine)
 
 TEST(CopyingLoop, CompressionCanUseABufferUpWithoutDeliveringAndKeepsTheSample) {
   TimeFilterRig rig(1, 500.0, 4096);  // r = 0.5: S = N = 400, one window per 400 frames
-  auto first = rig.Samples(400);
-  ASSERT_EQ(rig.loop.Receive(TimeFilterRig::Input(first)), S_OK);
+  ASSERT_EQ(rig.Feed(400), S_OK);
   ASSERT_EQ(rig.outlet.delivered.size(), 1u);
   EXPECT_EQ(rig.outlet.delivered[0].length, 400u);  // H = 200 frames
   const int before = rig.outlet.requests;
-  auto part = rig.Samples(399, 400);
-  ASSERT_EQ(rig.loop.Receive(TimeFilterRig::Input(part)), S_OK);
+  ASSERT_EQ(rig.Feed(399, 400), S_OK);
   EXPECT_EQ(rig.outlet.delivered.size(), 1u);
   EXPECT_EQ(rig.outlet.requests, before + 1);
 }
@@ -181,8 +176,7 @@ TEST(CopyingLoop, DiscontinuityStampsAndSyncPointsGoOnTheFirstOutputOnly) {
   ASSERT_GE(rig.outlet.delivered.size(), 2u);
   const FakeSample& first = rig.outlet.delivered[0];
   EXPECT_TRUE(first.discontinuity && first.sync && first.timeSet && first.mediaTimeSet);
-  EXPECT_EQ(std::tuple(first.start, first.stop, first.mediaStart, first.mediaStop),
-            std::tuple<std::int64_t, std::int64_t, std::int64_t, std::int64_t>(1000, 2000, 10, 20));
+  EXPECT_EQ(std::tuple(first.start, first.stop, first.mediaStart, first.mediaStop), std::tuple(1000, 2000, 10, 20));
   for (std::size_t i = 1; i < rig.outlet.delivered.size(); ++i) {
     const FakeSample& s = rig.outlet.delivered[i];
     EXPECT_FALSE(s.discontinuity || s.sync || s.timeSet || s.mediaTimeSet) << i;
@@ -225,42 +219,37 @@ TEST(CopyingLoop, EndOfStreamFlushesInAsManyBuffersAsNeededThenPassesTheEndOn) {
   // Without an output pin there is nothing to do.
   rig.loop.SetOutlet(nullptr);
   EXPECT_EQ(rig.loop.EndOfStream(), S_OK);
-  auto w = rig.Samples(10);
-  EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(w)), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(rig.Feed(10), VFW_E_NOT_CONNECTED);
   rig.loop.SetOutlet(&quiet);
   rig.loop.SetFormats(&rig.format, nullptr);  // no output format yet
-  EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(w)), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(rig.Feed(10), VFW_E_NOT_CONNECTED);
   EXPECT_EQ(quiet.requests, 1);  // refused before taking a buffer
 }
 
 TEST(CopyingLoop, FailuresAreReturnedAndEveryBufferIsReleased) {
-  const auto receive = [](TimeFilterRig& rig, std::uint32_t frames) {
-    auto v = rig.Samples(frames);
-    return rig.loop.Receive(TimeFilterRig::Input(v));
-  };
   {
     TimeFilterRig rig(1, 1000.0, 512);
     rig.outlet.failRequest = 0;
-    EXPECT_EQ(receive(rig, 500), E_OUTOFMEMORY);
+    EXPECT_EQ(rig.Feed(500), E_OUTOFMEMORY);
     EXPECT_EQ(rig.engine.Stretcher().Fill(), 0);  // the engine never saw the buffer
   }
   {
     TimeFilterRig rig(1, 1000.0, 512);
     rig.outlet.failDelivery = 0;
-    EXPECT_EQ(receive(rig, 500), E_FAIL);
+    EXPECT_EQ(rig.Feed(500), E_FAIL);
     EXPECT_TRUE(rig.outlet.live.empty());
   }
   {
     TimeFilterRig rig(1, 1000.0, 64);  // 32 frames per buffer: several per window
     rig.outlet.failRequest = 2;        // the buffer after the second delivery
-    EXPECT_EQ(receive(rig, 500), E_OUTOFMEMORY);
+    EXPECT_EQ(rig.Feed(500), E_OUTOFMEMORY);
     EXPECT_EQ(rig.outlet.delivered.size(), 2u);
     EXPECT_TRUE(rig.outlet.live.empty());
   }
   for (const bool failDelivery : {false, true}) {
     // At the end: a failed request is not passed on, a failed delivery is.
     TimeFilterRig rig(1, 1000.0, failDelivery ? 64 : 512);
-    ASSERT_EQ(receive(rig, 150), S_OK);
+    ASSERT_EQ(rig.Feed(150), S_OK);
     if (failDelivery) rig.outlet.failDelivery = 1;
     else rig.outlet.failRequest = rig.outlet.requests;
     EXPECT_EQ(rig.loop.EndOfStream(), failDelivery ? E_FAIL : E_OUTOFMEMORY);
@@ -269,8 +258,8 @@ TEST(CopyingLoop, FailuresAreReturnedAndEveryBufferIsReleased) {
   }
   // Output buffers that cannot hold a frame stall the engine: refused, not a hang.
   TimeFilterRig rig(2, 1000.0, 3);
-  EXPECT_EQ(receive(rig, 400), S_OK);  // fills the window
-  EXPECT_EQ(receive(rig, 10), E_UNEXPECTED);
+  EXPECT_EQ(rig.Feed(400), S_OK);  // fills the window
+  EXPECT_EQ(rig.Feed(10), E_UNEXPECTED);
   EXPECT_TRUE(rig.outlet.live.empty());
 }
 

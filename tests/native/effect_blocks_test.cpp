@@ -249,7 +249,6 @@ TYPED_TEST(EffectBlock, StreamCarriesTheBlockBehindItsHeaderAndLoadClamps) {
   target.GetParams(&got);
   EXPECT_EQ(std::memcmp(&got, &preset, sizeof got), 0);
   EXPECT_FALSE(target.IsDirty());
-
   // A field above its ceiling is stored clamped and reported.
   const auto ints = TypeParam::Ints();
   const auto a = *std::find_if(ints.begin(), ints.end(), [](const auto& x) { return x.hi != kMax; });

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -170,45 +171,42 @@ TEST(FieldTable, DescribesRangesWithTheirUnits) {
 // A host's edit: read the block, change fields by name, write it back. The
 // engine clamps; the check reports what was not kept, and a table index
 // that names no row although it was kept.
+template <class Engine>
+typename Engine::Params EditThrough(const std::vector<FieldEdit>& edits) {
+  Engine engine;
+  typename Engine::Params block;
+  EXPECT_EQ(engine.GetParams(&block), S_OK);
+  ApplyEdits(&block, edits);
+  EXPECT_EQ(engine.SetParams(&block), E_FAIL);
+  EXPECT_EQ(engine.GetParams(&block), S_OK);
+  return block;
+}
+
 TEST(FieldEdits, ThroughAnEngineReportWhatWasClampedOrOutsideTheTable) {
-  ReverbEngine engine;
   const FieldTable table = ReverbFields();
   std::vector<FieldEdit> edits = {
       {FindField(table, "decayTenths"), 80}, {FindField(table, "dryOut"), -30}, {FindField(table, "reverbMode"), 25},
       {FindField(table, "preDelayMs"), -5},  {FindField(table, "preDelayMs"), 12}};
-  ReverbParams block;
-  ASSERT_EQ(engine.GetParams(&block), S_OK);
-  ApplyEdits(&block, edits);
-  EXPECT_EQ(engine.SetParams(&block), E_FAIL);
-  ASSERT_EQ(engine.GetParams(&block), S_OK);
+  ReverbParams block = EditThrough<ReverbEngine>(edits);
   EXPECT_EQ((std::vector{block.decayTenths, block.dryOut, block.reverbMode, block.preDelayMs}),
             (std::vector<std::int32_t>{50, -30, 25, 12}));
   const std::vector<FieldEdit> notable = CheckEdits(&block, edits);
   ASSERT_EQ(notable.size(), 2u);
-  EXPECT_STREQ(notable[0].field->name, "decayTenths");
-  EXPECT_EQ(notable[0].requested, 80);
-  EXPECT_EQ(notable[0].stored, 50);
-  EXPECT_STREQ(notable[1].field->name, "reverbMode");
-  EXPECT_EQ(notable[1].stored, 25);
+  EXPECT_EQ(std::tuple(std::string(notable[0].field->name), notable[0].requested, notable[0].stored),
+            std::tuple("decayTenths", 80, 50));
+  EXPECT_EQ(std::tuple(std::string(notable[1].field->name), notable[1].stored), std::tuple("reverbMode", 25));
   EXPECT_EQ(edits[1].stored, -30);
 }
 
 TEST(FieldEdits, PerTapFieldsReachTheirTap) {
-  MultiTapEngine engine;
   const FieldTable table = MultiTapFields();
   std::vector<FieldEdit> edits = {{FindField(table, "tapDelayMs[5]"), 2600}, {FindField(table, "tapPan[2]"), -40}};
-  MultiTapParams block;
-  ASSERT_EQ(engine.GetParams(&block), S_OK);
-  ApplyEdits(&block, edits);
-  EXPECT_EQ(engine.SetParams(&block), E_FAIL);
-  ASSERT_EQ(engine.GetParams(&block), S_OK);
-  EXPECT_EQ(block.tapDelayMs[5], 2500);
-  EXPECT_EQ(block.tapPan[2], -40);
+  MultiTapParams block = EditThrough<MultiTapEngine>(edits);
+  EXPECT_EQ(std::tuple(block.tapDelayMs[5], block.tapPan[2]), std::tuple(2500, -40));
   EXPECT_EQ(block.tapDelayMs[4], MultiTapPresets()[0].params.tapDelayMs[4]);
   const std::vector<FieldEdit> notable = CheckEdits(&block, edits);
   ASSERT_EQ(notable.size(), 1u);
-  EXPECT_STREQ(notable[0].field->name, "tapDelayMs[5]");
-  EXPECT_EQ(notable[0].stored, 2500);
+  EXPECT_EQ(std::tuple(std::string(notable[0].field->name), notable[0].stored), std::tuple("tapDelayMs[5]", 2500));
 }
 
 }  // namespace

@@ -61,7 +61,6 @@ TEST(PitchRatio, TransposeRuleAndQuantisedRate) {
   EXPECT_GT(TransposeRatio(0, 1000), TransposeRatio(1, 0));
   EXPECT_NEAR(TransposeRatio(0, -1000) * TransposeRatio(0, 1000), 1.0, 1e-3);
   EXPECT_DOUBLE_EQ(PageRatio(7, 0), TransposeRatio(7, 0) + 0.000001);
-
   struct Case {
     double ratio;
     std::int32_t preserve;
@@ -304,7 +303,6 @@ TEST(PitchParameters, LightAndFullChangesMidStream) {
   EXPECT_NEAR(more.size(), 2000 / 1.5, 3.0);
   // The first frames after the change continue the tone (no zeros from fresh rings).
   EXPECT_GT(std::fabs(more[1]) + std::fabs(more[2]), 0.01);
-
   ASSERT_EQ(rig.engine.SetAccuracy(3), S_OK);
   rig.Feed(a, 2000, 4096, rebuilt);
   EXPECT_EQ(rig.engine.Taps(), 15u);
