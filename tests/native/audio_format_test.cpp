@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <tuple>
 #include <utility>
 
 #include "audio_format.h"
@@ -48,9 +49,9 @@ TEST(SampleConversion, IntegerKindsTruncateTowardZeroAndClamp) {
 }
 
 TEST(SampleConversion, FloatKindsPassBeyondFullScale) {
-  EXPECT_EQ(Float32::FromEngine(1.75), 1.75f);
-  EXPECT_EQ(Float32::FromEngine(-3.0), -3.0f);
-  EXPECT_EQ(Float32::FromEngine(0.1), 0.1f);  // rounded to single precision
+  // 0.1 is rounded to single precision.
+  EXPECT_EQ(std::tuple(Float32::FromEngine(1.75), Float32::FromEngine(-3.0), Float32::FromEngine(0.1)),
+            std::tuple(1.75f, -3.0f, 0.1f));
   EXPECT_EQ(Float64::FromEngine(-12.5), -12.5);
   EXPECT_EQ(Float64::ToEngine(0.1), 0.1);
 }
@@ -110,16 +111,11 @@ TEST(FormatAcceptance, RefusesEachRuleWithInvalidArg) {
 TEST(FormatCapture, RecomputesDerivedFields) {
   const Offer offered{1, 2, 44100, 12345, 3, 16, 22};
   const AudioFormat f = CaptureFormat(View(offered));
-  EXPECT_EQ(f.formatTag, 1);
-  EXPECT_EQ(f.channels, 2);
-  EXPECT_EQ(f.sampleRate, 44100u);
-  EXPECT_EQ(f.bitsPerSample, 16);
-  EXPECT_EQ(f.blockAlign, 4);
-  EXPECT_EQ(f.avgBytesPerSec, 176400u);
-  EXPECT_EQ(f.extraSize, 0);
+  EXPECT_EQ(
+      std::tuple(f.formatTag, f.channels, f.sampleRate, f.bitsPerSample, f.blockAlign, f.avgBytesPerSec, f.extraSize),
+      std::tuple(1, 2, 44100u, 16, 4, 176400u, 0));
   const AudioFormat d = CaptureFormat(View({3, 1, 96000, 0, 0, 64, 0}));
-  EXPECT_EQ(d.blockAlign, 8);
-  EXPECT_EQ(d.avgBytesPerSec, 768000u);
+  EXPECT_EQ(std::tuple(d.blockAlign, d.avgBytesPerSec), std::tuple(8, 768000u));
   EXPECT_EQ(SampleKindOf(d), SampleKind::Float64);
   EXPECT_EQ(SampleKindOf(CaptureFormat(View({1, 1, 8000, 0, 0, 8, 0}))), SampleKind::Pcm8);
   EXPECT_FALSE(SampleKindOf(CaptureFormat(View({1, 1, 8000, 0, 0, 24, 0}))).has_value());

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <tuple>
 #include <utility>
 
 namespace quill {
@@ -81,9 +82,7 @@ TEST(CtlColors, HlsRoundTripIsCloseForEveryColourOfAGrid) {
       for (int b = 0; b < 256; b += 17) {
         const std::uint32_t rgb = static_cast<std::uint32_t>(r | (g << 8) | (b << 16));
         const Hls hls = RgbToHls(rgb);
-        EXPECT_GE(hls.hue, 0);
-        EXPECT_LE(hls.hue, 240);
-        EXPECT_LE(hls.saturation, 240);
+        EXPECT_TRUE(hls.hue >= 0 && hls.hue <= 240 && hls.saturation <= 240) << std::hex << rgb;
         const std::uint32_t back = HlsToRgb(hls);
         for (int shift : {0, 8, 16}) {
           const int got = (back >> shift) & 0xFF, want = (rgb >> shift) & 0xFF;
@@ -115,12 +114,12 @@ TEST(CtlColors, AdjustmentLiftsMidGreysOutOfTheBandOnDeepScreensOnly) {
 
 TEST(CtlColors, TableValuesResolveThroughTheirTopByte) {
   FakeSystem system;
-  EXPECT_EQ(ResolveColor(0x00123456, system), 0x00123456u);
-  EXPECT_EQ(ResolveColor(0x04000005, system), 0x00100005u);
-  EXPECT_EQ(ResolveColor(0x03000005, system), 0x03000005u);
+  EXPECT_EQ(std::tuple(ResolveColor(0x00123456, system), ResolveColor(0x04000005, system),
+                       ResolveColor(0x03000005, system)),
+            std::tuple(0x00123456u, 0x00100005u, 0x03000005u));
   system.overrideColor = 0x808080;
-  EXPECT_EQ(ResolveColor(0x0500000F, system), 0x5F5F5Fu);
-  EXPECT_EQ(ResolveColor(0x0400000F, system), 0x808080u);
+  EXPECT_EQ(std::tuple(ResolveColor(0x0500000F, system), ResolveColor(0x0400000F, system)),
+            std::tuple(0x5F5F5Fu, 0x808080u));
   system.bits = 8;
   EXPECT_EQ(ResolveColor(0x0500000F, system), 0x808080u);
 }
