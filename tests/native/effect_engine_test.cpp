@@ -208,8 +208,10 @@ TEST(Persistence, LoadRefusesForeignStreamsAndLeavesBlockUntouched) {
     int failCall;
     std::size_t bytes;
     HRESULT hr;
-  } cases[] = {{41, &IID_ISimpleDelayParams, -1, 40, E_FAIL},         {40, &CLSID_TwEchos, -1, 40, E_FAIL},
-               {40, &IID_ISimpleDelayParams, 0, 40, STG_E_READFAULT}, {40, &IID_ISimpleDelayParams, 1, 40, STG_E_READFAULT},
+  } cases[] = {{41, &IID_ISimpleDelayParams, -1, 40, E_FAIL},
+               {40, &CLSID_TwEchos, -1, 40, E_FAIL},
+               {40, &IID_ISimpleDelayParams, 0, 40, STG_E_READFAULT},
+               {40, &IID_ISimpleDelayParams, 1, 40, STG_E_READFAULT},
                {40, &IID_ISimpleDelayParams, -1, 30, S_OK}};
   for (const auto& c : cases) {
     MemoryStream s = StreamOf(c.total, *c.id, other);
