@@ -66,13 +66,9 @@ TEST(PitchRatio, TransposeRuleAndQuantisedRate) {
     std::int32_t preserve;
     std::uint32_t virtualRate;
     double r;
-  } cases[] = {
-      {TransposeRatio(7, 0), 0, 29433, 44100.0 / 29433},
-      {TransposeRatio(-12, 0), 0, 88200, 0.5},
-      {TransposeRatio(-12, 0), 1, 88200, 0.5},
-      {TransposeRatio(-24, 0), 0, 176400, 0.25},
-      {TransposeRatio(-24, 0), 1, 176400, 0.5},  // the stretcher restores at most a doubling
-  };
+  } cases[] = {{TransposeRatio(7, 0), 0, 29433, 44100.0 / 29433}, {TransposeRatio(-12, 0), 0, 88200, 0.5},
+               {TransposeRatio(-12, 0), 1, 88200, 0.5},            {TransposeRatio(-24, 0), 0, 176400, 0.25},
+               {TransposeRatio(-24, 0), 1, 176400, 0.5}};  // the stretcher restores at most a doubling
   for (const Case& c : cases) {
     PitchRig<Pcm16> rig(1, 44100, Pitch(c.ratio, 2, c.preserve));
     EXPECT_EQ(rig.engine.PreFilter(ProcessMode::Continue, nullptr, 0), S_OK);
@@ -80,7 +76,6 @@ TEST(PitchRatio, TransposeRuleAndQuantisedRate) {
     EXPECT_EQ(rig.engine.VirtualRate(), c.virtualRate) << c.ratio;
     EXPECT_DOUBLE_EQ(rig.engine.EffectiveRatio(), c.r) << c.ratio;
   }
-  EXPECT_NEAR(44100.0 / 29433, 1.4983182142493119, 1e-15);
 }
 
 TEST(PitchKernel, PeakZerosEdgeAndTriangle) {
