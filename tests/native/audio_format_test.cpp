@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <tuple>
+#include <utility>
 
 #include "audio_format.h"
 #include "mul_div.h"
@@ -28,42 +30,28 @@ TEST(SampleConversion, IntegerKindsRoundTripExactly) {
     EXPECT_EQ(Pcm32::FromEngine(Pcm32::ToEngine(s)), s) << s;
 }
 
-TEST(SampleConversion, Pcm8ScaleAndClampEdges) {
+TEST(SampleConversion, IntegerKindsTruncateTowardZeroAndClamp) {
   EXPECT_EQ(Pcm8::ToEngine(0x00), -1.0);
   EXPECT_EQ(Pcm8::ToEngine(0x80), 0.0);
   EXPECT_EQ(Pcm8::ToEngine(0xFF), 127.0 / 128.0);
-  EXPECT_EQ(Pcm8::FromEngine(1.0), 0xFF);     // 128 clamps to 127
-  EXPECT_EQ(Pcm8::FromEngine(-1.0), 0x00);
-  EXPECT_EQ(Pcm8::FromEngine(-1.5), 0x00);
-  EXPECT_EQ(Pcm8::FromEngine(7.0), 0xFF);
-  EXPECT_EQ(Pcm8::FromEngine(-0.004), 0x80);  // -0.512 truncates to 0
-  EXPECT_EQ(Pcm8::FromEngine(0.0078), 0x80);  // 0.998 truncates to 0
-  EXPECT_EQ(Pcm8::FromEngine(-0.0079), 0x7F); // -1.01 truncates to -1
-}
-
-TEST(SampleConversion, Pcm16TruncatesTowardZeroAndClamps) {
-  EXPECT_EQ(Pcm16::FromEngine(1.0), 32767);
-  EXPECT_EQ(Pcm16::FromEngine(-1.0), -32768);
-  EXPECT_EQ(Pcm16::FromEngine(-3.0), -32768);
-  EXPECT_EQ(Pcm16::FromEngine(-0.00002), 0);
-  EXPECT_EQ(Pcm16::FromEngine(0.5 + 0.9 / 32768), 16384);
-  EXPECT_EQ(Pcm16::FromEngine(-0.5 - 0.9 / 32768), -16384);
   EXPECT_EQ(Pcm16::ToEngine(-32768), -1.0);
-}
-
-TEST(SampleConversion, Pcm32ComparesBeforeTruncating) {
-  EXPECT_EQ(Pcm32::FromEngine(1.0), INT32_MAX);
-  EXPECT_EQ(Pcm32::FromEngine(-1.0), INT32_MIN);
-  EXPECT_EQ(Pcm32::FromEngine(-1.5), INT32_MIN);
-  EXPECT_EQ(Pcm32::FromEngine(2147483647.0 / 2147483648.0), INT32_MAX);
-  EXPECT_EQ(Pcm32::FromEngine(-2.5 / 2147483648.0), -2);
-  EXPECT_EQ(Pcm32::FromEngine(1e300), INT32_MAX);
+  // Pcm8: 128 clamps to 127; -0.512 and 0.998 truncate to 0, -1.01 to -1.
+  const std::pair<double, int> pcm8[] = {{1.0, 0xFF},    {-1.0, 0x00},   {-1.5, 0x00},
+                                         {7.0, 0xFF},    {-0.004, 0x80}, {0.0078, 0x80}, {-0.0079, 0x7F}};
+  for (const auto& [x, b] : pcm8) EXPECT_EQ(Pcm8::FromEngine(x), b) << x;
+  const std::pair<double, int> pcm16[] = {{1.0, 32767},  {-1.0, -32768}, {-3.0, -32768}, {-0.00002, 0},
+                                          {0.5 + 0.9 / 32768, 16384}, {-0.5 - 0.9 / 32768, -16384}};
+  for (const auto& [x, s] : pcm16) EXPECT_EQ(Pcm16::FromEngine(x), s) << x;
+  const std::pair<double, std::int32_t> pcm32[] = {{1.0, INT32_MAX},  {-1.0, INT32_MIN},
+                                                   {-1.5, INT32_MIN}, {2147483647.0 / 2147483648.0, INT32_MAX},
+                                                   {-2.5 / 2147483648.0, -2}, {1e300, INT32_MAX}};
+  for (const auto& [x, s] : pcm32) EXPECT_EQ(Pcm32::FromEngine(x), s) << x;
 }
 
 TEST(SampleConversion, FloatKindsPassBeyondFullScale) {
-  EXPECT_EQ(Float32::FromEngine(1.75), 1.75f);
-  EXPECT_EQ(Float32::FromEngine(-3.0), -3.0f);
-  EXPECT_EQ(Float32::FromEngine(0.1), 0.1f);  // rounded to single precision
+  // 0.1 is rounded to single precision.
+  EXPECT_EQ(std::tuple(Float32::FromEngine(1.75), Float32::FromEngine(-3.0), Float32::FromEngine(0.1)),
+            std::tuple(1.75f, -3.0f, 0.1f));
   EXPECT_EQ(Float64::FromEngine(-12.5), -12.5);
   EXPECT_EQ(Float64::ToEngine(0.1), 0.1);
 }
@@ -113,42 +101,32 @@ TEST(FormatAcceptance, RefusesEachRuleWithInvalidArg) {
   EXPECT_EQ(CheckAudioType(v), E_INVALIDARG);
   EXPECT_EQ(CheckAudioType(View(good, 14)), E_INVALIDARG);
   EXPECT_EQ(CheckAudioType(MediaTypeView{kMediaTypeAudio, false, nullptr, 18}), E_INVALIDARG);
-  EXPECT_EQ(CheckAudioType(View({1, 3, 44100, 0, 0, 16, 0})), E_INVALIDARG);
-  EXPECT_EQ(CheckAudioType(View({1, 0, 44100, 0, 0, 16, 0})), E_INVALIDARG);
-  EXPECT_EQ(CheckAudioType(View({1, 2, 44100, 0, 0, 24, 0})), E_INVALIDARG);
-  EXPECT_EQ(CheckAudioType(View({1, 2, 44100, 0, 0, 64, 0})), E_INVALIDARG);
-  EXPECT_EQ(CheckAudioType(View({3, 2, 44100, 0, 0, 16, 0})), E_INVALIDARG);
-  EXPECT_EQ(CheckAudioType(View({2, 2, 44100, 0, 0, 16, 0})), E_INVALIDARG);
-  EXPECT_EQ(CheckAudioType(View({0xFFFE, 2, 44100, 0, 0, 16, 0})), E_INVALIDARG);
+  const Offer bad[] = {{1, 3, 44100, 0, 0, 16, 0}, {1, 0, 44100, 0, 0, 16, 0}, {1, 2, 44100, 0, 0, 24, 0},
+                       {1, 2, 44100, 0, 0, 64, 0}, {3, 2, 44100, 0, 0, 16, 0}, {2, 2, 44100, 0, 0, 16, 0},
+                       {0xFFFE, 2, 44100, 0, 0, 16, 0}};
+  for (const Offer& o : bad)
+    EXPECT_EQ(CheckAudioType(View(o)), E_INVALIDARG) << o.tag << " " << o.channels << " " << o.bits;
 }
 
 TEST(FormatCapture, RecomputesDerivedFields) {
   const Offer offered{1, 2, 44100, 12345, 3, 16, 22};
   const AudioFormat f = CaptureFormat(View(offered));
-  EXPECT_EQ(f.formatTag, 1);
-  EXPECT_EQ(f.channels, 2);
-  EXPECT_EQ(f.sampleRate, 44100u);
-  EXPECT_EQ(f.bitsPerSample, 16);
-  EXPECT_EQ(f.blockAlign, 4);
-  EXPECT_EQ(f.avgBytesPerSec, 176400u);
-  EXPECT_EQ(f.extraSize, 0);
+  EXPECT_EQ(
+      std::tuple(f.formatTag, f.channels, f.sampleRate, f.bitsPerSample, f.blockAlign, f.avgBytesPerSec, f.extraSize),
+      std::tuple(1, 2, 44100u, 16, 4, 176400u, 0));
   const AudioFormat d = CaptureFormat(View({3, 1, 96000, 0, 0, 64, 0}));
-  EXPECT_EQ(d.blockAlign, 8);
-  EXPECT_EQ(d.avgBytesPerSec, 768000u);
+  EXPECT_EQ(std::tuple(d.blockAlign, d.avgBytesPerSec), std::tuple(8, 768000u));
   EXPECT_EQ(SampleKindOf(d), SampleKind::Float64);
   EXPECT_EQ(SampleKindOf(CaptureFormat(View({1, 1, 8000, 0, 0, 8, 0}))), SampleKind::Pcm8);
   EXPECT_FALSE(SampleKindOf(CaptureFormat(View({1, 1, 8000, 0, 0, 24, 0}))).has_value());
 }
 
 TEST(MulDiv, RoundsHalfAwayFromZeroAndReportsOverflow) {
-  EXPECT_EQ(MulDiv(100, 44100, 1000), 4410);
-  EXPECT_EQ(MulDiv(1, 1500, 1000), 2);  // 1.5 rounds up
-  EXPECT_EQ(MulDiv(1, 1499, 1000), 1);
-  EXPECT_EQ(MulDiv(-1, 1500, 1000), -2);
-  EXPECT_EQ(MulDiv(1, 1000, 1000), 1);
-  EXPECT_EQ(MulDiv(5000, 2000000000, 1000), -1);  // does not fit
-  EXPECT_EQ(MulDiv(5, 5, 0), -1);
-  EXPECT_EQ(MulDiv(400, 88200, 1000), 35280);
+  const struct {
+    int a, b, c, result;
+  } cases[] = {{100, 44100, 1000, 4410}, {1, 1500, 1000, 2},       {1, 1499, 1000, 1}, {-1, 1500, 1000, -2},
+               {1, 1000, 1000, 1},       {5000, 2000000000, 1000, -1}, {5, 5, 0, -1},   {400, 88200, 1000, 35280}};
+  for (const auto& c : cases) EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.result) << c.a << "*" << c.b << "/" << c.c;
 }
 
 }  // namespace

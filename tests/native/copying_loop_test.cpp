@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "copying_rig.h"
@@ -22,33 +23,21 @@ struct FakeSample : OutputSample {
   std::uint32_t length = 0;
   bool discontinuity = false, sync = false, timeSet = false, mediaTimeSet = false;
   std::int64_t start = 0, stop = 0, mediaStart = 0, mediaStop = 0;
-
   explicit FakeSample(std::uint32_t size) : buffer(size) {}
   std::uint8_t* Data() override { return buffer.data(); }
   std::uint32_t Size() override { return static_cast<std::uint32_t>(buffer.size()); }
-  HRESULT SetActualLength(std::uint32_t bytes) override {
-    length = bytes;
+  HRESULT SetActualLength(std::uint32_t bytes) override { return length = bytes, S_OK; }
+  HRESULT SetDiscontinuity(bool on) override { return discontinuity = on, S_OK; }
+  HRESULT SetSyncPoint(bool on) override { return sync = on, S_OK; }
+  static HRESULT Stamp(bool& set, std::int64_t& to, std::int64_t& end, const std::int64_t* a, const std::int64_t* b) {
+    set = a != nullptr;
+    to = a != nullptr ? *a : 0;
+    end = b != nullptr ? *b : 0;
     return S_OK;
   }
-  HRESULT SetDiscontinuity(bool on) override {
-    discontinuity = on;
-    return S_OK;
-  }
-  HRESULT SetSyncPoint(bool on) override {
-    sync = on;
-    return S_OK;
-  }
-  HRESULT SetTime(const std::int64_t* a, const std::int64_t* b) override {
-    timeSet = a != nullptr;
-    start = a != nullptr ? *a : 0;
-    stop = b != nullptr ? *b : 0;
-    return S_OK;
-  }
+  HRESULT SetTime(const std::int64_t* a, const std::int64_t* b) override { return Stamp(timeSet, start, stop, a, b); }
   HRESULT SetMediaTime(const std::int64_t* a, const std::int64_t* b) override {
-    mediaTimeSet = a != nullptr;
-    mediaStart = a != nullptr ? *a : 0;
-    mediaStop = b != nullptr ? *b : 0;
-    return S_OK;
+    return Stamp(mediaTimeSet, mediaStart, mediaStop, a, b);
   }
 };
 
@@ -59,7 +48,6 @@ struct FakeOutlet : SampleOutlet {
   std::vector<FakeSample> delivered;
   int requests = 0, deliveries = 0, attached = 0, endOfStream = 0;
   int failRequest = -1, failDelivery = -1;
-
   explicit FakeOutlet(std::uint32_t bytes) : size(bytes) {}
   ~FakeOutlet() override {
     for (FakeSample* s : live) delete s;
@@ -82,15 +70,12 @@ struct FakeOutlet : SampleOutlet {
     EXPECT_EQ(live.erase(s), 1u) << "released twice or never taken";
     delete s;
   }
-  HRESULT AttachMediaType(OutputSample*) override {
-    ++attached;
-    return S_OK;
+  HRESULT AttachMediaType(OutputSample*) override { return ++attached, S_OK; }
+  HRESULT DeliverEndOfStream() override { return ++endOfStream, S_OK; }
+  // Buffers delivered and requested, ends of stream passed on, and whether every buffer was released.
+  std::tuple<std::size_t, int, int, bool> Counts() const {
+    return {delivered.size(), requests, endOfStream, live.empty()};
   }
-  HRESULT DeliverEndOfStream() override {
-    ++endOfStream;
-    return S_OK;
-  }
-
   std::uint32_t Frames(std::uint32_t align) const {
     std::uint32_t n = 0;
     for (const auto& s : delivered) n += s.length / align;
@@ -109,7 +94,6 @@ struct TimeFilterRig {
   TimeEngine engine;
   FakeOutlet outlet;
   CopyingLoop loop;
-
   TimeFilterRig(std::uint16_t channels, double finalTenths, std::uint32_t outBytes)
       : format(MakeFormat(1, channels, 8000, 16)), outlet(outBytes), loop(engine, outlet) {
     const TimeParams p{finalTenths, 16, 1200, 2646000.0, 0, 0};
@@ -117,7 +101,6 @@ struct TimeFilterRig {
     EXPECT_EQ(engine.SelectFormat(&format), S_OK);
     loop.SetFormats(&format, &format);
   }
-
   std::vector<std::int16_t> Samples(std::uint32_t frames, std::uint32_t from = 0) const {
     std::vector<std::int16_t> v(static_cast<std::size_t>(frames) * format.channels);
     for (std::size_t i = 0; i < v.size(); ++i) v[i] = static_cast<std::int16_t>(1000 + ((i + from) * 37) % 2000);
@@ -129,15 +112,16 @@ struct TimeFilterRig {
     in.length = static_cast<std::uint32_t>(v.size() * sizeof(std::int16_t));
     return in;
   }
+  HRESULT Feed(std::uint32_t frames, std::uint32_t from = 0) {
+    auto v = Samples(frames, from);
+    return loop.Receive(Input(v));
+  }
 };
 
 TEST(CopyingLoop, AFirstBufferShorterThanTheWindowDeliversNothing) {
   TimeFilterRig rig(1, 1100.0, 512);
-  auto v = rig.Samples(150);
-  EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), S_OK);
-  EXPECT_TRUE(rig.outlet.delivered.empty());
-  EXPECT_EQ(rig.outlet.requests, 1);
-  EXPECT_TRUE(rig.outlet.live.empty());
+  EXPECT_EQ(rig.Feed(150), S_OK);
+  EXPECT_EQ(rig.outlet.Counts(), std::tuple(0u, 1, 0, true));
 }
 
 TEST(CopyingLoop, ExpansionFillsSeveralBuffersAndTheWholeStreamMatchesTheEngine) {
@@ -154,7 +138,6 @@ TEST(CopyingLoop, ExpansionFillsSeveralBuffersAndTheWholeStreamMatchesTheEngine)
     ASSERT_EQ(rig.loop.EndOfStream(), S_OK);
     EXPECT_EQ(rig.outlet.endOfStream, 1);
     EXPECT_TRUE(rig.outlet.live.empty());
-
     // The same stream straight through an engine with one large buffer.
     test::TimeRig<Pcm16> direct(ch, 8000, 16, 5000.0);
     std::vector<std::int16_t> all(a);
@@ -168,13 +151,11 @@ TEST(CopyingLoop, ExpansionFillsSeveralBuffersAndTheWholeStreamMatchesTheEngine)
 
 TEST(CopyingLoop, CompressionCanUseABufferUpWithoutDeliveringAndKeepsTheSample) {
   TimeFilterRig rig(1, 500.0, 4096);  // r = 0.5: S = N = 400, one window per 400 frames
-  auto first = rig.Samples(400);
-  ASSERT_EQ(rig.loop.Receive(TimeFilterRig::Input(first)), S_OK);
+  ASSERT_EQ(rig.Feed(400), S_OK);
   ASSERT_EQ(rig.outlet.delivered.size(), 1u);
   EXPECT_EQ(rig.outlet.delivered[0].length, 400u);  // H = 200 frames
   const int before = rig.outlet.requests;
-  auto part = rig.Samples(399, 400);
-  ASSERT_EQ(rig.loop.Receive(TimeFilterRig::Input(part)), S_OK);
+  ASSERT_EQ(rig.Feed(399, 400), S_OK);
   EXPECT_EQ(rig.outlet.delivered.size(), 1u);
   EXPECT_EQ(rig.outlet.requests, before + 1);
 }
@@ -183,19 +164,11 @@ TEST(CopyingLoop, DiscontinuityStampsAndSyncPointsGoOnTheFirstOutputOnly) {
   TimeFilterRig rig(2, 1000.0, 256);  // 64 stereo frames per buffer
   auto a = rig.Samples(150);
   InputSample in = TimeFilterRig::Input(a);
-  in.discontinuity = true;
-  in.syncPoint = true;
-  in.hasTime = true;
-  in.start = 1000;
-  in.stop = 2000;
-  in.hasMediaTime = true;
-  in.mediaStart = 10;
-  in.mediaStop = 20;
+  in.discontinuity = in.syncPoint = in.hasTime = in.hasMediaTime = true;
+  std::tie(in.start, in.stop, in.mediaStart, in.mediaStop) = std::tuple(1000, 2000, 10, 20);
   ASSERT_EQ(rig.loop.Receive(in), S_OK);
   EXPECT_TRUE(rig.outlet.delivered.empty());
-  EXPECT_TRUE(rig.loop.PendingDiscontinuity());
-  EXPECT_TRUE(rig.loop.PendingSync());
-
+  EXPECT_TRUE(rig.loop.PendingDiscontinuity() && rig.loop.PendingSync());
   auto b = rig.Samples(300, 300);
   InputSample later = TimeFilterRig::Input(b);
   later.hasTime = true;  // not a discontinuity: its stamps are not used
@@ -204,21 +177,13 @@ TEST(CopyingLoop, DiscontinuityStampsAndSyncPointsGoOnTheFirstOutputOnly) {
   ASSERT_EQ(rig.loop.Receive(later), S_OK);
   ASSERT_GE(rig.outlet.delivered.size(), 2u);
   const FakeSample& first = rig.outlet.delivered[0];
-  EXPECT_TRUE(first.discontinuity);
-  EXPECT_TRUE(first.sync);
-  EXPECT_TRUE(first.timeSet);
-  EXPECT_EQ(first.start, 1000);
-  EXPECT_EQ(first.stop, 2000);
-  EXPECT_TRUE(first.mediaTimeSet);
-  EXPECT_EQ(first.mediaStart, 10);
-  EXPECT_EQ(first.mediaStop, 20);
+  EXPECT_TRUE(first.discontinuity && first.sync && first.timeSet && first.mediaTimeSet);
+  EXPECT_EQ(std::tuple(first.start, first.stop, first.mediaStart, first.mediaStop), std::tuple(1000, 2000, 10, 20));
   for (std::size_t i = 1; i < rig.outlet.delivered.size(); ++i) {
     const FakeSample& s = rig.outlet.delivered[i];
     EXPECT_FALSE(s.discontinuity || s.sync || s.timeSet || s.mediaTimeSet) << i;
   }
-  EXPECT_FALSE(rig.loop.PendingDiscontinuity());
-  EXPECT_FALSE(rig.loop.PendingSync());
-
+  EXPECT_FALSE(rig.loop.PendingDiscontinuity() || rig.loop.PendingSync());
   const std::size_t streamed = rig.outlet.delivered.size();
   ASSERT_EQ(rig.loop.EndOfStream(), S_OK);
   for (std::size_t i = streamed; i < rig.outlet.delivered.size(); ++i)
@@ -238,32 +203,23 @@ TEST(CopyingLoop, EndOfStreamFlushesInAsManyBuffersAsNeededThenPassesTheEndOn) {
   const auto bytes = rig.outlet.Bytes();
   EXPECT_EQ(std::memcmp(bytes.data(), v.data(), bytes.size()), 0);  // copied without fade-in
   EXPECT_TRUE(rig.outlet.live.empty());
-
   // Nothing left: only the end of the stream goes on.
   FakeOutlet quiet(64);
   rig.loop.SetOutlet(&quiet);
   ASSERT_EQ(rig.loop.EndOfStream(), S_OK);
-  EXPECT_TRUE(quiet.delivered.empty());
-  EXPECT_EQ(quiet.endOfStream, 1);
-  EXPECT_TRUE(quiet.live.empty());
-
+  EXPECT_EQ(quiet.Counts(), std::tuple(0u, 1, 1, true));
   // A stream that never filled a window: the engine answers once with
   // nothing and then reports the end.
   TimeFilterRig fresh(2, 1100.0, 64);
   ASSERT_EQ(fresh.loop.EndOfStream(), S_OK);
-  EXPECT_TRUE(fresh.outlet.delivered.empty());
-  EXPECT_EQ(fresh.outlet.endOfStream, 1);
-  EXPECT_EQ(fresh.outlet.requests, 1);
-  EXPECT_TRUE(fresh.outlet.live.empty());
-
+  EXPECT_EQ(fresh.outlet.Counts(), std::tuple(0u, 1, 1, true));
   // Without an output pin there is nothing to do.
   rig.loop.SetOutlet(nullptr);
   EXPECT_EQ(rig.loop.EndOfStream(), S_OK);
-  auto w = rig.Samples(10);
-  EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(w)), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(rig.Feed(10), VFW_E_NOT_CONNECTED);
   rig.loop.SetOutlet(&quiet);
   rig.loop.SetFormats(&rig.format, nullptr);  // no output format yet
-  EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(w)), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(rig.Feed(10), VFW_E_NOT_CONNECTED);
   EXPECT_EQ(quiet.requests, 1);  // refused before taking a buffer
 }
 
@@ -271,51 +227,37 @@ TEST(CopyingLoop, FailuresAreReturnedAndEveryBufferIsReleased) {
   {
     TimeFilterRig rig(1, 1000.0, 512);
     rig.outlet.failRequest = 0;
-    auto v = rig.Samples(500);
-    EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), E_OUTOFMEMORY);
+    EXPECT_EQ(rig.Feed(500), E_OUTOFMEMORY);
     EXPECT_EQ(rig.engine.Stretcher().Fill(), 0);  // the engine never saw the buffer
   }
   {
     TimeFilterRig rig(1, 1000.0, 512);
     rig.outlet.failDelivery = 0;
-    auto v = rig.Samples(500);
-    EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), E_FAIL);
+    EXPECT_EQ(rig.Feed(500), E_FAIL);
     EXPECT_TRUE(rig.outlet.live.empty());
   }
   {
     TimeFilterRig rig(1, 1000.0, 64);  // 32 frames per buffer: several per window
     rig.outlet.failRequest = 2;        // the buffer after the second delivery
-    auto v = rig.Samples(500);
-    EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), E_OUTOFMEMORY);
+    EXPECT_EQ(rig.Feed(500), E_OUTOFMEMORY);
     EXPECT_EQ(rig.outlet.delivered.size(), 2u);
     EXPECT_TRUE(rig.outlet.live.empty());
   }
-  {
-    TimeFilterRig rig(1, 1000.0, 512);
-    auto v = rig.Samples(150);
-    ASSERT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), S_OK);
-    rig.outlet.failRequest = rig.outlet.requests;
-    EXPECT_EQ(rig.loop.EndOfStream(), E_OUTOFMEMORY);
-    EXPECT_EQ(rig.outlet.endOfStream, 0);  // not passed on
+  for (const bool failDelivery : {false, true}) {
+    // At the end: a failed request is not passed on, a failed delivery is.
+    TimeFilterRig rig(1, 1000.0, failDelivery ? 64 : 512);
+    ASSERT_EQ(rig.Feed(150), S_OK);
+    if (failDelivery) rig.outlet.failDelivery = 1;
+    else rig.outlet.failRequest = rig.outlet.requests;
+    EXPECT_EQ(rig.loop.EndOfStream(), failDelivery ? E_FAIL : E_OUTOFMEMORY);
+    EXPECT_EQ(rig.outlet.endOfStream, failDelivery ? 1 : 0);
+    EXPECT_TRUE(!failDelivery || rig.outlet.live.empty());
   }
-  {
-    TimeFilterRig rig(1, 1000.0, 64);
-    auto v = rig.Samples(150);
-    ASSERT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), S_OK);
-    rig.outlet.failDelivery = 1;
-    EXPECT_EQ(rig.loop.EndOfStream(), E_FAIL);
-    EXPECT_EQ(rig.outlet.endOfStream, 1);  // passed on all the same
-    EXPECT_TRUE(rig.outlet.live.empty());
-  }
-  {
-    // Output buffers that cannot hold a frame stall the engine: refused, not a hang.
-    TimeFilterRig rig(2, 1000.0, 3);
-    auto v = rig.Samples(400);
-    EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(v)), S_OK);  // fills the window
-    auto w = rig.Samples(10);
-    EXPECT_EQ(rig.loop.Receive(TimeFilterRig::Input(w)), E_UNEXPECTED);
-    EXPECT_TRUE(rig.outlet.live.empty());
-  }
+  // Output buffers that cannot hold a frame stall the engine: refused, not a hang.
+  TimeFilterRig rig(2, 1000.0, 3);
+  EXPECT_EQ(rig.Feed(400), S_OK);  // fills the window
+  EXPECT_EQ(rig.Feed(10), E_UNEXPECTED);
+  EXPECT_TRUE(rig.outlet.live.empty());
 }
 
 TEST(CopyingLoop, ATrailingPartialFrameIsLeftOut) {
@@ -345,16 +287,24 @@ struct ScriptedEngine : FrameProcessor {
   }
 };
 
-TEST(CopyingLoop, PreFilterSeesEachBufferOnceAndDifferingFormatsAreTagged) {
+// The loop over a scripted engine, with a buffer of silence to feed it.
+struct ScriptedRig {
   ScriptedEngine engine;
-  FakeOutlet outlet(512);
-  CopyingLoop loop(engine, outlet);
+  FakeOutlet outlet{512};
+  CopyingLoop loop{engine, outlet};
   const AudioFormat stereo = MakeFormat(1, 2, 8000, 16), mono = MakeFormat(1, 1, 8000, 16);
-  loop.SetFormats(&stereo, &stereo);
-  std::vector<std::uint8_t> bytes(400);
+  std::vector<std::uint8_t> bytes;
   InputSample in;
-  in.data = bytes.data();
-  in.length = 400;
+  ScriptedRig(const AudioFormat& format, std::uint32_t length) : bytes(length) {
+    loop.SetFormats(&format, &format);
+    in.data = bytes.data();
+    in.length = length;
+  }
+};
+
+TEST(CopyingLoop, PreFilterSeesEachBufferOnceAndDifferingFormatsAreTagged) {
+  ScriptedRig rig(MakeFormat(1, 2, 8000, 16), 400);
+  auto& [engine, outlet, loop, stereo, mono, bytes, in] = rig;
   in.discontinuity = true;
   ASSERT_EQ(loop.Receive(in), S_OK);
   ASSERT_EQ(engine.preFilters.size(), 1u);
@@ -363,13 +313,11 @@ TEST(CopyingLoop, PreFilterSeesEachBufferOnceAndDifferingFormatsAreTagged) {
   ASSERT_EQ(engine.processes.size(), 1u);
   EXPECT_EQ(engine.processes[0].first, ProcessMode::Discontinuity);
   EXPECT_EQ(outlet.attached, 0);
-
   loop.SetFormats(&stereo, &mono);
   in.discontinuity = false;
   ASSERT_EQ(loop.Receive(in), S_OK);
   EXPECT_EQ(outlet.attached, 1);
   EXPECT_EQ(engine.processes.back().first, ProcessMode::Continue);
-
   engine.preFilterResult = E_OUTOFMEMORY;
   const std::size_t calls = engine.processes.size();
   EXPECT_EQ(loop.Receive(in), E_OUTOFMEMORY);
@@ -378,21 +326,13 @@ TEST(CopyingLoop, PreFilterSeesEachBufferOnceAndDifferingFormatsAreTagged) {
 }
 
 TEST(CopyingLoop, AnOutputBufferThatReceivedNothingIsFilledFurther) {
-  ScriptedEngine engine;
-  engine.takeAtMost = 30;  // takes input in small bites and emits nothing
-  FakeOutlet outlet(512);
-  CopyingLoop loop(engine, outlet);
-  const AudioFormat mono = MakeFormat(1, 1, 8000, 16);
-  loop.SetFormats(&mono, &mono);
-  std::vector<std::uint8_t> bytes(200);
-  InputSample in;
-  in.data = bytes.data();
-  in.length = 200;
-  ASSERT_EQ(loop.Receive(in), S_OK);
-  ASSERT_EQ(engine.processes.size(), 4u);  // 100 frames: 30, 30, 30, 10
-  EXPECT_EQ(engine.processes[3].second, 10u);
-  EXPECT_EQ(outlet.requests, 1);
-  EXPECT_TRUE(outlet.live.empty());
+  ScriptedRig rig(MakeFormat(1, 1, 8000, 16), 200);
+  rig.engine.takeAtMost = 30;  // takes input in small bites and emits nothing
+  ASSERT_EQ(rig.loop.Receive(rig.in), S_OK);
+  ASSERT_EQ(rig.engine.processes.size(), 4u);  // 100 frames: 30, 30, 30, 10
+  EXPECT_EQ(rig.engine.processes[3].second, 10u);
+  EXPECT_EQ(rig.outlet.requests, 1);
+  EXPECT_TRUE(rig.outlet.live.empty());
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
+#include <tuple>
+#include <utility>
 
 namespace quill {
 namespace {
@@ -21,40 +24,33 @@ class FakeSystem final : public SystemColorSource {
 };
 
 TEST(CtlColors, DefaultTableHasTheDocumentedCorners) {
-  EXPECT_EQ(kDefaultColors[0], 0x640000u);   // 100
-  EXPECT_EQ(kDefaultColors[5], 0x000000u);   // 105
-  EXPECT_EQ(kDefaultColors[17], 0xC0C0C0u);  // 117
-  EXPECT_EQ(kDefaultColors[30], 0x0000FFu);  // 130
-  EXPECT_EQ(kDefaultColors[38], 0x808000u);  // 138
-  EXPECT_EQ(kDefaultColors[40], 0x5C5C5Cu);  // 140
-  EXPECT_EQ(kDefaultColors[41], 0x0000FFu);  // 141
+  const std::pair<int, std::uint32_t> corners[] = {{0, 0x640000u},  {5, 0x000000u},  {17, 0xC0C0C0u}, {30, 0x0000FFu},
+                                                   {38, 0x808000u}, {40, 0x5C5C5Cu}, {41, 0x0000FFu}};
+  for (const auto& [slot, rgb] : corners) EXPECT_EQ(kDefaultColors[slot], rgb) << slot;
 }
 
 TEST(CtlColors, SettingsValuesOverrideASlotAndNegativeIndicesSeeTheDefault) {
   FakeSystem system;
   ColorTable table = kDefaultColors;
-  table[5] = SlotValue(5, 255);
-  EXPECT_EQ(LookupColor(105, table, system), 0x0000FFu);  // pure red
-  table[5] = SlotValue(5, 0x0400000F);
-  EXPECT_EQ(LookupColor(105, table, system), 0x0010000Fu);  // the 3D-face system colour
-  table[5] = SlotValue(5, -1);
-  EXPECT_EQ(LookupColor(105, table, system), 0x000000u);
-  table[5] = SlotValue(5, 255);
-  EXPECT_EQ(LookupColor(-105, table, system), 0x000000u);
+  const struct {
+    int stored, index;
+    std::uint32_t rgb;
+  } cases[] = {{255, 105, 0x0000FFu}, {0x0400000F, 105, 0x0010000Fu}, {-1, 105, 0x000000u}, {255, -105, 0x000000u}};
+  for (const auto& c : cases) {
+    table[5] = SlotValue(5, c.stored);
+    EXPECT_EQ(LookupColor(c.index, table, system), c.rgb) << c.stored << " " << c.index;
+  }
   EXPECT_EQ(SlotValue(42, 255), kInvalidColor);
 }
 
 TEST(CtlColors, IndicesOutsideTheTableAreSystemColoursOrInvalid) {
   FakeSystem system;
-  EXPECT_EQ(LookupColor(15, kDefaultColors, system), 0x0010000Fu);
-  EXPECT_EQ(LookupColor(-15, kDefaultColors, system), 0x0010000Fu);
-  EXPECT_EQ(LookupColor(99, kDefaultColors, system), 0x00100063u);
-  EXPECT_EQ(LookupColor(-99, kDefaultColors, system), 0x00100063u);
-  EXPECT_EQ(LookupColor(141, kDefaultColors, system), 0x0000FFu);
-  EXPECT_EQ(LookupColor(-141, kDefaultColors, system), 0x0000FFu);
-  EXPECT_EQ(LookupColor(142, kDefaultColors, system), kInvalidColor);
-  EXPECT_EQ(LookupColor(-142, kDefaultColors, system), kInvalidColor);
-  EXPECT_EQ(LookupColor(10000, kDefaultColors, system), kInvalidColor);
+  const std::pair<int, std::uint32_t> cases[] = {{15, 0x0010000Fu},  {99, 0x00100063u},      {141, 0x0000FFu},
+                                                 {142, kInvalidColor}, {10000, kInvalidColor}};
+  for (const auto& [index, rgb] : cases) {
+    EXPECT_EQ(LookupColor(index, kDefaultColors, system), rgb) << index;
+    EXPECT_EQ(LookupColor(-index, kDefaultColors, system), rgb) << -index;
+  }
   EXPECT_EQ(LookupColor(INT32_MIN, kDefaultColors, system), kInvalidColor);
 }
 
@@ -72,14 +68,11 @@ TEST(CtlColors, HlsOfPrimariesWhiteAndGreys) {
   };
   for (const auto& c : cases) {
     const Hls hls = RgbToHls(c.rgb);
-    EXPECT_EQ(hls.hue, c.h) << std::hex << c.rgb;
-    EXPECT_EQ(hls.lightness, c.l) << std::hex << c.rgb;
-    EXPECT_EQ(hls.saturation, c.s) << std::hex << c.rgb;
+    EXPECT_EQ((std::array{hls.hue, hls.lightness, hls.saturation}), (std::array{c.h, c.l, c.s})) << std::hex << c.rgb;
+    if (c.rgb != 0x808080 && c.rgb != 0x00FFFF && c.rgb != 0) {
+      EXPECT_EQ(HlsToRgb(hls), c.rgb) << std::hex << c.rgb;
+    }
   }
-  EXPECT_EQ(HlsToRgb({0, 120, 240}), 0x0000FFu);
-  EXPECT_EQ(HlsToRgb({80, 120, 240}), 0x00FF00u);
-  EXPECT_EQ(HlsToRgb({160, 120, 240}), 0xFF0000u);
-  EXPECT_EQ(HlsToRgb({160, 240, 0}), 0xFFFFFFu);
   EXPECT_EQ(HlsToRgb({160, 120, 0}), 0x7F7F7Fu);  // 120 * 255 / 240 = 127.5
 }
 
@@ -89,30 +82,27 @@ TEST(CtlColors, HlsRoundTripIsCloseForEveryColourOfAGrid) {
       for (int b = 0; b < 256; b += 17) {
         const std::uint32_t rgb = static_cast<std::uint32_t>(r | (g << 8) | (b << 16));
         const Hls hls = RgbToHls(rgb);
-        EXPECT_GE(hls.hue, 0);
-        EXPECT_LE(hls.hue, 240);
-        EXPECT_LE(hls.saturation, 240);
+        EXPECT_TRUE(hls.hue >= 0 && hls.hue <= 240 && hls.saturation <= 240) << std::hex << rgb;
         const std::uint32_t back = HlsToRgb(hls);
-        EXPECT_LE(std::abs(static_cast<int>(back & 0xFF) - r), 3) << std::hex << rgb;
-        EXPECT_LE(std::abs(static_cast<int>((back >> 8) & 0xFF) - g), 3) << std::hex << rgb;
-        EXPECT_LE(std::abs(static_cast<int>((back >> 16) & 0xFF) - b), 3) << std::hex << rgb;
+        for (int shift : {0, 8, 16}) {
+          const int got = (back >> shift) & 0xFF, want = (rgb >> shift) & 0xFF;
+          EXPECT_LE(std::abs(got - want), 3) << std::hex << rgb;
+        }
       }
     }
   }
 }
 
 TEST(CtlColors, AdjustmentLiftsMidGreysOutOfTheBandOnDeepScreensOnly) {
-  // Lightness 120 (not above 120) goes down to 90: 90 * 255 / 240 = 95.6.
-  EXPECT_EQ(AdjustedSystemColor(0x808080, 32), 0x5F5F5Fu);
-  // Lightness 132 goes up to 150: 150 * 255 / 240 = 159.4.
-  EXPECT_EQ(AdjustedSystemColor(0x8C8C8C, 24), 0x9F9F9Fu);
-  EXPECT_EQ(AdjustedSystemColor(0x8C8C8C, 9), 0x9F9F9Fu);
-  EXPECT_EQ(AdjustedSystemColor(0x8C8C8C, 8), 0x8C8C8Cu);
-  // Outside the band, or saturated: unchanged.
-  EXPECT_EQ(AdjustedSystemColor(0xA0A0A0, 32), 0xA0A0A0u);  // lightness 151
-  EXPECT_EQ(AdjustedSystemColor(0x5F5F5F, 32), 0x5F5F5Fu);  // lightness 89
-  EXPECT_EQ(AdjustedSystemColor(0x0000C0, 32), 0x0000C0u);
-  // A tinted grey keeps its hue and lands near lightness 90.
+  // Lightness 120 goes down to 90 (95.6), 132 up to 150 (159.4); outside the band
+  // (151, 89), saturated or on a shallow screen: unchanged.
+  const struct {
+    std::uint32_t in;
+    int bits;
+    std::uint32_t out;
+  } cases[] = {{0x808080, 32, 0x5F5F5F}, {0x8C8C8C, 24, 0x9F9F9F}, {0x8C8C8C, 9, 0x9F9F9F}, {0x8C8C8C, 8, 0x8C8C8C},
+               {0xA0A0A0, 32, 0xA0A0A0}, {0x5F5F5F, 32, 0x5F5F5F}, {0x0000C0, 32, 0x0000C0}};
+  for (const auto& c : cases) EXPECT_EQ(AdjustedSystemColor(c.in, c.bits), c.out) << std::hex << c.in << " " << c.bits;
   const std::uint32_t tinted = 0x887F78;  // r 120, g 127, b 136
   const Hls before = RgbToHls(tinted);
   ASSERT_LT(before.saturation, 20);
@@ -124,12 +114,12 @@ TEST(CtlColors, AdjustmentLiftsMidGreysOutOfTheBandOnDeepScreensOnly) {
 
 TEST(CtlColors, TableValuesResolveThroughTheirTopByte) {
   FakeSystem system;
-  EXPECT_EQ(ResolveColor(0x00123456, system), 0x00123456u);
-  EXPECT_EQ(ResolveColor(0x04000005, system), 0x00100005u);
-  EXPECT_EQ(ResolveColor(0x03000005, system), 0x03000005u);
+  EXPECT_EQ(std::tuple(ResolveColor(0x00123456, system), ResolveColor(0x04000005, system),
+                       ResolveColor(0x03000005, system)),
+            std::tuple(0x00123456u, 0x00100005u, 0x03000005u));
   system.overrideColor = 0x808080;
-  EXPECT_EQ(ResolveColor(0x0500000F, system), 0x5F5F5Fu);
-  EXPECT_EQ(ResolveColor(0x0400000F, system), 0x808080u);
+  EXPECT_EQ(std::tuple(ResolveColor(0x0500000F, system), ResolveColor(0x0400000F, system)),
+            std::tuple(0x5F5F5Fu, 0x808080u));
   system.bits = 8;
   EXPECT_EQ(ResolveColor(0x0500000F, system), 0x808080u);
 }

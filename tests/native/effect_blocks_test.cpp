@@ -10,10 +10,12 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <set>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "field_table.h"
@@ -41,158 +43,91 @@ struct Accessor {
 };
 
 constexpr std::int32_t kMin = INT32_MIN, kMax = INT32_MAX;
+#define A(name, Field, lo, hi) {name, &I::Set##Field, &I::Get##Field, lo, hi}
 
-struct SimpleDelayCase {
-  using Engine = SimpleDelayEngine;
-  using Traits = SimpleDelayTraits;
-  static const IID& Iid() { return IID_ISimpleDelayParams; }
-  using I = ISimpleDelayParams;
-  static constexpr std::uint32_t kBlock = 20;
-  static constexpr std::int32_t kPresets = 6;
-  static const GUID& Filter() { return CLSID_TwEchos; }
-  static FieldTable Fields() { return SimpleDelayFields(); }
-  static std::vector<Accessor<I, std::int32_t>> Ints() {
-    return {{"dryOut", &I::SetDryOut, &I::GetDryOut, kMin, kMax},
-            {"delayOut", &I::SetDelayOut, &I::GetDelayOut, -800, 0},
-            {"feedback", &I::SetFeedback, &I::GetFeedback, kMin, kMax},
-            {"delayMs", &I::SetDelay, &I::GetDelay, 1, 5000},
-            {"decayTenths", &I::SetDecay, &I::GetDecay, 1, 200}};
-  }
+// An effect's facts: engine, traits, interface and its id, filter class,
+// field table, block size and preset count.
+template <class E, class Tr, class Iface, const IID& kIid, const GUID& kFilter, FieldTable (*kFields)(),
+          std::uint32_t Block, std::int32_t Presets>
+struct CaseOf {
+  using Engine = E;
+  using Traits = Tr;
+  using I = Iface;
+  static const IID& Iid() { return kIid; }
+  static constexpr std::uint32_t kBlock = Block;
+  static constexpr std::int32_t kPresets = Presets;
+  static const GUID& Filter() { return kFilter; }
+  static FieldTable Fields() { return kFields(); }
   static std::vector<Accessor<I, double>> Doubles() { return {}; }
 };
 
-#define QUILL_TAP(k)                                                                \
-  {"tapGain[" #k "]", &I::SetTapGain##k, &I::GetTapGain##k, -100, 100},            \
-      {"tapDelayMs[" #k "]", &I::SetTapDelay##k, &I::GetTapDelay##k, 1, 2500}, \
-      {"tapPan[" #k "]", &I::SetTapPan##k, &I::GetTapPan##k, -100, 100}
-
-struct MultiTapCase {
-  using Engine = MultiTapEngine;
-  using Traits = MultiTapTraits;
-  static const IID& Iid() { return IID_IMultiTapParams; }
-  using I = IMultiTapParams;
-  static constexpr std::uint32_t kBlock = 140;
-  static constexpr std::int32_t kPresets = 26;
-  static const GUID& Filter() { return CLSID_TwEchomt; }
-  static FieldTable Fields() { return MultiTapFields(); }
+struct SimpleDelayCase : CaseOf<SimpleDelayEngine, SimpleDelayTraits, ISimpleDelayParams, IID_ISimpleDelayParams,
+    CLSID_TwEchos, SimpleDelayFields, 20, 6> {
   static std::vector<Accessor<I, std::int32_t>> Ints() {
-    return {{"inputGain", &I::SetInputGain, &I::GetInputGain, -800, 0},
-            {"dryOut", &I::SetDryOut, &I::GetDryOut, -800, 0},
-            {"wetOut", &I::SetWetOut, &I::GetWetOut, -800, 0},
-            {"modRate", &I::SetModRate, &I::GetModRate, 1, 100},
-            {"modDepth", &I::SetModDepth, &I::GetModDepth, 0, 100},
-            {"feedbackPct", &I::SetFeedback, &I::GetFeedback, 0, 150},
-            {"lowpass", &I::SetLowpass, &I::GetLowpass, kMin, kMax},
-            {"lowpassHz", &I::SetLowpassHz, &I::GetLowpassHz, 100, 10000},
-            {"tapCount", &I::SetTapCount, &I::GetTapCount, 1, 8},
-            {"currentTap", &I::SetCurrentTap, &I::GetCurrentTap, 0, 7},
-            {"graphResolution", &I::SetGraphResolution, &I::GetGraphResolution, 0, 3},
-            QUILL_TAP(0),
-            QUILL_TAP(1),
-            QUILL_TAP(2),
-            QUILL_TAP(3),
-            QUILL_TAP(4),
-            QUILL_TAP(5),
-            QUILL_TAP(6),
-            QUILL_TAP(7)};
+    return {A("dryOut", DryOut, kMin, kMax), A("delayOut", DelayOut, -800, 0), A("feedback", Feedback, kMin, kMax),
+            A("delayMs", Delay, 1, 5000), A("decayTenths", Decay, 1, 200)};
   }
-  static std::vector<Accessor<I, double>> Doubles() { return {}; }
+};
+
+#define QUILL_TAP(k) \
+  A("tapGain[" #k "]", TapGain##k, -100, 100), A("tapDelayMs[" #k "]", TapDelay##k, 1, 2500), \
+      A("tapPan[" #k "]", TapPan##k, -100, 100)
+
+struct MultiTapCase : CaseOf<MultiTapEngine, MultiTapTraits, IMultiTapParams, IID_IMultiTapParams,
+    CLSID_TwEchomt, MultiTapFields, 140, 26> {
+  static std::vector<Accessor<I, std::int32_t>> Ints() {
+    return {A("inputGain", InputGain, -800, 0), A("dryOut", DryOut, -800, 0), A("wetOut", WetOut, -800, 0),
+            A("modRate", ModRate, 1, 100), A("modDepth", ModDepth, 0, 100), A("feedbackPct", Feedback, 0, 150),
+            A("lowpass", Lowpass, kMin, kMax), A("lowpassHz", LowpassHz, 100, 10000), A("tapCount", TapCount, 1, 8),
+            A("currentTap", CurrentTap, 0, 7), A("graphResolution", GraphResolution, 0, 3), QUILL_TAP(0), QUILL_TAP(1),
+            QUILL_TAP(2), QUILL_TAP(3), QUILL_TAP(4), QUILL_TAP(5), QUILL_TAP(6), QUILL_TAP(7)};
+  }
 };
 #undef QUILL_TAP
 
-struct ChorusCase {
-  using Engine = ChorusEngine;
-  using Traits = ChorusTraits;
-  static const IID& Iid() { return IID_IChorusParams; }
-  using I = IChorusParams;
-  static constexpr std::uint32_t kBlock = 48;
-  static constexpr std::int32_t kPresets = 23;
-  static const GUID& Filter() { return CLSID_TwChorus; }
-  static FieldTable Fields() { return ChorusFields(); }
+struct ChorusCase : CaseOf<ChorusEngine, ChorusTraits, IChorusParams, IID_IChorusParams,
+    CLSID_TwChorus, ChorusFields, 48, 23> {
   static std::vector<Accessor<I, std::int32_t>> Ints() {
-    return {{"inputGain", &I::SetInputGain, &I::GetInputGain, -600, 0},
-            {"dryOut", &I::SetDryOut, &I::GetDryOut, -600, 0},
-            {"chorusOut", &I::SetChorusOut, &I::GetChorusOut, -600, 0},
-            {"chorusSize", &I::SetChorusSize, &I::GetChorusSize, 1, 3},
-            {"feedbackPct", &I::SetFeedback, &I::GetFeedback, 0, 100},
-            {"invertChorus", &I::SetInvertChorus, &I::GetInvertChorus, kMin, kMax},
-            {"delayTenths", &I::SetDelay, &I::GetDelay, 1, 1000},
-            {"modRate", &I::SetModRate, &I::GetModRate, 1, 200},
-            {"modDepth", &I::SetModDepth, &I::GetModDepth, 1, 100},
-            {"highCut", &I::SetHighCut, &I::GetHighCut, kMin, kMax},
-            {"highCutHz", &I::SetHighCutHz, &I::GetHighCutHz, 100, 10000},
-            {"invertFeedback", &I::SetInvertFeedback, &I::GetInvertFeedback, kMin, kMax}};
+    return {A("inputGain", InputGain, -600, 0), A("dryOut", DryOut, -600, 0), A("chorusOut", ChorusOut, -600, 0),
+            A("chorusSize", ChorusSize, 1, 3), A("feedbackPct", Feedback, 0, 100),
+            A("invertChorus", InvertChorus, kMin, kMax), A("delayTenths", Delay, 1, 1000),
+            A("modRate", ModRate, 1, 200), A("modDepth", ModDepth, 1, 100), A("highCut", HighCut, kMin, kMax),
+            A("highCutHz", HighCutHz, 100, 10000), A("invertFeedback", InvertFeedback, kMin, kMax)};
   }
-  static std::vector<Accessor<I, double>> Doubles() { return {}; }
 };
 
-struct ReverbCase {
-  using Engine = ReverbEngine;
-  using Traits = ReverbTraits;
-  static const IID& Iid() { return IID_IReverbParams; }
-  using I = IReverbParams;
-  static constexpr std::uint32_t kBlock = 44;
-  static constexpr std::int32_t kPresets = 12;
-  static const GUID& Filter() { return CLSID_TwReverb; }
-  static FieldTable Fields() { return ReverbFields(); }
+struct ReverbCase : CaseOf<ReverbEngine, ReverbTraits, IReverbParams, IID_IReverbParams,
+    CLSID_TwReverb, ReverbFields, 44, 12> {
   static std::vector<Accessor<I, std::int32_t>> Ints() {
-    return {{"dryOut", &I::SetDryOut, &I::GetDryOut, -800, 0},
-            {"reverbOut", &I::SetReverbOut, &I::GetReverbOut, -800, 0},
-            {"earlyOut", &I::SetEarlyOut, &I::GetEarlyOut, -800, 0},
-            {"reverbMode", &I::SetReverbMode, &I::GetReverbMode, kMin, kMax},
-            {"earlyStyle", &I::SetEarlyStyle, &I::GetEarlyStyle, kMin, kMax},
-            {"decayTenths", &I::SetDecay, &I::GetDecay, 5, 50},
-            {"preDelayMs", &I::SetPreDelay, &I::GetPreDelay, 0, 200},
-            {"bassCut", &I::SetBassCut, &I::GetBassCut, 0, 1},
-            {"bassCutHz", &I::SetBassCutHz, &I::GetBassCutHz, 10, 5000},
-            {"highCut", &I::SetHighCut, &I::GetHighCut, 0, 1},
-            {"highCutHz", &I::SetHighCutHz, &I::GetHighCutHz, 100, 15000}};
+    return {A("dryOut", DryOut, -800, 0), A("reverbOut", ReverbOut, -800, 0), A("earlyOut", EarlyOut, -800, 0),
+            A("reverbMode", ReverbMode, kMin, kMax), A("earlyStyle", EarlyStyle, kMin, kMax),
+            A("decayTenths", Decay, 5, 50), A("preDelayMs", PreDelay, 0, 200), A("bassCut", BassCut, 0, 1),
+            A("bassCutHz", BassCutHz, 10, 5000), A("highCut", HighCut, 0, 1), A("highCutHz", HighCutHz, 100, 15000)};
   }
-  static std::vector<Accessor<I, double>> Doubles() { return {}; }
 };
 
-struct TimeCase {
-  using Engine = TimeEngine;
-  using Traits = TimeTraits;
-  static const IID& Iid() { return IID_ITimeParams; }
-  using I = ITimeParams;
-  static constexpr std::uint32_t kBlock = 32;
-  static constexpr std::int32_t kPresets = 2;
-  static const GUID& Filter() { return CLSID_TwTime; }
-  static FieldTable Fields() { return TimeFields(); }
+struct TimeCase : CaseOf<TimeEngine, TimeTraits, ITimeParams, IID_ITimeParams, CLSID_TwTime, TimeFields, 32, 2> {
   static std::vector<Accessor<I, std::int32_t>> Ints() {
-    return {{"mode", &I::SetMode, &I::GetMode, kMin, kMax},
-            {"tempoTenths", &I::SetTempo, &I::GetTempo, kMin, 5000},  // a ceiling only
-            {"inputFormat", &I::SetInputFormat, &I::GetInputFormat, kMin, kMax}};
+    return {A("mode", Mode, kMin, kMax), A("tempoTenths", Tempo, kMin, 5000) /* a ceiling only */,
+            A("inputFormat", InputFormat, kMin, kMax)};
   }
   static std::vector<Accessor<I, double>> Doubles() {
-    return {{"finalTenths", &I::SetFinal, &I::GetFinal, 500.0, 5000.0},
-            {"lengthSamples", &I::SetLength, &I::GetLength, 0.0, 793800000.0}};
+    return {A("finalTenths", Final, 500.0, 5000.0), A("lengthSamples", Length, 0.0, 793800000.0)};
   }
 };
 
-struct PitchCase {
-  using Engine = PitchEngine;
-  using Traits = PitchTraits;
-  static const IID& Iid() { return IID_IPitchParams; }
-  using I = IPitchParams;
-  static constexpr std::uint32_t kBlock = 48;
-  static constexpr std::int32_t kPresets = 5;
-  static const GUID& Filter() { return CLSID_TwPitchs; }
-  static FieldTable Fields() { return PitchFields(); }
+struct PitchCase : CaseOf<PitchEngine, PitchTraits, IPitchParams, IID_IPitchParams,
+    CLSID_TwPitchs, PitchFields, 48, 5> {
   static std::vector<Accessor<I, std::int32_t>> Ints() {
-    return {{"semitones", &I::SetSemitones, &I::GetSemitones, -50, 50},
-            {"centsTenths", &I::SetCents, &I::GetCents, -1000, 1000},
-            {"accuracy", &I::SetAccuracy, &I::GetAccuracy, kMin, kMax},
-            {"preserveDuration", &I::SetPreserve, &I::GetPreserve, kMin, kMax},
-            {"mode", &I::SetMode, &I::GetMode, kMin, kMax},
-            {"antiAlias", &I::SetAntiAlias, &I::GetAntiAlias, kMin, kMax}};
+    return {A("semitones", Semitones, -50, 50), A("centsTenths", Cents, -1000, 1000),
+            A("accuracy", Accuracy, kMin, kMax), A("preserveDuration", Preserve, kMin, kMax),
+            A("mode", Mode, kMin, kMax), A("antiAlias", AntiAlias, kMin, kMax)};
   }
   // The ratio is refused rather than clamped; see pitch_test.cpp.
-  static std::vector<Accessor<I, double>> Doubles() {
-    return {{"lengthSamples", &I::SetLength, &I::GetLength, 0.0, 225306900.0}};
-  }
+  static std::vector<Accessor<I, double>> Doubles() { return {A("lengthSamples", Length, 0.0, 225306900.0)}; }
 };
+
+#undef A
 
 template <class Case>
 class EffectBlock : public ::testing::Test {};
@@ -273,7 +208,6 @@ void CheckAccessors(const std::vector<Accessor<typename Case::I, T>>& accessors)
       T got{};
       EXPECT_EQ((e.*a.get)(&got), S_OK);
       EXPECT_EQ(got, expect) << "setter given " << v;
-
       ParamsOf<Case> p = Traits::Presets()[0].params;
       WriteFieldValue(&p, *f, static_cast<double>(v));
       EXPECT_EQ(Traits::Clamp(p), !(v == expect)) << v;
@@ -309,14 +243,12 @@ TYPED_TEST(EffectBlock, StreamCarriesTheBlockBehindItsHeaderAndLoadClamps) {
   EXPECT_EQ(total, TypeParam::kBlock + 20);
   EXPECT_EQ(std::memcmp(s.bytes.data() + 4, &TypeParam::Iid(), 16), 0);
   EXPECT_EQ(std::memcmp(s.bytes.data() + 20, &preset, TypeParam::kBlock), 0);
-
   Engine target;
   ASSERT_EQ(target.Load(&s), S_OK);
   ParamsOf<TypeParam> got;
   target.GetParams(&got);
   EXPECT_EQ(std::memcmp(&got, &preset, sizeof got), 0);
   EXPECT_FALSE(target.IsDirty());
-
   // A field above its ceiling is stored clamped and reported.
   const auto ints = TypeParam::Ints();
   const auto a = *std::find_if(ints.begin(), ints.end(), [](const auto& x) { return x.hi != kMax; });
@@ -352,32 +284,21 @@ std::ptrdiff_t SlotOf(F f) {
 // Hosts call the interfaces by slot: the shared slots first, the field runs
 // in block order, the background pair after the last field.
 TEST(EffectInterfaces, SlotsFollowTheFieldRuns) {
-  EXPECT_EQ(SlotOf(&ISimpleDelayParams::GetDryOut), 7);
-  EXPECT_EQ(SlotOf(&ISimpleDelayParams::SetBackground), 17);
-  EXPECT_EQ(SlotOf(&IMultiTapParams::GetParams), 3);
-  EXPECT_EQ(SlotOf(&IMultiTapParams::RegisterNotify), 6);
-  EXPECT_EQ(SlotOf(&IMultiTapParams::GetInputGain), 7);
-  EXPECT_EQ(SlotOf(&IMultiTapParams::GetModRate), 13);
-  EXPECT_EQ(SlotOf(&IMultiTapParams::GetFeedback), 17);
-  EXPECT_EQ(SlotOf(&IMultiTapParams::SetGraphResolution), 28);
-  EXPECT_EQ(SlotOf(&IMultiTapParams::GetTapGain0), 29);
-  EXPECT_EQ(SlotOf(&IMultiTapParams::SetTapGain7), 44);
-  EXPECT_EQ(SlotOf(&IMultiTapParams::GetTapDelay0), 45);
-  EXPECT_EQ(SlotOf(&IMultiTapParams::GetTapPan0), 61);
-  EXPECT_EQ(SlotOf(&IMultiTapParams::SetTapPan7), 76);
-  EXPECT_EQ(SlotOf(&IMultiTapParams::SetBackground), 77);
-  EXPECT_EQ(SlotOf(&IMultiTapParams::GetBackground), 78);
-  EXPECT_EQ(SlotOf(&IChorusParams::GetInputGain), 7);
-  EXPECT_EQ(SlotOf(&IChorusParams::SetChorusSize), 14);
-  EXPECT_EQ(SlotOf(&IChorusParams::GetDelay), 19);
-  EXPECT_EQ(SlotOf(&IChorusParams::GetHighCutHz), 27);
-  EXPECT_EQ(SlotOf(&IChorusParams::SetInvertFeedback), 30);
-  EXPECT_EQ(SlotOf(&IChorusParams::SetBackground), 31);
-  EXPECT_EQ(SlotOf(&IReverbParams::SetBackground), 29);
-  EXPECT_EQ(SlotOf(&ITimeParams::SetBackground), 17);
-  EXPECT_EQ(SlotOf(&ITimeParams::GetSampleRate), 19);
-  EXPECT_EQ(SlotOf(&IPitchParams::SetBackground), 23);
-  EXPECT_EQ(SlotOf(&IPitchParams::GetSampleRate), 25);
+  const std::pair<std::ptrdiff_t, std::ptrdiff_t> slots[] = {
+      {SlotOf(&ISimpleDelayParams::GetDryOut), 7},    {SlotOf(&ISimpleDelayParams::SetBackground), 17},
+      {SlotOf(&IMultiTapParams::GetParams), 3},       {SlotOf(&IMultiTapParams::RegisterNotify), 6},
+      {SlotOf(&IMultiTapParams::GetInputGain), 7},    {SlotOf(&IMultiTapParams::GetModRate), 13},
+      {SlotOf(&IMultiTapParams::GetFeedback), 17},    {SlotOf(&IMultiTapParams::SetGraphResolution), 28},
+      {SlotOf(&IMultiTapParams::GetTapGain0), 29},    {SlotOf(&IMultiTapParams::SetTapGain7), 44},
+      {SlotOf(&IMultiTapParams::GetTapDelay0), 45},   {SlotOf(&IMultiTapParams::GetTapPan0), 61},
+      {SlotOf(&IMultiTapParams::SetTapPan7), 76},     {SlotOf(&IMultiTapParams::SetBackground), 77},
+      {SlotOf(&IMultiTapParams::GetBackground), 78},  {SlotOf(&IChorusParams::GetInputGain), 7},
+      {SlotOf(&IChorusParams::SetChorusSize), 14},    {SlotOf(&IChorusParams::GetDelay), 19},
+      {SlotOf(&IChorusParams::GetHighCutHz), 27},     {SlotOf(&IChorusParams::SetInvertFeedback), 30},
+      {SlotOf(&IChorusParams::SetBackground), 31},    {SlotOf(&IReverbParams::SetBackground), 29},
+      {SlotOf(&ITimeParams::SetBackground), 17},      {SlotOf(&ITimeParams::GetSampleRate), 19},
+      {SlotOf(&IPitchParams::SetBackground), 23},     {SlotOf(&IPitchParams::GetSampleRate), 25}};
+  for (std::size_t i = 0; i < std::size(slots); ++i) EXPECT_EQ(slots[i].first, slots[i].second) << "row " << i;
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 // the persisted stream.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 #include "effect_engine.h"
 #include "test_support.h"
@@ -18,19 +21,34 @@ using test::Window;
 
 bool SameParams(const SimpleDelayParams& a, const SimpleDelayParams& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// Consumes the changed flag, as the engine does at the start of a buffer.
 struct Probe : SimpleDelayEngine {
+  // Consumes the changed flag, as the engine does at the start of a buffer.
   bool TakeChanged() {
     SimpleDelayParams p;
     return TakeSnapshot(p);
   }
+  std::pair<bool, bool> ChangedAndDirty() { return {TakeChanged(), IsDirty()}; }
+  SimpleDelayParams Params() {
+    SimpleDelayParams p;
+    EXPECT_EQ(GetParams(&p), S_OK);
+    return p;
+  }
 };
+constexpr std::pair<bool, bool> kBoth{true, true}, kNeither{false, false};
+
+// A stream holding a header and block as given.
+MemoryStream StreamOf(std::uint32_t total, const GUID& id, const SimpleDelayParams& p) {
+  MemoryStream s;
+  s.bytes.resize(40);
+  std::memcpy(s.bytes.data(), &total, 4);
+  std::memcpy(s.bytes.data() + 4, &id, 16);
+  std::memcpy(s.bytes.data() + 20, &p, 20);
+  return s;
+}
 
 TEST(ParameterBlock, NewEngineHoldsDefaultPresetChangedButNotDirty) {
   Probe e;
-  SimpleDelayParams p;
-  ASSERT_EQ(e.GetParams(&p), S_OK);
-  EXPECT_TRUE(SameParams(p, SimpleDelayParams{0, 100, 1, -60, -60}));
+  EXPECT_TRUE(SameParams(e.Params(), SimpleDelayParams{0, 100, 1, -60, -60}));
   EXPECT_FALSE(e.IsDirty());
   // Applying a preset is an edit like any other, until the owner marks it clean.
   ASSERT_EQ(e.ApplyPreset(0), S_OK);
@@ -55,31 +73,25 @@ TEST(ParameterBlock, SettersClampStoreOnlyDifferencesAndAlwaysSucceed) {
   std::int32_t v = 0;
   e.GetDelay(&v);
   EXPECT_EQ(v, 5000);
-  EXPECT_TRUE(e.TakeChanged());
-  EXPECT_TRUE(e.IsDirty());
-
+  EXPECT_EQ(e.ChangedAndDirty(), kBoth);
   MemoryStream sink;
   ASSERT_EQ(e.Save(&sink, true), S_OK);  // clears dirty
   EXPECT_EQ(e.SetDelay(5000), S_OK);     // same value: nothing happens
   EXPECT_EQ(e.SetDelay(6000), S_OK);     // clamped to the same value: nothing either
-  EXPECT_FALSE(e.TakeChanged());
-  EXPECT_FALSE(e.IsDirty());
+  EXPECT_EQ(e.ChangedAndDirty(), kNeither);
   EXPECT_EQ(e.SetDryOut(-5000), S_OK);  // an unranged field, changed
-  EXPECT_TRUE(e.TakeChanged());
-  EXPECT_TRUE(e.IsDirty());
+  EXPECT_EQ(e.ChangedAndDirty(), kBoth);
 }
 
 TEST(ParameterBlock, SetParamsKeepsClampedValuesAndReportsFail) {
   Probe e;
-  SimpleDelayParams in{1, 0, 20, -30, 33};
-  EXPECT_EQ(e.SetParams(&in), E_FAIL);
-  SimpleDelayParams out;
-  e.GetParams(&out);
-  EXPECT_TRUE(SameParams(out, SimpleDelayParams{1, 1, 20, -30, 33}));
-  in = {0, 6000, 0, 10, 0};
-  EXPECT_EQ(e.SetParams(&in), E_FAIL);
-  e.GetParams(&out);
-  EXPECT_TRUE(SameParams(out, SimpleDelayParams{0, 5000, 1, 0, 0}));
+  const std::pair<SimpleDelayParams, SimpleDelayParams> steps[] = {{{1, 0, 20, -30, 33}, {1, 1, 20, -30, 33}},
+                                                                   {{0, 6000, 0, 10, 0}, {0, 5000, 1, 0, 0}}};
+  for (const auto& [in, kept] : steps) {
+    EXPECT_EQ(e.SetParams(&in), E_FAIL);
+    EXPECT_TRUE(SameParams(e.Params(), kept)) << in.delayMs;
+  }
+  const SimpleDelayParams out = e.Params();
   // An in-range block is stored as it is; flags are set even when nothing differs.
   e.TakeChanged();
   EXPECT_EQ(e.SetParams(&out), S_OK);
@@ -95,11 +107,9 @@ TEST(NotifySlots, RegisterReplaceFreeAndOverflow) {
   EXPECT_EQ(e.RegisterNotify(c, 12), E_OUTOFMEMORY);
   EXPECT_EQ(e.RegisterNotify(c, 0), S_OK);  // unregistering the unknown: nothing to do
   // The last empty slot is taken first, so `a` sits in slot 1.
-  EXPECT_EQ(e.Slot(1).window, a);
-  EXPECT_EQ(e.Slot(0).window, b);
+  EXPECT_EQ(std::tuple(e.Slot(0).window, e.Slot(1).window), std::tuple(b, a));
   EXPECT_EQ(e.RegisterNotify(a, 20), S_OK);  // same window: new id, same slot
-  EXPECT_EQ(e.Slot(1).window, a);
-  EXPECT_EQ(e.Slot(1).id, 20);
+  EXPECT_EQ(std::tuple(e.Slot(1).window, e.Slot(1).id), std::tuple(a, 20));
   EXPECT_EQ(e.RegisterNotify(a, 0), S_OK);  // frees its slot
   EXPECT_EQ(e.Slot(1).window, nullptr);
   EXPECT_EQ(e.RegisterNotify(c, 12), S_OK);
@@ -116,18 +126,13 @@ TEST(NotifySlots, FormatNotificationPostsAndDropsVanishedWindows) {
   e.RegisterNotify(b, 5);
   e.NotifyFormat(1);
   ASSERT_EQ(windows.posts.size(), 2u);
-  EXPECT_EQ(windows.posts[0].window, b);
-  EXPECT_EQ(windows.posts[0].id, 5);
-  EXPECT_EQ(windows.posts[0].code, 1);
-  EXPECT_EQ(windows.posts[1].window, a);
-  EXPECT_EQ(windows.posts[1].id, 32700);
-
+  EXPECT_EQ((std::tuple{windows.posts[0].window, windows.posts[0].id, windows.posts[0].code}), (std::tuple{b, 5, 1}));
+  EXPECT_EQ((std::tuple{windows.posts[1].window, windows.posts[1].id}), (std::tuple{a, 32700}));
   windows.alive.erase(b);
   windows.posts.clear();
   e.NotifyFormat(0);
   ASSERT_EQ(windows.posts.size(), 1u);
-  EXPECT_EQ(windows.posts[0].window, a);
-  EXPECT_EQ(windows.posts[0].code, 0);
+  EXPECT_EQ(std::tuple(windows.posts[0].window, windows.posts[0].code), std::tuple(a, 0));
   EXPECT_EQ(e.Slot(0).window, nullptr);  // b's slot was emptied
   EXPECT_EQ(e.RegisterNotify(Window(9), 1), S_OK);
 }
@@ -144,20 +149,14 @@ TEST(Presets, CountNamesAndRangeChecks) {
   for (std::size_t i = 0; i <= std::strlen(expected); ++i) ASSERT_EQ(name[i], static_cast<WCHAR>(expected[i])) << i;
   WCHAR small[6];
   EXPECT_EQ(presets.GetPresetName(1, small, 6), S_OK);
-  EXPECT_EQ(small[3], WCHAR('o'));
-  EXPECT_EQ(small[4], WCHAR(' '));
-  EXPECT_EQ(small[5], WCHAR(0));
-  EXPECT_EQ(presets.GetPresetName(6, name, 64), E_INVALIDARG);
-  EXPECT_EQ(presets.GetPresetName(-1, name, 64), E_INVALIDARG);
-  EXPECT_EQ(presets.ApplyPreset(-1), E_INVALIDARG);
-  EXPECT_EQ(presets.ApplyPreset(6), E_INVALIDARG);
-
+  EXPECT_EQ((std::array{small[3], small[4], small[5]}), (std::array<WCHAR, 3>{'o', ' ', 0}));
+  for (int bad : {6, -1}) {
+    EXPECT_EQ(presets.GetPresetName(bad, name, 64), E_INVALIDARG) << bad;
+    EXPECT_EQ(presets.ApplyPreset(bad), E_INVALIDARG) << bad;
+  }
   EXPECT_EQ(presets.ApplyPreset(3), S_OK);
-  SimpleDelayParams p;
-  e.GetParams(&p);
-  EXPECT_TRUE(SameParams(p, SimpleDelayParams{1, 1000, 30, -140, -40}));
-  EXPECT_TRUE(e.TakeChanged());
-  EXPECT_TRUE(e.IsDirty());
+  EXPECT_TRUE(SameParams(e.Params(), SimpleDelayParams{1, 1000, 30, -140, -40}));
+  EXPECT_EQ(e.ChangedAndDirty(), kBoth);
 }
 
 TEST(Persistence, SaveWritesHeaderAndBlockAndClearsDirtyOnRequest) {
@@ -168,20 +167,7 @@ TEST(Persistence, SaveWritesHeaderAndBlockAndClearsDirtyOnRequest) {
   EXPECT_TRUE(e.IsDirty());
   ASSERT_EQ(s.bytes.size(), 40u);
   EXPECT_EQ(e.StreamSize(), 40u);
-  std::uint32_t total;
-  std::memcpy(&total, s.bytes.data(), 4);
-  EXPECT_EQ(total, 40u);
-  GUID id;
-  std::memcpy(&id, s.bytes.data() + 4, 16);
-  EXPECT_TRUE(id == IID_ISimpleDelayParams);
-  std::int32_t fields[5];
-  std::memcpy(fields, s.bytes.data() + 20, 20);
-  EXPECT_EQ(fields[0], 1);
-  EXPECT_EQ(fields[1], 400);
-  EXPECT_EQ(fields[2], 20);
-  EXPECT_EQ(fields[3], -30);
-  EXPECT_EQ(fields[4], -90);
-
+  EXPECT_TRUE(s.bytes == StreamOf(40, IID_ISimpleDelayParams, SimpleDelayParams{1, 400, 20, -30, -90}).bytes);
   MemoryStream again;
   ASSERT_EQ(e.Save(&again, true), S_OK);
   EXPECT_FALSE(e.IsDirty());
@@ -200,73 +186,52 @@ TEST(Persistence, FailedWritesReturnTheirCodeAndKeepDirty) {
 }
 
 TEST(Persistence, RoundTripRestoresBlockWithoutTouchingFlags) {
-  Probe source;
+  Probe source, target;
   source.ApplyPreset(3);
   source.SetDryOut(-123);
   MemoryStream s;
   ASSERT_EQ(source.Save(&s, true), S_OK);
-
-  Probe target;
   target.TakeChanged();
   ASSERT_EQ(target.Load(&s), S_OK);
-  SimpleDelayParams a, b;
-  source.GetParams(&a);
-  target.GetParams(&b);
-  EXPECT_TRUE(SameParams(a, b));
-  EXPECT_FALSE(target.TakeChanged());
-  EXPECT_FALSE(target.IsDirty());
-}
-
-// A stream holding a header and block as given.
-MemoryStream StreamOf(std::uint32_t total, const GUID& id, const SimpleDelayParams& p) {
-  MemoryStream s;
-  s.bytes.resize(40);
-  std::memcpy(s.bytes.data(), &total, 4);
-  std::memcpy(s.bytes.data() + 4, &id, 16);
-  std::memcpy(s.bytes.data() + 20, &p, 20);
-  return s;
+  EXPECT_TRUE(SameParams(source.Params(), target.Params()));
+  EXPECT_EQ(target.ChangedAndDirty(), kNeither);
 }
 
 TEST(Persistence, LoadRefusesForeignStreamsAndLeavesBlockUntouched) {
   Probe e;
   e.ApplyPreset(1);
-  SimpleDelayParams before;
-  e.GetParams(&before);
-  const SimpleDelayParams other{0, 10, 1, 0, -800};
-
-  MemoryStream wrongSize = StreamOf(41, IID_ISimpleDelayParams, other);
-  EXPECT_EQ(e.Load(&wrongSize), E_FAIL);
-  MemoryStream wrongId = StreamOf(40, CLSID_TwEchos, other);
-  EXPECT_EQ(e.Load(&wrongId), E_FAIL);
-  MemoryStream readFails = StreamOf(40, IID_ISimpleDelayParams, other);
-  readFails.failCall = 0;
-  EXPECT_EQ(e.Load(&readFails), STG_E_READFAULT);
-  MemoryStream blockFails = StreamOf(40, IID_ISimpleDelayParams, other);
-  blockFails.failCall = 1;
-  EXPECT_EQ(e.Load(&blockFails), STG_E_READFAULT);
-  MemoryStream truncated = StreamOf(40, IID_ISimpleDelayParams, other);
-  truncated.bytes.resize(30);
-  EXPECT_TRUE(FAILED(e.Load(&truncated)));
-
-  SimpleDelayParams after;
-  e.GetParams(&after);
-  EXPECT_TRUE(SameParams(before, after));
+  const SimpleDelayParams before = e.Params(), other{0, 10, 1, 0, -800};
+  // Wrong size, wrong id, the header read failing, the block read failing, a short stream.
+  const struct {
+    std::uint32_t total;
+    const GUID* id;
+    int failCall;
+    std::size_t bytes;
+    HRESULT hr;
+  } cases[] = {{41, &IID_ISimpleDelayParams, -1, 40, E_FAIL},
+               {40, &CLSID_TwEchos, -1, 40, E_FAIL},
+               {40, &IID_ISimpleDelayParams, 0, 40, STG_E_READFAULT},
+               {40, &IID_ISimpleDelayParams, 1, 40, STG_E_READFAULT},
+               {40, &IID_ISimpleDelayParams, -1, 30, S_OK}};
+  for (const auto& c : cases) {
+    MemoryStream s = StreamOf(c.total, *c.id, other);
+    s.failCall = c.failCall;
+    s.bytes.resize(c.bytes);
+    const HRESULT hr = e.Load(&s);
+    if (c.hr == S_OK)
+      EXPECT_TRUE(FAILED(hr)) << c.bytes;
+    else
+      EXPECT_EQ(hr, c.hr) << c.total << " " << c.failCall;
+  }
+  EXPECT_TRUE(SameParams(before, e.Params()));
 }
 
 TEST(Persistence, LoadClampsOutOfRangeFieldsAndReportsFail) {
   Probe e;
   MemoryStream s = StreamOf(40, IID_ISimpleDelayParams, SimpleDelayParams{1, 0, 999, 50, 400});
   EXPECT_EQ(e.Load(&s), E_FAIL);
-  SimpleDelayParams p;
-  e.GetParams(&p);
-  EXPECT_TRUE(SameParams(p, SimpleDelayParams{1, 1, 200, 0, 400}));
+  EXPECT_TRUE(SameParams(e.Params(), SimpleDelayParams{1, 1, 200, 0, 400}));
 }
-
-}  // namespace
-}  // namespace quill
-
-namespace quill {
-namespace {
 
 TEST(Identifiers, PageIsFilterPlusOneAndInterfacePlusThree) {
   const GUID filters[] = {CLSID_TwTime, CLSID_TwPitchs, CLSID_TwEchos, CLSID_TwEchomt, CLSID_TwReverb, CLSID_TwChorus};

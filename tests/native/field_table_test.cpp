@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,7 @@ namespace quill {
 namespace {
 
 using Named = std::vector<std::pair<std::string, std::size_t>>;
+#define QUILL_FIELD(m) {#m, offsetof(P, m)}
 
 // Every block member a host may name, with its offset taken from the struct.
 template <class Traits>
@@ -30,58 +32,41 @@ Named ExpectedNames();
 template <>
 Named ExpectedNames<SimpleDelayTraits>() {
   using P = SimpleDelayParams;
-  return {{"feedback", offsetof(P, feedback)},
-          {"delayMs", offsetof(P, delayMs)},
-          {"decayTenths", offsetof(P, decayTenths)},
-          {"delayOut", offsetof(P, delayOut)},
-          {"dryOut", offsetof(P, dryOut)}};
+  return {QUILL_FIELD(feedback), QUILL_FIELD(delayMs), QUILL_FIELD(decayTenths), QUILL_FIELD(delayOut),
+          QUILL_FIELD(dryOut)};
 }
 
 template <>
 Named ExpectedNames<MultiTapTraits>() {
   using P = MultiTapParams;
-  Named n;
+  Named n = {QUILL_FIELD(tapCount),  QUILL_FIELD(wetOut),    QUILL_FIELD(dryOut),   QUILL_FIELD(feedbackPct),
+             QUILL_FIELD(inputGain), QUILL_FIELD(lowpass),   QUILL_FIELD(lowpassHz), QUILL_FIELD(modDepth),
+             QUILL_FIELD(modRate),   QUILL_FIELD(currentTap), QUILL_FIELD(graphResolution)};
   for (int k = 0; k < 8; ++k) {
     const std::string index = "[" + std::to_string(k) + "]";
     n.push_back({"tapDelayMs" + index, offsetof(P, tapDelayMs) + 4 * k});
     n.push_back({"tapGain" + index, offsetof(P, tapGain) + 4 * k});
     n.push_back({"tapPan" + index, offsetof(P, tapPan) + 4 * k});
   }
-  n.insert(n.end(), {{"tapCount", offsetof(P, tapCount)},
-                     {"wetOut", offsetof(P, wetOut)},
-                     {"dryOut", offsetof(P, dryOut)},
-                     {"feedbackPct", offsetof(P, feedbackPct)},
-                     {"inputGain", offsetof(P, inputGain)},
-                     {"lowpass", offsetof(P, lowpass)},
-                     {"lowpassHz", offsetof(P, lowpassHz)},
-                     {"modDepth", offsetof(P, modDepth)},
-                     {"modRate", offsetof(P, modRate)},
-                     {"currentTap", offsetof(P, currentTap)},
-                     {"graphResolution", offsetof(P, graphResolution)}});
   return n;
 }
 
 template <>
 Named ExpectedNames<ChorusTraits>() {
   using P = ChorusParams;
-  return {{"inputGain", offsetof(P, inputGain)},     {"dryOut", offsetof(P, dryOut)},
-          {"chorusOut", offsetof(P, chorusOut)},     {"chorusSize", offsetof(P, chorusSize)},
-          {"feedbackPct", offsetof(P, feedbackPct)}, {"invertChorus", offsetof(P, invertChorus)},
-          {"delayTenths", offsetof(P, delayTenths)}, {"modRate", offsetof(P, modRate)},
-          {"modDepth", offsetof(P, modDepth)},       {"highCut", offsetof(P, highCut)},
-          {"highCutHz", offsetof(P, highCutHz)},     {"invertFeedback", offsetof(P, invertFeedback)}};
+  return {QUILL_FIELD(inputGain),   QUILL_FIELD(dryOut),       QUILL_FIELD(chorusOut),     QUILL_FIELD(chorusSize),
+          QUILL_FIELD(feedbackPct), QUILL_FIELD(invertChorus), QUILL_FIELD(delayTenths),   QUILL_FIELD(modRate),
+          QUILL_FIELD(modDepth),    QUILL_FIELD(highCut),      QUILL_FIELD(highCutHz),     QUILL_FIELD(invertFeedback)};
 }
 
 template <>
 Named ExpectedNames<ReverbTraits>() {
   using P = ReverbParams;
-  return {{"dryOut", offsetof(P, dryOut)},         {"reverbOut", offsetof(P, reverbOut)},
-          {"earlyOut", offsetof(P, earlyOut)},     {"reverbMode", offsetof(P, reverbMode)},
-          {"earlyStyle", offsetof(P, earlyStyle)}, {"decayTenths", offsetof(P, decayTenths)},
-          {"preDelayMs", offsetof(P, preDelayMs)}, {"bassCut", offsetof(P, bassCut)},
-          {"bassCutHz", offsetof(P, bassCutHz)},   {"highCut", offsetof(P, highCut)},
-          {"highCutHz", offsetof(P, highCutHz)}};
+  return {QUILL_FIELD(dryOut),     QUILL_FIELD(reverbOut),   QUILL_FIELD(earlyOut),   QUILL_FIELD(reverbMode),
+          QUILL_FIELD(earlyStyle), QUILL_FIELD(decayTenths), QUILL_FIELD(preDelayMs), QUILL_FIELD(bassCut),
+          QUILL_FIELD(bassCutHz),  QUILL_FIELD(highCut),     QUILL_FIELD(highCutHz)};
 }
+#undef QUILL_FIELD
 
 template <class Traits>
 class FieldTableOf : public ::testing::Test {};
@@ -109,26 +94,22 @@ TYPED_TEST(FieldTableOf, NamesEveryMemberAtItsOffsetAndCoversTheBlockOnce) {
 }
 
 TEST(FieldTable, ReverbTableFieldsSpanTheirTables) {
-  const FieldInfo* mode = FindField(ReverbFields(), "reverbMode");
-  const FieldInfo* style = FindField(ReverbFields(), "earlyStyle");
-  ASSERT_NE(mode, nullptr);
-  ASSERT_NE(style, nullptr);
-  EXPECT_EQ(mode->range, FieldRange::Table);
-  EXPECT_EQ(style->range, FieldRange::Table);
-  EXPECT_EQ(mode->lo, 0);
-  EXPECT_EQ(style->lo, 0);
-  EXPECT_EQ(mode->hi + 1, static_cast<double>(ReverbModeTable().size()));
-  EXPECT_EQ(style->hi + 1, static_cast<double>(EarlyStyleTable().size()));
+  const std::pair<const char*, std::size_t> spans[] = {{"reverbMode", ReverbModeTable().size()},
+                                                        {"earlyStyle", EarlyStyleTable().size()}};
+  for (const auto& [name, rows] : spans) {
+    const FieldInfo* f = FindField(ReverbFields(), name);
+    ASSERT_NE(f, nullptr) << name;
+    EXPECT_EQ(f->range, FieldRange::Table);
+    EXPECT_EQ(f->lo, 0);
+    EXPECT_EQ(f->hi + 1, static_cast<double>(rows));
+  }
 }
 
 TEST(FieldTable, LooksUpExactNamesOnly) {
   const FieldTable taps = MultiTapFields();
   EXPECT_NE(FindField(taps, "tapPan[7]"), nullptr);
-  EXPECT_EQ(FindField(taps, "tapPan[8]"), nullptr);
-  EXPECT_EQ(FindField(taps, "tapPan"), nullptr);
-  EXPECT_EQ(FindField(taps, "TapCount"), nullptr);
-  EXPECT_EQ(FindField(taps, "tapCount "), nullptr);
-  EXPECT_EQ(FindField(taps, ""), nullptr);
+  for (const char* name : {"tapPan[8]", "tapPan", "TapCount", "tapCount ", ""})
+    EXPECT_EQ(FindField(taps, name), nullptr) << name;
 }
 
 TEST(FieldTable, ParsesIntegersWithin32BitsAndFiniteDecimals) {
@@ -141,26 +122,13 @@ TEST(FieldTable, ParsesIntegersWithin32BitsAndFiniteDecimals) {
     double value;
   };
   const Case cases[] = {
-      {&whole, "250", true, 250},
-      {&whole, "-30", true, -30},
-      {&whole, "+7", true, 7},
-      {&whole, "-2147483648", true, -2147483648.0},
-      {&whole, "2147483647", true, 2147483647.0},
-      {&whole, "2147483648", false, 0},
-      {&whole, "-2147483649", false, 0},
-      {&whole, "2.5", false, 0},
-      {&whole, "12abc", false, 0},
-      {&whole, "fast", false, 0},
-      {&whole, "", false, 0},
-      {&whole, " 5", false, 0},
-      {&real, "1234.5", true, 1234.5},
-      {&real, "-0.25", true, -0.25},
-      {&real, "7", true, 7},
-      {&real, "1e400", false, 0},
-      {&real, "nan", false, 0},
-      {&real, "inf", false, 0},
-      {&real, "1.5x", false, 0},
-  };
+      {&whole, "250", true, 250},   {&whole, "-30", true, -30},  {&whole, "+7", true, 7},
+      {&whole, "-2147483648", true, -2147483648.0},             {&whole, "2147483647", true, 2147483647.0},
+      {&whole, "2147483648", false, 0}, {&whole, "-2147483649", false, 0}, {&whole, "2.5", false, 0},
+      {&whole, "12abc", false, 0},  {&whole, "fast", false, 0},  {&whole, "", false, 0},
+      {&whole, " 5", false, 0},     {&real, "1234.5", true, 1234.5}, {&real, "-0.25", true, -0.25},
+      {&real, "7", true, 7},        {&real, "1e400", false, 0},  {&real, "nan", false, 0},
+      {&real, "inf", false, 0},     {&real, "1.5x", false, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     double value = -99.0;
@@ -190,60 +158,55 @@ TEST(FieldTable, WritesAndReadsBothTypesInPlace) {
 }
 
 TEST(FieldTable, DescribesRangesWithTheirUnits) {
-  EXPECT_EQ(FieldRangeText(*FindField(SimpleDelayFields(), "delayMs")), "1..5000 ms");
-  EXPECT_EQ(FieldRangeText(*FindField(ChorusFields(), "dryOut")), "-600..0 tenths of a dB");
-  EXPECT_EQ(FieldRangeText(*FindField(ReverbFields(), "earlyStyle")), "style row 0..9");
-  EXPECT_EQ(FieldRangeText(*FindField(MultiTapFields(), "lowpass")), "non-zero is on");
+  const struct {
+    FieldTable table;
+    const char *name, *text;
+  } cases[] = {{SimpleDelayFields(), "delayMs", "1..5000 ms"},
+               {ChorusFields(), "dryOut", "-600..0 tenths of a dB"},
+               {ReverbFields(), "earlyStyle", "style row 0..9"},
+               {MultiTapFields(), "lowpass", "non-zero is on"}};
+  for (const auto& c : cases) EXPECT_EQ(FieldRangeText(*FindField(c.table, c.name)), c.text) << c.name;
 }
 
 // A host's edit: read the block, change fields by name, write it back. The
 // engine clamps; the check reports what was not kept, and a table index
 // that names no row although it was kept.
-TEST(FieldEdits, ThroughAnEngineReportWhatWasClampedOrOutsideTheTable) {
-  ReverbEngine engine;
-  const FieldTable table = ReverbFields();
-  std::vector<FieldEdit> edits = {
-      {FindField(table, "decayTenths"), 80},                                        // above 50
-      {FindField(table, "dryOut"), -30},     {FindField(table, "reverbMode"), 25},  // stored, but no row
-      {FindField(table, "preDelayMs"), -5},  // below 0, then asked again in range
-      {FindField(table, "preDelayMs"), 12},
-  };
-  ReverbParams block;
-  ASSERT_EQ(engine.GetParams(&block), S_OK);
+template <class Engine>
+typename Engine::Params EditThrough(const std::vector<FieldEdit>& edits) {
+  Engine engine;
+  typename Engine::Params block;
+  EXPECT_EQ(engine.GetParams(&block), S_OK);
   ApplyEdits(&block, edits);
   EXPECT_EQ(engine.SetParams(&block), E_FAIL);
-  ASSERT_EQ(engine.GetParams(&block), S_OK);
-  EXPECT_EQ(block.decayTenths, 50);
-  EXPECT_EQ(block.dryOut, -30);
-  EXPECT_EQ(block.reverbMode, 25);
-  EXPECT_EQ(block.preDelayMs, 12);
+  EXPECT_EQ(engine.GetParams(&block), S_OK);
+  return block;
+}
 
+TEST(FieldEdits, ThroughAnEngineReportWhatWasClampedOrOutsideTheTable) {
+  const FieldTable table = ReverbFields();
+  std::vector<FieldEdit> edits = {
+      {FindField(table, "decayTenths"), 80}, {FindField(table, "dryOut"), -30}, {FindField(table, "reverbMode"), 25},
+      {FindField(table, "preDelayMs"), -5},  {FindField(table, "preDelayMs"), 12}};
+  ReverbParams block = EditThrough<ReverbEngine>(edits);
+  EXPECT_EQ((std::vector{block.decayTenths, block.dryOut, block.reverbMode, block.preDelayMs}),
+            (std::vector<std::int32_t>{50, -30, 25, 12}));
   const std::vector<FieldEdit> notable = CheckEdits(&block, edits);
   ASSERT_EQ(notable.size(), 2u);
-  EXPECT_STREQ(notable[0].field->name, "decayTenths");
-  EXPECT_EQ(notable[0].requested, 80);
-  EXPECT_EQ(notable[0].stored, 50);
-  EXPECT_STREQ(notable[1].field->name, "reverbMode");
-  EXPECT_EQ(notable[1].stored, 25);
+  EXPECT_EQ(std::tuple(std::string(notable[0].field->name), notable[0].requested, notable[0].stored),
+            std::tuple("decayTenths", 80, 50));
+  EXPECT_EQ(std::tuple(std::string(notable[1].field->name), notable[1].stored), std::tuple("reverbMode", 25));
   EXPECT_EQ(edits[1].stored, -30);
 }
 
 TEST(FieldEdits, PerTapFieldsReachTheirTap) {
-  MultiTapEngine engine;
   const FieldTable table = MultiTapFields();
   std::vector<FieldEdit> edits = {{FindField(table, "tapDelayMs[5]"), 2600}, {FindField(table, "tapPan[2]"), -40}};
-  MultiTapParams block;
-  ASSERT_EQ(engine.GetParams(&block), S_OK);
-  ApplyEdits(&block, edits);
-  EXPECT_EQ(engine.SetParams(&block), E_FAIL);
-  ASSERT_EQ(engine.GetParams(&block), S_OK);
-  EXPECT_EQ(block.tapDelayMs[5], 2500);
-  EXPECT_EQ(block.tapPan[2], -40);
+  MultiTapParams block = EditThrough<MultiTapEngine>(edits);
+  EXPECT_EQ(std::tuple(block.tapDelayMs[5], block.tapPan[2]), std::tuple(2500, -40));
   EXPECT_EQ(block.tapDelayMs[4], MultiTapPresets()[0].params.tapDelayMs[4]);
   const std::vector<FieldEdit> notable = CheckEdits(&block, edits);
   ASSERT_EQ(notable.size(), 1u);
-  EXPECT_STREQ(notable[0].field->name, "tapDelayMs[5]");
-  EXPECT_EQ(notable[0].stored, 2500);
+  EXPECT_EQ(std::tuple(std::string(notable[0].field->name), notable[0].stored), std::tuple("tapDelayMs[5]", 2500));
 }
 
 }  // namespace
