@@ -50,20 +50,16 @@ int MapperMatches() {
   mapper->Release();
   if (FAILED(hr)) return -1;
   int matches = 0;
-  IMoniker* moniker = nullptr;
-  while (monikers->Next(1, &moniker, nullptr) == S_OK) {
+  for (IMoniker* moniker = nullptr; monikers->Next(1, &moniker, nullptr) == S_OK; moniker->Release()) {
     IPropertyBag* bag = nullptr;
-    if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag)))) {
-      VARIANT value;
-      VariantInit(&value);
-      CLSID clsid{};
-      if (SUCCEEDED(bag->Read(L"CLSID", &value, nullptr)) && value.vt == VT_BSTR &&
-          SUCCEEDED(CLSIDFromString(value.bstrVal, &clsid)) && clsid == CLSID_TwEchos)
-        ++matches;
-      VariantClear(&value);
-      bag->Release();
-    }
-    moniker->Release();
+    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag)))) continue;
+    VARIANT value;
+    VariantInit(&value);
+    CLSID clsid{};
+    matches += SUCCEEDED(bag->Read(L"CLSID", &value, nullptr)) && value.vt == VT_BSTR &&
+               SUCCEEDED(CLSIDFromString(value.bstrVal, &clsid)) && clsid == CLSID_TwEchos;
+    VariantClear(&value);
+    bag->Release();
   }
   monikers->Release();
   return matches;
