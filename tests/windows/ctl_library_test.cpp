@@ -332,12 +332,7 @@ TEST(CtlDrawing, TintedBitmapReplacesSixPaletteEntries) {
   EXPECT_EQ(bm.bmHeight, 2);
   HDC screen = GetDC(nullptr);
   ASSERT_NE(screen, nullptr);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = 8;
-  info.bmiHeader.biHeight = -2;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  BITMAPINFO info{{sizeof(BITMAPINFOHEADER), 8, -2, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};  // 32-bit, top row first
   std::uint32_t px[16] = {};
   ASSERT_EQ(GetDIBits(screen, bitmap, 0, 2, px, &info, DIB_RGB_COLORS), 2);
   ReleaseDC(nullptr, screen);
@@ -362,17 +357,11 @@ TEST(CtlDrawing, FillOpaqueUsesTheBackgroundColourInsideTheRectangleOnly) {
   HGDIOBJ old = SelectObject(dc, bitmap);
   const RECT all{0, 0, 12, 12};
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  SetBkColor(dc, RGB(0x12, 0x80, 0x56));
+  const COLORREF fill = RGB(0x12, 0x80, 0x56), white = RGB(255, 255, 255);
+  SetBkColor(dc, fill);
   EXPECT_TRUE(FillOpaque(dc, 2, 3, 4, 5));
-  const struct {
-    int x, y;
-    COLORREF colour;
-  } pixels[] = {{2, 3, RGB(0x12, 0x80, 0x56)},
-                {5, 7, RGB(0x12, 0x80, 0x56)},
-                {6, 3, RGB(255, 255, 255)},
-                {2, 8, RGB(255, 255, 255)},
-                {1, 3, RGB(255, 255, 255)}};
-  for (const auto& p : pixels) EXPECT_EQ(GetPixel(dc, p.x, p.y), p.colour) << p.x << "," << p.y;
+  for (POINT p : {POINT{2, 3}, POINT{5, 7}}) EXPECT_EQ(GetPixel(dc, p.x, p.y), fill) << p.x << "," << p.y;
+  for (POINT p : {POINT{6, 3}, POINT{2, 8}, POINT{1, 3}}) EXPECT_EQ(GetPixel(dc, p.x, p.y), white) << p.x << "," << p.y;
   SelectObject(dc, old);
   DeleteObject(bitmap);
   DeleteDC(dc);

@@ -41,11 +41,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
   if (g_answerScrolls && code != kScrollThumbTrack && code != kScrollThumbPosition) {
     WCHAR name[64] = {};
     GetClassNameW(control, name, 64);
-    if (lstrcmpW(name, kFaderClass) == 0) {
-      FaderScroll(message, code, control, 1, 10);
-    } else {
-      TrackbarScroll(message, code, control, 1, 10);
-    }
+    (lstrcmpW(name, kFaderClass) == 0 ? FaderScroll : TrackbarScroll)(message, code, control, 1, 10);
   }
   SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
   return TRUE;
