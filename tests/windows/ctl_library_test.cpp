@@ -4,7 +4,9 @@
 // objects, tinted bitmaps, opaque fills and window placement.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "ctl_colors.h"
 #include "ctl_test_support.h"
@@ -36,14 +38,32 @@ void StopAll() {
   while (CtlStartCount() > 0) CtlInitialize(FALSE);
 }
 
-// --- start-up and shutdown ---------------------------------------------------------
+// The logical description of a drawing object (zeroed, with a failure, if
+// it is not one of type T).
+template <class T>
+T ObjectOf(HGDIOBJ object) {
+  T description{};
+  EXPECT_EQ(GetObjectW(object, sizeof description, &description), static_cast<int>(sizeof description));
+  return description;
+}
+
+void ExpectColours(std::initializer_list<std::pair<int, COLORREF>> expected) {
+  for (const auto& [index, colour] : expected) EXPECT_EQ(CtlColor(index), colour) << index;
+}
+
+int ScreenCaps(int index) {
+  HDC screen = GetDC(nullptr);
+  EXPECT_NE(screen, nullptr);
+  const int value = GetDeviceCaps(screen, index);
+  ReleaseDC(nullptr, screen);
+  return value;
+}
 
 TEST(CtlStartup, CountsStartUpsAndOnlyTheLastShutdownRemovesClassesAndCaches) {
   StopAll();
   EXPECT_FALSE(ClassRegistered(Self(), kTrackbarClass));
   EXPECT_EQ(CtlInitialize(FALSE), S_FALSE);  // nothing to shut down
   EXPECT_EQ(CtlStartCount(), 0);
-
   ASSERT_EQ(CtlInitialize(TRUE), S_OK);
   EXPECT_EQ(CtlModule(), Self());
   WNDCLASSEXW wc{};
@@ -55,7 +75,6 @@ TEST(CtlStartup, CountsStartUpsAndOnlyTheLastShutdownRemovesClassesAndCaches) {
   EXPECT_EQ(wc.hCursor, LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));
   EXPECT_EQ(wc.hIcon, nullptr);
   EXPECT_TRUE(ClassRegistered(Self(), kFaderClass));
-
   ASSERT_EQ(CtlInitialize(TRUE), S_OK);
   EXPECT_EQ(CtlStartCount(), 2);
   HBRUSH brush = CtlBrush(105);
@@ -64,7 +83,6 @@ TEST(CtlStartup, CountsStartUpsAndOnlyTheLastShutdownRemovesClassesAndCaches) {
   EXPECT_TRUE(ClassRegistered(Self(), kTrackbarClass));
   EXPECT_EQ(CtlBrush(105), brush);  // the cache survives
   EXPECT_EQ(CtlFont(100), font);
-
   ASSERT_EQ(CtlInitialize(FALSE), S_OK);
   EXPECT_EQ(CtlStartCount(), 0);
   EXPECT_FALSE(ClassRegistered(Self(), kTrackbarClass));
@@ -116,8 +134,6 @@ TEST(CtlStartup, EffectFiltersStartTheLibraryInTheModuleAndCountEachOther) {
   EXPECT_FALSE(ClassRegistered(dll, kFaderClass));
 }
 
-// --- settings from the prefix --------------------------------------------------------
-
 // "wexa32.ini" in the prefix's Windows directory, removed around each test.
 class CtlSettings : public ::testing::Test {
  protected:
@@ -132,21 +148,22 @@ class CtlSettings : public ::testing::Test {
     DeleteFileW(path_.c_str());
     StopAll();
   }
-  static void Write(const wchar_t* key, const wchar_t* value) {
-    ASSERT_TRUE(WritePrivateProfileStringW(L"Metrics", key, value, L"wexa32.ini"));
-  }
   std::wstring path_;
 };
 
 TEST_F(CtlSettings, WithoutTheFileEverySlotHasItsDefault) {
   ASSERT_EQ(GetFileAttributesW(path_.c_str()), INVALID_FILE_ATTRIBUTES);
   Restart();
-  const COLORREF expected[] = {0x640000, 0xC80000, 0x640000, 0xC80000, 0xFFFFFF, 0x000000};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(CtlColor(100 + i), expected[i]) << 100 + i;
-  EXPECT_EQ(CtlColor(117), 0xC0C0C0u);
-  EXPECT_EQ(CtlColor(138), 0x808000u);
-  EXPECT_EQ(CtlColor(140), 0x5C5C5Cu);
-  EXPECT_EQ(CtlColor(141), 0x0000FFu);
+  ExpectColours({{100, 0x640000},
+                 {101, 0xC80000},
+                 {102, 0x640000},
+                 {103, 0xC80000},
+                 {104, 0xFFFFFF},
+                 {105, 0x000000},
+                 {117, 0xC0C0C0},
+                 {138, 0x808000},
+                 {140, 0x5C5C5C},
+                 {141, 0x0000FF}});
   for (int index = 100; index <= 141; ++index) EXPECT_EQ(CtlColor(index), CtlColor(-index)) << index;
   EXPECT_EQ(CtlMetric(1105), 0);
   EXPECT_EQ(CtlMetricClamped(1105, -1, 100, 7), 7);
@@ -154,37 +171,24 @@ TEST_F(CtlSettings, WithoutTheFileEverySlotHasItsDefault) {
 }
 
 TEST_F(CtlSettings, MetricsSectionOverridesColoursAndIsReadAsDecimal) {
-  Write(L"1105", L"255");
-  Write(L"1106", L"67108879");  // 0x0400000F: the 3D-face system colour
-  Write(L"1107", L"-1");
-  Write(L"1108", L"-5");        // below the range: clamped to -1, the default
-  Write(L"1110", L"83886095");  // 0x0500000F: 3D face, lifted out of mid grey
-  Write(L"1141", L"  65280  ");
-  Write(L"50", L"9");
-  Write(L"2000", L"12abc");
+  // 0x0400000F: the 3D-face system colour; -5: below the range, clamped to
+  // -1, the default; 0x0500000F: 3D face, lifted out of mid grey.
+  const wchar_t* const entries[][2] = {{L"1105", L"255"}, {L"1106", L"67108879"}, {L"1107", L"-1"},
+                                       {L"1108", L"-5"},  {L"1110", L"83886095"}, {L"1141", L"  65280  "},
+                                       {L"50", L"9"},     {L"2000", L"12abc"}};
+  for (const auto& e : entries) ASSERT_TRUE(WritePrivateProfileStringW(L"Metrics", e[0], e[1], L"wexa32.ini"));
   Restart();
-  EXPECT_EQ(CtlColor(105), 0x0000FFu);
-  EXPECT_EQ(CtlColor(-105), 0x000000u);
-  EXPECT_EQ(CtlColor(106), GetSysColor(COLOR_3DFACE));
-  EXPECT_EQ(CtlColor(107), 0xC0C0C0u);
-  EXPECT_EQ(CtlColor(108), 0x008080u);
-  HDC screen = GetDC(nullptr);
-  ASSERT_NE(screen, nullptr);
-  const int bits = GetDeviceCaps(screen, PLANES) * GetDeviceCaps(screen, BITSPIXEL);
-  ReleaseDC(nullptr, screen);
-  EXPECT_EQ(CtlColor(110), AdjustedSystemColor(GetSysColor(COLOR_3DFACE), bits));
-  EXPECT_EQ(CtlColor(141), 0x00FF00u);
+  const COLORREF face = GetSysColor(COLOR_3DFACE);
+  ExpectColours({{105, 0x0000FF}, {-105, 0x000000}, {106, face}, {107, 0xC0C0C0}, {108, 0x008080}, {141, 0x00FF00}});
+  EXPECT_EQ(CtlColor(110), AdjustedSystemColor(face, ScreenCaps(PLANES) * ScreenCaps(BITSPIXEL)));
   EXPECT_EQ(CtlMetric(1105), 255);
   EXPECT_EQ(CtlMetric(2000), 12);
   EXPECT_EQ(CtlMetricClamped(1105, 0, 100, 7), 100);
   EXPECT_EQ(CtlMetric(50), 0);  // keys below 100 are never looked up
   EXPECT_EQ(CtlMetricClamped(50, 1, 100, 7), 0);
   // The cached brush and pen carry the overridden colour.
-  LOGBRUSH brush{};
-  ASSERT_EQ(GetObjectW(CtlBrush(105), sizeof brush, &brush), static_cast<int>(sizeof brush));
-  EXPECT_EQ(brush.lbColor, 0x0000FFu);
-  LOGPEN pen{};
-  ASSERT_EQ(GetObjectW(CtlPen(105), sizeof pen, &pen), static_cast<int>(sizeof pen));
+  EXPECT_EQ(ObjectOf<LOGBRUSH>(CtlBrush(105)).lbColor, 0x0000FFu);
+  const LOGPEN pen = ObjectOf<LOGPEN>(CtlPen(105));
   EXPECT_EQ(pen.lopnColor, 0x0000FFu);
   EXPECT_EQ(pen.lopnWidth.x, 1);
 }
@@ -201,18 +205,16 @@ class CtlLocale : public ::testing::Test {
     }
   }
   void TearDown() override {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
       WriteProfileStringW(L"intl", kKeys[i], saved_[i] == L"\x1F" ? nullptr : saved_[i].c_str());
-    }
     StopAll();
   }
   std::wstring saved_[3];
 };
 
 TEST_F(CtlLocale, SeparatorsComeFromWinIniAndDriveTheNumberTexts) {
-  ASSERT_TRUE(WriteProfileStringW(L"intl", L"sDecimal", L","));
-  ASSERT_TRUE(WriteProfileStringW(L"intl", L"sThousand", L".x"));  // first character only
-  ASSERT_TRUE(WriteProfileStringW(L"intl", L"sList", L";"));
+  const wchar_t* values[3] = {L",", L".x", L";"};  // the first character only
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(WriteProfileStringW(L"intl", kKeys[i], values[i]));
   Restart();
   EXPECT_EQ(CtlSeparators().decimal, L',');
   EXPECT_EQ(CtlSeparators().thousands, L'.');
@@ -226,7 +228,6 @@ TEST_F(CtlLocale, SeparatorsComeFromWinIniAndDriveTheNumberTexts) {
   double d = 0;
   EXPECT_EQ(ParseDecimal(L"1.234,5", &d), L'\0');
   EXPECT_DOUBLE_EQ(d, 1234.5);
-
   // Separators are read at start-up only.
   ASSERT_TRUE(WriteProfileStringW(L"intl", L"sThousand", L"'"));
   EXPECT_EQ(CtlSeparators().thousands, L'.');
@@ -234,34 +235,22 @@ TEST_F(CtlLocale, SeparatorsComeFromWinIniAndDriveTheNumberTexts) {
   EXPECT_EQ(CtlSeparators().thousands, L'\'');
 }
 
-// --- cached objects ------------------------------------------------------------------
-
 TEST(CtlObjects, BrushesAndPensAreCachedWithStockFallbacks) {
   StopAll();
   EXPECT_EQ(CtlBrush(COLOR_WINDOW), CtlBrush(COLOR_WINDOW));
-  LOGBRUSH lb{};
-  ASSERT_EQ(GetObjectW(CtlBrush(COLOR_BTNSHADOW), sizeof lb, &lb), static_cast<int>(sizeof lb));
-  EXPECT_EQ(lb.lbColor, GetSysColor(COLOR_BTNSHADOW));
-  ASSERT_EQ(GetObjectW(CtlBrush(141), sizeof lb, &lb), static_cast<int>(sizeof lb));
-  EXPECT_EQ(lb.lbColor, 0x0000FFu);
-  EXPECT_EQ(CtlBrush(25), GetStockObject(BLACK_BRUSH));
-  EXPECT_EQ(CtlBrush(-3), GetStockObject(BLACK_BRUSH));
-  EXPECT_EQ(CtlBrush(142), GetStockObject(BLACK_BRUSH));
-  // Bitmap 101 is not in the module: the bitmap pattern falls back.
-  EXPECT_EQ(CtlBrush(kBrushBitmapPattern), GetStockObject(BLACK_BRUSH));
+  EXPECT_EQ(ObjectOf<LOGBRUSH>(CtlBrush(COLOR_BTNSHADOW)).lbColor, GetSysColor(COLOR_BTNSHADOW));
+  EXPECT_EQ(ObjectOf<LOGBRUSH>(CtlBrush(141)).lbColor, 0x0000FFu);
+  // Bitmap 101 is not in the module: the bitmap pattern falls back too.
+  for (int index : {25, -3, 142, kBrushBitmapPattern}) EXPECT_EQ(CtlBrush(index), GetStockObject(BLACK_BRUSH)) << index;
   HBRUSH halftone = CtlBrush(kBrushHalftone);
-  ASSERT_EQ(GetObjectW(halftone, sizeof lb, &lb), static_cast<int>(sizeof lb));
-  EXPECT_EQ(lb.lbStyle, static_cast<UINT>(BS_PATTERN));
+  EXPECT_EQ(ObjectOf<LOGBRUSH>(halftone).lbStyle, static_cast<UINT>(BS_PATTERN));
   EXPECT_EQ(CtlBrush(kBrushHalftone), halftone);
-
-  LOGPEN lp{};
-  ASSERT_EQ(GetObjectW(CtlPen(100), sizeof lp, &lp), static_cast<int>(sizeof lp));
+  const LOGPEN lp = ObjectOf<LOGPEN>(CtlPen(100));
   EXPECT_EQ(lp.lopnColor, 0x640000u);
   EXPECT_EQ(lp.lopnStyle, static_cast<UINT>(PS_SOLID));
   EXPECT_EQ(CtlPen(100), CtlPen(100));
   EXPECT_EQ(CtlPen(-1), GetStockObject(BLACK_PEN));
   EXPECT_EQ(CtlPen(10001), GetStockObject(BLACK_PEN));
-
   HDC screen = GetDC(nullptr);
   ASSERT_NE(screen, nullptr);
   EXPECT_EQ(CtlNearestColor(141), GetNearestColor(screen, 0x0000FF));
@@ -273,16 +262,12 @@ TEST(CtlObjects, BrushesAndPensAreCachedWithStockFallbacks) {
 
 TEST(CtlObjects, FontsHaveTheirFacesSizesAndPitches) {
   StopAll();
-  HDC screen = GetDC(nullptr);
-  ASSERT_NE(screen, nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
+  const int dpi = ScreenCaps(LOGPIXELSY);
   const struct {
     int id;
     const wchar_t* face;
     int points;
-    BYTE pitch;
-    BYTE precision;
+    BYTE pitch, precision;
   } fonts[] = {
       {100, L"Small Fonts", 7, VARIABLE_PITCH, OUT_TT_PRECIS},
       {101, L"Small Fonts", 7, FIXED_PITCH, OUT_TT_PRECIS},
@@ -290,14 +275,14 @@ TEST(CtlObjects, FontsHaveTheirFacesSizesAndPitches) {
       {103, L"Helv", 8, FIXED_PITCH, OUT_DEFAULT_PRECIS},
   };
   for (const auto& f : fonts) {
+    SCOPED_TRACE(f.id);
     HFONT font = CtlFont(f.id);
-    LOGFONTW lf{};
-    ASSERT_EQ(GetObjectW(font, sizeof lf, &lf), static_cast<int>(sizeof lf)) << f.id;
+    const LOGFONTW lf = ObjectOf<LOGFONTW>(font);
     EXPECT_STREQ(lf.lfFaceName, f.face);
-    EXPECT_EQ(lf.lfHeight, -MulDiv(f.points, dpi, 72)) << f.id;
+    EXPECT_EQ(lf.lfHeight, -MulDiv(f.points, dpi, 72));
     EXPECT_EQ(lf.lfWeight, 0);
-    EXPECT_EQ(lf.lfPitchAndFamily, f.pitch | FF_SWISS) << f.id;
-    EXPECT_EQ(lf.lfOutPrecision, f.precision) << f.id;
+    EXPECT_EQ(lf.lfPitchAndFamily, f.pitch | FF_SWISS);
+    EXPECT_EQ(lf.lfOutPrecision, f.precision);
     EXPECT_EQ(lf.lfQuality, PROOF_QUALITY);
     EXPECT_EQ(lf.lfCharSet, 0);
     EXPECT_EQ(CtlFont(f.id), font);
@@ -317,46 +302,37 @@ TEST(CtlObjects, CursorsComeFromTheModuleOrTheSystemAndFallBackToTheArrow) {
   } own[] = {{102, 16, 16}, {103, 16, 16}, {104, 16, 16}, {105, 1, 1},
              {106, 1, 1},   {107, 16, 16}, {110, 16, 16}, {112, 16, 16}};
   for (const auto& c : own) {
+    SCOPED_TRACE(c.id);
     HCURSOR cursor = CtlCursor(c.id);
-    ASSERT_NE(cursor, nullptr) << c.id;
-    EXPECT_NE(cursor, arrow) << c.id;
-    EXPECT_EQ(cursor, LoadCursorW(Self(), MAKEINTRESOURCEW(c.id))) << c.id;
+    ASSERT_NE(cursor, nullptr);
+    EXPECT_NE(cursor, arrow);
+    EXPECT_EQ(cursor, LoadCursorW(Self(), MAKEINTRESOURCEW(c.id)));
     EXPECT_EQ(CtlCursor(c.id), cursor);
     ICONINFO info{};
-    ASSERT_TRUE(GetIconInfo(cursor, &info)) << c.id;
+    ASSERT_TRUE(GetIconInfo(cursor, &info));
     EXPECT_FALSE(info.fIcon);
-    EXPECT_EQ(info.xHotspot, c.hotX) << c.id;
-    EXPECT_EQ(info.yHotspot, c.hotY) << c.id;
+    EXPECT_EQ(info.xHotspot, c.hotX);
+    EXPECT_EQ(info.yHotspot, c.hotY);
     if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
     if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
   }
   EXPECT_NE(CtlCursor(102), CtlCursor(103));
-  EXPECT_EQ(CtlCursor(32513), LoadCursorW(nullptr, MAKEINTRESOURCEW(32513)));
-  EXPECT_EQ(CtlCursor(32645), LoadCursorW(nullptr, MAKEINTRESOURCEW(32645)));
-  EXPECT_EQ(CtlCursor(108), arrow);    // not one of ours
-  EXPECT_EQ(CtlCursor(32517), arrow);  // not a standard id in the list
-  EXPECT_EQ(CtlCursor(0), arrow);
+  for (int id : {32513, 32645}) EXPECT_EQ(CtlCursor(id), LoadCursorW(nullptr, MAKEINTRESOURCEW(id))) << id;
+  // 108 is not one of ours, 32517 not a standard id in the list.
+  for (int id : {108, 32517, 0}) EXPECT_EQ(CtlCursor(id), arrow) << id;
 }
-
-// --- bitmaps, fills, placement -----------------------------------------------------------
 
 TEST(CtlDrawing, TintedBitmapReplacesSixPaletteEntries) {
   const COLORREF c0 = RGB(1, 2, 3), c7 = RGB(70, 71, 72), c8 = RGB(80, 81, 82), c15 = RGB(150, 151, 152),
                  c11 = RGB(110, 111, 112), c10 = RGB(100, 101, 102);
   HBITMAP bitmap = LoadTintedBitmap(Self(), 1, c0, c7, c8, c15, c11, c10);
   ASSERT_NE(bitmap, nullptr);
-  BITMAP bm{};
-  ASSERT_EQ(GetObjectW(bitmap, sizeof bm, &bm), static_cast<int>(sizeof bm));
+  const BITMAP bm = ObjectOf<BITMAP>(bitmap);
   EXPECT_EQ(bm.bmWidth, 8);
   EXPECT_EQ(bm.bmHeight, 2);
   HDC screen = GetDC(nullptr);
   ASSERT_NE(screen, nullptr);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = 8;
-  info.bmiHeader.biHeight = -2;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  BITMAPINFO info{{sizeof(BITMAPINFOHEADER), 8, -2, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};  // 32-bit, top row first
   std::uint32_t px[16] = {};
   ASSERT_EQ(GetDIBits(screen, bitmap, 0, 2, px, &info, DIB_RGB_COLORS), 2);
   ReleaseDC(nullptr, screen);
@@ -366,7 +342,6 @@ TEST(CtlDrawing, TintedBitmapReplacesSixPaletteEntries) {
   const COLORREF expected[8] = {c0, c7, c8, c15, c11, c10, RGB(16, 0x22, 0x33), RGB(32, 0x22, 0x33)};
   for (int x = 0; x < 8; ++x) EXPECT_EQ(rgb(px[x]), expected[x]) << x;
   EXPECT_EQ(rgb(px[8]), RGB(16, 0x22, 0x33));
-
   EXPECT_EQ(LoadTintedBitmap(Self(), 2, c0, c7, c8, c15, c11, c10), nullptr);  // 256 colours
   EXPECT_EQ(LoadTintedBitmap(Self(), 3, c0, c7, c8, c15, c11, c10), nullptr);  // missing
 }
@@ -382,13 +357,11 @@ TEST(CtlDrawing, FillOpaqueUsesTheBackgroundColourInsideTheRectangleOnly) {
   HGDIOBJ old = SelectObject(dc, bitmap);
   const RECT all{0, 0, 12, 12};
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  SetBkColor(dc, RGB(0x12, 0x80, 0x56));
+  const COLORREF fill = RGB(0x12, 0x80, 0x56), white = RGB(255, 255, 255);
+  SetBkColor(dc, fill);
   EXPECT_TRUE(FillOpaque(dc, 2, 3, 4, 5));
-  EXPECT_EQ(GetPixel(dc, 2, 3), RGB(0x12, 0x80, 0x56));
-  EXPECT_EQ(GetPixel(dc, 5, 7), RGB(0x12, 0x80, 0x56));
-  EXPECT_EQ(GetPixel(dc, 6, 3), RGB(255, 255, 255));
-  EXPECT_EQ(GetPixel(dc, 2, 8), RGB(255, 255, 255));
-  EXPECT_EQ(GetPixel(dc, 1, 3), RGB(255, 255, 255));
+  for (POINT p : {POINT{2, 3}, POINT{5, 7}}) EXPECT_EQ(GetPixel(dc, p.x, p.y), fill) << p.x << "," << p.y;
+  for (POINT p : {POINT{6, 3}, POINT{2, 8}, POINT{1, 3}}) EXPECT_EQ(GetPixel(dc, p.x, p.y), white) << p.x << "," << p.y;
   SelectObject(dc, old);
   DeleteObject(bitmap);
   DeleteDC(dc);
@@ -403,58 +376,46 @@ class CtlPlacement : public ::testing::Test {
     ASSERT_NE(popup_, nullptr);
     child_ = CreateWindowExW(0, L"STATIC", L"child", WS_CHILD, 0, 0, 50, 20, owner_, nullptr, Self(), nullptr);
     ASSERT_NE(child_, nullptr);
-    screenW_ = GetSystemMetrics(SM_CXSCREEN);
-    screenH_ = GetSystemMetrics(SM_CYSCREEN);
   }
   void TearDown() override {
     if (popup_ != nullptr) DestroyWindow(popup_);
     if (owner_ != nullptr) DestroyWindow(owner_);
   }
-  static POINT TopLeft(HWND w) {
-    RECT r{};
-    GetWindowRect(w, &r);
-    return POINT{r.left, r.top};
-  }
   HWND owner_ = nullptr;
   HWND popup_ = nullptr;
   HWND child_ = nullptr;
-  int screenW_ = 0;
-  int screenH_ = 0;
 };
 
-TEST_F(CtlPlacement, AboutBoxFlagsPutItAThirdDownOverItsOwner) {
-  ASSERT_TRUE(PlaceWindow(popup_, nullptr, POINT{}, 0x8001));
-  const POINT p = TopLeft(popup_);
-  EXPECT_EQ(p.x, 100 + (400 - 200) / 2);
-  EXPECT_EQ(p.y, 100 + 300 / 3 - 100 / 3);
-  RECT r{};
-  GetWindowRect(popup_, &r);
-  EXPECT_EQ(r.right - r.left, 200);  // never resized
-}
-
-TEST_F(CtlPlacement, CentresOnReferenceScreenPointOrPointerAndStaysOnScreen) {
-  ASSERT_TRUE(PlaceWindow(popup_, owner_, POINT{}, 0));
-  EXPECT_EQ(TopLeft(popup_).x, 200);
-  EXPECT_EQ(TopLeft(popup_).y, 200);
-  ASSERT_TRUE(PlaceWindow(popup_, nullptr, POINT{}, 0));
-  EXPECT_EQ(TopLeft(popup_).x, (screenW_ - 200) / 2);
-  EXPECT_EQ(TopLeft(popup_).y, (screenH_ - 100) / 2);
-  ASSERT_TRUE(PlaceWindow(popup_, nullptr, POINT{500, 400}, 3));
-  EXPECT_EQ(TopLeft(popup_).x, 400);
-  EXPECT_EQ(TopLeft(popup_).y, 350);
-  ASSERT_TRUE(PlaceWindow(popup_, nullptr, POINT{5, 5}, 3));
-  EXPECT_EQ(TopLeft(popup_).x, 0);
-  EXPECT_EQ(TopLeft(popup_).y, 0);
-  ASSERT_TRUE(PlaceWindow(popup_, nullptr, POINT{screenW_, screenH_}, 3));
-  EXPECT_EQ(TopLeft(popup_).x, screenW_ - 200);
-  EXPECT_EQ(TopLeft(popup_).y, screenH_ - 100);
-  ASSERT_TRUE(SetCursorPos(300, 260));
-  ASSERT_TRUE(PlaceWindow(popup_, nullptr, POINT{}, 2));
-  EXPECT_EQ(TopLeft(popup_).x, 200);
-  EXPECT_EQ(TopLeft(popup_).y, 210);
-}
-
-TEST_F(CtlPlacement, ChildIsPlacedInItsParentsClientCoordinates) {
+TEST_F(CtlPlacement, PopupGoesOverItsOwnerOrAPointAndStaysOnScreenAndAChildInItsParent) {
+  const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+  const struct {
+    HWND reference;
+    POINT at;
+    UINT flags;
+    bool pointer;
+    int x, y;
+  } cases[] = {
+      // The about-box flags: a third down over the owner.
+      {nullptr, {}, 0x8001, false, 100 + (400 - 200) / 2, 100 + 300 / 3 - 100 / 3},
+      {owner_, {}, 0, false, 200, 200},
+      {nullptr, {}, 0, false, (screenW - 200) / 2, (screenH - 100) / 2},
+      {nullptr, {500, 400}, 3, false, 400, 350},
+      {nullptr, {5, 5}, 3, false, 0, 0},
+      {nullptr, {screenW, screenH}, 3, false, screenW - 200, screenH - 100},
+      {nullptr, {}, 2, true, 200, 210},  // the pointer at 300, 260
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.flags << " " << c.at.x << "," << c.at.y);
+    if (c.pointer) {
+      ASSERT_TRUE(SetCursorPos(300, 260));
+    }
+    ASSERT_TRUE(PlaceWindow(popup_, c.reference, c.at, c.flags));
+    RECT r{};
+    GetWindowRect(popup_, &r);
+    EXPECT_EQ(r.left, c.x);
+    EXPECT_EQ(r.top, c.y);
+    EXPECT_EQ(r.right - r.left, 200);  // never resized
+  }
   RECT client{};
   ASSERT_TRUE(GetClientRect(owner_, &client));
   ASSERT_TRUE(PlaceWindow(child_, nullptr, POINT{}, 0x9000));

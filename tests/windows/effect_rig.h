@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "test_filters.h"
 
@@ -16,7 +18,18 @@ namespace quill::test {
 inline const double kGain = std::pow(10.0, -60 * 0.005);
 
 // A normalised sample as the engines write it to 16 bits (truncated).
-inline std::int16_t Pcm16Of(double y) { return static_cast<std::int16_t>(std::trunc(y * 32768.0)); }
+inline std::int16_t Pcm16Of(double y) {
+  return static_cast<std::int16_t>(std::trunc(y * 32768.0));
+}
+inline double Normalised(std::int16_t s) {
+  return s * 3.0517578125e-5;
+}
+// Captured bytes as 16-bit samples.
+inline std::vector<std::int16_t> Int16s(const std::vector<std::uint8_t>& bytes) {
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  return samples;
+}
 
 IPin* FindPinOf(IBaseFilter* filter, const wchar_t* id);
 IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION direction);

@@ -26,10 +26,6 @@
 namespace quill::test {
 namespace {
 
-double Normalised(std::int16_t s) {
-  return s * 3.0517578125e-5;
-}
-
 // Deterministic noise of about half full scale.
 std::vector<std::int16_t> Noise(size_t count, std::uint32_t seed) {
   std::vector<std::int16_t> out(count);
@@ -37,12 +33,6 @@ std::vector<std::int16_t> Noise(size_t count, std::uint32_t seed) {
     seed = seed * 1664525u + 1013904223u;
     s = static_cast<std::int16_t>(static_cast<std::int32_t>(seed >> 16) - 32768) / 2;
   }
-  return out;
-}
-
-std::vector<std::int16_t> Samples16(const std::vector<std::uint8_t>& bytes) {
-  std::vector<std::int16_t> out(bytes.size() / 2);
-  std::memcpy(out.data(), bytes.data(), out.size() * 2);
   return out;
 }
 
@@ -54,23 +44,30 @@ int Peak(const std::vector<std::int16_t>& s, size_t from, size_t to) {
 
 class EffectsInGraph : public EffectRig {
  protected:
+  // Connects and runs mono 16-bit at 44100 Hz unless told otherwise.
   template <class Params>
-  Params* ConnectAndRun(const CLSID& clsid, const IID& iid, const AudioType& type, long bufferSize) {
-    BuildRig(clsid, iid, type, bufferSize);
+  Params* ConnectAndRun(const CLSID& clsid, const IID& iid, long bufferSize, WORD channels = 1, DWORD rate = 44100,
+                        bool run = true) {
+    BuildRig(clsid, iid, MakeAudioType(WAVE_FORMAT_PCM, channels, rate, 16), bufferSize);
     EXPECT_EQ(ConnectInput(), S_OK);
     EXPECT_EQ(ConnectOutput(), S_OK);
+    if (run) Run();
     return static_cast<Params*>(rigParams_);
   }
-
-  // Frames of every buffer after the first `data` ones, each checked
-  // against the buffer size; their samples joined.
-  std::vector<std::int16_t> Tail(size_t data, long bufferSize, unsigned channels, size_t& frames) {
-    frames = 0;
-    for (size_t i = data; i < sink_->samples.size(); ++i) {
+  void PushThenEnd(const std::vector<std::int16_t>& in) {
+    ASSERT_EQ(source_->Push(in.data(), static_cast<long>(in.size() * 2)), S_OK);
+    ASSERT_EQ(source_->PushEnd(), S_OK);
+    EXPECT_EQ(sink_->endOfStreams, 1);
+  }
+  // The mono tail after the first buffer: `frames` long in buffers of at most
+  // `bufferSize` bytes, full ones but for the last.
+  std::vector<std::int16_t> Tail(long bufferSize, size_t frames) {
+    for (size_t i = 1; i < sink_->samples.size(); ++i)
       EXPECT_LE(sink_->samples[i].bytes.size(), static_cast<size_t>(bufferSize));
-      frames += sink_->samples[i].bytes.size() / (2 * channels);
-    }
-    return Samples16(sink_->Joined(data));
+    EXPECT_EQ(sink_->samples.back().bytes.size(), (frames % (bufferSize / 2)) * 2u);
+    std::vector<std::int16_t> tail = Int16s(sink_->Joined(1));
+    EXPECT_EQ(tail.size(), frames);
+    return tail;
   }
 };
 
@@ -79,25 +76,16 @@ class EffectsInGraph : public EffectRig {
 // ring is trunc(1.05 x 4405) = 4625 long. The tail is one ring length; in it
 // the impulse's echo arrives 4405 samples after the impulse.
 TEST_F(EffectsInGraph, MultiTapTailIsOneRingLengthAndCarriesTheEcho) {
-  ConnectAndRun<IMultiTapParams>(CLSID_TwEchomt, IID_IMultiTapParams, MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16),
-                                 4096);
-  Run();
+  ConnectAndRun<IMultiTapParams>(CLSID_TwEchomt, IID_IMultiTapParams, 4096);
   std::vector<std::int16_t> in(1000, 0);
   in[0] = 16384;
-  ASSERT_EQ(source_->Push(in.data(), 2000), S_OK);
-  ASSERT_EQ(source_->PushEnd(), S_OK);
-  EXPECT_EQ(sink_->endOfStreams, 1);
+  PushThenEnd(in);
   ASSERT_GE(sink_->samples.size(), 2u);
-
-  const std::vector<std::int16_t> first = Samples16(sink_->samples[0].bytes);
+  const std::vector<std::int16_t> first = Int16s(sink_->samples[0].bytes);
   ASSERT_EQ(first.size(), 1000u);
   EXPECT_EQ(first[0], Pcm16Of(0.5 * kGain));  // the dry impulse
   for (size_t i = 1; i < first.size(); ++i) ASSERT_EQ(first[i], 0) << i;
-
-  size_t frames = 0;
-  const std::vector<std::int16_t> tail = Tail(1, 4096, 1, frames);
-  EXPECT_EQ(frames, 4625u);
-  EXPECT_EQ(sink_->samples.back().bytes.size(), (4625u % 2048u) * 2u);
+  const std::vector<std::int16_t> tail = Tail(4096, 4625);
   ASSERT_EQ(tail.size(), 4625u);
   for (size_t k = 0; k < tail.size(); ++k) ASSERT_EQ(tail[k], k == 4405 - 1000 ? Pcm16Of(0.5 * kGain) : 0) << k;
 }
@@ -106,34 +94,21 @@ TEST_F(EffectsInGraph, MultiTapTailIsOneRingLengthAndCarriesTheEcho) {
 // seconds, 88200 frames, and dies away: every line loses 60 dB over the
 // decay time, so the last tenth of a second lies some 40 dB below the first.
 TEST_F(EffectsInGraph, ReverbTailLastsTheWholeSecondsOfTheDecay) {
-  ConnectAndRun<IReverbParams>(CLSID_TwReverb, IID_IReverbParams, MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 8192);
-  Run();
-  const std::vector<std::int16_t> in = Noise(4000, 7);
-  ASSERT_EQ(source_->Push(in.data(), 8000), S_OK);
-  ASSERT_EQ(source_->PushEnd(), S_OK);
-  EXPECT_EQ(sink_->endOfStreams, 1);
-
-  size_t frames = 0;
-  const std::vector<std::int16_t> tail = Tail(1, 8192, 1, frames);
-  EXPECT_EQ(frames, 88200u);
-  EXPECT_EQ(sink_->samples.back().bytes.size(), (88200u % 4096u) * 2u);
+  ConnectAndRun<IReverbParams>(CLSID_TwReverb, IID_IReverbParams, 8192);
+  PushThenEnd(Noise(4000, 7));
+  const std::vector<std::int16_t> tail = Tail(8192, 88200);
   const int early = Peak(tail, 0, 22050);
-  const int late = Peak(tail, 88200 - 4410, 88200);
   EXPECT_GT(early, 300);
-  EXPECT_LT(late * 30, early);  // at least 29.5 dB down
+  EXPECT_LT(Peak(tail, 88200 - 4410, 88200) * 30, early);  // at least 29.5 dB down
 }
 
 // Under one second of decay there is no whole second to add: the first
 // tail buffer already reports the end, and goes out empty.
 TEST_F(EffectsInGraph, ReverbWithDecayUnderOneSecondEndsWithOneEmptyBuffer) {
-  auto* reverb = ConnectAndRun<IReverbParams>(CLSID_TwReverb, IID_IReverbParams,
-                                              MakeAudioType(WAVE_FORMAT_PCM, 2, 22050, 16), 8192);
+  auto* reverb = ConnectAndRun<IReverbParams>(CLSID_TwReverb, IID_IReverbParams, 8192, 2, 22050, false);
   ASSERT_EQ(reverb->SetDecay(9), S_OK);
   Run();
-  const std::vector<std::int16_t> in = Noise(2000, 11);
-  ASSERT_EQ(source_->Push(in.data(), 4000), S_OK);
-  ASSERT_EQ(source_->PushEnd(), S_OK);
-  EXPECT_EQ(sink_->endOfStreams, 1);
+  PushThenEnd(Noise(2000, 11));
   ASSERT_EQ(sink_->samples.size(), 2u);
   EXPECT_EQ(sink_->samples[0].bytes.size(), 4000u);
   EXPECT_EQ(sink_->samples[1].bytes.size(), 0u);
@@ -144,7 +119,7 @@ TEST_F(EffectsInGraph, ReverbWithDecayUnderOneSecondEndsWithOneEmptyBuffer) {
 // stage delay (about 1380 samples at the default 40 ms) has passed the
 // output is the dry path alone, in every run.
 TEST_F(EffectsInGraph, ChorusPassesTheEndOfStreamOnAtOnce) {
-  ConnectAndRun<IChorusParams>(CLSID_TwChorus, IID_IChorusParams, MakeAudioType(WAVE_FORMAT_PCM, 2, 44100, 16), 8192);
+  ConnectAndRun<IChorusParams>(CLSID_TwChorus, IID_IChorusParams, 8192, 2, 44100, false);
   for (int run = 0; run < 2; ++run) {
     SCOPED_TRACE(run);
     Run();
@@ -157,15 +132,12 @@ TEST_F(EffectsInGraph, ChorusPassesTheEndOfStreamOnAtOnce) {
     EXPECT_EQ(sink_->endOfStreams, 1);
     ASSERT_EQ(sink_->samples.size(), 7u);
     for (const Captured& c : sink_->samples) EXPECT_EQ(c.bytes.size(), 4000u);
-
-    const std::vector<std::int16_t> first = Samples16(sink_->samples[0].bytes);
+    const std::vector<std::int16_t> first = Int16s(sink_->samples[0].bytes);
     for (size_t i = 0; i < first.size(); ++i) ASSERT_EQ(first[i], Pcm16Of(Normalised(pushed[0][i]) * kGain)) << i;
-    // The chorus voices join in later.
-    const std::vector<std::int16_t> last = Samples16(sink_->samples[6].bytes);
+    const std::vector<std::int16_t> last = Int16s(sink_->samples[6].bytes);  // the voices have joined in
     size_t differing = 0;
     for (size_t i = 0; i < last.size(); ++i) differing += last[i] != Pcm16Of(Normalised(pushed[6][i]) * kGain);
     EXPECT_GT(differing, last.size() / 2);
-
     Stop();
     sink_->samples.clear();
     sink_->endOfStreams = 0;
@@ -188,26 +160,20 @@ class FloatThroughFilters : public EffectRig {
     ASSERT_EQ(effect_->QueryInterface(IID_IEffectPresets, reinterpret_cast<void**>(&presets)), S_OK);
     EXPECT_EQ(presets->ApplyPreset(preset), S_OK);
     presets->Release();
-
     WavData in;
     in.format = MakeFormat(3, 2, 44100, bits);
     for (const std::int16_t s : Noise(3 * 2 * kBufferFrames, 23)) {
-      std::uint8_t bytes[8];
-      if (bits == 32) {
-        const float f = static_cast<float>(Normalised(s));
-        std::memcpy(bytes, &f, 4);
-      } else {
-        const double d = Normalised(s);
-        std::memcpy(bytes, &d, 8);
-      }
-      in.bytes.insert(in.bytes.end(), bytes, bytes + bits / 8);
+      const float f = static_cast<float>(Normalised(s));
+      const double d = Normalised(s);
+      const void* bytes = bits == 32 ? static_cast<const void*>(&f) : static_cast<const void*>(&d);
+      const auto* first = static_cast<const std::uint8_t*>(bytes);
+      in.bytes.insert(in.bytes.end(), first, first + bits / 8);
     }
     Run();
     for (size_t at = 0; at < in.bytes.size(); at += static_cast<size_t>(bufferSize))
       ASSERT_EQ(source_->Push(in.bytes.data() + at, bufferSize), S_OK);
     ASSERT_EQ(source_->PushEnd(), S_OK);
     EXPECT_EQ(sink_->endOfStreams, 1);
-
     Engine engine;
     ASSERT_EQ(engine.ApplyPreset(preset), S_OK);
     WavData expected;
@@ -220,19 +186,18 @@ class FloatThroughFilters : public EffectRig {
   }
 };
 
-TEST_F(FloatThroughFilters, MultiTapStereoPanIsTheEnginesOutput) {
-  ExpectEnginesOutput<MultiTapEngine>(CLSID_TwEchomt, IID_IMultiTapParams, 24, 32);
-}
-
-TEST_F(FloatThroughFilters, ChorusThreeStagesIsTheEnginesOutput) {
-  ExpectEnginesOutput<ChorusEngine>(CLSID_TwChorus, IID_IChorusParams, 8, 64);
-}
-
-TEST_F(FloatThroughFilters, ReverbPlateIsTheEnginesOutput) {
+TEST_F(FloatThroughFilters, MultiTapPanChorusThreeStagesAndPlateReverbAreTheEnginesOutput) {
+  {
+    SCOPED_TRACE("multi-tap stereo pan");
+    ExpectEnginesOutput<MultiTapEngine>(CLSID_TwEchomt, IID_IMultiTapParams, 24, 32);
+  }
+  {
+    SCOPED_TRACE("chorus three stages");
+    ExpectEnginesOutput<ChorusEngine>(CLSID_TwChorus, IID_IChorusParams, 8, 64);
+  }
+  SCOPED_TRACE("reverb plate");
   ExpectEnginesOutput<ReverbEngine>(CLSID_TwReverb, IID_IReverbParams, 8, 32);
 }
-
-// --- persistence -------------------------------------------------------------
 
 struct PersistCase {
   const char* what;
@@ -241,6 +206,12 @@ struct PersistCase {
   std::int32_t presets;
   const void* preset3;  // block of preset 3 from the effect's table
 };
+
+// A saved block's tag: the parameter interface, the class plus 3.
+GUID ParamsTag(GUID clsid) {
+  clsid.Data1 += 3;
+  return clsid;
+}
 
 std::vector<std::uint8_t> SavedBytes(IPersistStream* persist, BOOL clearDirty) {
   IStream* stream = nullptr;
@@ -297,7 +268,6 @@ TEST(EffectPersistence, EachFilterSavesItsBlockBehindItsHeaderAndLoadsItBack) {
     ASSERT_EQ(persist->GetClassID(&id), S_OK);
     EXPECT_EQ(id, *c.clsid);
     EXPECT_EQ(persist->IsDirty(), S_FALSE);  // a new filter holds its default
-
     IEffectPresets* presets = nullptr;
     ASSERT_EQ(persist->QueryInterface(IID_IEffectPresets, reinterpret_cast<void**>(&presets)), S_OK);
     std::int32_t count = 0;
@@ -311,7 +281,6 @@ TEST(EffectPersistence, EachFilterSavesItsBlockBehindItsHeaderAndLoadsItBack) {
     ASSERT_EQ(presets->ApplyPreset(3), S_OK);
     presets->Release();
     EXPECT_EQ(persist->IsDirty(), S_OK);
-
     EXPECT_EQ(SavedBytes(persist, FALSE).size(), c.size);
     EXPECT_EQ(persist->IsDirty(), S_OK);  // not asked to clear
     const std::vector<std::uint8_t> saved = SavedBytes(persist, TRUE);
@@ -320,13 +289,9 @@ TEST(EffectPersistence, EachFilterSavesItsBlockBehindItsHeaderAndLoadsItBack) {
     std::uint32_t total = 0;
     std::memcpy(&total, saved.data(), 4);
     EXPECT_EQ(total, c.size);
-    GUID tag{};
-    std::memcpy(&tag, saved.data() + 4, 16);
-    GUID expectedTag = *c.clsid;
-    expectedTag.Data1 += 3;  // the parameter interface: the class plus 3
-    EXPECT_EQ(tag, expectedTag);
+    const GUID tag = ParamsTag(*c.clsid);
+    EXPECT_EQ(std::memcmp(saved.data() + 4, &tag, 16), 0);
     EXPECT_EQ(std::memcmp(saved.data() + 20, c.preset3, c.size - 20), 0);
-
     // Into a fresh filter of the same effect, and out again unchanged.
     IPersistStream* other = CreatePersistent(*c.clsid);
     ASSERT_NE(other, nullptr);
@@ -353,8 +318,7 @@ TEST(EffectPersistence, AnotherEffectsStreamIsRefusedAndChangesNothing) {
     EXPECT_EQ(SavedBytes(target, FALSE), before);
     // A stream of the right size tagged with another effect's interface.
     std::vector<std::uint8_t> forged = before;
-    GUID otherTag = *from.clsid;
-    otherTag.Data1 += 3;
+    const GUID otherTag = ParamsTag(*from.clsid);
     std::memcpy(forged.data() + 4, &otherTag, 16);
     EXPECT_EQ(LoadBytes(target, forged), E_FAIL);
     EXPECT_EQ(SavedBytes(target, FALSE), before);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "ctl_test_support.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr int kDialogId = 100;
 constexpr COLORREF kBackground = RGB(0x40, 0x80, 0x40);  // the dialog's own, unlike any system colour
+using Codes = std::vector<int>;
 
 struct Note {
   UINT message;
@@ -25,48 +27,45 @@ struct Note {
   HWND control;
   DWORD time;
 };
-
 std::vector<Note> g_notes;
 bool g_answerScrolls = false;  // the dialog sets positions like a page does
 HBRUSH g_backgroundBrush = nullptr;
 
 INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG:
-      return TRUE;
-    case WM_CTLCOLORDLG:
-      return reinterpret_cast<INT_PTR>(g_backgroundBrush);
-    case WM_HSCROLL:
-    case WM_VSCROLL: {
-      HWND control = reinterpret_cast<HWND>(lParam);
-      const int code = LOWORD(wParam);
-      g_notes.push_back(Note{message, code, static_cast<short>(HIWORD(wParam)), control, GetTickCount()});
-      if (g_answerScrolls && code != kScrollThumbTrack && code != kScrollThumbPosition) {
-        WCHAR name[64] = {};
-        GetClassNameW(control, name, 64);
-        if (lstrcmpW(name, kFaderClass) == 0) {
-          FaderScroll(message, code, control, 1, 10);
-        } else {
-          TrackbarScroll(message, code, control, 1, 10);
-        }
-      }
-      SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
-      return TRUE;
-    }
-    default:
-      return FALSE;
+  if (message == WM_INITDIALOG) return TRUE;
+  if (message == WM_CTLCOLORDLG) return reinterpret_cast<INT_PTR>(g_backgroundBrush);
+  if (message != WM_HSCROLL && message != WM_VSCROLL) return FALSE;
+  HWND control = reinterpret_cast<HWND>(lParam);
+  const int code = LOWORD(wParam);
+  g_notes.push_back(Note{message, code, static_cast<short>(HIWORD(wParam)), control, GetTickCount()});
+  if (g_answerScrolls && code != kScrollThumbTrack && code != kScrollThumbPosition) {
+    WCHAR name[64] = {};
+    GetClassNameW(control, name, 64);
+    (lstrcmpW(name, kFaderClass) == 0 ? FaderScroll : TrackbarScroll)(message, code, control, 1, 10);
   }
+  SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
+  return TRUE;
 }
 
-std::vector<int> Codes() {
-  std::vector<int> codes;
+Codes NoteCodes() {
+  Codes codes;
   for (const Note& n : g_notes) codes.push_back(n.code);
   return codes;
 }
-
-LPARAM At(int x, int y) {
-  return MAKELPARAM(x, y);
+long CountOf(int code) {
+  const Codes codes = NoteCodes();
+  return static_cast<long>(std::count(codes.begin(), codes.end(), code));
 }
+// The note before the last reports `position` as the final one.
+void ExpectReported(int position, size_t back = 2) {
+  ASSERT_GE(g_notes.size(), back);
+  EXPECT_EQ(g_notes[g_notes.size() - back].code, kScrollThumbPosition);
+  EXPECT_EQ(g_notes[g_notes.size() - back].position, position);
+}
+
+// Page trackbar 200 x 20: thumb 10, arrows 17, so the travel is 173 pixels
+// and the thumb's left edge is at position * 173 / range.
+constexpr int kTrackW = 200, kTrackH = 20, kTravel = 200 - 17 - 10;
 
 class SliderTest : public ::testing::Test {
  protected:
@@ -94,7 +93,6 @@ class SliderTest : public ::testing::Test {
     if (GetCapture() != nullptr) ReleaseCapture();
     g_answerScrolls = false;
   }
-
   // A control of exact pixel size in the dialog.
   HWND Make(const wchar_t* cls, DWORD style, int x, int y, int width, int height) {
     HWND w = CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, x, y, width, height, dialog_,
@@ -104,104 +102,110 @@ class SliderTest : public ::testing::Test {
     if (w != nullptr) made_.push_back(w);
     return w;
   }
+  HWND Track(int y = 10, DWORD extra = 0) { return Make(kTrackbarClass, 0x0002 | extra, 10, y, kTrackW, kTrackH); }
+  HWND Fader(DWORD style = 0x1083, int x = 10) { return Make(kFaderClass, style, x, 10, 40, 236); }
+  // A trackbar of one unit per pixel with its thumb at `position`.
+  HWND PixelTrack(int position) {
+    HWND w = Track();
+    SetRange(w, 0, kTravel);
+    SetPos(w, position);
+    return w;
+  }
   static void SetRange(HWND w, int lo, int hi) {
     SendMessageW(w, kCtlSetMinimum, 0, lo);
     SendMessageW(w, kCtlSetMaximum, 0, hi);
   }
+  static void SetRange16(HWND w, int lo, int hi) {
+    SendMessageW(w, kCtlSetRange, 0, MAKELPARAM(static_cast<WORD>(lo), static_cast<WORD>(hi)));
+  }
+  static LRESULT SetPos(HWND w, int value) { return SendMessageW(w, kCtlSetPosition, 1, value); }
   static int Get(HWND w, UINT message) { return static_cast<int>(SendMessageW(w, message, 0, 0)); }
   static int Position(HWND w) { return Get(w, kCtlGetPosition); }
-
-  static HWND dialog_;
+  static void ExpectState(HWND w, int lo, int hi, int position) {
+    EXPECT_EQ(Get(w, kCtlGetMinimum), lo);
+    EXPECT_EQ(Get(w, kCtlGetMaximum), hi);
+    EXPECT_EQ(Position(w), position);
+  }
+  static void Down(HWND w, int x, int y, UINT message = WM_LBUTTONDOWN) {
+    SendMessageW(w, message, MK_LBUTTON, MAKELPARAM(x, y));
+  }
+  static void Up(HWND w, int x, int y) { SendMessageW(w, WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
+  static void Move(HWND w, int x, int y, WPARAM keys = MK_LBUTTON) {
+    SendMessageW(w, WM_MOUSEMOVE, keys, MAKELPARAM(x, y));
+  }
+  static void Click(HWND w, int x, int y) {
+    Down(w, x, y);
+    Up(w, x, y);
+  }
+  static void PointerAt(HWND w, POINT at) {
+    ASSERT_TRUE(ClientToScreen(w, &at));
+    ASSERT_TRUE(SetCursorPos(at.x, at.y));
+  }
+  static inline HWND dialog_ = nullptr;
   std::vector<HWND> made_;
 };
-
-HWND SliderTest::dialog_ = nullptr;
-
-// Page trackbar 200 x 20: thumb 10, arrows 17, so the travel is 173 pixels
-// and the thumb's left edge is at position * 173 / range.
-constexpr int kTrackW = 200, kTrackH = 20, kTravel = 200 - 17 - 10;
-
-// --- range and position messages ------------------------------------------------------
 
 TEST_F(SliderTest, NewControlsReportZeroToHundredAtFifty) {
   for (const wchar_t* cls : {kTrackbarClass, kFaderClass}) {
     HWND w = Make(cls, 0x0002, 10, 10, 100, 40);
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(Get(w, kCtlGetMinimum), 0);
-    EXPECT_EQ(Get(w, kCtlGetMaximum), 100);
-    EXPECT_EQ(Position(w), 50);
+    ExpectState(w, 0, 100, 50);
   }
-  // The template's controls too.
   EXPECT_EQ(Position(GetDlgItem(dialog_, 301)), 50);
   EXPECT_EQ(Get(GetDlgItem(dialog_, 201), kCtlGetMaximum), 100);
 }
 
 TEST_F(SliderTest, PositionIsClampedAndRangesMoveIt) {
-  HWND w = Make(kTrackbarClass, 0x0002, 10, 10, kTrackW, kTrackH);
+  HWND w = Track();
   EXPECT_EQ(SendMessageW(w, kCtlSetRange, 0, MAKELPARAM(0, 200)), 0);
-  EXPECT_EQ(SendMessageW(w, kCtlSetPosition, 1, 250), 200);
+  EXPECT_EQ(SetPos(w, 250), 200);
   EXPECT_EQ(Position(w), 200);
   EXPECT_EQ(SendMessageW(w, kCtlSetPosition, 0, -7), 0);
-  EXPECT_EQ(SendMessageW(w, kCtlSetPosition, 1, 100), 100);
-  SendMessageW(w, kCtlSetRange, 0, MAKELPARAM(5, 50));
-  EXPECT_EQ(Position(w), 50);
-  EXPECT_EQ(Get(w, kCtlGetMinimum), 5);
-  // Both halves of the range message are signed.
-  SendMessageW(w, kCtlSetRange, 0, MAKELPARAM(static_cast<WORD>(-800), 0));
-  EXPECT_EQ(Get(w, kCtlGetMinimum), -800);
-  EXPECT_EQ(Get(w, kCtlGetMaximum), 0);
-  EXPECT_EQ(Position(w), 0);
-  SendMessageW(w, kCtlSetRange, 0, MAKELPARAM(static_cast<WORD>(-20), static_cast<WORD>(-10)));
+  EXPECT_EQ(SetPos(w, 100), 100);
+  SetRange16(w, 5, 50);
+  ExpectState(w, 5, 50, 50);
+  SetRange16(w, -800, 0);  // both halves are signed
+  ExpectState(w, -800, 0, 0);
+  SetRange16(w, -20, -10);
   EXPECT_EQ(Position(w), -10);
   // The single-limit messages take full 32-bit values.
-  SendMessageW(w, kCtlSetMaximum, 0, 100000);
-  SendMessageW(w, kCtlSetMinimum, 0, -100000);
-  EXPECT_EQ(SendMessageW(w, kCtlSetPosition, 1, 99999), 99999);
+  SetRange(w, -100000, 100000);
+  EXPECT_EQ(SetPos(w, 99999), 99999);
   SendMessageW(w, kCtlSetMaximum, 0, 1000);
   EXPECT_EQ(Position(w), 1000);
-  SendMessageW(w, kCtlSetMinimum, 0, 2000);  // above the position
+  SendMessageW(w, kCtlSetMinimum, 0, 2000);
   EXPECT_EQ(Position(w), 2000);
 }
 
-// --- mouse ------------------------------------------------------------------------------
-
 TEST_F(SliderTest, HeldChannelSendsButtonDownThenRepeatsEvery250MsUntilReleased) {
-  HWND w = Make(kTrackbarClass, 0x0002, 10, 10, kTrackW, kTrackH);
-  POINT where{150, 10};  // after the thumb at 50
-  POINT screen = where;
-  ASSERT_TRUE(ClientToScreen(w, &screen));
-  ASSERT_TRUE(SetCursorPos(screen.x, screen.y));
+  HWND w = Track();
+  PointerAt(w, POINT{150, 10});  // after the thumb at 50
   Pump(50, dialog_);
   g_notes.clear();
-  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(where.x, where.y));
+  Down(w, 150, 10);
   EXPECT_EQ(GetCapture(), w);
-  ASSERT_EQ(Codes(), (std::vector<int>{kScrollButtonDown, kScrollPageDown}));
+  ASSERT_EQ(NoteCodes(), (Codes{kScrollButtonDown, kScrollPageDown}));
   EXPECT_EQ(g_notes[0].message, static_cast<UINT>(WM_HSCROLL));
   EXPECT_EQ(g_notes[0].control, w);
   Pump(1120, dialog_);
-  std::vector<int> codes = Codes();
-  const auto repeats = std::count(codes.begin(), codes.end(), kScrollPageDown);
   // At once, then about 250, 500, 750 and 1000 ms; a busy machine may delay
   // a tick, but never brings one early.
-  EXPECT_GE(repeats, 3);
-  EXPECT_LE(repeats, 5);
+  EXPECT_GE(CountOf(kScrollPageDown), 3);
+  EXPECT_LE(CountOf(kScrollPageDown), 5);
   for (size_t i = 2; i < g_notes.size(); ++i) {
     const DWORD gap = g_notes[i].time - g_notes[i - 1].time;
     EXPECT_GE(gap, 200u) << i;
     EXPECT_LE(gap, 700u) << i;
   }
   // The pointer leaves the part: no more repeats, though still held.
-  screen = POINT{0, 0};
-  ASSERT_TRUE(ClientToScreen(w, &screen));
-  ASSERT_TRUE(SetCursorPos(screen.x, screen.y - 30));
+  PointerAt(w, POINT{0, -30});
   Pump(30, dialog_);
   const size_t held = g_notes.size();
   Pump(600, dialog_);
   EXPECT_EQ(g_notes.size(), held);
-  SendMessageW(w, WM_LBUTTONUP, 0, At(where.x, where.y));
+  Up(w, 150, 10);
   EXPECT_EQ(g_notes.back().code, kScrollEnd);
-  codes = Codes();
-  EXPECT_EQ(std::count(codes.begin(), codes.end(), kScrollThumbPosition), 0);
+  EXPECT_EQ(CountOf(kScrollThumbPosition), 0);
   EXPECT_EQ(GetCapture(), nullptr);
   const size_t after = g_notes.size();
   Pump(400, dialog_);
@@ -210,79 +214,69 @@ TEST_F(SliderTest, HeldChannelSendsButtonDownThenRepeatsEvery250MsUntilReleased)
 }
 
 TEST_F(SliderTest, ArrowsAndChannelSendTheirCodesAndAPageAnswersThem) {
-  HWND w = Make(kTrackbarClass, 0x0002, 10, 10, kTrackW, kTrackH);
+  HWND w = Track();
   const struct {
-    int x;
-    int code;
-  } parts[] = {{kTrackW - 17 + 2, kScrollLineUp}, {kTrackW - 3, kScrollLineDown}, {20, kScrollPageUp}};
-  for (const auto& p : parts) {
+    int x, y;
+    Codes codes;
+  } clicks[] = {{kTrackW - 17 + 2, 10, {kScrollButtonDown, kScrollLineUp, kScrollEnd}},
+                {kTrackW - 3, 10, {kScrollButtonDown, kScrollLineDown, kScrollEnd}},
+                {20, 10, {kScrollButtonDown, kScrollPageUp, kScrollEnd}},
+                {20, 0, {}}};  // the track outside the parts
+  for (const auto& c : clicks) {
+    SCOPED_TRACE(c.x * 100 + c.y);
     g_notes.clear();
-    SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(p.x, 10));
-    SendMessageW(w, WM_LBUTTONUP, 0, At(p.x, 10));
-    EXPECT_EQ(Codes(), (std::vector<int>{kScrollButtonDown, p.code, kScrollEnd})) << p.x;
+    Click(w, c.x, c.y);
+    EXPECT_EQ(NoteCodes(), c.codes);
   }
-  // A click on the track outside the parts sends nothing.
-  g_notes.clear();
-  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(20, 0));
-  SendMessageW(w, WM_LBUTTONUP, 0, At(20, 0));
-  EXPECT_TRUE(g_notes.empty());
   // Answered with TrackbarScroll (line 1, page 10) the position follows.
   g_answerScrolls = true;
-  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(kTrackW - 3, 10));
-  SendMessageW(w, WM_LBUTTONUP, 0, At(kTrackW - 3, 10));
+  Click(w, kTrackW - 3, 10);
   EXPECT_EQ(Position(w), 51);
-  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(20, 10));
-  SendMessageW(w, WM_LBUTTONUP, 0, At(20, 10));
+  Click(w, 20, 10);
   EXPECT_EQ(Position(w), 41);
 }
 
 TEST_F(SliderTest, ThumbDragTracksThenReportsThePositionAndShiftHalvesTheSpeed) {
-  HWND w = Make(kTrackbarClass, 0x0002, 10, 10, kTrackW, kTrackH);
-  SetRange(w, 0, kTravel);  // one unit per pixel
-  SendMessageW(w, kCtlSetPosition, 1, 50);
+  HWND w = PixelTrack(50);
   const int centre = 50 + 5;  // travel start 5 plus the offset
-  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(centre, 10));
-  EXPECT_EQ(Codes(), std::vector<int>{kScrollButtonDown});
-  SendMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, At(centre + 20, 10));
+  Down(w, centre, 10);
+  EXPECT_EQ(NoteCodes(), Codes{kScrollButtonDown});
+  Move(w, centre + 20, 10);
   ASSERT_EQ(g_notes.size(), 2u);
   EXPECT_EQ(g_notes[1].code, kScrollThumbTrack);
   EXPECT_EQ(g_notes[1].position, 70);
   EXPECT_EQ(Position(w), 70);
-  SendMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, At(centre + 20, 14));  // across only: same value
+  Move(w, centre + 20, 14);  // across only: same value
   EXPECT_EQ(g_notes.size(), 2u);
-  SendMessageW(w, WM_LBUTTONUP, 0, At(centre + 20, 10));
-  ASSERT_EQ(Codes(), (std::vector<int>{kScrollButtonDown, kScrollThumbTrack, kScrollThumbPosition, kScrollEnd}));
+  Up(w, centre + 20, 10);
+  ASSERT_EQ(NoteCodes(), (Codes{kScrollButtonDown, kScrollThumbTrack, kScrollThumbPosition, kScrollEnd}));
   EXPECT_EQ(g_notes[2].position, 70);
-
   // With Shift the same 10 pixels are worth (10 + 1) / 2 = 5 units.
   g_notes.clear();
-  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(centre + 20, 10));
-  SendMessageW(w, WM_MOUSEMOVE, MK_LBUTTON | MK_SHIFT, At(centre + 30, 10));
+  Down(w, centre + 20, 10);
+  Move(w, centre + 30, 10, MK_LBUTTON | MK_SHIFT);
   EXPECT_EQ(Position(w), 75);
   Pump(50, dialog_);  // the pointer put back on the thumb is no movement
   EXPECT_EQ(Position(w), 75);
-  SendMessageW(w, WM_LBUTTONUP, 0, At(centre + 25, 10));
-  ASSERT_GE(g_notes.size(), 3u);
-  EXPECT_EQ(g_notes[g_notes.size() - 2].code, kScrollThumbPosition);
-  EXPECT_EQ(g_notes[g_notes.size() - 2].position, 75);
-  // Dragged beyond the end: the maximum, never more.
-  g_notes.clear();
-  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(75 + 5, 10));
-  SendMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, At(kTrackW + 40, 10));
+  Up(w, centre + 25, 10);
+  ExpectReported(75);
+  // Dragged beyond either end: the limit, never more.
+  Down(w, 75 + 5, 10);
+  Move(w, kTrackW + 40, 10);
   EXPECT_EQ(Position(w), kTravel);
-  SendMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, At(-40, 10));
+  Move(w, -40, 10);
   EXPECT_EQ(Position(w), 0);
-  SendMessageW(w, WM_LBUTTONUP, 0, At(-40, 10));
+  Up(w, -40, 10);
 }
 
 TEST_F(SliderTest, VerticalFaderDragUpIsLouderAndStaysInRange) {
-  HWND w = Make(kFaderClass, 0x1083, 10, 10, 40, 236);
+  HWND w = Fader();
   SetRange(w, -800, 0);
-  SendMessageW(w, kCtlSetPosition, 1, -800);
+  SetPos(w, -800);
   g_notes.clear();
-  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(20, 226));  // the cap at the bottom
-  for (int y = 220; y >= -60; y -= 7) SendMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, At(20, y));
-  SendMessageW(w, WM_LBUTTONUP, 0, At(20, -60));
+  Down(w, 20, 226);  // the cap at the bottom
+  for (int y = 220; y >= -60; y -= 7) Move(w, 20, y);
+  Up(w, 20, -60);
   ASSERT_GE(g_notes.size(), 4u);
   EXPECT_EQ(g_notes[0].message, static_cast<UINT>(WM_VSCROLL));
   int previous = -800;
@@ -294,16 +288,13 @@ TEST_F(SliderTest, VerticalFaderDragUpIsLouderAndStaysInRange) {
     previous = n.position;
   }
   EXPECT_EQ(previous, 0);
-  EXPECT_EQ(g_notes[g_notes.size() - 2].code, kScrollThumbPosition);
-  EXPECT_EQ(g_notes[g_notes.size() - 2].position, 0);
+  ExpectReported(0);
 }
 
 TEST_F(SliderTest, EscapeDuringADragRestoresThePositionAndEndsIt) {
-  HWND w = Make(kTrackbarClass, 0x0002, 10, 10, kTrackW, kTrackH);
-  SetRange(w, 0, kTravel);
-  SendMessageW(w, kCtlSetPosition, 1, 50);
-  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(55, 10));
-  SendMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, At(85, 10));
+  HWND w = PixelTrack(50);
+  Down(w, 55, 10);
+  Move(w, 85, 10);
   ASSERT_EQ(Position(w), 80);
   EXPECT_EQ(SendMessageW(w, WM_GETDLGCODE, 0, 0) & DLGC_WANTALLKEYS, DLGC_WANTALLKEYS);
   // Escape goes through the dialog, which must hand it to the control.
@@ -312,91 +303,77 @@ TEST_F(SliderTest, EscapeDuringADragRestoresThePositionAndEndsIt) {
   EXPECT_EQ(Position(w), 50);
   EXPECT_EQ(GetCapture(), nullptr);
   ASSERT_GE(g_notes.size(), 4u);
-  EXPECT_EQ(g_notes[g_notes.size() - 2].code, kScrollThumbPosition);
-  EXPECT_EQ(g_notes[g_notes.size() - 2].position, 50);
+  ExpectReported(50);
   EXPECT_EQ(g_notes.back().code, kScrollEnd);
   EXPECT_TRUE(IsWindow(dialog_));
   EXPECT_EQ(SendMessageW(w, WM_GETDLGCODE, 0, 0), DLGC_WANTARROWS | DLGC_WANTCHARS);
-  // Moves after the end change nothing.
-  SendMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, At(120, 10));
+  Move(w, 120, 10);  // after the end: nothing
   EXPECT_EQ(Position(w), 50);
 }
 
 TEST_F(SliderTest, LosingTheCaptureEndsThePressLikeAButtonUp) {
-  HWND w = Make(kTrackbarClass, 0x0002, 10, 10, kTrackW, kTrackH);
-  SetRange(w, 0, kTravel);
-  SendMessageW(w, kCtlSetPosition, 1, 50);
-  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(55, 10));
-  SendMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, At(65, 10));
+  HWND w = PixelTrack(50);
+  Down(w, 55, 10);
+  Move(w, 65, 10);
   SetCapture(dialog_);  // someone else takes the mouse
   ReleaseCapture();
-  ASSERT_EQ(Codes(), (std::vector<int>{kScrollButtonDown, kScrollThumbTrack, kScrollThumbPosition, kScrollEnd}));
+  ASSERT_EQ(NoteCodes(), (Codes{kScrollButtonDown, kScrollThumbTrack, kScrollThumbPosition, kScrollEnd}));
   EXPECT_EQ(g_notes[2].position, 60);
   g_notes.clear();
-  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(150, 10));
+  Down(w, 150, 10);
   SendMessageW(w, WM_CANCELMODE, 0, 0);
-  EXPECT_EQ(Codes(), (std::vector<int>{kScrollButtonDown, kScrollPageDown, kScrollEnd}));
+  EXPECT_EQ(NoteCodes(), (Codes{kScrollButtonDown, kScrollPageDown, kScrollEnd}));
   EXPECT_EQ(GetCapture(), nullptr);
 }
 
 TEST_F(SliderTest, DoubleClickOnTheThumbResets) {
   const struct {
-    const wchar_t* cls;
-    DWORD style;
+    bool fader;
     int lo, hi, reset;
-  } cases[] = {{kTrackbarClass, 0x0002, -50, 50, 0},
-               {kTrackbarClass, 0x0002, 0, 200, 100},
-               {kFaderClass, 0x1083, -800, 0, -800},
-               {kFaderClass, 0x1083, -100, 100, 0}};
+  } cases[] = {{false, -50, 50, 0}, {false, 0, 200, 100}, {true, -800, 0, -800}, {true, -100, 100, 0}};
   for (const auto& c : cases) {
-    const bool fader = c.cls == kFaderClass;
-    HWND w = fader ? Make(c.cls, c.style, 10, 10, 40, 236) : Make(c.cls, c.style, 10, 10, kTrackW, kTrackH);
+    SCOPED_TRACE(testing::Message() << c.lo << ".." << c.hi);
+    HWND w = c.fader ? Fader() : Track();
     SetRange(w, c.lo, c.hi);
-    SendMessageW(w, kCtlSetPosition, 1, c.hi);  // thumb at the top or right end
-    const LPARAM thumb = fader ? At(20, 10) : At(kTravel + 5, 10);
+    SetPos(w, c.hi);  // thumb at the top or right end
+    const int x = c.fader ? 20 : kTravel + 5;
     g_notes.clear();
-    SendMessageW(w, WM_LBUTTONDBLCLK, MK_LBUTTON, thumb);
-    EXPECT_EQ(Position(w), c.reset) << c.lo << ".." << c.hi;
+    Down(w, x, 10, WM_LBUTTONDBLCLK);
+    EXPECT_EQ(Position(w), c.reset);
     ASSERT_EQ(g_notes.size(), 1u);
-    EXPECT_EQ(g_notes[0].code, kScrollThumbPosition);
-    EXPECT_EQ(g_notes[0].position, c.reset);
-    SendMessageW(w, WM_LBUTTONUP, 0, thumb);
+    ExpectReported(c.reset, 1);
+    Up(w, x, 10);
     EXPECT_EQ(g_notes.size(), 1u);  // nothing was held
   }
   // Elsewhere a double-click is a press.
-  HWND w = Make(kTrackbarClass, 0x0002, 10, 10, kTrackW, kTrackH);
+  HWND w = Track();
   g_notes.clear();
-  SendMessageW(w, WM_LBUTTONDBLCLK, MK_LBUTTON, At(150, 10));
-  SendMessageW(w, WM_LBUTTONUP, 0, At(150, 10));
-  EXPECT_EQ(Codes(), (std::vector<int>{kScrollButtonDown, kScrollPageDown, kScrollEnd}));
+  Down(w, 150, 10, WM_LBUTTONDBLCLK);
+  Up(w, 150, 10);
+  EXPECT_EQ(NoteCodes(), (Codes{kScrollButtonDown, kScrollPageDown, kScrollEnd}));
   EXPECT_EQ(Position(w), 50);
 }
 
 TEST_F(SliderTest, DisabledOrTooSmallControlIgnoresTheMouse) {
-  HWND w = Make(kTrackbarClass, 0x0002 | WS_DISABLED, 10, 10, kTrackW, kTrackH);
-  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(55, 10));
-  SendMessageW(w, WM_LBUTTONDBLCLK, MK_LBUTTON, At(55, 10));
-  HWND tiny = Make(kFaderClass, 0x1083, 60, 10, 40, 30);
-  SendMessageW(tiny, WM_LBUTTONDOWN, MK_LBUTTON, At(20, 15));
+  HWND w = Track(10, WS_DISABLED);
+  Down(w, 55, 10);
+  Down(w, 55, 10, WM_LBUTTONDBLCLK);
+  Down(Make(kFaderClass, 0x1083, 60, 10, 40, 30), 20, 15);
   EXPECT_TRUE(g_notes.empty());
   EXPECT_EQ(GetCapture(), nullptr);
 }
 
-// --- keyboard ---------------------------------------------------------------------------
-
 TEST_F(SliderTest, NavigationKeysSendTheirCodesAndReleaseSendsEnd) {
-  HWND w = Make(kFaderClass, 0x1083, 10, 10, 40, 236);
-  const struct {
-    WPARAM key;
-    int code;
-  } keys[] = {{VK_PRIOR, kScrollPageUp},   {VK_NEXT, kScrollPageDown}, {VK_END, kScrollBottom},
-              {VK_HOME, kScrollTop},       {VK_LEFT, kScrollLineUp},   {VK_UP, kScrollLineUp},
-              {VK_RIGHT, kScrollLineDown}, {VK_DOWN, kScrollLineDown}};
-  for (const auto& k : keys) {
+  HWND w = Fader();
+  const std::pair<WPARAM, int> keys[] = {
+      {VK_PRIOR, kScrollPageUp}, {VK_NEXT, kScrollPageDown}, {VK_END, kScrollBottom},     {VK_HOME, kScrollTop},
+      {VK_LEFT, kScrollLineUp},  {VK_UP, kScrollLineUp},     {VK_RIGHT, kScrollLineDown}, {VK_DOWN, kScrollLineDown}};
+  for (const auto& [key, code] : keys) {
+    SCOPED_TRACE(key);
     g_notes.clear();
-    SendMessageW(w, WM_KEYDOWN, k.key, 0);
-    SendMessageW(w, WM_KEYUP, k.key, 0);
-    EXPECT_EQ(Codes(), (std::vector<int>{k.code, kScrollEnd})) << k.key;
+    SendMessageW(w, WM_KEYDOWN, key, 0);
+    SendMessageW(w, WM_KEYUP, key, 0);
+    EXPECT_EQ(NoteCodes(), (Codes{code, kScrollEnd}));
     EXPECT_EQ(g_notes[0].message, static_cast<UINT>(WM_VSCROLL));
   }
   EXPECT_EQ(Position(w), 50);  // only the parent moves it
@@ -409,53 +386,41 @@ TEST_F(SliderTest, NavigationKeysSendTheirCodesAndReleaseSendsEnd) {
 }
 
 TEST_F(SliderTest, KeysThroughTheDialogDriveAFaderWithFaderScroll) {
-  HWND w = Make(kFaderClass, 0x1083, 10, 10, 40, 236);
+  HWND w = Fader();
   SetRange(w, -800, 0);
-  SendMessageW(w, kCtlSetPosition, 1, -350);
+  SetPos(w, -350);
   g_answerScrolls = true;
   SetFocus(w);
-  auto press = [&](WPARAM key) {
+  const std::pair<WPARAM, int> steps[] = {
+      {VK_UP, -349}, {VK_PRIOR, -339}, {VK_DOWN, -340}, {VK_HOME, 0}, {VK_END, -800}};
+  for (const auto& [key, position] : steps) {
     PostMessageW(w, WM_KEYDOWN, key, 0);
     PostMessageW(w, WM_KEYUP, key, 0);
     Pump(60, dialog_);
-  };
-  press(VK_UP);
-  EXPECT_EQ(Position(w), -349);
-  press(VK_PRIOR);
-  EXPECT_EQ(Position(w), -339);
-  press(VK_DOWN);
-  EXPECT_EQ(Position(w), -340);
-  press(VK_HOME);
-  EXPECT_EQ(Position(w), 0);
-  press(VK_END);
-  EXPECT_EQ(Position(w), -800);
+    EXPECT_EQ(Position(w), position) << key;
+  }
   EXPECT_EQ(GetFocus(), w);  // arrows stayed with the control
 }
 
 TEST_F(SliderTest, DigitKeysSetAProportionOfTheRange) {
-  HWND w = Make(kTrackbarClass, 0x0002, 10, 10, kTrackW, kTrackH);
+  HWND w = Track();
   SetRange(w, -800, 100);
-  const struct {
-    WPARAM key;
-    int value;
-  } digits[] = {{'0', -800}, {'9', 100}, {'3', -500}, {VK_NUMPAD6, -200}};
-  for (const auto& d : digits) {
+  const std::pair<WPARAM, int> digits[] = {{'0', -800}, {'9', 100}, {'3', -500}, {VK_NUMPAD6, -200}};
+  for (const auto& [key, value] : digits) {
+    SCOPED_TRACE(key);
     g_notes.clear();
-    SendMessageW(w, WM_KEYDOWN, d.key, 0);
-    EXPECT_EQ(Position(w), d.value) << d.key;
+    SendMessageW(w, WM_KEYDOWN, key, 0);
+    EXPECT_EQ(Position(w), value);
     ASSERT_EQ(g_notes.size(), 1u);
-    EXPECT_EQ(g_notes[0].code, kScrollThumbPosition);
-    EXPECT_EQ(g_notes[0].position, d.value);
+    ExpectReported(value, 1);
   }
   // Not while a part is held.
-  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(20, 10));
+  Down(w, 20, 10);
   g_notes.clear();
   SendMessageW(w, WM_KEYDOWN, '9', 0);
   EXPECT_TRUE(g_notes.empty());
-  SendMessageW(w, WM_LBUTTONUP, 0, At(20, 10));
+  Up(w, 20, 10);
 }
-
-// --- drawing ----------------------------------------------------------------------------
 
 // Columns (or rows) of a line of pixels that differ from the background.
 std::vector<int> Marked(const Pixels& p, bool row, int at, int limit) {
@@ -467,25 +432,25 @@ std::vector<int> Marked(const Pixels& p, bool row, int at, int limit) {
 }
 
 TEST_F(SliderTest, ThumbIsDrawnWhereTheMappingPutsItAndNotWhenDisabled) {
-  HWND w = Make(kTrackbarClass, 0x0002, 10, 120, kTrackW, kTrackH);
+  HWND w = Track(120);
   SetRange(w, 0, 200);
   for (int position : {0, 50, 137, 200}) {
-    SendMessageW(w, kCtlSetPosition, 1, position);
+    SCOPED_TRACE(position);
+    SetPos(w, position);
     Pump(30, dialog_);
     const Pixels p = CaptureClient(w);
     ASSERT_EQ(p.width, kTrackW);
     // Row 5 crosses the thumb (rows 2 to 17) above the channel (rows 6 to 13).
     const std::vector<int> marked = Marked(p, true, 5, kTrackW - 17);
     const int left = position * kTravel / 200;
-    ASSERT_EQ(marked.size(), 10u) << position;
-    EXPECT_EQ(marked.front(), left) << position;
-    EXPECT_EQ(marked.back(), left + 9) << position;
+    ASSERT_EQ(marked.size(), 10u);
+    EXPECT_EQ(marked.front(), left);
+    EXPECT_EQ(marked.back(), left + 9);
     EXPECT_EQ(p.At(left + 5, 5), GetSysColor(COLOR_BTNFACE));
     EXPECT_EQ(p.At(left, 5), GetSysColor(COLOR_WINDOWFRAME));
   }
-  // The channel between, away from the thumb, is the scroll-bar colour.
   const Pixels p = CaptureClient(w);
-  EXPECT_EQ(p.At(80, 10), GetSysColor(COLOR_SCROLLBAR));
+  EXPECT_EQ(p.At(80, 10), GetSysColor(COLOR_SCROLLBAR));  // the channel away from the thumb
   EXPECT_EQ(p.At(80, 1), kBackground);
   EnableWindow(w, FALSE);
   Pump(30, dialog_);
@@ -495,35 +460,35 @@ TEST_F(SliderTest, ThumbIsDrawnWhereTheMappingPutsItAndNotWhenDisabled) {
 }
 
 TEST_F(SliderTest, TaperedFaderCapSitsAtTheTaperedOffset) {
-  // No scale lines, so a column through the cap shows only the cap.
-  HWND w = Make(kFaderClass, 0x0083, 240, 10, 40, 236);
+  // No scale lines, so column 10 through the cap shows only the cap.
+  HWND w = Fader(0x0083, 240);
   SetRange(w, -800, 0);
   // Travel 216 from y 10 (0) to y 226 (-800). T(-200) = -561, coordinate
   // -561 * 800 / 966 = -464, offset (800 - 464) * 216 / 800 = 90: centre
-  // 226 - 90 = 136, cap rows 126 to 145.
+  // 226 - 90 = 136, cap rows 126 to 145. -30: T = -250, coordinate -207,
+  // offset 593 * 216 / 800 = 160, centre 66.
   const struct { int value, top; } cases[] = {{-200, 126}, {0, 0}, {-800, 216}, {-30, 56}};
-  // -30: T = -250, coordinate -207, offset 593 * 216 / 800 = 160, centre 66.
   for (const auto& c : cases) {
-    SendMessageW(w, kCtlSetPosition, 1, c.value);
+    SCOPED_TRACE(c.value);
+    SetPos(w, c.value);
     Pump(30, dialog_);
     const Pixels p = CaptureClient(w);
     ASSERT_EQ(p.height, 236);
-    const std::vector<int> marked = Marked(p, false, 10, 236);  // column 10 crosses the cap only
-    ASSERT_EQ(marked.size(), 20u) << c.value;
-    EXPECT_EQ(marked.front(), c.top) << c.value;
+    const std::vector<int> marked = Marked(p, false, 10, 236);
+    ASSERT_EQ(marked.size(), 20u);
+    EXPECT_EQ(marked.front(), c.top);
   }
 }
 
 TEST_F(SliderTest, FocusCaretCoversTheThumbInsetByTwo) {
-  HWND w = Make(kTrackbarClass, 0x0002, 10, 150, kTrackW, kTrackH);
+  HWND w = Track(150);
   SetRange(w, 0, kTravel);
-  SendMessageW(w, kCtlSetPosition, 1, 40);
+  SetPos(w, 40);
   SetFocus(w);
   ASSERT_EQ(GetFocus(), w);
   POINT caret{};
   ASSERT_TRUE(GetCaretPos(&caret));
-  // Thumb 40..49 across 2..17.
-  EXPECT_EQ(caret.x, 42);
+  EXPECT_EQ(caret.x, 42);  // thumb 40..49 across 2..17
   EXPECT_EQ(caret.y, 4);
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
@@ -531,7 +496,7 @@ TEST_F(SliderTest, FocusCaretCoversTheThumbInsetByTwo) {
   EXPECT_EQ(info.hwndCaret, w);
   EXPECT_EQ(info.rcCaret.right - info.rcCaret.left, 10 - 4);
   EXPECT_EQ(info.rcCaret.bottom - info.rcCaret.top, 16 - 4);
-  SendMessageW(w, kCtlSetPosition, 1, 100);
+  SetPos(w, 100);
   ASSERT_TRUE(GetCaretPos(&caret));
   EXPECT_EQ(caret.x, 102);  // follows the thumb
   SetFocus(nullptr);        // the dialog itself would hand the focus straight back
@@ -541,49 +506,31 @@ TEST_F(SliderTest, FocusCaretCoversTheThumbInsetByTwo) {
 
 TEST_F(SliderTest, ScreenshotOfTheTemplateDialog) {
   // Several states: positions, a held arrow, a focused fader, disabled ones.
-  SendMessageW(GetDlgItem(dialog_, 201), kCtlSetPosition, 1, 30);
-  HWND ticks = GetDlgItem(dialog_, 202);
-  SendMessageW(ticks, kCtlSetRange, 0, MAKELPARAM(static_cast<WORD>(-50), 50));
-  SendMessageW(ticks, kCtlSetPosition, 1, 20);
-  SendMessageW(GetDlgItem(dialog_, 204), kCtlSetPosition, 1, 80);
-  HWND horizontal = GetDlgItem(dialog_, 205);
-  SendMessageW(horizontal, kCtlSetRange, 0, MAKELPARAM(static_cast<WORD>(-800), 0));
-  SendMessageW(horizontal, kCtlSetPosition, 1, -200);
-  SendMessageW(GetDlgItem(dialog_, 206), kCtlSetPosition, 1, 75);
-  for (int id : {301, 302, 303, 304}) {
-    HWND f = GetDlgItem(dialog_, id);
-    SendMessageW(f, kCtlSetRange, 0, MAKELPARAM(static_cast<WORD>(-800), 0));
-  }
-  SendMessageW(GetDlgItem(dialog_, 301), kCtlSetPosition, 1, 0);
-  SendMessageW(GetDlgItem(dialog_, 302), kCtlSetPosition, 1, -200);
-  SendMessageW(GetDlgItem(dialog_, 303), kCtlSetPosition, 1, -400);
-  SendMessageW(GetDlgItem(dialog_, 304), kCtlSetPosition, 1, -60);
-  SetFocus(GetDlgItem(dialog_, 302));
-  // Hold the first arrow of the page trackbar down for the picture.
-  HWND page = GetDlgItem(dialog_, 201);
+  auto item = [](int id) { return GetDlgItem(dialog_, id); };
+  SetRange16(item(202), -50, 50);
+  SetRange16(item(205), -800, 0);
+  for (int id : {301, 302, 303, 304}) SetRange16(item(id), -800, 0);
+  const std::pair<int, int> states[] = {{201, 30}, {202, 20},   {204, 80},   {205, -200}, {206, 75},
+                                        {301, 0},  {302, -200}, {303, -400}, {304, -60}};
+  for (const auto& [id, position] : states) SetPos(item(id), position);
+  SetFocus(item(302));
+  HWND page = item(201);  // its first arrow held down for the picture
   RECT r{};
   GetClientRect(page, &r);
-  POINT arrow{r.right - 13, r.bottom / 2};
-  POINT screen = arrow;
-  ClientToScreen(page, &screen);
-  SetCursorPos(screen.x, screen.y);
-  SendMessageW(page, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(arrow.x, arrow.y));
+  const POINT arrow{r.right - 13, r.bottom / 2};
+  PointerAt(page, arrow);
+  Down(page, arrow.x, arrow.y);
   RedrawWindow(dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Pump(200, dialog_);
   const Pixels shot = CaptureWindow(dialog_);
-  SendMessageW(page, WM_LBUTTONUP, 0, MAKELPARAM(arrow.x, arrow.y));
+  Up(page, arrow.x, arrow.y);
   ASSERT_GT(shot.width, 300);
   const std::wstring path = ArtifactsDir() + L"slider_dialog.bmp";
   ASSERT_TRUE(WriteBmp(path, shot));
   // Not a blank picture: the dialog background, thumb faces and frames all show.
-  int background = 0;
-  int frame = 0;
-  for (COLORREF c : shot.data) {
-    background += c == kBackground;
-    frame += c == GetSysColor(COLOR_WINDOWFRAME);
-  }
-  EXPECT_GT(background, shot.width * shot.height / 4);
-  EXPECT_GT(frame, 200);
+  const auto count = [&](COLORREF c) { return std::count(shot.data.begin(), shot.data.end(), c); };
+  EXPECT_GT(count(kBackground), shot.width * shot.height / 4);
+  EXPECT_GT(count(GetSysColor(COLOR_WINDOWFRAME)), 200);
   std::printf("screenshot: %s\n", Narrow(path).c_str());
 }
 

@@ -16,6 +16,14 @@ inline ULONG Refs(IUnknown* object) {
   return object->Release();
 }
 
+// `object`'s interface `iid`, or nullptr (and a failure) if it has none.
+template <class T>
+T* Query(IUnknown* object, REFIID iid) {
+  T* result = nullptr;
+  EXPECT_EQ(object->QueryInterface(iid, reinterpret_cast<void**>(&result)), S_OK);
+  return result;
+}
+
 // The directory of the running test executable, with a trailing backslash;
 // the DLL and the tools are built next to it.
 std::wstring BinDir();
