@@ -1,6 +1,5 @@
-// The reverb: tables, worked sizes and coefficients, impulses through the tail
-// and the early reflections, the tail length, update against rebuild, every
-// sample kind, out-of-table indices, very low rates and a refusing pool.
+// The reverb: tables, sizes and coefficients, impulses through the tail and the early
+// reflections, update against rebuild, every sample kind, limits and a refusing pool.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -21,14 +20,16 @@ using test::FormatFor;
 template <class Kind>
 using Harness = test::EngineHarness<ReverbEngine, Kind>;
 
-template <class Edit>
-ReverbParams Defaults(Edit edit) {
+template <class Edit = void (*)(ReverbParams&)>
+ReverbParams Defaults(Edit edit = [](ReverbParams&) {}) {
   ReverbParams p = ReverbPresets()[0].params;
   edit(p);
   return p;
 }
-ReverbParams Defaults() {
-  return ReverbPresets()[0].params;
+void ExpectTapLengths(const EarlyTaps& t, std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+  EXPECT_EQ(t.length[0], a);
+  EXPECT_EQ(t.length[1], b);
+  EXPECT_EQ(t.length[2], c);
 }
 // Only the tail, unfiltered, at full level.
 ReverbParams TailOnly() {
@@ -101,12 +102,9 @@ TEST(ReverbSetUp, DefaultsSizesLevelsTwinsAndHighCut) {
 
 TEST(ReverbSetUp, TapsOfStyleOneAndTheLongLineOfMediumHallTwo) {
   Harness<Float64> h(1, 44100, Defaults([](ReverbParams& p) { p.earlyStyle = 0, p.reverbMode = 6; }));
-  const EarlyTaps& t = h.engine.Taps();
-  EXPECT_EQ(t.length[0], 271u);
-  EXPECT_EQ(t.length[1], 758u);
-  EXPECT_EQ(t.length[2], 1292u);
+  ExpectTapLengths(h.engine.Taps(), 271, 758, 1292);
   EXPECT_EQ(h.engine.EarlyRingLength(), 1292u);
-  EXPECT_EQ(t.gainLeft[1], -60.0);  // mono: the percent gains as they stand
+  EXPECT_EQ(h.engine.Taps().gainLeft[1], -60.0);  // mono: the percent gains as they stand
   EXPECT_EQ(h.engine.Line(6).length, 172065u);
   EXPECT_NEAR(h.engine.Line(6).g, 2.08e-5, 0.01e-5);
 }
@@ -157,10 +155,7 @@ TEST(ReverbSetUp, EarlyTapOrderingPutsTheLongestTapLast) {
   EarlyStyle s{"", {30.0, 10.0, 20.0}, {1, 2, 3}, {-100, 0, 100}};
   EarlyTaps t;
   ASSERT_TRUE(ComputeEarlyTaps(s, 44100, true, t));
-  // 1325, 447, 885 samples: one pass swaps 0/1, then 1/2.
-  EXPECT_EQ(t.length[0], 447u);
-  EXPECT_EQ(t.length[1], 885u);
-  EXPECT_EQ(t.length[2], 1325u);
+  ExpectTapLengths(t, 447, 885, 1325);  // 1325, 447, 885 samples: one pass swaps 0/1, then 1/2
   EXPECT_EQ(t.gainLeft[0], 1.0);   // 10 ms, centre: half of 2
   EXPECT_EQ(t.gainRight[1], 3.0);  // 20 ms, full right
   EXPECT_EQ(t.gainLeft[2], 1.0);   // 30 ms, full left
@@ -397,7 +392,7 @@ TEST(ReverbLimits, LinesAndTapsNeverShrinkBelowOneSample) {
   // At 1 Hz every tap works out to 0 samples and reads the previous input:
   // (21 + 46 - 60) % of the impulse one frame later.
   Harness<Float64> one(1, 1, EarlyOnly(0));
-  for (int k = 0; k < 3; ++k) EXPECT_EQ(one.engine.Taps().length[k], 1u);
+  ExpectTapLengths(one.engine.Taps(), 1, 1, 1);
   EXPECT_EQ(one.engine.EarlyRingLength(), 1u);
   EXPECT_EQ(one.engine.PreDelayLength(), 1u);
   for (int i = 0; i < one.engine.LineCount(); ++i) EXPECT_EQ(one.engine.Line(i).length, 1u);
@@ -406,10 +401,7 @@ TEST(ReverbLimits, LinesAndTapsNeverShrinkBelowOneSample) {
   EXPECT_DOUBLE_EQ(at1[1], 7.0 * 0.01);
   EXPECT_EQ(at1[2], 0.0);
   Harness<Float64> hundred(1, 100, EarlyOnly(0));  // taps of 0 -> 1, 1 and 2 samples
-  const auto at100 = hundred.Run(4, kImpulse);
-  EXPECT_EQ(at100[1], -14.0 * 0.01);
-  EXPECT_EQ(at100[2], 21.0 * 0.01);
-  EXPECT_EQ(at100[3], 0.0);
+  EXPECT_EQ(hundred.Run(4, kImpulse), (std::vector<double>{0.0, -14.0 * 0.01, 21.0 * 0.01, 0.0}));
 }
 
 TEST(ReverbLimits, EveryModeAndStyleRunsAtVeryLowRates) {
