@@ -1,7 +1,5 @@
-// The multi-tap delay engine: tap positions and ring sizing, the oscillator
-// sweep (rounded in mono, truncated in stereo), pan gains, the normalised
-// feedback, the low-pass, the ring clamp, the tail, which changes keep the
-// history, and which fields ask for the full set-up.
+// The multi-tap delay engine: tap positions and ring sizing, the sweep (rounded in mono,
+// truncated in stereo), pans, feedback, low-pass, the tail, and what keeps the history.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -158,9 +156,8 @@ TEST(MultiTapSetUp, TapPositionsAndRingLengthsAt44100And8000) {
 TEST(MultiTapSetUp, ModulationDepthAndOscillatorIncrement) {
   Rig r(1, 44100);  // D = 66.15 samples, 1.0 Hz
   ASSERT_EQ(r.e.Configure(OneTap(100, [](MultiTapParams& p) { p.modDepth = 50, p.modRate = 10; })), S_OK);
-  EXPECT_NEAR(r.e.TapDepth(0), 0.7 * 66.15, 1e-9);
-  EXPECT_NEAR(r.e.TapDepth(1), 59.535, 1e-9);
-  EXPECT_NEAR(r.e.TapDepth(6), 6.615, 1e-9);
+  for (const auto& [k, depth] : {std::pair{0, 0.7 * 66.15}, {1, 59.535}, {6, 6.615}})
+    EXPECT_NEAR(r.e.TapDepth(k), depth, 1e-9) << k;
   EXPECT_NEAR(r.e.LfoIncrement(), 0.000142476, 1e-9);
   EXPECT_EQ(r.e.RingLength(), 4889);  // room for four times the depth: trunc(1.05 * 4405 + 264.6)
 }
@@ -206,21 +203,18 @@ TEST(MultiTapModulation, MonoSweepRoundsStereoSweepTruncates) {
 TEST(MultiTapLowpass, CoefficientsAndSwitchOffAboveHalfTheRate) {
   Rig r(1, 44100);
   MultiTapParams p = OneTap(100, [](MultiTapParams& p) { p.lowpass = 1, p.lowpassHz = 1000; });
-  ASSERT_EQ(r.e.Configure(p), S_OK);
-  EXPECT_NEAR(r.e.LowpassA(), 0.867208, 1e-6);
+  const auto configure = [&](std::uint32_t rate, std::int32_t on, std::int32_t hz) {
+    r.f = MakeFormat(1, 1, rate, 16);
+    p.lowpass = on, p.lowpassHz = hz;
+    EXPECT_EQ(r.e.Configure(p), S_OK);
+    return r.e.LowpassA();
+  };
+  EXPECT_NEAR(configure(44100, 1, 1000), 0.867208, 1e-6);
   EXPECT_DOUBLE_EQ(r.e.LowpassA() + r.e.LowpassB(), 1.0);
-  r.f = MakeFormat(1, 1, 11025, 16);  // 6000 Hz is above 5512: the filter passes the signal
-  p.lowpassHz = 6000;
-  ASSERT_EQ(r.e.Configure(p), S_OK);
-  EXPECT_EQ(r.e.LowpassA(), 0.0);
+  EXPECT_EQ(configure(11025, 1, 6000), 0.0);  // 6000 Hz is above 5512: the filter passes the signal
   EXPECT_EQ(r.e.LowpassB(), 1.0);
-  r.f = MakeFormat(1, 1, 12000, 16);  // exactly half the rate still filters
-  ASSERT_EQ(r.e.Configure(p), S_OK);
-  EXPECT_NEAR(r.e.LowpassA(), std::exp(-3.14159265359), 1e-9);
-  p.lowpass = 0;  // switched off, the corner does not matter
-  p.lowpassHz = 100;
-  ASSERT_EQ(r.e.Configure(p), S_OK);
-  EXPECT_EQ(r.e.LowpassA(), 0.0);
+  EXPECT_NEAR(configure(12000, 1, 6000), std::exp(-3.14159265359), 1e-9);  // exactly half the rate still filters
+  EXPECT_EQ(configure(12000, 0, 100), 0.0);  // switched off, the corner does not matter
 }
 
 TEST(MultiTapLowpass, InputAndTapSumFiltersCascade) {
