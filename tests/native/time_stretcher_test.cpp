@@ -1,6 +1,5 @@
-// The time stretcher: the mode table, the sizes each row gives, the taper,
-// the offset search, and the stretch loop as the copying filter drives it,
-// in every sample kind, mono and stereo.
+// The time stretcher: mode table, sizes per row, taper, offset search, and the
+// stretch loop as the copying filter drives it, in every sample kind.
 #include "twtime/time_stretcher.h"
 
 #include <gtest/gtest.h>
@@ -27,8 +26,7 @@ double Lifted(std::uint32_t f, std::uint32_t c) {
   return 0.3 + 0.2 * std::sin(0.05 * f + 1.3 * c);
 }
 
-// Hosts list the rows by name: 19 of them, numbered in order, each in a
-// NUL-padded 50-byte field. (Their sizes are checked through the geometry.)
+// Hosts list the rows by name: 19, numbered in order, NUL-padded 50-byte fields.
 TEST(StretchModeTable, NineteenRowsInOrderWithFiftyByteNames) {
   EXPECT_EQ(sizeof(StretchModeTable[0].name), 50u);
   EXPECT_EQ(kStretchModeCount, 19);
@@ -65,11 +63,9 @@ TEST(StretchGeometry, RowsZeroAndSixteenAt44100And8000) {
     EXPECT_EQ(g.D, c.D);
     EXPECT_EQ(g.A, c.A);
   }
-
   // The stride scales below 32 kHz and stays as stored from 32 kHz on.
-  EXPECT_EQ(DeriveGeometry(22050, StretchModeTable[15]).D, 4u);
-  EXPECT_EQ(DeriveGeometry(31999, StretchModeTable[15]).D, 5u);
-  EXPECT_EQ(DeriveGeometry(32000, StretchModeTable[15]).D, 8u);
+  for (const auto& [rate, stride] : {std::pair{22050u, 4u}, {31999u, 5u}, {32000u, 8u}})
+    EXPECT_EQ(DeriveGeometry(rate, StretchModeTable[15]).D, stride) << rate;
 }
 
 TEST(StretchGeometry, InputHopAcrossTheRatioRangeAndItsClamps) {
@@ -142,11 +138,11 @@ TYPED_TEST(StretchSearch, MonoAcceptsTheFirstCandidateAboveTheThresholdElseTheLa
   const Real flat[8] = {0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5};
   EXPECT_EQ(TimeStretcher::Search(flat, block, 1, 4, 1, 100.0f), 0u);
 
-  // A silent reference accepts the first candidate with energy at the stride points.
+  // A silent reference accepts the first candidate with energy at the stride points:
+  // frame 7 is seen only with stride 1, frame 8 with stride 2 from p = 2 (k = 6).
   const Real zero[8] = {};
   Real late[16] = {};
-  late[7] = 0.25;  // odd: seen only with stride 1
-  late[8] = 0.25;  // even: seen with stride 2 from p = 2 (k = 6)
+  late[7] = late[8] = 0.25;
   EXPECT_EQ(TimeStretcher::Search(late, zero, 1, 8, 2, 25.0f), 2u);
   EXPECT_EQ(TimeStretcher::Search(late, zero, 1, 8, 1, 25.0f), 0u);  // p = 0 sees frame 7
   EXPECT_EQ(TimeStretcher::Search(late, zero, 1, 7, 1, 25.0f), 1u);  // p = 0 sees 0..6 only
@@ -156,13 +152,9 @@ TYPED_TEST(StretchSearch, StereoAcceptsEarlyOnlyWhenBothChannelsPass) {
   using Real = TypeParam;
   // Both reference channels have energy 1; A = 2 gives thresholds 2 and 2.
   const Real block[8] = {1, 1, 0, 0, 0, 0, 0, 0};
-  Real in[16] = {};
   // Channel 0: C0(0) = (9 + 1)^2 + 1 = 101, C0(1) = (1 + 1)^2 = 4.
-  in[0] = 9;
-  in[2] = 1;
   // Channel 1: C1(0) = (-1 + 1)^2 + 1 = 1 (fails), C1(1) = (1 + 1)^2 = 4.
-  in[1] = -1;
-  in[3] = 1;
+  const Real in[16] = {9, -1, 1, 1};
   // p = 0 passes on channel 0 only and has the largest sum; p = 1 passes on both.
   EXPECT_EQ(TimeStretcher::Search(in, block, 2, 4, 1, 2.0f), 1u);
 
@@ -173,10 +165,9 @@ TYPED_TEST(StretchSearch, StereoAcceptsEarlyOnlyWhenBothChannelsPass) {
   EXPECT_EQ(TimeStretcher::Search(mono, monoBlock, 1, 4, 1, 2.0f), 0u);
 
   // Without a candidate passing on both, the summed energy decides.
-  Real in2[16] = {};
-  in2[1] = -1;     // channel 1: C1 = 0, 1, 1, 1, below its threshold everywhere
-  in2[2 * 2] = 3;  // channel 0: C0 = 11, 11, 17, 4 (frames 2 and 3 hold 3 and 1)
-  in2[2 * 3] = 1;
+  // Channel 1: C1 = 0, 1, 1, 1, below its threshold everywhere; channel 0:
+  // C0 = 11, 11, 17, 4 (frames 2 and 3 hold 3 and 1).
+  const Real in2[16] = {0, -1, 0, 0, 3, 0, 1};
   EXPECT_EQ(TimeStretcher::Search(in2, block, 2, 4, 1, 2.0f), 2u);  // sums 11, 12, 18, 5
   for (int i = 0; i < 8; ++i) mono[i] = in2[2 * i];
   EXPECT_EQ(TimeStretcher::Search(mono, monoBlock, 1, 4, 1, 2.0f), 0u);  // alone, 11 > 2 at once
