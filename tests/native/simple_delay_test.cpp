@@ -134,10 +134,21 @@ TYPED_TEST(SimpleDelayKinds, TailInSilentBuffersCarriesTheLastEcho) {
   }
 }
 
-TEST(SimpleDelay, LineLengthRulesAndOddStereoSplit) {
-  // 1 ms at 1000 Hz mono gives one sample, raised to two.
-  Harness<Pcm16> tiny(1, 1000, SimpleDelayParams{0, 1, 1, 0, -800});
-  EXPECT_EQ(tiny.engine.LineLength(), 2u);
+TEST(SimpleDelay, LineLengthFeedbackAndTailRules) {
+  // 1 ms at 1000 Hz mono: one sample, raised to two. 5000 ms with 0.1 s of decay:
+  // r = 100 / 5000, one echo. Without feedback the decay does not count at all.
+  const struct {
+    SimpleDelayParams p;
+    std::uint32_t line, tail;
+  } cases[] = {{{1, 5000, 1, 0, -800}, 5000, 5100}, {{0, 100, 200, 0, -800}, 100, 100}};
+  EXPECT_EQ(Harness<Pcm16>(1, 1000, SimpleDelayParams{0, 1, 1, 0, -800}).engine.LineLength(), 2u);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    Harness<Float64> h(1, 1000, c.p);
+    EXPECT_EQ(h.engine.LineLength(), c.line);
+    EXPECT_EQ(h.engine.FeedbackCoefficient(), 0.0);
+    EXPECT_EQ(h.engine.TailLeft(0), c.tail);
+  }
   // 1 ms at 1500 Hz stereo: L = 3, so the left channel has two slots, the right one.
   Harness<Float64> odd(2, 1500, SimpleDelayParams{0, 1, 1, 0, -800});
   ASSERT_EQ(odd.engine.LineLength(), 3u);
@@ -147,17 +158,6 @@ TEST(SimpleDelay, LineLengthRulesAndOddStereoSplit) {
   EXPECT_EQ(At(out, 2, 1, 0), 0.0);
   EXPECT_EQ(At(out, 2, 2, 1), 0.0);
   EXPECT_EQ(odd.engine.TailLeft(0), 1u);  // (0 + 3) / 2
-}
-
-TEST(SimpleDelay, DecayShorterThanATenthOfTheDelayGivesOneEcho) {
-  Harness<Float64> h(1, 1000, SimpleDelayParams{1, 5000, 1, 0, -800});
-  EXPECT_EQ(h.engine.LineLength(), 5000u);
-  EXPECT_EQ(h.engine.FeedbackCoefficient(), 0.0);  // r = 100 / 5000
-  EXPECT_EQ(h.engine.TailLeft(0), 5100u);
-  // Without feedback the decay does not count at all.
-  Harness<Float64> off(1, 1000, SimpleDelayParams{0, 100, 200, 0, -800});
-  EXPECT_EQ(off.engine.FeedbackCoefficient(), 0.0);
-  EXPECT_EQ(off.engine.TailLeft(0), 100u);
 }
 
 TEST(SimpleDelay, ParameterChangeDuringTailEndsItAtOnce) {
