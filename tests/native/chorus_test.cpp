@@ -1,7 +1,5 @@
-// The chorus engine: stage delays, oscillator periods and depth, the swept
-// interpolated read, stage gains and stereo weights, inversion, the -60 dB
-// floor, what a discontinuity and a change clear, reads at high sample rates,
-// the absent tail, and which fields ask for the full set-up.
+// The chorus engine: stage sizes, the swept interpolated read, gains and stereo weights,
+// inversion, the -60 dB floor, what clears the lines, high rates and the absent tail.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,19 +22,26 @@ using Harness = test::EngineHarness<ChorusEngine, Kind>;
 
 // One stage at full level, dry silent, no feedback, depth 1 %: at 4410 Hz
 // and 10.0 ms the delay is 44 samples and the depth truncates to none.
-ChorusParams Plain() {
+template <class Edit = void (*)(ChorusParams&)>
+ChorusParams Plain(Edit edit = [](ChorusParams&) {}) {
   ChorusParams p = ChorusPresets()[0].params;
   p.dryOut = -600;
   p.chorusOut = 0;
   p.chorusSize = 1;
   p.delayTenths = 100;
   p.modDepth = 1;
+  edit(p);
   return p;
 }
-
 double Impulse(std::uint32_t f, std::uint32_t) {
   return f == 0 ? 0.5 : 0.0;
 }
+// An engine on a 16-bit mono format the test may change later (the engine keeps the pointer).
+struct Rig {
+  AudioFormat f = MakeFormat(1, 1, 44100, 16);
+  ChorusEngine e;
+  Rig() { e.SetFormat(&f); }
+};
 
 template <class Kind>
 class ChorusKinds : public ::testing::Test {};
@@ -44,10 +49,7 @@ TYPED_TEST_SUITE(ChorusKinds, AllKinds);
 
 TYPED_TEST(ChorusKinds, MonoCascadeOfThreeStagesWithFallingGains) {
   using Kind = TypeParam;
-  ChorusParams p = Plain();
-  p.dryOut = 0;
-  p.chorusSize = 3;
-  Harness<Kind> h(1, 4410, p);
+  Harness<Kind> h(1, 4410, Plain([](ChorusParams& p) { p.dryOut = 0, p.chorusSize = 3; }));
   ASSERT_EQ(h.engine.Depth(), 0.0);
   // Stage delays 44, trunc(0.811731 * 44) = 35 and trunc(1.132329 * 44) = 49;
   // gains 0.9, 0.81, 0.729. Each stage adds its delayed input to its input.
@@ -63,10 +65,7 @@ TYPED_TEST(ChorusKinds, MonoCascadeOfThreeStagesWithFallingGains) {
 
 TYPED_TEST(ChorusKinds, StereoStagesShareOneLineWithChannelWeights) {
   using Kind = TypeParam;
-  ChorusParams p = Plain();
-  p.dryOut = 0;
-  p.chorusSize = 2;
-  Harness<Kind> h(2, 4410, p);
+  Harness<Kind> h(2, 4410, Plain([](ChorusParams& p) { p.dryOut = 0, p.chorusSize = 2; }));
   const auto out = h.Run(100, [](std::uint32_t f, std::uint32_t c) { return f == 0 ? (c == 0 ? 0.5 : 0.25) : 0.0; });
   // Stage 0's line holds the mean 0.375; it weighs left 0.81, right 0.855.
   // Stage 1's line holds the mean of stage 0's outputs; weights 0.9 and 0.95.
@@ -82,22 +81,21 @@ TYPED_TEST(ChorusKinds, StereoStagesShareOneLineWithChannelWeights) {
 TYPED_TEST(ChorusKinds, InvertedChorusAndInvertedFeedback) {
   using Kind = TypeParam;
   for (std::uint16_t channels : {1, 2}) {
-    ChorusParams p = Plain();
-    p.dryOut = 0;
-    p.invertChorus = 1;
-    p.feedbackPct = 50;
-    p.invertFeedback = 1;
-    Harness<Kind> h(channels, 4410, p);
+    SCOPED_TRACE(channels);
+    Harness<Kind> h(channels, 4410, Plain([](ChorusParams& p) {
+                      p.dryOut = 0, p.invertChorus = 1, p.feedbackPct = 50, p.invertFeedback = 1;
+                    }));
     const auto out = h.Run(100, Impulse);
+    const auto at = [&](std::uint32_t f, std::uint32_t c) { return Kind::ToEngine(At(out, channels, f, c)); };
     // Mono: y = u - 0.9 v. Stereo: -0.81 v left, -0.855 v right, with v the
     // mean of the two channels (both 0.5 here). The line takes -0.5 v back.
     const double first = channels == 1 ? -0.9 : -0.81;
-    EXPECT_NEAR(Kind::ToEngine(At(out, channels, 0, 0)), 0.5, Step<Kind>());
-    EXPECT_NEAR(Kind::ToEngine(At(out, channels, 44, 0)), first * 0.5, Step<Kind>());
-    EXPECT_NEAR(Kind::ToEngine(At(out, channels, 88, 0)), first * -0.25, Step<Kind>());
+    EXPECT_NEAR(at(0, 0), 0.5, Step<Kind>());
+    EXPECT_NEAR(at(44, 0), first * 0.5, Step<Kind>());
+    EXPECT_NEAR(at(88, 0), first * -0.25, Step<Kind>());
     if (channels == 2) {
-      EXPECT_NEAR(Kind::ToEngine(At(out, 2, 44, 1)), -0.855 * 0.5, Step<Kind>());
-      EXPECT_NEAR(Kind::ToEngine(At(out, 2, 88, 1)), -0.855 * -0.25, Step<Kind>());
+      EXPECT_NEAR(at(44, 1), -0.855 * 0.5, Step<Kind>());
+      EXPECT_NEAR(at(88, 1), -0.855 * -0.25, Step<Kind>());
     }
   }
 }
@@ -114,118 +112,94 @@ TYPED_TEST(ChorusKinds, TailAnswersAtOnceWithNothing) {
 }
 
 TEST(ChorusSetUp, StageDelaysPeriodsAndDepthAt44100) {
-  ChorusEngine e;
-  AudioFormat f = MakeFormat(1, 1, 44100, 16);
-  e.SetFormat(&f);
+  Rig r;
+  ChorusEngine& e = r.e;
   ChorusParams p = ChorusPresets()[0].params;
   p.delayTenths = 100;  // 10.0 ms
   p.modDepth = 50;
   p.modRate = 10;  // 1.0 Hz
   ASSERT_EQ(e.Configure(p), S_OK);
   EXPECT_EQ(e.DelaySamples(), 441.0);
-  EXPECT_EQ(e.ReadPosition(0), 441.0);
-  EXPECT_EQ(e.ReadPosition(1), 357.0);
-  EXPECT_EQ(e.ReadPosition(2), 499.0);
   EXPECT_EQ(e.Depth(), 220.0);
-  EXPECT_EQ(e.Period(0), 44100.0);
-  EXPECT_EQ(e.Period(1), 35797.0);
-  EXPECT_EQ(e.Period(2), 49935.0);
   EXPECT_NEAR(e.Increment(0), 2 * std::numbers::pi / 44100, 1e-12);
-
+  const auto expectStages = [&](const char* what, const double (&values)[3], double (ChorusEngine::*get)(int) const) {
+    for (int s = 0; s < 3; ++s) EXPECT_EQ((e.*get)(s), values[s]) << what << " " << s;
+  };
+  expectStages("read", {441.0, 357.0, 499.0}, &ChorusEngine::ReadPosition);
+  expectStages("period", {44100.0, 35797.0, 49935.0}, &ChorusEngine::Period);
   p.modRate = 200;  // 20.0 Hz
   ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_EQ(e.Period(0), 2205.0);
-  EXPECT_EQ(e.Period(1), 1789.0);
-  EXPECT_EQ(e.Period(2), 2496.0);
-
+  expectStages("period at 20 Hz", {2205.0, 1789.0, 2496.0}, &ChorusEngine::Period);
   p.delayTenths = 1000;  // the longest delay still fits the line
   ASSERT_EQ(e.Configure(p), S_OK);
   EXPECT_EQ(e.DelaySamples(), 4410.0);
   EXPECT_EQ(e.ReadPosition(2), 4993.0);
-
   // Levels: -4.4 dB chorus gives 0.9 g, 0.81 g, 0.729 g; weights 0.9 g and 0.95 g.
   const double g = std::pow(10.0, -44 * 0.005);
-  EXPECT_DOUBLE_EQ(e.StageGain(0), 0.9 * g);
-  EXPECT_DOUBLE_EQ(e.StageGain(1), 0.81 * g);
-  EXPECT_DOUBLE_EQ(e.StageGain(2), 0.729 * g);
+  for (const auto& [s, gain] : {std::pair{0, 0.9}, {1, 0.81}, {2, 0.729}}) EXPECT_DOUBLE_EQ(e.StageGain(s), gain * g);
   EXPECT_DOUBLE_EQ(e.WeightLeft(), 0.9 * g);
   EXPECT_DOUBLE_EQ(e.WeightRight(), 0.95 * g);
 }
 
 TEST(ChorusSetUp, HighCutCoefficientAndItsSwitchOffAtHalfTheRate) {
-  ChorusEngine e;
-  AudioFormat f = MakeFormat(1, 1, 44100, 16);
-  e.SetFormat(&f);
+  Rig r;
   ChorusParams p = ChorusPresets()[0].params;
-  p.highCut = 1;
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_NEAR(e.LowpassA(), 0.490476, 1e-6);
-  f = MakeFormat(1, 1, 10000, 16);  // 5000 is not below 5000
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_EQ(e.LowpassA(), 0.0);
-  f = MakeFormat(1, 1, 10002, 16);
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_GT(e.LowpassA(), 0.0);
-  p.highCut = 0;
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_EQ(e.LowpassA(), 0.0);
+  const auto configure = [&](std::uint32_t rate, std::int32_t on) {
+    r.f = MakeFormat(1, 1, rate, 16);
+    p.highCut = on;
+    EXPECT_EQ(r.e.Configure(p), S_OK);
+    return r.e.LowpassA();
+  };
+  EXPECT_NEAR(configure(44100, 1), 0.490476, 1e-6);
+  EXPECT_EQ(configure(10000, 1), 0.0);  // 5000 is not below 5000
+  EXPECT_GT(configure(10002, 1), 0.0);
+  EXPECT_EQ(configure(10002, 0), 0.0);
 }
 
-// Feeds a ramp through stage 0 alone: linear interpolation of a ramp is
-// exact, so the output reads back the swept delay at every sample.
-void CheckSweep(std::uint32_t rate, std::int32_t depthPct, double baseDelay, double depth, double period) {
-  ChorusParams p = Plain();
-  p.delayTenths = 1000;
-  p.modDepth = depthPct;
-  p.modRate = 200;
-  Harness<Float64> h(1, rate, p);
-  const double step = 1.0 / 65536;
-  const std::uint32_t frames = 30000;
-  const auto out = h.Run(
-      frames, [&](std::uint32_t f, std::uint32_t) { return f * step; }, 700);
-  int checked = 0;
-  for (std::uint32_t f = 14000; f < frames; ++f) {
-    const double n = std::fmod(static_cast<double>(f), period);
-    double delay = std::fmod(baseDelay + depth * std::sin(n * 2 * std::numbers::pi / period), 6500.0);
-    if (delay < 0) delay += 6500.0;
-    if (delay < 1.0) continue;  // reads between the newest sample and the slot being replaced
-    ASSERT_NEAR(out[f], 0.9 * (f - delay) * step, 1e-9) << "rate " << rate << " frame " << f;
-    ++checked;
+TEST(ChorusModulation, ReadSweepsAroundTheBaseDelayAndStaysInsideTheLineAtHighRates) {
+  // A ramp through stage 0 alone: linear interpolation of a ramp is exact, so
+  // the output reads back the swept delay at every sample. 8000 Hz, 100.0 ms:
+  // 800 samples, swept by 400, over 400-sample cycles. At 96 kHz 9600 samples
+  // do not fit 6500; the delay folds back into the line, and with full depth
+  // the position spans more than two line lengths.
+  const struct {
+    std::uint32_t rate;
+    std::int32_t depthPct;
+    double baseDelay, depth, period;
+  } sweeps[] = {{8000, 50, 800, 400, 400}, {96000, 1, 9600, 96, 4800}, {96000, 100, 9600, 9600, 4800}};
+  for (const auto& c : sweeps) {
+    SCOPED_TRACE(testing::Message() << c.rate << " Hz, depth " << c.depthPct);
+    Harness<Float64> h(1, c.rate, Plain([&](ChorusParams& p) {
+                         p.delayTenths = 1000, p.modDepth = c.depthPct, p.modRate = 200;
+                       }));
+    const double step = 1.0 / 65536;
+    const auto out = h.Run(30000, [&](std::uint32_t f, std::uint32_t) { return f * step; }, 700);
+    int checked = 0;
+    for (std::uint32_t f = 14000; f < 30000; ++f) {
+      const double n = std::fmod(static_cast<double>(f), c.period);
+      double delay = std::fmod(c.baseDelay + c.depth * std::sin(n * 2 * std::numbers::pi / c.period), 6500.0);
+      if (delay < 0) delay += 6500.0;
+      if (delay < 1.0) continue;  // reads between the newest sample and the slot being replaced
+      ASSERT_NEAR(out[f], 0.9 * (f - delay) * step, 1e-9) << f;
+      ++checked;
+    }
+    EXPECT_GT(checked, 15000);
   }
-  EXPECT_GT(checked, 15000);
-}
-
-TEST(ChorusModulation, ReadSweepsAroundTheBaseDelayWithThePeriod) {
-  // 8000 Hz, 100.0 ms: 800 samples, swept by 400, over 400-sample cycles.
-  CheckSweep(8000, 50, 800, 400, 400);
-}
-
-TEST(ChorusModulation, PositionsStayInsideTheLineAtHighRates) {
-  // 96 kHz: 9600 samples do not fit 6500; the delay folds back into the
-  // line. With full depth the position spans more than two line lengths.
-  CheckSweep(96000, 1, 9600, 96, 4800);
-  CheckSweep(96000, 100, 9600, 9600, 4800);
   // The extremes of what a format can carry run and stay finite.
-  for (std::uint32_t rate : {0u, 1u, 4294967295u}) {
+  for (std::uint32_t rate : {0u, 1u, 4294967295u})
     for (std::uint16_t channels : {1, 2}) {
       ChorusParams p = ChorusPresets()[0].params;
-      p.delayTenths = 1000;
-      p.modDepth = 100;
-      p.feedbackPct = 100;
-      p.highCut = 1;
+      p.delayTenths = 1000, p.modDepth = 100, p.feedbackPct = 100, p.highCut = 1;
       Harness<Float64> h(channels, rate, p);
-      const auto out = h.Run(9000, [](std::uint32_t f, std::uint32_t c) { return std::sin(f * 0.01 + c); });
-      for (double s : out) ASSERT_TRUE(std::isfinite(s)) << rate;
+      for (double s : h.Run(9000, [](std::uint32_t f, std::uint32_t c) { return std::sin(f * 0.01 + c); }))
+        ASSERT_TRUE(std::isfinite(s)) << rate;
     }
-  }
 }
 
 TEST(ChorusLevels, ChorusAtTheFloorLeavesOnlyTheDryPath) {
   for (std::uint16_t channels : {1, 2}) {
     ChorusParams p = ChorusPresets()[17].params;  // three stages with feedback
-    p.chorusOut = -600;
-    p.inputGain = -50;
-    p.dryOut = -100;
+    p.chorusOut = -600, p.inputGain = -50, p.dryOut = -100;
     Harness<Float64> h(channels, 44100, p);
     const double gIn = std::pow(10.0, -50 * 0.005), gDry = std::pow(10.0, -100 * 0.005);
     const auto input = [](std::uint32_t f, std::uint32_t c) { return std::sin(f * 0.05 + c) * 0.8; };
@@ -233,47 +207,37 @@ TEST(ChorusLevels, ChorusAtTheFloorLeavesOnlyTheDryPath) {
     for (std::uint32_t f = 0; f < 5000; ++f)
       for (std::uint32_t c = 0; c < channels; ++c) ASSERT_EQ(At(out, channels, f, c), gDry * (input(f, c) * gIn)) << f;
   }
-  ChorusEngine e;
-  AudioFormat f = MakeFormat(1, 1, 44100, 16);
-  e.SetFormat(&f);
-  ChorusParams p = Plain();
-  p.inputGain = -600;
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_EQ(e.InputGain(), 0.0);
-  p.inputGain = -599;
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_GT(e.InputGain(), 0.0);
+  Rig r;
+  ASSERT_EQ(r.e.Configure(Plain([](ChorusParams& p) { p.inputGain = -600; })), S_OK);
+  EXPECT_EQ(r.e.InputGain(), 0.0);
+  ASSERT_EQ(r.e.Configure(Plain([](ChorusParams& p) { p.inputGain = -599; })), S_OK);
+  EXPECT_GT(r.e.InputGain(), 0.0);
 }
 
 TEST(ChorusChanges, FeedbackChangeKeepsTheLinesDiscontinuityAndDelayChangeClearThem) {
-  ChorusParams p = Plain();
-  Harness<Float64> h(1, 4410, p);
+  Harness<Float64> h(1, 4410, Plain());
+  const auto allZero = [](const std::vector<double>& v) {
+    for (double s : v) ASSERT_EQ(s, 0.0);
+  };
   h.Run(10, Impulse);
   h.engine.SetFeedback(50);  // light: the echo survives and now recirculates
   auto out = h.Silence(100);
   EXPECT_DOUBLE_EQ(out[34], 0.45);
   EXPECT_DOUBLE_EQ(out[78], 0.9 * 0.25);
-
   h.Run(10, Impulse);
-  out = h.Run(
-      100, [](std::uint32_t, std::uint32_t) { return 0.0; }, 100, ProcessMode::Discontinuity);
-  for (double s : out) ASSERT_EQ(s, 0.0);
+  allZero(h.Run(100, [](std::uint32_t, std::uint32_t) { return 0.0; }, 100, ProcessMode::Discontinuity));
   for (int s = 0; s < 3; ++s)
     for (int i = 0; i < ChorusEngine::kLineLength; ++i) ASSERT_EQ(h.engine.Line(s)[i], 0.0);
-
   h.Run(10, Impulse);
   h.engine.SetDelay(90);  // full: lines zeroed, positions placed anew
-  out = h.Silence(200);
-  for (double s : out) ASSERT_EQ(s, 0.0);
+  allZero(h.Silence(200));
   EXPECT_EQ(h.engine.DelaySamples(), 39.0);  // trunc(90 * 4410 * 0.0001)
   h.Run(10, Impulse);
-  out = h.Silence(100);
-  EXPECT_DOUBLE_EQ(out[29], 0.45);
+  EXPECT_DOUBLE_EQ(h.Silence(100)[29], 0.45);
 }
 
 TEST(ChorusChanges, StagesBeyondTheSizeAreNotRun) {
-  ChorusParams p = Plain();
-  Harness<Float64> h(1, 4410, p);
+  Harness<Float64> h(1, 4410, Plain());
   h.Run(500, [](std::uint32_t f, std::uint32_t) { return std::sin(f * 0.1); });
   bool firstUsed = false;
   for (int i = 0; i < ChorusEngine::kLineLength; ++i) {
@@ -296,15 +260,12 @@ TEST(ChorusFailures, NoPoolNoFormatAndBadArguments) {
   std::uint32_t n = 16;
   EXPECT_EQ(broken.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), E_FAIL);
   EXPECT_FALSE(broken.Ready());
-
   ChorusEngine unconnected;
   EXPECT_EQ(unconnected.Restart(), VFW_E_NOT_CONNECTED);
   EXPECT_EQ(unconnected.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), VFW_E_NOT_CONNECTED);
   EXPECT_EQ(unconnected.Process(SampleKind::Pcm16, ProcessMode::Continue, nullptr, &n), E_POINTER);
   EXPECT_EQ(unconnected.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, nullptr), E_POINTER);
-
-  // Without a restart, the first buffer sets the engine up itself.
-  ChorusEngine lazy;
+  ChorusEngine lazy;  // without a restart, the first buffer sets the engine up itself
   lazy.SetFormat(&f);
   buf[0] = 1000;
   EXPECT_EQ(lazy.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), S_OK);
@@ -316,7 +277,7 @@ TEST(ChorusFailures, ARateChangeWithoutARestartPlacesTheStagesAgain) {
   AudioFormat f = MakeFormat(3, 1, 4410, 64);
   ChorusEngine e;
   e.SetFormat(&f);
-  ChorusParams p = Plain();
+  const ChorusParams p = Plain();
   ASSERT_EQ(e.SetParams(&p), S_OK);
   ASSERT_EQ(e.Restart(), S_OK);
   EXPECT_EQ(e.DelaySamples(), 44.0);
@@ -341,16 +302,8 @@ struct Probe : ChorusEngine {
 
 TEST(ChorusParameters, OnlySizeDelayAndWholeBlockRequestTheFullSetUp) {
   Probe e;
-  e.SetInputGain(-10);
-  e.SetDryOut(-10);
-  e.SetChorusOut(-10);
-  e.SetFeedback(10);
-  e.SetInvertChorus(1);
-  e.SetModRate(20);
-  e.SetModDepth(20);
-  e.SetHighCut(1);
-  e.SetHighCutHz(2000);
-  e.SetInvertFeedback(1);
+  e.SetInputGain(-10), e.SetDryOut(-10), e.SetChorusOut(-10), e.SetFeedback(10), e.SetInvertChorus(1);
+  e.SetModRate(20), e.SetModDepth(20), e.SetHighCut(1), e.SetHighCutHz(2000), e.SetInvertFeedback(1);
   EXPECT_FALSE(e.Requested());
   e.SetChorusSize(1);
   EXPECT_TRUE(e.Requested());

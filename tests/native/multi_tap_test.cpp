@@ -1,7 +1,5 @@
-// The multi-tap delay engine: tap positions and ring sizing, the oscillator
-// sweep (rounded in mono, truncated in stereo), pan gains, the normalised
-// feedback, the low-pass, the ring clamp, the tail, and which changes keep
-// the history, and which fields ask for the full set-up.
+// The multi-tap delay engine: tap positions and ring sizing, the sweep (rounded in mono,
+// truncated in stereo), pans, feedback, low-pass, the tail, and what keeps the history.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,12 +22,18 @@ using Harness = test::EngineHarness<MultiTapEngine, Kind>;
 
 // One tap at `delayMs` with full gain, wet at 0 dB, dry silent, no
 // modulation, feedback or low-pass: the output is the echo alone.
-MultiTapParams OneTap(std::int32_t delayMs) {
+template <class Edit = void (*)(MultiTapParams&)>
+MultiTapParams OneTap(std::int32_t delayMs, Edit edit = [](MultiTapParams&) {}) {
   MultiTapParams p = MultiTapPresets()[0].params;
   p.tapDelayMs[0] = delayMs;
   p.wetOut = 0;
   p.dryOut = -800;
+  edit(p);
   return p;
+}
+// An impulse of `v` on every channel at frame `at`.
+auto Impulse(double v, std::uint32_t at = 0) {
+  return [=](std::uint32_t f, std::uint32_t) { return f == at ? v : 0.0; };
 }
 
 template <class Kind>
@@ -44,14 +48,10 @@ TYPED_TEST(MultiTapKinds, MonoEchoArrivesAtTheTapPositionAndTheTailBringsOutTheL
   EXPECT_EQ(h.engine.TapPosition(0), 800);
   EXPECT_EQ(h.engine.RingLength(), 840);
   const double g = std::pow(10.0, -0.3);
-  const auto out = h.Run(
-      1200, [](std::uint32_t f, std::uint32_t) { return f == 0 || f == 1199 ? 0.5 : 0.0; }, 333);
-  for (std::uint32_t f = 0; f < 1200; ++f) {
-    const double expect = (f == 0 || f == 800 || f == 1199) ? 0.5 * g : 0.0;
-    ASSERT_EQ(out[f], Kind::FromEngine(expect)) << f;
-  }
-  // The tail is one ring length; the impulse at 1199 comes out at 1999.
-  int calls = 0;
+  const auto out = h.Run(1200, [](std::uint32_t f, std::uint32_t) { return f == 0 || f == 1199 ? 0.5 : 0.0; }, 333);
+  for (std::uint32_t f = 0; f < 1200; ++f)
+    ASSERT_EQ(out[f], Kind::FromEngine(f == 0 || f == 800 || f == 1199 ? 0.5 * g : 0.0)) << f;
+  int calls = 0;  // the tail is one ring length; the impulse at 1199 comes out at 1999
   const auto tail = h.Tail(300, &calls);
   ASSERT_EQ(tail.size(), 840u);
   EXPECT_EQ(calls, 3);
@@ -60,28 +60,23 @@ TYPED_TEST(MultiTapKinds, MonoEchoArrivesAtTheTapPositionAndTheTailBringsOutTheL
 
 TYPED_TEST(MultiTapKinds, StereoTapsReadTheMixedRingWithOneSidedPan) {
   using Kind = TypeParam;
-  MultiTapParams p = OneTap(100);  // tap 0: P = 800
-  p.tapCount = 2;
-  p.tapGain[0] = 80;
-  p.tapPan[0] = -50;  // left keeps 0.8, right gets 0.4
-  p.tapDelayMs[1] = 50;
-  p.tapGain[1] = -100;
-  p.tapPan[1] = 100;  // right only, inverted; offset 3 samples: P = 403
-  Harness<Kind> h(2, 8000, p);
+  // Tap 0: P = 800, left keeps 0.8, right gets 0.4. Tap 1: right only,
+  // inverted; offset 3 samples: P = 403.
+  Harness<Kind> h(2, 8000, OneTap(100, [](MultiTapParams& p) {
+                    p.tapCount = 2, p.tapGain[0] = 80, p.tapPan[0] = -50;
+                    p.tapDelayMs[1] = 50, p.tapGain[1] = -100, p.tapPan[1] = 100;
+                  }));
   EXPECT_EQ(h.engine.TapPosition(1), 403);
   EXPECT_DOUBLE_EQ(h.engine.TapGainLeft(0), 0.8);
   EXPECT_DOUBLE_EQ(h.engine.TapGainRight(0), 0.4);
   EXPECT_DOUBLE_EQ(h.engine.TapGainRight(1), -1.0);
   EXPECT_EQ(h.engine.TapGainLeft(1), 0.0);
-
   // The ring holds the mean of both channels: (0.5 + 0.25) / 2.
   const auto out = h.Run(1000, [](std::uint32_t f, std::uint32_t c) { return f == 0 ? (c == 0 ? 0.5 : 0.25) : 0.0; });
   const double v = 0.375;
   for (std::uint32_t f = 0; f < 1000; ++f) {
-    const double left = f == 800 ? 0.8 * v : 0.0;
-    const double right = f == 800 ? 0.4 * v : f == 403 ? -v : 0.0;
-    ASSERT_NEAR(Kind::ToEngine(At(out, 2, f, 0)), left, Step<Kind>()) << f;
-    ASSERT_NEAR(Kind::ToEngine(At(out, 2, f, 1)), right, Step<Kind>()) << f;
+    ASSERT_NEAR(Kind::ToEngine(At(out, 2, f, 0)), f == 800 ? 0.8 * v : 0.0, Step<Kind>()) << f;
+    ASSERT_NEAR(Kind::ToEngine(At(out, 2, f, 1)), f == 800 ? 0.4 * v : f == 403 ? -v : 0.0, Step<Kind>()) << f;
   }
   EXPECT_EQ(h.Tail(500).size(), 2u * 840u);
 }
@@ -90,44 +85,38 @@ TYPED_TEST(MultiTapKinds, FeedbackIsNormalisedBySignedTapSum) {
   using Kind = TypeParam;
   // +100 % at 50 ms (P = 400) and -100 % at 100 ms (P = 803): the gains
   // cancel, the sum is raised to 1, so 50 % feedback is a factor of 0.5.
-  MultiTapParams p = OneTap(50);
-  p.tapCount = 2;
-  p.tapDelayMs[1] = 100;
-  p.tapGain[1] = -100;
-  p.feedbackPct = 50;
-  Harness<Kind> h(1, 8000, p);
+  Harness<Kind> h(1, 8000, OneTap(50, [](MultiTapParams& p) {
+                    p.tapCount = 2, p.tapDelayMs[1] = 100, p.tapGain[1] = -100, p.feedbackPct = 50;
+                  }));
   EXPECT_EQ(h.engine.FeedbackCoefficient(), 0.5);
-  const auto out = h.Run(1300, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.5 : 0.0; });
-  EXPECT_NEAR(Kind::ToEngine(out[400]), 0.5, Step<Kind>());
-  EXPECT_NEAR(Kind::ToEngine(out[800]), 0.25, Step<Kind>());    // first recirculation
-  EXPECT_NEAR(Kind::ToEngine(out[803]), -0.5, Step<Kind>());    // the inverted tap
-  EXPECT_NEAR(Kind::ToEngine(out[1200]), 0.125, Step<Kind>());  // second recirculation
+  const auto out = h.Run(1300, Impulse(0.5));
+  // The tap, the first recirculation, the inverted tap, the second recirculation.
+  for (const auto& [f, v] : {std::pair{400, 0.5}, {800, 0.25}, {803, -0.5}, {1200, 0.125}})
+    EXPECT_NEAR(Kind::ToEngine(out[f]), v, Step<Kind>()) << f;
   EXPECT_EQ(out[600], Kind::FromEngine(0.0));
 }
 
 TYPED_TEST(MultiTapKinds, LightChangeKeepsHistoryLengthChangeLosesIt) {
   using Kind = TypeParam;
   for (std::uint16_t channels : {1, 2}) {
+    SCOPED_TRACE(channels);
     Harness<Kind> h(channels, 8000, OneTap(100));
-    const auto impulse = [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.5 : 0.0; };
-    h.Run(100, impulse);
+    const auto echo = [&](const std::vector<typename Kind::Sample>& out, std::uint32_t f) {
+      return Kind::ToEngine(At(out, channels, f, 0));
+    };
+    const double expect = 0.5 * std::pow(10.0, -0.3);  // stereo: both channels carry the impulse
+    h.Run(100, Impulse(0.5));
     h.engine.SetWetOut(-60);  // light: the echo in the ring arrives, quieter
-    auto out = h.Silence(800);
-    // Stereo: both channels carry the impulse, so the ring holds 0.5 too.
-    const double expect = 0.5 * std::pow(10.0, -0.3);
-    ASSERT_NEAR(Kind::ToEngine(At(out, channels, 700, 0)), expect, Step<Kind>());
-
-    h.Run(100, impulse);
+    ASSERT_NEAR(echo(h.Silence(800), 700), expect, Step<Kind>());
+    h.Run(100, Impulse(0.5));
     h.engine.SetFeedback(50);  // full, same ring length: history kept
-    out = h.Silence(1600);
+    auto out = h.Silence(1600);
     EXPECT_EQ(h.engine.RingLength(), 840);
-    ASSERT_NEAR(Kind::ToEngine(At(out, channels, 700, 0)), expect, Step<Kind>());
+    ASSERT_NEAR(echo(out, 700), expect, Step<Kind>());
     // ... and now recirculates: mono by 50 / 100; stereo by 50 / 200 on the
     // sum of both sides (1.0), halved into the ring.
-    const double again = channels == 1 ? 0.25 : 0.125;
-    ASSERT_NEAR(Kind::ToEngine(At(out, channels, 1500, 0)), again * std::pow(10.0, -0.3), Step<Kind>());
-
-    h.Run(100, impulse);
+    ASSERT_NEAR(echo(out, 1500), (channels == 1 ? 0.25 : 0.125) * std::pow(10.0, -0.3), Step<Kind>());
+    h.Run(100, Impulse(0.5));
     h.engine.SetTapDelay0(200);  // full, the ring grows: history lost
     out = h.Silence(2000);
     EXPECT_EQ(h.engine.RingLength(), 1680);
@@ -135,94 +124,76 @@ TYPED_TEST(MultiTapKinds, LightChangeKeepsHistoryLengthChangeLosesIt) {
   }
 }
 
-TEST(MultiTapSetUp, TapPositionsAndRingLengthsAt44100And8000) {
-  // 100 ms at 44100 Hz: 44 samples per ms and tap 0's offset of 5 samples.
+// An engine on a 16-bit format the test may change later (the engine keeps the pointer).
+struct Rig {
+  AudioFormat f;
   MultiTapEngine e;
-  AudioFormat f = MakeFormat(1, 1, 44100, 16);
-  e.SetFormat(&f);
-  MultiTapParams p = OneTap(100);
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_EQ(e.TapPosition(0), 4405);
-  EXPECT_EQ(e.RingLength(), 4625);
-  const int at44100[] = {5, 16, -18, 4, -13, -11, 20, 7};
-  for (int k = 0; k < 8; ++k) EXPECT_EQ(static_cast<int>(e.TapOffset(k)), at44100[k]) << k;
+  Rig(std::uint16_t channels, std::uint32_t rate) : f(MakeFormat(1, channels, rate, 16)) { e.SetFormat(&f); }
+};
 
+TEST(MultiTapSetUp, TapPositionsAndRingLengthsAt44100And8000) {
+  Rig r(1, 44100);  // 100 ms at 44100 Hz: 44 samples per ms and tap 0's offset of 5 samples
+  ASSERT_EQ(r.e.Configure(OneTap(100)), S_OK);
+  EXPECT_EQ(r.e.TapPosition(0), 4405);
+  EXPECT_EQ(r.e.RingLength(), 4625);
+  const int at44100[] = {5, 16, -18, 4, -13, -11, 20, 7};
+  for (int k = 0; k < 8; ++k) EXPECT_EQ(static_cast<int>(r.e.TapOffset(k)), at44100[k]) << k;
   // All eight taps at 1 ms, 8000 Hz: the longest is 8 + 3 = 11 samples;
   // 1.05 * 11 truncates to 11, raised to 12.
-  f = MakeFormat(1, 1, 8000, 16);
-  MultiTapEngine small;
-  small.SetFormat(&f);
-  p = MultiTapPresets()[0].params;
+  Rig small(1, 8000);
+  MultiTapParams p = MultiTapPresets()[0].params;
   p.tapCount = 8;
   for (auto& d : p.tapDelayMs) d = 1;
-  ASSERT_EQ(small.Configure(p), S_OK);
+  ASSERT_EQ(small.e.Configure(p), S_OK);
   const int at8000[] = {0, 3, -3, 0, -2, -2, 3, 1};
   for (int k = 0; k < 8; ++k) {
-    EXPECT_EQ(static_cast<int>(small.TapOffset(k)), at8000[k]) << k;
-    EXPECT_EQ(small.TapPosition(k), 8 + at8000[k]) << k;
+    EXPECT_EQ(static_cast<int>(small.e.TapOffset(k)), at8000[k]) << k;
+    EXPECT_EQ(small.e.TapPosition(k), 8 + at8000[k]) << k;
   }
-  EXPECT_EQ(small.RingLength(), 12);
+  EXPECT_EQ(small.e.RingLength(), 12);
 }
 
 TEST(MultiTapSetUp, ModulationDepthAndOscillatorIncrement) {
-  MultiTapEngine e;
-  AudioFormat f = MakeFormat(1, 1, 44100, 16);
-  e.SetFormat(&f);
-  MultiTapParams p = OneTap(100);
-  p.modDepth = 50;  // D = 66.15 samples
-  p.modRate = 10;   // 1.0 Hz
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_NEAR(e.TapDepth(0), 0.7 * 66.15, 1e-9);
-  EXPECT_NEAR(e.TapDepth(1), 59.535, 1e-9);
-  EXPECT_NEAR(e.TapDepth(6), 6.615, 1e-9);
-  EXPECT_NEAR(e.LfoIncrement(), 0.000142476, 1e-9);
-  // The ring makes room for four times the depth: trunc(1.05 * 4405 + 264.6).
-  EXPECT_EQ(e.RingLength(), 4889);
-}
-
-// Runs a ramp through tap 1 alone (tap 0 present at gain 0) and returns the
-// delay seen at each sample: the ramp makes the delay readable from the output.
-std::vector<int> SweptDelays(std::uint16_t channels, std::uint32_t frames) {
-  MultiTapParams p = OneTap(1);
-  p.tapGain[0] = 0;
-  p.tapCount = 2;
-  p.tapDelayMs[1] = 100;  // 16 + 4400 samples
-  p.modDepth = 50;
-  p.modRate = 100;  // 10 Hz: 4410 samples per cycle
-  Harness<Float64> h(channels, 44100, p);
-  const double step = 1.0 / 65536;
-  const auto out = h.Run(
-      frames, [&](std::uint32_t f, std::uint32_t) { return f * step; }, 512);
-  std::vector<int> delays(frames, -1);
-  for (std::uint32_t f = 0; f < frames; ++f) {
-    const double left = At(out, channels, f, 0);
-    if (channels == 2) {
-      EXPECT_EQ(At(out, 2, f, 1), left) << f;
-    }
-    if (left != 0.0) delays[f] = static_cast<int>(f - left / step);
-  }
-  return delays;
+  Rig r(1, 44100);  // D = 66.15 samples, 1.0 Hz
+  ASSERT_EQ(r.e.Configure(OneTap(100, [](MultiTapParams& p) { p.modDepth = 50, p.modRate = 10; })), S_OK);
+  for (const auto& [k, depth] : {std::pair{0, 0.7 * 66.15}, {1, 59.535}, {6, 6.615}})
+    EXPECT_NEAR(r.e.TapDepth(k), depth, 1e-9) << k;
+  EXPECT_NEAR(r.e.LfoIncrement(), 0.000142476, 1e-9);
+  EXPECT_EQ(r.e.RingLength(), 4889);  // room for four times the depth: trunc(1.05 * 4405 + 264.6)
 }
 
 TEST(MultiTapModulation, MonoSweepRoundsStereoSweepTruncates) {
+  // A ramp through tap 1 alone (tap 0 at gain 0) makes the delay readable
+  // from the output. Tap 1: 16 + 4400 samples, swept at 10 Hz (4410 samples per cycle).
   const double increment = 6.28318530718 / ((10.0 / 100) * 44100);
-  const double dk = 0.9 * 50 * 3e-5 * 44100;  // 59.535
+  const double dk = 0.9 * 50 * 3e-5 * 44100, step = 1.0 / 65536;  // dk = 59.535
   const int P = 4416;
   const std::uint32_t frames = 30000;
   for (std::uint16_t channels : {1, 2}) {
-    const auto delays = SweptDelays(channels, frames);
+    SCOPED_TRACE(channels);
+    Harness<Float64> h(channels, 44100, OneTap(1, [](MultiTapParams& p) {
+                         p.tapGain[0] = 0, p.tapCount = 2, p.tapDelayMs[1] = 100, p.modDepth = 50, p.modRate = 100;
+                       }));
+    const auto out = h.Run(frames, [&](std::uint32_t f, std::uint32_t) { return f * step; }, 512);
+    std::vector<int> delays(frames, -1);
+    for (std::uint32_t f = 0; f < frames; ++f) {
+      const double left = At(out, channels, f, 0);
+      if (channels == 2) {
+        EXPECT_EQ(At(out, 2, f, 1), left) << f;
+      }
+      if (left != 0.0) delays[f] = static_cast<int>(f - left / step);
+    }
     int lo = P, hi = 0, checked = 0;
     for (std::uint32_t f = 4500; f < frames; ++f) {
       const double swing = dk * (1.0 + std::sin(f * increment)) + (channels == 1 ? 0.5 : 0.0);
       if (std::abs(swing - std::round(swing)) < 1e-6) continue;  // too close to call
-      ASSERT_EQ(delays[f], P - static_cast<int>(swing)) << f << " channels " << channels;
+      ASSERT_EQ(delays[f], P - static_cast<int>(swing)) << f;
       lo = std::min(lo, delays[f]);
       hi = std::max(hi, delays[f]);
       ++checked;
     }
     EXPECT_GT(checked, 25000);
-    // Tap 1 sweeps over 0 to 119 samples below its position.
-    EXPECT_EQ(hi, P);
+    EXPECT_EQ(hi, P);  // tap 1 sweeps over 0 to 119 samples below its position
     EXPECT_EQ(lo, P - 119);
     // At a zero of the sine the swing is dk: 60 when rounded, 59 when truncated.
     EXPECT_EQ(delays[4410 * 2], P - (channels == 1 ? 60 : 59));
@@ -230,80 +201,59 @@ TEST(MultiTapModulation, MonoSweepRoundsStereoSweepTruncates) {
 }
 
 TEST(MultiTapLowpass, CoefficientsAndSwitchOffAboveHalfTheRate) {
-  MultiTapEngine e;
-  AudioFormat f = MakeFormat(1, 1, 44100, 16);
-  e.SetFormat(&f);
-  MultiTapParams p = OneTap(100);
-  p.lowpass = 1;
-  p.lowpassHz = 1000;
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_NEAR(e.LowpassA(), 0.867208, 1e-6);
-  EXPECT_DOUBLE_EQ(e.LowpassA() + e.LowpassB(), 1.0);
-
-  // 6000 Hz at 11025 Hz is above 5512: the filter passes the signal.
-  f = MakeFormat(1, 1, 11025, 16);
-  p.lowpassHz = 6000;
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_EQ(e.LowpassA(), 0.0);
-  EXPECT_EQ(e.LowpassB(), 1.0);
-  // Exactly half the rate still filters.
-  f = MakeFormat(1, 1, 12000, 16);
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_NEAR(e.LowpassA(), std::exp(-3.14159265359), 1e-9);
-  // Switched off, the corner does not matter.
-  p.lowpass = 0;
-  p.lowpassHz = 100;
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_EQ(e.LowpassA(), 0.0);
+  Rig r(1, 44100);
+  MultiTapParams p = OneTap(100, [](MultiTapParams& p) { p.lowpass = 1, p.lowpassHz = 1000; });
+  const auto configure = [&](std::uint32_t rate, std::int32_t on, std::int32_t hz) {
+    r.f = MakeFormat(1, 1, rate, 16);
+    p.lowpass = on, p.lowpassHz = hz;
+    EXPECT_EQ(r.e.Configure(p), S_OK);
+    return r.e.LowpassA();
+  };
+  EXPECT_NEAR(configure(44100, 1, 1000), 0.867208, 1e-6);
+  EXPECT_DOUBLE_EQ(r.e.LowpassA() + r.e.LowpassB(), 1.0);
+  EXPECT_EQ(configure(11025, 1, 6000), 0.0);  // 6000 Hz is above 5512: the filter passes the signal
+  EXPECT_EQ(r.e.LowpassB(), 1.0);
+  EXPECT_NEAR(configure(12000, 1, 6000), std::exp(-3.14159265359), 1e-9);  // exactly half the rate still filters
+  EXPECT_EQ(configure(12000, 0, 100), 0.0);  // switched off, the corner does not matter
 }
 
 TEST(MultiTapLowpass, InputAndTapSumFiltersCascade) {
   // An impulse passes two one-pole stages (into the ring, and on the tap
   // sum): the echo's response is (k + 1) a^k b^2 at k samples after P.
-  MultiTapParams p = OneTap(100);
-  p.lowpass = 1;
-  p.lowpassHz = 1000;
-  Harness<Float64> h(1, 44100, p);
+  Harness<Float64> h(1, 44100, OneTap(100, [](MultiTapParams& p) { p.lowpass = 1, p.lowpassHz = 1000; }));
   const double a = std::exp(-6.28318530718 * 1000 / 44100), b = 1 - a;
-  const auto out = h.Run(4500, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 1.0 : 0.0; });
+  const auto out = h.Run(4500, Impulse(1.0));
   EXPECT_EQ(out[4404], 0.0);
   for (int k = 0; k < 40; ++k) EXPECT_NEAR(out[4405 + k], (k + 1) * std::pow(a, k) * b * b, 1e-12) << k;
 }
 
 TEST(MultiTapFeedback, SameSignTapsHalveTheCoefficientAndStereoCountsBothSides) {
-  MultiTapEngine e;
-  AudioFormat f = MakeFormat(1, 1, 8000, 16);
-  e.SetFormat(&f);
-  MultiTapParams p = OneTap(100);
-  p.tapCount = 2;
-  p.tapDelayMs[1] = 200;
-  p.feedbackPct = 80;
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_DOUBLE_EQ(e.FeedbackCoefficient(), 0.4);  // 80 / (2 * 100)
-  p.tapGain[1] = -100;
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_DOUBLE_EQ(e.FeedbackCoefficient(), 0.8);  // cancelled, raised to 1
-  p.tapGain[0] = 30;
-  p.tapGain[1] = 20;
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_DOUBLE_EQ(e.FeedbackCoefficient(), 0.8);  // 0.5, raised to 1
-  // Stereo, centred: both sides carry the full gain, so the sum counts it twice.
-  f = MakeFormat(1, 2, 8000, 16);
-  p.tapGain[0] = p.tapGain[1] = 100;
-  p.feedbackPct = 150;
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_DOUBLE_EQ(e.FeedbackCoefficient(), 0.375);
+  Rig r(1, 8000);
+  MultiTapParams p = OneTap(100, [](MultiTapParams& p) { p.tapCount = 2, p.tapDelayMs[1] = 200, p.feedbackPct = 80; });
+  const struct {
+    std::int32_t gain0, gain1, feedback;
+    std::uint16_t channels;
+    double coefficient;
+  } cases[] = {{100, 100, 80, 1, 0.4},      // 80 / (2 * 100)
+               {100, -100, 80, 1, 0.8},     // cancelled, raised to 1
+               {30, 20, 80, 1, 0.8},        // 0.5, raised to 1
+               {100, 100, 150, 2, 0.375}};  // stereo, centred: the sum counts both sides
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.gain0 << "/" << c.gain1 << "/" << c.channels);
+    r.f = MakeFormat(1, c.channels, 8000, 16);
+    p.tapGain[0] = c.gain0, p.tapGain[1] = c.gain1, p.feedbackPct = c.feedback;
+    ASSERT_EQ(r.e.Configure(p), S_OK);
+    EXPECT_DOUBLE_EQ(r.e.FeedbackCoefficient(), c.coefficient);
+  }
 }
 
 TEST(MultiTapFeedback, RunawayFeedbackSaturatesTheRing) {
   for (std::int32_t gain : {100, -100}) {
+    SCOPED_TRACE(gain);
     // 1 ms at 1000 Hz: one sample per ms, tap position 1, ring of 2. Loop gain 1.5.
-    MultiTapParams p = OneTap(1);
-    p.tapGain[0] = gain;
-    p.feedbackPct = 150;
-    Harness<Float64> h(1, 1000, p);
+    Harness<Float64> h(1, 1000, OneTap(1, [=](MultiTapParams& p) { p.tapGain[0] = gain, p.feedbackPct = 150; }));
     ASSERT_EQ(h.engine.RingLength(), 2);
-    const auto out = h.Run(200, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 1.0 : 0.0; });
+    const auto out = h.Run(200, Impulse(1.0));
     EXPECT_DOUBLE_EQ(std::abs(out[1]), 1.0);
     EXPECT_DOUBLE_EQ(std::abs(out[2]), 1.5);
     for (std::uint32_t f = 100; f < 200; ++f) ASSERT_EQ(std::abs(out[f]), 16777216.0) << f;
@@ -312,38 +262,32 @@ TEST(MultiTapFeedback, RunawayFeedbackSaturatesTheRing) {
 
 TEST(MultiTapTail, TailKeepsTheOldCoefficientsAndTheChangeFollowsLater) {
   Harness<Float64> h(1, 8000, OneTap(100));  // P = 800, N = 840
-  h.Run(1000, [](std::uint32_t f, std::uint32_t) { return f == 999 ? 0.5 : 0.0; });
+  h.Run(1000, Impulse(0.5, 999));
   h.engine.SetWetOut(-60);
   h.engine.SetTapDelay0(50);  // full change, shorter ring: not applied in the tail
   const auto tail = h.Tail(256);
   ASSERT_EQ(tail.size(), 840u);
   for (std::uint32_t f = 0; f < 840; ++f) ASSERT_EQ(tail[f], f == 799 ? 0.5 : 0.0) << f;
-  // A later ordinary buffer runs with the new settings.
-  const auto out = h.Run(500, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.5 : 0.0; });
+  const auto out = h.Run(500, Impulse(0.5));  // a later ordinary buffer runs with the new settings
   EXPECT_EQ(h.engine.RingLength(), 420);
   EXPECT_DOUBLE_EQ(out[400], 0.5 * std::pow(10.0, -0.3));
-  // The reallocated ring has a fresh tail count.
-  EXPECT_EQ(h.engine.TailLeft(), 420u);
+  EXPECT_EQ(h.engine.TailLeft(), 420u);  // the reallocated ring has a fresh tail count
 }
 
 TEST(MultiTapChanges, TapDelayChangeWithinTheRingMovesTheEchoDiscontinuityKeepsIt) {
   // Tap 1 (gain 0) at 200 ms sets the ring: P1 = 1603, N = 1683.
-  MultiTapParams p = OneTap(100);
-  p.tapCount = 2;
-  p.tapDelayMs[1] = 200;
-  p.tapGain[1] = 0;
-  Harness<Float64> h(1, 8000, p);
+  Harness<Float64> h(1, 8000, OneTap(100, [](MultiTapParams& p) {
+                       p.tapCount = 2, p.tapDelayMs[1] = 200, p.tapGain[1] = 0;
+                     }));
   ASSERT_EQ(h.engine.RingLength(), 1683);
-  h.Run(100, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.5 : 0.0; });
+  h.Run(100, Impulse(0.5));
   h.engine.SetTapDelay0(90);  // P0 = 720, same ring
-  auto out = h.Run(700, [](std::uint32_t, std::uint32_t) { return 0.0; });
+  auto out = h.Silence(700);
   EXPECT_EQ(h.engine.RingLength(), 1683);
   for (std::uint32_t f = 0; f < 700; ++f) ASSERT_EQ(out[f], f + 100 == 720 ? 0.5 : 0.0) << f;
-
   // A discontinuity refreshes the coefficients only: the ring keeps its echo.
-  h.Run(100, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.25 : 0.0; });
-  out = h.Run(
-      700, [](std::uint32_t, std::uint32_t) { return 0.0; }, 700, ProcessMode::Discontinuity);
+  h.Run(100, Impulse(0.25));
+  out = h.Run(700, Impulse(0.0), 700, ProcessMode::Discontinuity);
   EXPECT_EQ(out[620], 0.25);
 }
 
@@ -353,9 +297,8 @@ TEST(MultiTapFailures, AllocationFailureIsRetriedAndHugeRingsRefused) {
     ++allocations;
     return nullptr;
   });
-  AudioFormat f = MakeFormat(1, 1, 44100, 16);
-  MultiTapEngine e;
-  e.SetFormat(&f);
+  Rig r(1, 44100);
+  MultiTapEngine& e = r.e;
   EXPECT_EQ(e.Restart(), E_OUTOFMEMORY);
   EXPECT_FALSE(e.Ready());
   EXPECT_TRUE(e.RebuildDue());
@@ -373,14 +316,10 @@ TEST(MultiTapFailures, AllocationFailureIsRetriedAndHugeRingsRefused) {
   EXPECT_FALSE(e.RebuildDue());
   EXPECT_EQ(e.RingLength(), 4625);
   EXPECT_EQ(buf[0], 501);  // 1000 * 10^-0.3, truncated
-
   // A ring beyond 32-bit indices cannot be had; the running ring stays.
-  AudioFormat fast = MakeFormat(1, 1, 4000000000u, 16);
-  e.SetFormat(&fast);
-  MultiTapParams p = OneTap(2500);
-  EXPECT_EQ(e.Configure(p), E_OUTOFMEMORY);
+  r.f = MakeFormat(1, 1, 4000000000u, 16);
+  EXPECT_EQ(e.Configure(OneTap(2500)), E_OUTOFMEMORY);
   EXPECT_EQ(e.RingLength(), 4625);
-
   MultiTapEngine none;
   EXPECT_EQ(none.Restart(), VFW_E_NOT_CONNECTED);
   EXPECT_EQ(none.Process(SampleKind::Pcm16, ProcessMode::Continue, nullptr, &n), E_POINTER);
@@ -388,7 +327,7 @@ TEST(MultiTapFailures, AllocationFailureIsRetriedAndHugeRingsRefused) {
 
 TEST(MultiTapFailures, StopReleasesTheRingAndTheNextStartIsAFullSilentOne) {
   Harness<Float64> h(1, 8000, OneTap(100));
-  h.Run(10, [](std::uint32_t f, std::uint32_t) { return f == 0 ? 0.5 : 0.0; });
+  h.Run(10, Impulse(0.5));
   h.engine.ReleaseLine();
   EXPECT_EQ(h.engine.RingLength(), 0);
   EXPECT_TRUE(h.engine.RebuildDue());
@@ -401,12 +340,10 @@ TEST(MultiTapFailures, AFormatChangeBeforeARestartSetsTheTapsUpAgain) {
   AudioFormat f = MakeFormat(3, 1, 8000, 64);
   MultiTapEngine e;
   e.SetFormat(&f);
-  MultiTapParams p = OneTap(100);
-  p.tapPan[0] = -50;
+  const MultiTapParams p = OneTap(100, [](MultiTapParams& p) { p.tapPan[0] = -50; });
   ASSERT_EQ(e.SetParams(&p), S_OK);
   ASSERT_EQ(e.Restart(), S_OK);
-  // Now stereo at 4000 Hz, without the stop that would release the ring.
-  f = MakeFormat(3, 2, 4000, 64);
+  f = MakeFormat(3, 2, 4000, 64);  // now stereo at 4000 Hz, without the stop that would release the ring
   ASSERT_EQ(e.Restart(), S_OK);
   EXPECT_EQ(e.TapPosition(0), 400);
   EXPECT_DOUBLE_EQ(e.TapGainRight(0), 0.5);
@@ -419,7 +356,6 @@ TEST(MultiTapFailures, AFormatChangeBeforeARestartSetsTheTapsUpAgain) {
   // Back to mono with no restart at all: the next buffer sets up for it, and
   // a tail asked for in between has nothing for the new layout.
   f = MakeFormat(3, 1, 4000, 64);
-  n = 500;
   EXPECT_EQ(e.Process(SampleKind::Float64, ProcessMode::Tail, buf.data(), &n), S_FALSE);
   EXPECT_EQ(n, 0u);
   std::fill(buf.begin(), buf.end(), 0.0);
@@ -443,16 +379,9 @@ struct Probe : MultiTapEngine {
 TEST(MultiTapParameters, FullFieldsRequestTheFullSetUpLightFieldsDoNot) {
   Probe e;
   e.Requested();
-  e.SetInputGain(-10);
-  e.SetDryOut(-10);
-  e.SetWetOut(-10);
-  e.SetModRate(50);
-  e.SetLowpass(1);
-  e.SetLowpassHz(2000);
-  e.SetCurrentTap(3);
-  e.SetGraphResolution(2);
+  e.SetInputGain(-10), e.SetDryOut(-10), e.SetWetOut(-10), e.SetModRate(50);
+  e.SetLowpass(1), e.SetLowpassHz(2000), e.SetCurrentTap(3), e.SetGraphResolution(2);
   EXPECT_FALSE(e.Requested());
-
   const std::vector<decltype(&MultiTapEngine::SetModDepth)> full = {
       &MultiTapEngine::SetModDepth,  &MultiTapEngine::SetFeedback, &MultiTapEngine::SetTapCount,
       &MultiTapEngine::SetTapGain0,  &MultiTapEngine::SetTapGain7, &MultiTapEngine::SetTapDelay3,
@@ -467,13 +396,10 @@ TEST(MultiTapParameters, FullFieldsRequestTheFullSetUpLightFieldsDoNot) {
   e.GetParams(&p);
   EXPECT_EQ(e.SetParams(&p), S_OK);
   EXPECT_TRUE(e.Requested());
-
-  // Per-tap access by index stops at the eighth tap.
-  std::int32_t v = 0;
+  std::int32_t v = 0;  // per-tap access by index stops at the eighth tap
   EXPECT_EQ(e.GetTap(&MultiTapParams::tapGain, 8, &v), E_INVALIDARG);
   EXPECT_EQ(e.SetTap(&MultiTapParams::tapGain, -1, 0, -100, 100), E_INVALIDARG);
 }
 
 }  // namespace
 }  // namespace quill
-
