@@ -293,9 +293,10 @@ struct ScriptedRig {
   FakeOutlet outlet{512};
   CopyingLoop loop{engine, outlet};
   const AudioFormat stereo = MakeFormat(1, 2, 8000, 16), mono = MakeFormat(1, 1, 8000, 16);
+  const AudioFormat format;  // the loop keeps pointers to the formats
   std::vector<std::uint8_t> bytes;
   InputSample in;
-  ScriptedRig(const AudioFormat& format, std::uint32_t length) : bytes(length) {
+  ScriptedRig(const AudioFormat& f, std::uint32_t length) : format(f), bytes(length) {
     loop.SetFormats(&format, &format);
     in.data = bytes.data();
     in.length = length;
@@ -304,7 +305,7 @@ struct ScriptedRig {
 
 TEST(CopyingLoop, PreFilterSeesEachBufferOnceAndDifferingFormatsAreTagged) {
   ScriptedRig rig(MakeFormat(1, 2, 8000, 16), 400);
-  auto& [engine, outlet, loop, stereo, mono, bytes, in] = rig;
+  auto& [engine, outlet, loop, stereo, mono, format, bytes, in] = rig;
   in.discontinuity = true;
   ASSERT_EQ(loop.Receive(in), S_OK);
   ASSERT_EQ(engine.preFilters.size(), 1u);
