@@ -5,8 +5,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Recommendations stay off, so every package needed is named here:
+#   wine                       the wine command (wine64 alone brings only the loader)
+#   gstreamer1.0-plugins-good  the platform's WAVE parser is built on its wavparse
+#   xvfb xauth                 the virtual display (xvfb-run needs xauth)
 packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev libsndfile1-dev
-          g++-mingw-w64-x86-64-posix wine64 xvfb xauth)
+          g++-mingw-w64-x86-64-posix wine wine64 gstreamer1.0-plugins-good xvfb xauth)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
