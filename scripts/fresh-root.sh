@@ -47,6 +47,8 @@ fi
 
 mkdir -p "$parent" || die "cannot make $parent"
 root=$(mktemp -d -p "$parent" quillset-root.XXXXXX) || die "cannot make a folder in $parent"
+# A root folder as / is: readable by everyone (apt fetches as the _apt user).
+chmod 755 "$root"
 
 # Everything mounted under the root, deepest first.
 mounts_under_root() {
