@@ -74,7 +74,24 @@ class SliderTest : public ::testing::Test {
     g_backgroundBrush = CreateSolidBrush(kBackground);
     dialog_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kDialogId), nullptr, DialogProc, 0);
     ASSERT_NE(dialog_, nullptr) << GetLastError();
-    SetWindowPos(dialog_, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    // The controls a test makes go beside the template's own, never over
+    // them. Where the template's controls land in pixels follows the dialog
+    // font the machine has, and a template control underneath that repaints
+    // (when a test's fader over it is destroyed, say) draws over whatever a
+    // later test is reading from the screen.
+    RECT used{};
+    for (HWND child = GetWindow(dialog_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+      RECT r{};
+      GetWindowRect(child, &r);
+      MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&r), 2);
+      UnionRect(&used, &used, &r);
+    }
+    stageX_ = used.right + 10;
+    // Room for the widest (a fader at x 240) and tallest (236) test controls.
+    RECT frame{0, 0, stageX_ + 300, std::max<LONG>(used.bottom + 10, 270)};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(dialog_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(dialog_, GWL_EXSTYLE)));
+    SetWindowPos(dialog_, HWND_TOP, 40, 40, frame.right - frame.left, frame.bottom - frame.top, SWP_SHOWWINDOW);
     Pump(300, dialog_);
   }
   static void TearDownTestSuite() {
@@ -93,10 +110,10 @@ class SliderTest : public ::testing::Test {
     if (GetCapture() != nullptr) ReleaseCapture();
     g_answerScrolls = false;
   }
-  // A control of exact pixel size in the dialog.
+  // A control of exact pixel size in the dialog's free area.
   HWND Make(const wchar_t* cls, DWORD style, int x, int y, int width, int height) {
-    HWND w = CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, x, y, width, height, dialog_,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(900 + made_.size())),
+    HWND w = CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, stageX_ + x, y, width, height,
+                             dialog_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(900 + made_.size())),
                              GetModuleHandleW(nullptr), nullptr);
     EXPECT_NE(w, nullptr);
     if (w != nullptr) made_.push_back(w);
@@ -142,6 +159,7 @@ class SliderTest : public ::testing::Test {
     ASSERT_TRUE(SetCursorPos(at.x, at.y));
   }
   static inline HWND dialog_ = nullptr;
+  static inline int stageX_ = 0;  // left edge of the area the template leaves free
   std::vector<HWND> made_;
 };
 
