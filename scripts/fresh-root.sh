@@ -62,6 +62,7 @@ cleanup() {
   # Programs the command left running in the root (a wineserver, a virtual
   # display) would keep its mounts busy.
   local pid
+  disown -a 2>/dev/null
   for pid in $(ls /proc | grep -E '^[0-9]+$'); do
     [ "$(readlink "/proc/$pid/root" 2>/dev/null)" = "$root" ] && kill -KILL "$pid" 2>/dev/null
   done
