@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "demo_material.h"
+#include "tools/common/demo_material.h"
 #include "twchorus/chorus_engine.h"
 #include "twechomt/multi_tap_engine.h"
 #include "twechos/simple_delay_engine.h"
 #include "twreverb/reverb_engine.h"
 #include "twtime/time_engine.h"
-#include "wav_file.h"
+#include "tools/common/wav_file.h"
 
 namespace quill {
 namespace {

@@ -2,7 +2,7 @@
 // once, and its lines stay with the engine from one run to the next.
 #pragma once
 
-#include "effect_filter.h"
+#include "filter/effect_filter.h"
 #include "twchorus/chorus_engine.h"
 
 namespace quill {

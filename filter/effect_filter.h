@@ -15,12 +15,12 @@
 #include <cstring>
 #include <new>
 
-#include "audio_format.h"
-#include "effect_engine.h"
-#include "effect_parts.h"
-#include "effect_registration.h"
-#include "in_place_transform.h"
-#include "twctllib.h"
+#include "framework/audio_format.h"
+#include "framework/effect_engine.h"
+#include "filter/effect_parts.h"
+#include "filter/effect_registration.h"
+#include "streaming/in_place_transform.h"
+#include "controls/twctllib.h"
 
 namespace quill {
 

@@ -5,8 +5,8 @@
 // in-place and the copying filters derive from this.
 #pragma once
 
-#include "base_object.h"
-#include "effect_engine.h"
+#include "streaming/base_object.h"
+#include "framework/effect_engine.h"
 
 namespace quill {
 

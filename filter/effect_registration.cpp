@@ -1,4 +1,4 @@
-#include "effect_registration.h"
+#include "filter/effect_registration.h"
 
 namespace quill {
 

@@ -3,7 +3,7 @@
 // audio input and output pin.
 #pragma once
 
-#include "platform.h"
+#include "streaming/platform.h"
 
 namespace quill {
 

@@ -1,7 +1,7 @@
 // The multi-tap delay as a filter; its tail is the ring's length in frames.
 #pragma once
 
-#include "effect_filter.h"
+#include "filter/effect_filter.h"
 #include "twechomt/multi_tap_engine.h"
 
 namespace quill {

@@ -1,7 +1,7 @@
 // The reverb as a filter; its tail lasts the decay time in whole seconds.
 #pragma once
 
-#include "effect_filter.h"
+#include "filter/effect_filter.h"
 #include "twreverb/reverb_engine.h"
 
 namespace quill {

@@ -1,7 +1,7 @@
 // The simple delay as a filter.
 #pragma once
 
-#include "effect_filter.h"
+#include "filter/effect_filter.h"
 #include "twechos/simple_delay_engine.h"
 
 namespace quill {

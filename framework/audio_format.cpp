@@ -1,4 +1,4 @@
-#include "audio_format.h"
+#include "framework/audio_format.h"
 
 #include <cstring>
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "quillfx1.h"
+#include "include/quillfx1.h"
 
 namespace quill {
 

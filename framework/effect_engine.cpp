@@ -1,4 +1,4 @@
-#include "effect_engine.h"
+#include "framework/effect_engine.h"
 
 #include <atomic>
 

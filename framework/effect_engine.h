@@ -10,10 +10,10 @@
 #include <cstring>
 #include <mutex>
 
-#include "audio_format.h"
-#include "notify_host.h"
-#include "presets.h"
-#include "quillfx1.h"
+#include "framework/audio_format.h"
+#include "framework/notify_host.h"
+#include "framework/presets.h"
+#include "include/quillfx1.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "field_table.h"
+#include "framework/field_table.h"
 
 #include <cctype>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "mul_div.h"
+#include "framework/mul_div.h"
 
 #include <cstdlib>
 #include <limits>

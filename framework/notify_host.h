@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "com.h"
+#include "framework/com.h"
 
 namespace quill {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "com.h"
+#include "framework/com.h"
 
 // ---------------------------------------------------------------------------
 // Audio format record kept by every filter: the 18-byte wave format header.

@@ -1,4 +1,4 @@
-#include "class_factory.h"
+#include "module/class_factory.h"
 
 namespace quill {
 

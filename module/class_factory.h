@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "factory_table.h"
+#include "module/factory_table.h"
 
 namespace quill {
 

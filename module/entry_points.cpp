@@ -1,9 +1,9 @@
 // The module's entry points: loading, class objects and unloading.
-#include "base_object.h"
-#include "class_factory.h"
-#include "factory_table.h"
-#include "module_state.h"
-#include "window_notify_host.h"
+#include "streaming/base_object.h"
+#include "module/class_factory.h"
+#include "module/factory_table.h"
+#include "module/module_state.h"
+#include "module/window_notify_host.h"
 
 namespace quill {
 

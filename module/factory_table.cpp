@@ -1,11 +1,11 @@
-#include "factory_table.h"
+#include "module/factory_table.h"
 
 #include "filter/chorus_filter.h"
 #include "filter/multi_tap_filter.h"
 #include "filter/reverb_filter.h"
 #include "filter/simple_delay_filter.h"
-#include "twpitchs/pitch_filter.h"
-#include "twtime/time_filter.h"
+#include "filter/pitch_filter.h"
+#include "filter/time_filter.h"
 
 namespace quill {
 

@@ -1,7 +1,7 @@
 // The classes this module serves, in table order.
 #pragma once
 
-#include "base_object.h"
+#include "streaming/base_object.h"
 
 namespace quill {
 

@@ -1,7 +1,7 @@
 // What DllMain records about the loaded module.
 #pragma once
 
-#include "com.h"
+#include "framework/com.h"
 
 namespace quill {
 

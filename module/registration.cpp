@@ -2,8 +2,8 @@
 // their entry in the platform's filter registry.
 #include <string>
 
-#include "factory_table.h"
-#include "module_state.h"
+#include "module/factory_table.h"
+#include "module/module_state.h"
 
 namespace quill {
 

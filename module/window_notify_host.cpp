@@ -1,4 +1,4 @@
-#include "window_notify_host.h"
+#include "module/window_notify_host.h"
 
 namespace quill {
 

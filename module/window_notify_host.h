@@ -1,7 +1,7 @@
 // The windowing side of the parameter machinery's format notifications.
 #pragma once
 
-#include "notify_host.h"
+#include "framework/notify_host.h"
 
 namespace quill {
 

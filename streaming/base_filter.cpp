@@ -1,9 +1,9 @@
-#include "base_filter.h"
+#include "streaming/base_filter.h"
 
 #include <cstring>
 
-#include "enumerators.h"
-#include "pins.h"
+#include "streaming/enumerators.h"
+#include "streaming/pins.h"
 
 namespace quill {
 

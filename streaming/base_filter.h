@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "base_object.h"
+#include "streaming/base_object.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "base_object.h"
+#include "streaming/base_object.h"
 
 namespace quill {
 

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "platform.h"
+#include "streaming/platform.h"
 
 namespace quill {
 

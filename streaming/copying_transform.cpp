@@ -1,4 +1,4 @@
-#include "copying_transform.h"
+#include "streaming/copying_transform.h"
 
 namespace quill {
 

@@ -4,7 +4,7 @@
 // upstream size, and the transform decides which pair of types it can join.
 #pragma once
 
-#include "transform_base.h"
+#include "streaming/transform_base.h"
 
 namespace quill {
 

@@ -1,8 +1,8 @@
-#include "enumerators.h"
+#include "streaming/enumerators.h"
 
-#include "base_filter.h"
-#include "media_type.h"
-#include "pins.h"
+#include "streaming/base_filter.h"
+#include "streaming/media_type.h"
+#include "streaming/pins.h"
 
 namespace quill {
 

@@ -1,7 +1,7 @@
 // Enumerators over a filter's pins and over a pin's preferred media types.
 #pragma once
 
-#include "base_object.h"
+#include "streaming/base_object.h"
 
 namespace quill {
 

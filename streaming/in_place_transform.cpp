@@ -1,4 +1,4 @@
-#include "in_place_transform.h"
+#include "streaming/in_place_transform.h"
 
 namespace quill {
 

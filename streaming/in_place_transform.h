@@ -3,7 +3,7 @@
 // the allocator agreed on the input, which must be writable.
 #pragma once
 
-#include "transform_base.h"
+#include "streaming/transform_base.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "media_type.h"
+#include "streaming/media_type.h"
 
 #include <cstring>
 

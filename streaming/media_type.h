@@ -1,7 +1,7 @@
 // Media type records: copies that own their format block.
 #pragma once
 
-#include "platform.h"
+#include "streaming/platform.h"
 
 namespace quill {
 

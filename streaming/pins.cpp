@@ -1,8 +1,8 @@
-#include "pins.h"
+#include "streaming/pins.h"
 
 #include <cstring>
 
-#include "enumerators.h"
+#include "streaming/enumerators.h"
 
 namespace quill {
 

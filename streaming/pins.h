@@ -4,8 +4,8 @@
 
 #include <atomic>
 
-#include "base_filter.h"
-#include "media_type.h"
+#include "streaming/base_filter.h"
+#include "streaming/media_type.h"
 
 namespace quill {
 

@@ -11,4 +11,4 @@
 #include <strmif.h>
 #include <uuids.h>
 
-#include "com.h"
+#include "framework/com.h"

@@ -1,4 +1,4 @@
-#include "seeking_passthrough.h"
+#include "streaming/seeking_passthrough.h"
 
 namespace quill {
 

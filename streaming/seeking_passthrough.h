@@ -2,7 +2,7 @@
 // upstream of the transform's input, since the source decides positions.
 #pragma once
 
-#include "base_object.h"
+#include "streaming/base_object.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "sink_filter.h"
+#include "streaming/sink_filter.h"
 
 namespace quill {
 

@@ -4,8 +4,8 @@
 // the graph to finish returns.
 #pragma once
 
-#include "base_filter.h"
-#include "pins.h"
+#include "streaming/base_filter.h"
+#include "streaming/pins.h"
 
 namespace quill {
 

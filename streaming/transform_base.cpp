@@ -1,4 +1,4 @@
-#include "transform_base.h"
+#include "streaming/transform_base.h"
 
 namespace quill {
 

@@ -5,9 +5,9 @@
 // and allocators only.
 #pragma once
 
-#include "base_filter.h"
-#include "pins.h"
-#include "seeking_passthrough.h"
+#include "streaming/base_filter.h"
+#include "streaming/pins.h"
+#include "streaming/seeking_passthrough.h"
 
 namespace quill {
 

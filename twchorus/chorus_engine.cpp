@@ -1,4 +1,4 @@
-#include "chorus_engine.h"
+#include "twchorus/chorus_engine.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <limits>
 #include <new>
 
-#include "line_memory.h"
+#include "dsp/line_memory.h"
 
 namespace quill {
 

@@ -7,10 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "audio_format.h"
-#include "chorus_fields.h"
-#include "chorus_presets.h"
-#include "effect_engine.h"
+#include "framework/audio_format.h"
+#include "twchorus/chorus_fields.h"
+#include "twchorus/chorus_presets.h"
+#include "framework/effect_engine.h"
 
 namespace quill {
 

@@ -1,6 +1,6 @@
-#include "chorus_fields.h"
+#include "twchorus/chorus_fields.h"
 
-#include "quillfx1.h"
+#include "include/quillfx1.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "chorus_presets.h"
+#include "twchorus/chorus_presets.h"
 
 namespace quill {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "presets.h"
-#include "quillfx1.h"
+#include "framework/presets.h"
+#include "include/quillfx1.h"
 
 namespace quill {
 

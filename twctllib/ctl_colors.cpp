@@ -1,4 +1,4 @@
-#include "ctl_colors.h"
+#include "twctllib/ctl_colors.h"
 
 #include <algorithm>
 

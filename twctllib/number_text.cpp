@@ -1,4 +1,4 @@
-#include "number_text.h"
+#include "twctllib/number_text.h"
 
 #include <algorithm>
 #include <type_traits>

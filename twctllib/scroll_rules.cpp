@@ -1,4 +1,4 @@
-#include "scroll_rules.h"
+#include "twctllib/scroll_rules.h"
 
 #include <algorithm>
 

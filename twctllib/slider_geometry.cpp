@@ -1,4 +1,4 @@
-#include "slider_geometry.h"
+#include "twctllib/slider_geometry.h"
 
 #include <algorithm>
 

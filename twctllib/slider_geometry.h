@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "slider_scale.h"
+#include "twctllib/slider_scale.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "slider_scale.h"
+#include "twctllib/slider_scale.h"
 
 #include <algorithm>
 #include <cstdlib>

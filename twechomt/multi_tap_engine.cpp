@@ -1,10 +1,10 @@
-#include "multi_tap_engine.h"
+#include "twechomt/multi_tap_engine.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 
-#include "line_memory.h"
+#include "dsp/line_memory.h"
 
 namespace quill {
 

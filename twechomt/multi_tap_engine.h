@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
-#include "audio_format.h"
-#include "effect_engine.h"
-#include "multi_tap_fields.h"
-#include "multi_tap_presets.h"
+#include "framework/audio_format.h"
+#include "framework/effect_engine.h"
+#include "twechomt/multi_tap_fields.h"
+#include "twechomt/multi_tap_presets.h"
 
 namespace quill {
 

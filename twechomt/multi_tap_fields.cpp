@@ -1,6 +1,6 @@
-#include "multi_tap_fields.h"
+#include "twechomt/multi_tap_fields.h"
 
-#include "quillfx1.h"
+#include "include/quillfx1.h"
 
 namespace quill {
 

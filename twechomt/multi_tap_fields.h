@@ -1,6 +1,6 @@
 #pragma once
 
-#include "field_table.h"
+#include "framework/field_table.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "multi_tap_presets.h"
+#include "twechomt/multi_tap_presets.h"
 
 namespace quill {
 

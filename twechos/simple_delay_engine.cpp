@@ -1,11 +1,11 @@
-#include "simple_delay_engine.h"
+#include "twechos/simple_delay_engine.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "line_memory.h"
-#include "mul_div.h"
+#include "dsp/line_memory.h"
+#include "framework/mul_div.h"
 
 namespace quill {
 

@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
-#include "audio_format.h"
-#include "effect_engine.h"
-#include "simple_delay_fields.h"
-#include "simple_delay_presets.h"
+#include "framework/audio_format.h"
+#include "framework/effect_engine.h"
+#include "twechos/simple_delay_fields.h"
+#include "twechos/simple_delay_presets.h"
 
 namespace quill {
 

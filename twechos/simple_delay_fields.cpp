@@ -1,6 +1,6 @@
-#include "simple_delay_fields.h"
+#include "twechos/simple_delay_fields.h"
 
-#include "quillfx1.h"
+#include "include/quillfx1.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "simple_delay_presets.h"
+#include "twechos/simple_delay_presets.h"
 
 namespace quill {
 

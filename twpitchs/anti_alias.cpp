@@ -1,9 +1,9 @@
-#include "anti_alias.h"
+#include "twpitchs/anti_alias.h"
 
 #include <cmath>
 #include <numbers>
 
-#include "interp_kernel.h"
+#include "dsp/interp_kernel.h"
 
 namespace quill {
 

@@ -1,11 +1,11 @@
-#include "pitch_engine.h"
+#include "twpitchs/pitch_engine.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
 
-#include "line_memory.h"
+#include "dsp/line_memory.h"
 #include "twtime/time_engine.h"  // ClampDouble
 
 namespace quill {

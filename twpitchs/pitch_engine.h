@@ -10,13 +10,13 @@
 
 #include <cstdint>
 
-#include "anti_alias.h"
-#include "audio_format.h"
-#include "twtime/copying_loop.h"
-#include "effect_engine.h"
-#include "interp_kernel.h"
-#include "pitch_presets.h"
-#include "twtime/time_stretcher.h"
+#include "twpitchs/anti_alias.h"
+#include "framework/audio_format.h"
+#include "dsp/copying_loop.h"
+#include "framework/effect_engine.h"
+#include "dsp/interp_kernel.h"
+#include "twpitchs/pitch_presets.h"
+#include "dsp/time_stretcher.h"
 
 namespace quill {
 

@@ -1,10 +1,10 @@
-#include "pitch_fields.h"
+#include "twpitchs/pitch_fields.h"
 
 #include <cstring>
 #include <string_view>
 
-#include "quillfx1.h"
-#include "transpose.h"
+#include "include/quillfx1.h"
+#include "twpitchs/transpose.h"
 
 namespace quill {
 

@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "field_table.h"
+#include "framework/field_table.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "pitch_presets.h"
+#include "twpitchs/pitch_presets.h"
 
 namespace quill {
 

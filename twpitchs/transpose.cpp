@@ -1,4 +1,4 @@
-#include "transpose.h"
+#include "twpitchs/transpose.h"
 
 #include <cmath>
 

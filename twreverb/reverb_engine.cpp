@@ -1,4 +1,4 @@
-#include "reverb_engine.h"
+#include "twreverb/reverb_engine.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,13 +4,13 @@
 
 #include <cstdint>
 
-#include "audio_format.h"
-#include "effect_engine.h"
-#include "line_pool.h"
-#include "reverb_fields.h"
-#include "reverb_lines.h"
-#include "reverb_presets.h"
-#include "reverb_tables.h"
+#include "framework/audio_format.h"
+#include "framework/effect_engine.h"
+#include "dsp/line_pool.h"
+#include "twreverb/reverb_fields.h"
+#include "twreverb/reverb_lines.h"
+#include "twreverb/reverb_presets.h"
+#include "twreverb/reverb_tables.h"
 
 namespace quill {
 

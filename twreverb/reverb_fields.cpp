@@ -1,6 +1,6 @@
-#include "reverb_fields.h"
+#include "twreverb/reverb_fields.h"
 
-#include "quillfx1.h"
+#include "include/quillfx1.h"
 
 namespace quill {
 

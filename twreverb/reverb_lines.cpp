@@ -1,4 +1,4 @@
-#include "reverb_lines.h"
+#include "twreverb/reverb_lines.h"
 
 #include <algorithm>
 #include <cmath>

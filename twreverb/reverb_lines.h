@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "reverb_tables.h"
+#include "twreverb/reverb_tables.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "reverb_presets.h"
+#include "twreverb/reverb_presets.h"
 
 namespace quill {
 

@@ -1,8 +1,8 @@
 // The reverb's built-in presets; entry 0 is the construction state.
 #pragma once
 
-#include "presets.h"
-#include "quillfx1.h"
+#include "framework/presets.h"
+#include "include/quillfx1.h"
 
 namespace quill {
 

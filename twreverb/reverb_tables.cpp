@@ -1,4 +1,4 @@
-#include "reverb_tables.h"
+#include "twreverb/reverb_tables.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "time_engine.h"
+#include "twtime/time_engine.h"
 
 namespace quill {
 

@@ -4,11 +4,11 @@
 
 #include <cstdint>
 
-#include "audio_format.h"
-#include "copying_loop.h"
-#include "effect_engine.h"
-#include "time_presets.h"
-#include "time_stretcher.h"
+#include "framework/audio_format.h"
+#include "dsp/copying_loop.h"
+#include "framework/effect_engine.h"
+#include "twtime/time_presets.h"
+#include "dsp/time_stretcher.h"
 
 namespace quill {
 

@@ -1,6 +1,6 @@
-#include "time_fields.h"
+#include "twtime/time_fields.h"
 
-#include "quillfx1.h"
+#include "include/quillfx1.h"
 
 namespace quill {
 

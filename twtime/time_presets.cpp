@@ -1,4 +1,4 @@
-#include "time_presets.h"
+#include "twtime/time_presets.h"
 
 namespace quill {
 

@@ -7,8 +7,8 @@
 #include <tuple>
 #include <utility>
 
-#include "audio_format.h"
-#include "mul_div.h"
+#include "framework/audio_format.h"
+#include "framework/mul_div.h"
 
 namespace quill {
 namespace {

@@ -1,7 +1,7 @@
 // The copying filters' buffer loop over fake samples and a fake output pin:
 // how input buffers turn into output buffers, where time stamps and sync
 // points land, the flush at the end of the stream, and every failure path.
-#include "twtime/copying_loop.h"
+#include "dsp/copying_loop.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <tuple>
 #include <vector>
 
-#include "copying_rig.h"
+#include "tests/native/copying_rig.h"
 #include "twtime/time_engine.h"
-#include "wav_file.h"
+#include "tools/common/wav_file.h"
 
 namespace quill {
 namespace {

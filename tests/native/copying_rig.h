@@ -10,11 +10,11 @@
 #include <functional>
 #include <vector>
 
-#include "audio_format.h"
-#include "engine_harness.h"
+#include "framework/audio_format.h"
+#include "tests/native/engine_harness.h"
 #include "twpitchs/pitch_engine.h"
 #include "twtime/time_engine.h"
-#include "wav_file.h"
+#include "tools/common/wav_file.h"
 
 namespace quill::test {
 

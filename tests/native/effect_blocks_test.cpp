@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "field_table.h"
-#include "test_support.h"
+#include "framework/field_table.h"
+#include "tests/native/test_support.h"
 #include "twchorus/chorus_engine.h"
 #include "twechomt/multi_tap_engine.h"
 #include "twechos/simple_delay_engine.h"

@@ -8,8 +8,8 @@
 #include <tuple>
 #include <utility>
 
-#include "effect_engine.h"
-#include "test_support.h"
+#include "framework/effect_engine.h"
+#include "tests/native/test_support.h"
 #include "twechos/simple_delay_engine.h"
 
 namespace quill {

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio_format.h"
-#include "wav_file.h"
+#include "framework/audio_format.h"
+#include "tools/common/wav_file.h"
 
 namespace quill::test {
 

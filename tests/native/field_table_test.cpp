@@ -2,7 +2,7 @@
 // offsets against the parameter blocks (their ranges are checked against
 // each engine's clamping in effect_blocks_test.cpp), the value parser, and
 // an edit made through a real engine.
-#include "field_table.h"
+#include "framework/field_table.h"
 
 #include <gtest/gtest.h>
 

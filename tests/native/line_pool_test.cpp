@@ -1,13 +1,13 @@
 // The engines' private line pool: zero-filled blocks, growth, giving memory
 // back, and allocation failures.
-#include "line_pool.h"
+#include "dsp/line_pool.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
 
-#include "line_memory.h"
+#include "dsp/line_memory.h"
 
 namespace quill {
 namespace {

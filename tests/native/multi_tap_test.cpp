@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine_harness.h"
-#include "line_memory.h"
+#include "tests/native/engine_harness.h"
+#include "dsp/line_memory.h"
 #include "twechomt/multi_tap_engine.h"
 
 namespace quill {

@@ -7,8 +7,8 @@
 #include <numbers>
 #include <vector>
 
-#include "copying_rig.h"
-#include "line_memory.h"
+#include "tests/native/copying_rig.h"
+#include "dsp/line_memory.h"
 #include "twpitchs/pitch_fields.h"
 #include "twpitchs/transpose.h"
 

@@ -15,8 +15,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "demo_material.h"
-#include "run_engine.h"
+#include "tools/common/demo_material.h"
+#include "tools/common/run_engine.h"
 #include "twchorus/chorus_engine.h"
 #include "twechomt/multi_tap_engine.h"
 #include "twechos/simple_delay_engine.h"
@@ -24,7 +24,7 @@
 #include "twpitchs/pitch_engine.h"
 #include "twpitchs/transpose.h"
 #include "twtime/time_engine.h"
-#include "wav_file.h"
+#include "tools/common/wav_file.h"
 
 namespace quill {
 namespace {

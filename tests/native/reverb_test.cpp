@@ -8,8 +8,8 @@
 #include <numbers>
 #include <vector>
 
-#include "engine_harness.h"
-#include "line_memory.h"
+#include "tests/native/engine_harness.h"
+#include "dsp/line_memory.h"
 #include "twreverb/reverb_engine.h"
 
 namespace quill {

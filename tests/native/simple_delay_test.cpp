@@ -6,11 +6,11 @@
 #include <cmath>
 #include <vector>
 
-#include "audio_format.h"
-#include "engine_harness.h"
-#include "line_memory.h"
+#include "framework/audio_format.h"
+#include "tests/native/engine_harness.h"
+#include "dsp/line_memory.h"
 #include "twechos/simple_delay_engine.h"
-#include "wav_file.h"
+#include "tools/common/wav_file.h"
 
 namespace quill {
 namespace {

@@ -6,8 +6,8 @@
 #include <set>
 #include <vector>
 
-#include "com.h"
-#include "notify_host.h"
+#include "framework/com.h"
+#include "framework/notify_host.h"
 
 namespace quill::test {
 

@@ -8,10 +8,10 @@
 #include <cstddef>
 #include <vector>
 
-#include "line_memory.h"
-#include "test_support.h"
-#include "copying_rig.h"
-#include "wav_file.h"
+#include "dsp/line_memory.h"
+#include "tests/native/test_support.h"
+#include "tests/native/copying_rig.h"
+#include "tools/common/wav_file.h"
 
 namespace quill {
 namespace {

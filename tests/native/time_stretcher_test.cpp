@@ -1,6 +1,6 @@
 // The time stretcher: mode table, sizes per row, taper, offset search, and the
 // stretch loop as the copying filter drives it, in every sample kind.
-#include "twtime/time_stretcher.h"
+#include "dsp/time_stretcher.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "copying_rig.h"
-#include "twtime/stretch_modes.h"
+#include "tests/native/copying_rig.h"
+#include "dsp/stretch_modes.h"
 
 namespace quill {
 namespace {

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <string>
 
-#include "demo_material.h"
-#include "run_engine.h"
+#include "tools/common/demo_material.h"
+#include "tools/common/run_engine.h"
 #include "twechos/simple_delay_engine.h"
-#include "wav_file.h"
+#include "tools/common/wav_file.h"
 
 namespace quill {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "test_filters.h"
+#include "tests/windows/test_filters.h"
 
 namespace quill::test {
 

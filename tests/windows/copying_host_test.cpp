@@ -12,9 +12,9 @@
 #include "twpitchs/pitch_engine.h"
 #include "twpitchs/transpose.h"
 #include "twtime/time_engine.h"
-#include "wav_file.h"
-#include "host_compare.h"
-#include "win_support.h"
+#include "tools/common/wav_file.h"
+#include "tests/windows/host_compare.h"
+#include "tests/windows/win_support.h"
 
 namespace quill::test {
 namespace {

@@ -8,11 +8,11 @@
 #include <string>
 #include <utility>
 
-#include "ctl_colors.h"
-#include "ctl_test_support.h"
-#include "quillfx1.h"
-#include "twctllib.h"
-#include "win_support.h"
+#include "twctllib/ctl_colors.h"
+#include "tests/windows/ctl_test_support.h"
+#include "include/quillfx1.h"
+#include "controls/twctllib.h"
+#include "tests/windows/win_support.h"
 
 namespace quill::test {
 namespace {

@@ -1,8 +1,8 @@
-#include "ctl_test_support.h"
+#include "tests/windows/ctl_test_support.h"
 
 #include <cstdio>
 
-#include "win_support.h"
+#include "tests/windows/win_support.h"
 
 namespace quill::test {
 

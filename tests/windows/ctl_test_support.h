@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "com.h"
+#include "framework/com.h"
 
 namespace quill::test {
 

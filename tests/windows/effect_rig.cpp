@@ -1,8 +1,8 @@
-#include "effect_rig.h"
+#include "tests/windows/effect_rig.h"
 
 #include <initializer_list>
 
-#include "win_support.h"
+#include "tests/windows/win_support.h"
 
 namespace quill::test {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "test_filters.h"
+#include "tests/windows/test_filters.h"
 
 namespace quill::test {
 

@@ -13,15 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "effect_rig.h"
-#include "quillfx1.h"
-#include "run_engine.h"
+#include "tests/windows/effect_rig.h"
+#include "include/quillfx1.h"
+#include "tools/common/run_engine.h"
 #include "twchorus/chorus_engine.h"
 #include "twechomt/multi_tap_engine.h"
 #include "twechos/simple_delay_engine.h"
 #include "twreverb/reverb_engine.h"
-#include "wav_file.h"
-#include "win_support.h"
+#include "tools/common/wav_file.h"
+#include "tests/windows/win_support.h"
 
 namespace quill::test {
 namespace {

@@ -8,11 +8,11 @@
 #include <cstring>
 #include <vector>
 
-#include "effect_rig.h"
-#include "quillfx1.h"
-#include "test_filters.h"
-#include "wav_file.h"
-#include "win_support.h"
+#include "tests/windows/effect_rig.h"
+#include "include/quillfx1.h"
+#include "tests/windows/test_filters.h"
+#include "tools/common/wav_file.h"
+#include "tests/windows/win_support.h"
 
 namespace quill::test {
 namespace {

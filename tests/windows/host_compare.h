@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "audio_format.h"
-#include "demo_material.h"
-#include "run_engine.h"
-#include "wav_file.h"
-#include "win_support.h"
+#include "framework/audio_format.h"
+#include "tools/common/demo_material.h"
+#include "tools/common/run_engine.h"
+#include "tools/common/wav_file.h"
+#include "tests/windows/win_support.h"
 
 namespace quill::test {
 

@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "quillfx1.h"
-#include "win_support.h"
+#include "include/quillfx1.h"
+#include "tests/windows/win_support.h"
 
 namespace quill::test {
 namespace {

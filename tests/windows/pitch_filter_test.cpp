@@ -1,7 +1,7 @@
 // The pitch filter in real filter graphs: what it needs of the upstream
 // allocator, stamps on the first output, the flush at the end of the
 // stream, and the same bytes as the engine run in this process.
-#include "twpitchs/pitch_filter.h"
+#include "filter/pitch_filter.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@
 #include <cstring>
 #include <vector>
 
-#include "copying_graph.h"
-#include "host_compare.h"
+#include "tests/windows/copying_graph.h"
+#include "tests/windows/host_compare.h"
 #include "twpitchs/transpose.h"
-#include "twtime/time_filter.h"
-#include "wav_file.h"
+#include "filter/time_filter.h"
+#include "tools/common/wav_file.h"
 
 namespace quill::test {
 namespace {

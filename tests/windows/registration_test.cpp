@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "quillfx1.h"
-#include "win_support.h"
+#include "include/quillfx1.h"
+#include "tests/windows/win_support.h"
 
 namespace quill::test {
 namespace {

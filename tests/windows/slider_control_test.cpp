@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "ctl_test_support.h"
-#include "twctllib.h"
-#include "win_support.h"
+#include "tests/windows/ctl_test_support.h"
+#include "controls/twctllib.h"
+#include "tests/windows/win_support.h"
 
 namespace quill::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "test_filters.h"
+#include "tests/windows/test_filters.h"
 
 #include <cstring>
 

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "base_filter.h"
-#include "media_type.h"
-#include "pins.h"
-#include "sink_filter.h"
+#include "streaming/base_filter.h"
+#include "streaming/media_type.h"
+#include "streaming/pins.h"
+#include "streaming/sink_filter.h"
 
 namespace quill::test {
 

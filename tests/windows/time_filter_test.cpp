@@ -3,7 +3,7 @@
 // stream (the loop's own cases are in native/copying_loop_test.cpp).
 // Mode 16 at 8000 Hz gives a window of N = 400 frames and an output hop of
 // H = 200 frames; the input hop is S = H / r + 0.5 truncated, clamped to N.
-#include "twtime/time_filter.h"
+#include "filter/time_filter.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <iterator>
 #include <vector>
 
-#include "copying_graph.h"
+#include "tests/windows/copying_graph.h"
 
 namespace quill::test {
 namespace {

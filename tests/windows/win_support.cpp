@@ -1,4 +1,4 @@
-#include "win_support.h"
+#include "tests/windows/win_support.h"
 
 namespace quill::test {
 

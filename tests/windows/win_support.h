@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform.h"
+#include "streaming/platform.h"
 
 namespace quill::test {
 

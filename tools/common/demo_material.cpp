@@ -1,4 +1,4 @@
-#include "demo_material.h"
+#include "tools/common/demo_material.h"
 
 #include <algorithm>
 #include <cmath>

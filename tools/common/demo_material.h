@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "wav_file.h"
+#include "tools/common/wav_file.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "effect_catalog.h"
+#include "tools/common/effect_catalog.h"
 
 #include <algorithm>
 #include <cctype>

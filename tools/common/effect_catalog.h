@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "field_table.h"
-#include "quillfx1.h"
+#include "framework/field_table.h"
+#include "include/quillfx1.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "run_engine.h"
+#include "tools/common/run_engine.h"
 
 namespace quill {
 

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "audio_format.h"
-#include "wav_file.h"
+#include "framework/audio_format.h"
+#include "tools/common/wav_file.h"
 
 namespace quill {
 

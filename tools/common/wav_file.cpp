@@ -1,4 +1,4 @@
-#include "wav_file.h"
+#include "tools/common/wav_file.h"
 
 #include <cstdio>
 #include <cstring>

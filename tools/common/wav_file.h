@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "quillfx1.h"
+#include "include/quillfx1.h"
 
 namespace quill {
 

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <string>
 
-#include "demo_material.h"
-#include "run_engine.h"
+#include "tools/common/demo_material.h"
+#include "tools/common/run_engine.h"
 #include "twechos/simple_delay_engine.h"
-#include "wav_file.h"
+#include "tools/common/wav_file.h"
 
 namespace {
 

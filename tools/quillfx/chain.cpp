@@ -1,4 +1,4 @@
-#include "chain.h"
+#include "tools/quillfx/chain.h"
 
 #include <climits>
 #include <cstring>

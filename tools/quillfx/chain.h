@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "effect_stage.h"
+#include "tools/quillfx/effect_stage.h"
 
 namespace quill {
 

@@ -1,15 +1,15 @@
-#include "effect_stage.h"
+#include "tools/quillfx/effect_stage.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "effect_engine.h"
+#include "framework/effect_engine.h"
 #include "twchorus/chorus_engine.h"
 #include "twechomt/multi_tap_engine.h"
 #include "twechos/simple_delay_engine.h"
 #include "twreverb/reverb_engine.h"
 #include "twpitchs/pitch_engine.h"
-#include "twtime/copying_loop.h"
+#include "dsp/copying_loop.h"
 #include "twtime/time_engine.h"
 
 namespace quill {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "audio_format.h"
-#include "effect_catalog.h"
+#include "framework/audio_format.h"
+#include "tools/common/effect_catalog.h"
 
 namespace quill {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "chain.h"
-#include "effect_catalog.h"
-#include "effect_stage.h"
-#include "sound_file.h"
+#include "tools/quillfx/chain.h"
+#include "tools/common/effect_catalog.h"
+#include "tools/quillfx/effect_stage.h"
+#include "tools/quillfx/sound_file.h"
 
 namespace {
 

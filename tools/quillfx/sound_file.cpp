@@ -1,4 +1,4 @@
-#include "sound_file.h"
+#include "tools/quillfx/sound_file.h"
 
 #include <sndfile.h>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "wav_file.h"
+#include "tools/common/wav_file.h"
 
 namespace quill {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "audio_format.h"
+#include "framework/audio_format.h"
 
 struct sf_private_tag;
 

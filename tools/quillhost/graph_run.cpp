@@ -1,10 +1,10 @@
-#include "graph_run.h"
+#include "tools/quillhost/graph_run.h"
 
 #include <vector>
 
-#include "com_ref.h"
-#include "platform.h"
-#include "wav_writer.h"
+#include "tools/quillhost/com_ref.h"
+#include "streaming/platform.h"
+#include "tools/quillhost/wav_writer.h"
 
 namespace quill {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "effect_catalog.h"
-#include "wav_file.h"
+#include "tools/common/effect_catalog.h"
+#include "tools/common/wav_file.h"
 
 namespace quill {
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "effect_catalog.h"
-#include "graph_run.h"
-#include "platform.h"
-#include "run_engine.h"
-#include "wav_file.h"
+#include "tools/common/effect_catalog.h"
+#include "tools/quillhost/graph_run.h"
+#include "streaming/platform.h"
+#include "tools/common/run_engine.h"
+#include "tools/common/wav_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "wav_writer.h"
+#include "tools/quillhost/wav_writer.h"
 
 namespace quill {
 

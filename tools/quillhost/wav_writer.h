@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "sink_filter.h"
-#include "wav_file.h"
+#include "streaming/sink_filter.h"
+#include "tools/common/wav_file.h"
 
 namespace quill {
 

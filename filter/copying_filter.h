@@ -12,14 +12,14 @@
 #include <cstring>
 #include <new>
 
-#include "audio_format.h"
-#include "copying_loop.h"
-#include "copying_transform.h"
-#include "effect_parts.h"
-#include "effect_registration.h"
-#include "media_sample_outlet.h"
-#include "media_type.h"
-#include "twctllib.h"
+#include "framework/audio_format.h"
+#include "dsp/copying_loop.h"
+#include "streaming/copying_transform.h"
+#include "filter/effect_parts.h"
+#include "filter/effect_registration.h"
+#include "filter/media_sample_outlet.h"
+#include "streaming/media_type.h"
+#include "controls/twctllib.h"
 
 namespace quill {
 

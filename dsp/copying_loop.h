@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "audio_format.h"
-#include "com.h"
+#include "framework/audio_format.h"
+#include "framework/com.h"
 
 namespace quill {
 

@@ -2,7 +2,7 @@
 // input buffers in place before shifting up, so it needs writable ones.
 #pragma once
 
-#include "copying_filter.h"
+#include "filter/copying_filter.h"
 #include "twpitchs/pitch_engine.h"
 
 namespace quill {

@@ -1,4 +1,4 @@
-#include "copying_loop.h"
+#include "dsp/copying_loop.h"
 
 namespace quill {
 

@@ -1,6 +1,6 @@
-#include "media_sample_outlet.h"
+#include "filter/media_sample_outlet.h"
 
-#include "media_type.h"
+#include "streaming/media_type.h"
 
 namespace quill {
 

@@ -1,10 +1,10 @@
-#include "line_pool.h"
+#include "dsp/line_pool.h"
 
 #include <cstdint>
 #include <cstring>
 #include <limits>
 
-#include "line_memory.h"
+#include "dsp/line_memory.h"
 
 namespace quill {
 

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "audio_format.h"
-#include "com.h"
-#include "stretch_modes.h"
+#include "framework/audio_format.h"
+#include "framework/com.h"
+#include "dsp/stretch_modes.h"
 
 namespace quill {
 

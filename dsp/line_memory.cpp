@@ -1,4 +1,4 @@
-#include "line_memory.h"
+#include "dsp/line_memory.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -8,9 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "com.h"
-#include "number_text.h"
-#include "scroll_rules.h"
+#include "framework/com.h"
+#include "twctllib/number_text.h"
+#include "twctllib/scroll_rules.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "copying_filter.h"
+#include "filter/copying_filter.h"
 
 namespace quill {
 

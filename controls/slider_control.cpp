@@ -3,13 +3,13 @@
 // themselves only while the thumb is dragged, double-clicked, restored with
 // Escape or set from a digit key, and otherwise wait for the parent to set
 // the position it computed.
-#include "slider_control.h"
+#include "controls/slider_control.h"
 
 #include <initializer_list>
 #include <new>
 
-#include "slider_geometry.h"
-#include "twctllib.h"
+#include "twctllib/slider_geometry.h"
+#include "controls/twctllib.h"
 
 namespace quill {
 namespace {

@@ -1,8 +1,8 @@
-#include "interp_kernel.h"
+#include "dsp/interp_kernel.h"
 
 #include <cmath>
 
-#include "line_memory.h"
+#include "dsp/line_memory.h"
 
 namespace quill {
 

@@ -1,4 +1,4 @@
-#include "time_stretcher.h"
+#include "dsp/time_stretcher.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "line_memory.h"
+#include "dsp/line_memory.h"
 
 namespace quill {
 

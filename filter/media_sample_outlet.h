@@ -2,8 +2,8 @@
 // OutputSample, and the pin itself as SampleOutlet.
 #pragma once
 
-#include "copying_loop.h"
-#include "pins.h"
+#include "dsp/copying_loop.h"
+#include "streaming/pins.h"
 
 namespace quill {
 

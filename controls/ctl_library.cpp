@@ -6,9 +6,9 @@
 #include <cwchar>
 #include <mutex>
 
-#include "ctl_colors.h"
-#include "slider_control.h"
-#include "twctllib.h"
+#include "twctllib/ctl_colors.h"
+#include "controls/slider_control.h"
+#include "controls/twctllib.h"
 
 namespace quill {
 namespace {

@@ -1,7 +1,7 @@
 // The time compress/expand effect as a copying filter.
 #pragma once
 
-#include "copying_filter.h"
+#include "filter/copying_filter.h"
 #include "twtime/time_engine.h"
 
 namespace quill {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "com.h"
+#include "framework/com.h"
 
 namespace quill {
 

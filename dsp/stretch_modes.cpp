@@ -1,4 +1,4 @@
-#include "stretch_modes.h"
+#include "dsp/stretch_modes.h"
 
 namespace quill {
 

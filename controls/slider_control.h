@@ -2,7 +2,7 @@
 // start-up.
 #pragma once
 
-#include "com.h"
+#include "framework/com.h"
 
 namespace quill {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "twctllib.h"
+#include "controls/twctllib.h"
 
 namespace quill {
 namespace {
