@@ -13,7 +13,6 @@ struct ChorusEffect {
   static constexpr const CLSID& kClassId = CLSID_TwChorus;
   static constexpr const IID& kInterfaceId = IID_IChorusParams;
   static constexpr const wchar_t* kName = L"Tarnwell Chorus";
-  static constexpr bool kHasTail = false;
 };
 
 using ChorusFilter = EffectFilter<ChorusEffect>;

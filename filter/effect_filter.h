@@ -6,9 +6,9 @@
 // filter's identity.
 //
 // Effect describes one effect: Engine, Interface (its parameter interface),
-// kClassId, kInterfaceId, kName and kHasTail. An effect without a tail
-// passes the end of the stream on at once, never runs its engine in mode
-// Tail, and keeps its engine's lines when streaming stops.
+// kClassId, kInterfaceId and kName. An engine without a tail (kHasTail)
+// passes the end of the stream on at once, never runs in mode Tail, and
+// keeps its lines when streaming stops.
 #pragma once
 
 #include <algorithm>
@@ -17,6 +17,7 @@
 
 #include "framework/audio_format.h"
 #include "framework/effect_engine.h"
+#include "framework/in_place_stream.h"
 #include "filter/effect_parts.h"
 #include "filter/effect_registration.h"
 #include "streaming/in_place_transform.h"
@@ -40,7 +41,7 @@ class EffectFilter final : public InPlaceTransform, public EffectParts<Effect> {
   }
 
   EffectFilter(IUnknown* outer, HRESULT* result)
-      : InPlaceTransform(Effect::kName, Effect::kClassId, outer, EffectRegistration()) {
+      : InPlaceTransform(Effect::kName, Effect::kClassId, outer, EffectRegistration()), stream_(engine_) {
     engine_.SetOwner(Owner());
     // The page's window classes and colour scheme; counted, so the last
     // filter to go takes them away.
@@ -78,15 +79,10 @@ class EffectFilter final : public InPlaceTransform, public EffectParts<Effect> {
     return S_OK;
   }
 
-  HRESULT StartStreaming() override {
-    tailActive_ = 0;
-    dataSeen_ = 0;
-    engine_.SetFormat(&format_);
-    return engine_.Restart();
-  }
+  HRESULT StartStreaming() override { return stream_.Start(&format_); }
 
   HRESULT StopStreaming() override {
-    if constexpr (Effect::kHasTail) engine_.ReleaseLine();
+    if constexpr (Engine::kHasTail) engine_.ReleaseLine();
     return S_OK;
   }
 
@@ -96,27 +92,16 @@ class EffectFilter final : public InPlaceTransform, public EffectParts<Effect> {
     return hr == S_FALSE ? S_OK : hr;
   }
 
-  // Processes one buffer in place: S_OK, S_FALSE when the tail is complete,
-  // or a failure.
+  // Processes one buffer in place: S_OK or a failure.
   HRESULT Transform(IMediaSample* sample) {
     BYTE* data = nullptr;
     HRESULT hr = sample->GetPointer(&data);
     if (FAILED(hr)) return hr;
-    const auto kind = SampleKindOf(format_);
-    if (!kind || format_.blockAlign == 0) return VFW_E_NOT_CONNECTED;
-    long length = sample->GetActualDataLength();
-    dataSeen_ = 1;
-    ProcessMode mode;
-    if (Effect::kHasTail && tailActive_ != 0) {
-      mode = ProcessMode::Tail;
-      length = sample->GetSize();
-      std::memset(data, *kind == SampleKind::Pcm8 ? 0x80 : 0x00, static_cast<size_t>(std::max(length, 0L)));
-    } else {
-      mode = sample->IsDiscontinuity() == S_OK ? ProcessMode::Discontinuity : ProcessMode::Continue;
-    }
+    if (!SampleKindOf(format_) || format_.blockAlign == 0) return VFW_E_NOT_CONNECTED;
+    const long length = sample->GetActualDataLength();
     std::uint32_t frames = static_cast<std::uint32_t>(std::max(length, 0L)) / format_.blockAlign;
-    hr = engine_.Process(*kind, mode, data, &frames);
-    HRESULT set = sample->SetActualDataLength(static_cast<long>(frames * format_.blockAlign));
+    hr = stream_.Receive(data, &frames, sample->IsDiscontinuity() == S_OK);
+    const HRESULT set = sample->SetActualDataLength(static_cast<long>(frames * format_.blockAlign));
     if (FAILED(hr)) return hr;
     return FAILED(set) ? set : hr;
   }
@@ -124,29 +109,34 @@ class EffectFilter final : public InPlaceTransform, public EffectParts<Effect> {
   // The tail: silent buffers through the engine until it reports the end,
   // then the end of stream passed on.
   HRESULT EndOfStream() override {
-    if constexpr (!Effect::kHasTail) return InPlaceTransform::EndOfStream();
+    if constexpr (!Engine::kHasTail) return InPlaceTransform::EndOfStream();
     HRESULT failure = S_OK;
-    if (output_.IsConnected() && dataSeen_ != 0) {
-      tailActive_ = 1;
-      bool finished = false;
-      do {
+    if (output_.IsConnected()) {
+      bool noBuffer = false;
+      failure = stream_.PlayTail([&](const auto& fill) {
         IMediaSample* sample = nullptr;
         HRESULT hr = output_.GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
-        if (FAILED(hr)) return hr;  // flags stay set until the next start
-        hr = sample->SetActualDataLength(0);
-        if (SUCCEEDED(hr)) hr = Transform(sample);
-        if (hr == S_FALSE) finished = true;
+        if (FAILED(hr)) {
+          noBuffer = true;
+          return hr;
+        }
+        BYTE* data = nullptr;
+        std::uint32_t frames = 0;
+        hr = sample->GetPointer(&data);
+        if (SUCCEEDED(hr)) hr = fill(data, static_cast<std::uint32_t>(std::max(sample->GetSize(), 0L)), &frames);
+        const HRESULT set = sample->SetActualDataLength(static_cast<long>(frames * format_.blockAlign));
+        if (SUCCEEDED(hr) && FAILED(set)) hr = set;
         if (SUCCEEDED(hr)) {
-          HRESULT delivered = output_.Deliver(sample);
+          const HRESULT delivered = output_.Deliver(sample);
           if (FAILED(delivered)) hr = delivered;
         }
         sample->Release();
-        if (FAILED(hr)) failure = hr;
-      } while (SUCCEEDED(failure) && !finished);
-      tailActive_ = 0;
-      dataSeen_ = 0;
+        return hr;
+      });
+      // Without a buffer to fill the end of stream cannot follow the tail.
+      if (noBuffer) return failure;
     }
-    HRESULT hr = output_.DeliverEndOfStream();
+    const HRESULT hr = output_.DeliverEndOfStream();
     return FAILED(failure) ? failure : hr;
   }
 
@@ -157,8 +147,7 @@ class EffectFilter final : public InPlaceTransform, public EffectParts<Effect> {
   }
 
   AudioFormat format_{};
-  std::int32_t tailActive_ = 0;
-  std::int32_t dataSeen_ = 0;
+  InPlaceStream<Engine> stream_;
 };
 
 }  // namespace quill

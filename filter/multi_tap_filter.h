@@ -12,7 +12,6 @@ struct MultiTapEffect {
   static constexpr const CLSID& kClassId = CLSID_TwEchomt;
   static constexpr const IID& kInterfaceId = IID_IMultiTapParams;
   static constexpr const wchar_t* kName = L"Tarnwell Multi-Tap Delay";
-  static constexpr bool kHasTail = true;
 };
 
 using MultiTapFilter = EffectFilter<MultiTapEffect>;

@@ -12,7 +12,6 @@ struct ReverbEffect {
   static constexpr const CLSID& kClassId = CLSID_TwReverb;
   static constexpr const IID& kInterfaceId = IID_IReverbParams;
   static constexpr const wchar_t* kName = L"Tarnwell Reverb";
-  static constexpr bool kHasTail = true;
 };
 
 using ReverbFilter = EffectFilter<ReverbEffect>;

@@ -12,7 +12,6 @@ struct SimpleDelayEffect {
   static constexpr const CLSID& kClassId = CLSID_TwEchos;
   static constexpr const IID& kInterfaceId = IID_ISimpleDelayParams;
   static constexpr const wchar_t* kName = L"Tarnwell Simple Delay";
-  static constexpr bool kHasTail = true;
 };
 
 using SimpleDelayFilter = EffectFilter<SimpleDelayEffect>;

@@ -3,14 +3,17 @@
 // flag, the whole-block and single-field operations, presets and the
 // persisted stream. An engine derives from EffectEngine<Traits>, where Traits
 // names the parameter block, the parameter interface and its identifier,
-// the clamping rule and the preset table.
+// the parameter table (ranges, set-up costs, formats) and the preset table.
 #pragma once
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
 
 #include "framework/audio_format.h"
+#include "framework/field_table.h"
 #include "framework/notify_host.h"
 #include "framework/presets.h"
 #include "include/quillfx1.h"
@@ -21,13 +24,6 @@ struct NotifySlot {
   HWND window = nullptr;
   std::int32_t id = 0;
 };
-
-// Clamps v into [lo, hi]; true if it had to.
-inline bool ClampField(std::int32_t& v, std::int32_t lo, std::int32_t hi) {
-  if (v < lo) { v = lo; return true; }
-  if (v > hi) { v = hi; return true; }
-  return false;
-}
 
 inline constexpr std::uint32_t kStreamHeaderSize = 20;
 
@@ -79,7 +75,7 @@ class EffectEngine : public Traits::Interface {
     changed_ = 1;
     dirty_ = 1;
     rebuildRequest_ = 1;
-    return Traits::Clamp(params_) ? E_FAIL : S_OK;
+    return ClampBlock(Traits::Fields(), &params_) ? E_FAIL : S_OK;
   }
 
   HRESULT STDMETHODCALLTYPE GetFormat(AudioFormat* out) override {
@@ -214,7 +210,7 @@ class EffectEngine : public Traits::Interface {
     if (FAILED(hr)) return hr;
     std::lock_guard guard(lock_);
     params_ = incoming;
-    return Traits::Clamp(params_) ? E_FAIL : hr;
+    return ClampBlock(Traits::Fields(), &params_) ? E_FAIL : hr;
   }
 
  protected:
@@ -226,15 +222,25 @@ class EffectEngine : public Traits::Interface {
     return S_OK;
   }
 
-  // Stores an already clamped value under the lock if it differs.
+  // The field setters: the value is limited as the field's row says, then
+  // stored under the lock if it differs, which sets changed and dirty; a
+  // Full row also requests the full set-up. A Positive row refuses anything
+  // but a positive finite number with E_INVALIDARG.
   template <class T>
-  HRESULT StoreField(T Params::*field, T value) {
-    std::lock_guard guard(lock_);
-    if (!(params_.*field == value)) {
-      params_.*field = value;
-      changed_ = 1;
-      dirty_ = 1;
-    }
+  HRESULT SetField(T Params::*field, T value) {
+    return SetAt(OffsetOf(&(params_.*field)), value);
+  }
+  // One element of a per-tap array; an index outside it is refused.
+  template <class T, std::size_t N>
+  HRESULT SetElement(T (Params::*field)[N], std::int32_t k, T value) {
+    if (k < 0 || static_cast<std::size_t>(k) >= N) return E_INVALIDARG;
+    return SetAt(OffsetOf(&(params_.*field)[k]), value);
+  }
+  template <class T, std::size_t N>
+  HRESULT GetElement(T (Params::*field)[N], std::int32_t k, T* out) const {
+    if (out == nullptr) return E_POINTER;
+    if (k < 0 || static_cast<std::size_t>(k) >= N) return E_INVALIDARG;
+    *out = (params_.*field)[k];
     return S_OK;
   }
 
@@ -247,30 +253,6 @@ class EffectEngine : public Traits::Interface {
     return was;
   }
 
-  // Engines with a full and a light set-up: whole-block sets and the setters
-  // of full fields also request the full set-up. The request is handed over
-  // together with the snapshot, so a snapshot never misses the request that
-  // came with its values.
-  HRESULT StoreFullField(std::int32_t Params::*field, std::int32_t value) {
-    return EditBlock([&](Params& p) { return Exchange(p.*field, value); }, true);
-  }
-
-  // Runs store(block) under the lock; when it reports a change, sets changed
-  // and dirty, and with `full` also requests the full set-up.
-  template <class Fn>
-  HRESULT EditBlock(Fn&& store, bool full = false) {
-    std::lock_guard guard(lock_);
-    if (store(params_)) {
-      changed_ = 1;
-      dirty_ = 1;
-      if (full) rebuildRequest_ = 1;
-    }
-    return S_OK;
-  }
-
-  // The block as the lock-free single-field getters see it.
-  const Params& Block() const { return params_; }
-
   // TakeSnapshot that also hands over (and clears) a pending full set-up request.
   bool TakeSnapshot(Params& out, bool& rebuildRequested) {
     std::lock_guard guard(lock_);
@@ -282,14 +264,33 @@ class EffectEngine : public Traits::Interface {
     return was;
   }
 
-  // Stores value into slot if it differs; true if it did.
-  static bool Exchange(std::int32_t& slot, std::int32_t value) {
-    if (slot == value) return false;
-    slot = value;
-    return true;
+ private:
+  std::size_t OffsetOf(const void* member) const {
+    return static_cast<std::size_t>(static_cast<const unsigned char*>(member) -
+                                    reinterpret_cast<const unsigned char*>(&params_));
   }
 
- private:
+  template <class T>
+  HRESULT SetAt(std::size_t offset, T value) {
+    const FieldInfo* row = FieldAt(Traits::Fields(), offset);
+    bool full = false;
+    if (row != nullptr) {
+      if (row->range == FieldRange::Positive && !(value > 0 && std::isfinite(static_cast<double>(value))))
+        return E_INVALIDARG;
+      LimitValue(*row, value);
+      full = row->setup == FieldSetup::Full;
+    }
+    std::lock_guard guard(lock_);
+    T& slot = *reinterpret_cast<T*>(reinterpret_cast<unsigned char*>(&params_) + offset);
+    if (!(slot == value)) {
+      slot = value;
+      changed_ = 1;
+      dirty_ = 1;
+      if (full) rebuildRequest_ = 1;
+    }
+    return S_OK;
+  }
+
   static HRESULT WriteAll(ISequentialStream* stream, const void* data, ULONG bytes) {
     ULONG done = 0;
     HRESULT hr = stream->Write(data, bytes, &done);

@@ -8,12 +8,117 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "twctllib/number_text.h"
+
 namespace quill {
 
 const FieldInfo* FindField(FieldTable table, std::string_view name) {
   for (const FieldInfo& f : table)
     if (name == f.name) return &f;
   return nullptr;
+}
+
+const FieldInfo* FieldAt(FieldTable table, std::size_t offset) {
+  for (const FieldInfo& f : table)
+    if (f.offset == offset) return &f;
+  return nullptr;
+}
+
+bool LimitValue(const FieldInfo& field, std::int32_t& value) {
+  const bool floor = field.range == FieldRange::Clamped;
+  if (field.range != FieldRange::Clamped && field.range != FieldRange::Ceiling) return false;
+  const auto lo = static_cast<std::int32_t>(field.lo), hi = static_cast<std::int32_t>(field.hi);
+  if (floor && value < lo) {
+    value = lo;
+    return true;
+  }
+  if (value > hi) {
+    value = hi;
+    return true;
+  }
+  return false;
+}
+
+bool LimitValue(const FieldInfo& field, double& value) {
+  if (field.range != FieldRange::Clamped && field.range != FieldRange::Ceiling) return false;
+  if (field.range == FieldRange::Clamped && !(value >= field.lo)) {  // a NaN lands on lo too
+    value = field.lo;
+    return true;
+  }
+  if (value > field.hi) {
+    value = field.hi;
+    return true;
+  }
+  return false;
+}
+
+bool ClampBlock(FieldTable table, void* block) {
+  bool clamped = false;
+  auto* bytes = static_cast<unsigned char*>(block);
+  for (const FieldInfo& f : table) {
+    if (f.type == FieldType::Double) {
+      double v;
+      std::memcpy(&v, bytes + f.offset, sizeof v);
+      if (LimitValue(f, v)) {
+        std::memcpy(bytes + f.offset, &v, sizeof v);
+        clamped = true;
+      }
+    } else {
+      std::int32_t v;
+      std::memcpy(&v, bytes + f.offset, sizeof v);
+      if (LimitValue(f, v)) {
+        std::memcpy(bytes + f.offset, &v, sizeof v);
+        clamped = true;
+      }
+    }
+  }
+  return clamped;
+}
+
+std::string ValueText(const FieldInfo& field, std::int32_t value, char thousands) {
+  char text[48];
+  // Magnitudes and their parts as the pages print them: a tenth below zero
+  // still shows its minus sign.
+  const long long v = value;
+  const long long m = v < 0 ? -v : v;
+  const char* sign = v < 0 ? "-" : "";
+  switch (field.format) {
+    case ValueFormat::Decibels:
+      if (value <= field.floor) return "-Inf. dB";
+      std::snprintf(text, sizeof text, "%s%lld.%lld dB", sign, m / 10, m % 10);
+      return text;
+    case ValueFormat::MsAsSeconds:
+      std::snprintf(text, sizeof text, "%s%lld.%03lld", sign, m / 1000, m % 1000);
+      return text;
+    case ValueFormat::Tenths:
+      std::snprintf(text, sizeof text, "%s%lld.%01lld", sign, m / 10, m % 10);
+      return text;
+    case ValueFormat::TenthsSec:
+      std::snprintf(text, sizeof text, "%s%lld.%lld sec.", sign, m / 10, m % 10);
+      return text;
+    case ValueFormat::MsOrOff:
+      if (value == 0) return "Off";
+      std::snprintf(text, sizeof text, "%lld ms.", v);
+      return text;
+    case ValueFormat::Percent:
+      std::snprintf(text, sizeof text, "%lld %%", v);
+      return text;
+    case ValueFormat::TenthsHz:
+      std::snprintf(text, sizeof text, "%s%lld.%lld Hz", sign, m / 10, m % 10);
+      return text;
+    case ValueFormat::Grouped: {
+      std::snprintf(text, sizeof text, "%lld", v);
+      NumberSeparators separators;
+      separators.thousands = static_cast<unsigned char>(thousands);
+      InsertThousands(text, sizeof text, separators);
+      return text;
+    }
+    case ValueFormat::Number:
+    case ValueFormat::None:
+      break;
+  }
+  std::snprintf(text, sizeof text, "%lld", v);
+  return text;
 }
 
 double ReadFieldValue(const void* block, const FieldInfo& field) {
@@ -74,6 +179,10 @@ std::string FieldRangeText(const FieldInfo& field) {
       return lo + ".." + hi + " " + field.unit;
     case FieldRange::Table:
       return std::string(field.unit) + " " + lo + ".." + hi;
+    case FieldRange::Ceiling:
+      return std::string(field.unit) + ", at most " + hi;
+    case FieldRange::Positive:
+      return std::string(field.unit) + ", above 0";
     case FieldRange::None:
       break;
   }
@@ -81,7 +190,17 @@ std::string FieldRangeText(const FieldInfo& field) {
 }
 
 bool WithinRange(const FieldInfo& field, double value) {
-  return field.range == FieldRange::None || (value >= field.lo && value <= field.hi);
+  switch (field.range) {
+    case FieldRange::None:
+    case FieldRange::Positive:  // whole blocks keep it as given; the engine refuses to run on it
+      return true;
+    case FieldRange::Ceiling:
+      return value <= field.hi;
+    case FieldRange::Clamped:
+    case FieldRange::Table:
+      break;
+  }
+  return value >= field.lo && value <= field.hi;
 }
 
 void ApplyEdits(void* block, std::span<const FieldEdit> edits) {

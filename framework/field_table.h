@@ -1,8 +1,9 @@
 // Every field of an effect's parameter block, described once: its name as a
-// host writes it, where it lies in the block, its type, unit and range. A
-// host changes one field by reading the whole block, changing the field
-// through this table and writing the block back, so one mechanism serves
-// every effect, in the Windows host and in native tools alike.
+// host writes it, where it lies in the block, its type, unit and range,
+// whether a change needs the engine's full set-up, and how a page shows it.
+// The field setters, the whole-block clamp of SetParams and Load, the
+// tools' listings and field parsing, and the pages all read these rows, so
+// a range or a format is written in exactly one place.
 #pragma once
 
 #include <cstddef>
@@ -18,9 +19,29 @@ enum class FieldType : std::uint8_t { Int32, Double };
 
 // What the block's owner does with values outside [lo, hi].
 enum class FieldRange : std::uint8_t {
-  None,     // stored as given (switches, unclamped levels)
-  Clamped,  // SetParams, Load and the field's setter clamp into [lo, hi]
-  Table,    // stored as given, but only lo..hi are rows of the effect's table
+  None,      // stored as given (switches, unclamped levels)
+  Clamped,   // SetParams, Load and the field's setter clamp into [lo, hi]; a NaN lands on lo
+  Ceiling,   // as Clamped, but only values above hi are brought down
+  Table,     // stored as given, but only lo..hi are rows of the effect's table
+  Positive,  // the setter refuses anything but a positive finite number; whole blocks store it as given
+};
+
+// What a change of the field costs the engine: Light fields are picked up by
+// a retune between buffers, Full fields rebuild lines and positions.
+enum class FieldSetup : std::uint8_t { Light, Full };
+
+// How a page writes the value (integers in the field's unit).
+enum class ValueFormat : std::uint8_t {
+  Number,          // "%d"
+  Grouped,         // "%d" with the locale's thousands separator: 12,000
+  Decibels,        // tenths of a dB: "-6.0 dB", "-Inf. dB" at or below the floor
+  MsAsSeconds,     // milliseconds as "0.400"
+  Tenths,          // tenths as "2.0" (seconds, milliseconds, hertz)
+  TenthsSec,       // tenths of a second as "2.5 sec."
+  MsOrOff,         // "30 ms.", "Off" for 0
+  Percent,         // "%d %"
+  TenthsHz,        // tenths of a hertz as "2.5 Hz"
+  None,            // a switch, a list row or a value no text shows
 };
 
 struct FieldInfo {
@@ -28,9 +49,43 @@ struct FieldInfo {
   std::size_t offset;
   FieldType type;
   const char* unit;
-  FieldRange range;
-  double lo;
-  double hi;
+  FieldRange range = FieldRange::None;
+  double lo = 0.0;
+  double hi = 0.0;
+  FieldSetup setup = FieldSetup::Light;
+  ValueFormat format = ValueFormat::None;
+  std::int32_t floor = 0;  // Decibels: the level at and below which it is silent
+
+  // Built up in the tables: IntField(...).Ranged(1, 5000).Full().Shows(ValueFormat::MsAsSeconds).
+  constexpr FieldInfo Ranged(double l, double h) const { return With(FieldRange::Clamped, l, h); }
+  constexpr FieldInfo AtMost(double h) const { return With(FieldRange::Ceiling, lo, h); }
+  constexpr FieldInfo Rows(double l, double h) const { return With(FieldRange::Table, l, h); }
+  constexpr FieldInfo PositiveOnly() const { return With(FieldRange::Positive, 0.0, 0.0); }
+  constexpr FieldInfo Full() const {
+    FieldInfo f = *this;
+    f.setup = FieldSetup::Full;
+    return f;
+  }
+  constexpr FieldInfo Shows(ValueFormat how) const {
+    FieldInfo f = *this;
+    f.format = how;
+    return f;
+  }
+  // A level in tenths of a dB, silent at and below `silent`.
+  constexpr FieldInfo Level(std::int32_t silent) const {
+    FieldInfo f = Shows(ValueFormat::Decibels);
+    f.floor = silent;
+    return f;
+  }
+
+ private:
+  constexpr FieldInfo With(FieldRange r, double l, double h) const {
+    FieldInfo f = *this;
+    f.range = r;
+    f.lo = l;
+    f.hi = h;
+    return f;
+  }
 };
 
 using FieldTable = std::span<const FieldInfo>;
@@ -38,10 +93,26 @@ using FieldTable = std::span<const FieldInfo>;
 // The name and offset of a block member, spelt once: QUILL_FIELD_AT(Block, tapGain[3]).
 #define QUILL_FIELD_AT(Block, member) #member, offsetof(Block, member)
 
-constexpr FieldInfo IntField(const char* name, std::size_t offset, const char* unit,
-                             FieldRange range = FieldRange::None, double lo = 0.0, double hi = 0.0) {
-  return FieldInfo{name, offset, FieldType::Int32, unit, range, lo, hi};
+constexpr FieldInfo IntField(const char* name, std::size_t offset, const char* unit) {
+  return FieldInfo{name, offset, FieldType::Int32, unit};
 }
+constexpr FieldInfo DoubleField(const char* name, std::size_t offset, const char* unit) {
+  return FieldInfo{name, offset, FieldType::Double, unit};
+}
+
+// The row that describes the block's bytes at `offset`; null if none does.
+const FieldInfo* FieldAt(FieldTable table, std::size_t offset);
+
+// Brings `value` into the field's range as its setter does; true if it had to.
+bool LimitValue(const FieldInfo& field, std::int32_t& value);
+bool LimitValue(const FieldInfo& field, double& value);
+
+// Clamps every ranged field of a whole block, as SetParams and Load do; true
+// if any field had to be.
+bool ClampBlock(FieldTable table, void* block);
+
+// The text a page shows for the value; `thousands` is the locale's separator.
+std::string ValueText(const FieldInfo& field, std::int32_t value, char thousands = ',');
 
 // Exact, case-sensitive match; null if the table has no such field.
 const FieldInfo* FindField(FieldTable table, std::string_view name);

@@ -7,12 +7,12 @@
 #include <new>
 
 #include "dsp/line_memory.h"
+#include "dsp/oscillator.h"
 
 namespace quill {
 
 namespace {
 
-constexpr double kTwoPi = 6.28318530718;
 constexpr double kLength = ChorusEngine::kLineLength;
 
 // Stage 1 is shorter and faster, stage 2 longer and slower than stage 0, so
@@ -43,19 +43,6 @@ inline double WrapPosition(double p) {
 
 }  // namespace
 
-bool ChorusTraits::Clamp(Params& p) {
-  bool clamped = ClampField(p.inputGain, ChorusEngine::kFloor, 0);
-  clamped |= ClampField(p.dryOut, ChorusEngine::kFloor, 0);
-  clamped |= ClampField(p.chorusOut, ChorusEngine::kFloor, 0);
-  clamped |= ClampField(p.chorusSize, 1, ChorusEngine::kStages);
-  clamped |= ClampField(p.feedbackPct, 0, 100);
-  clamped |= ClampField(p.delayTenths, 1, 1000);
-  clamped |= ClampField(p.modRate, 1, 200);
-  clamped |= ClampField(p.modDepth, 1, 100);
-  clamped |= ClampField(p.highCutHz, 100, 10000);
-  return clamped;
-}
-
 ChorusEngine::ChorusEngine() {
   pool_ = static_cast<double*>(AllocLine(static_cast<std::size_t>(kStages) * kLineLength, sizeof(double)));
 }
@@ -81,18 +68,6 @@ void ChorusEngine::ResetSines(Stage& st) {
   std::fill_n(st.sines, st.sinesLength, std::numeric_limits<double>::quiet_NaN());
 }
 
-std::uint32_t ChorusEngine::Channels() const {
-  const AudioFormat* f = Format();
-  return f != nullptr && f->channels == 2 ? 2 : 1;
-}
-
-bool ChorusEngine::Snapshot(ChorusParams& out) {
-  bool requested = false;
-  const bool changed = TakeSnapshot(out, requested);
-  if (requested) rebuild_ = true;
-  return changed;
-}
-
 void ChorusEngine::Retune(const ChorusParams& p) {
   const AudioFormat* format = Format();
   const std::uint32_t rate = format != nullptr ? format->sampleRate : 0;
@@ -116,20 +91,14 @@ void ChorusEngine::Retune(const ChorusParams& p) {
     Stage& st = stage_[s];
     const double period = std::trunc(fs * kStageFactor[s] * periodFactor_);
     // Below one sample per cycle (only at absurdly low rates) the sweep stands still.
-    const double inc = period >= 1.0 ? kTwoPi / period : 0.0;
+    const double inc = SweepIncrement(period);
     const bool keep = period == st.period && inc == st.inc && st.sines != nullptr;  // the values still hold
     st.period = period;
     st.inc = inc;
     if (!keep) ResetSines(st);
   }
 
-  if (p.highCut != 0 && static_cast<std::uint32_t>(p.highCutHz) < rate / 2) {
-    a_ = std::exp(-kTwoPi * p.highCutHz / fs);
-    b_ = 1.0 - a_;
-  } else {
-    a_ = 0.0;
-    b_ = 1.0;
-  }
+  highCut_.Set(p.highCut != 0 && BelowHalfRate(p.highCutHz, rate, false), p.highCutHz, fs);
 
   depth_ = std::trunc(p.modDepth * 0.01 * delaySamples_);
 }
@@ -154,25 +123,13 @@ HRESULT ChorusEngine::Configure(const ChorusParams& p) {
   return S_OK;
 }
 
-HRESULT ChorusEngine::Recompute(const ChorusParams& p) {
-  const AudioFormat* format = Format();
-  if (format == nullptr) return VFW_E_NOT_CONNECTED;
-  // The delay in samples belongs to the rate it was set up for.
-  if (format->sampleRate != rate_) rebuild_ = true;
-  if (!rebuild_) {
-    Retune(p);
-    return S_OK;
-  }
-  const HRESULT hr = Configure(p);
-  if (FAILED(hr)) return hr;
-  rebuild_ = false;
-  ready_ = 1;
-  return hr;
+bool ChorusEngine::SetUpMoved() const {
+  return Format()->sampleRate != rate_;
 }
 
-HRESULT ChorusEngine::Restart() {
+HRESULT ChorusEngine::Reset() {
   if (pool_ == nullptr) return E_FAIL;
-  // Fresh silent lines; the full set-up below zeroes them again, which keeps
+  // Fresh silent lines; the full set-up zeroes them again, which keeps
   // Configure usable on its own.
   std::memset(pool_, 0, sizeof(double) * kStages * kLineLength);
   for (Stage& st : stage_) {
@@ -181,11 +138,7 @@ HRESULT ChorusEngine::Restart() {
     st.n = 0;
   }
   rebuild_ = true;
-  ChorusParams snapshot;
-  Snapshot(snapshot);
-  const HRESULT hr = Recompute(snapshot);
-  started_ = 0;
-  return hr;
+  return S_OK;
 }
 
 // Stages run one after another over a chunk of samples (each stage sees
@@ -255,7 +208,7 @@ void ChorusEngine::RunMono(typename Kind::Sample* data, std::uint32_t n) {
     const std::uint32_t m = std::min(kChunk, n - at);
     typename Kind::Sample* d = data + at;
     {
-      Sweep st(stage_[0], pool_, depth_, a_, b_, fb_);
+      Sweep st(stage_[0], pool_, depth_, highCut_.a, highCut_.b, fb_);
       const double g = G_[0];
       for (std::uint32_t i = 0; i < m; ++i) {
         const double u = Kind::ToEngine(d[i]) * gIn;
@@ -265,7 +218,7 @@ void ChorusEngine::RunMono(typename Kind::Sample* data, std::uint32_t n) {
       }
     }
     for (int s = 1; s < size; ++s) {
-      Sweep st(stage_[s], pool_ + s * kLineLength, depth_, a_, b_, fb_);
+      Sweep st(stage_[s], pool_ + s * kLineLength, depth_, highCut_.a, highCut_.b, fb_);
       const double g = G_[s];
       for (std::uint32_t i = 0; i < m; ++i) {
         const double u = y[i];
@@ -289,7 +242,7 @@ void ChorusEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
     const std::uint32_t m = std::min(kChunk, n - at);
     typename Kind::Sample* frames = data + 2 * static_cast<std::size_t>(at);
     {
-      Sweep st(stage_[0], pool_, depth_, a_, b_, fb_);
+      Sweep st(stage_[0], pool_, depth_, highCut_.a, highCut_.b, fb_);
       for (std::uint32_t i = 0; i < m; ++i) {
         const double uL = Kind::ToEngine(frames[2 * i]) * gIn;
         const double uR = Kind::ToEngine(frames[2 * i + 1]) * gIn;
@@ -300,7 +253,7 @@ void ChorusEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
       }
     }
     for (int s = 1; s < size; ++s) {
-      Sweep st(stage_[s], pool_ + s * kLineLength, depth_, a_, b_, fb_);
+      Sweep st(stage_[s], pool_ + s * kLineLength, depth_, highCut_.a, highCut_.b, fb_);
       for (std::uint32_t i = 0; i < m; ++i) {
         const double uL = yL[i], uR = yR[i];
         const double v = st.Read();
@@ -317,24 +270,7 @@ void ChorusEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
 }
 
 template <class Kind>
-HRESULT ChorusEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
-  // Nothing lingers after the end of the stream.
-  if (mode == ProcessMode::Tail) {
-    *frames = 0;
-    return S_FALSE;
-  }
-
-  ChorusParams snapshot;
-  const bool changed = Snapshot(snapshot);
-  if (mode == ProcessMode::Discontinuity && started_ != 0) {
-    const HRESULT hr = Restart();
-    if (FAILED(hr)) return hr;
-  } else if (changed || ready_ == 0) {
-    const HRESULT hr = Recompute(snapshot);
-    if (FAILED(hr)) return hr;
-  }
-  started_ = 1;
-
+HRESULT ChorusEngine::Run(ProcessMode, typename Kind::Sample* data, std::uint32_t* frames) {
   if (Channels() == 2)
     RunStereo<Kind>(data, *frames);
   else
@@ -342,9 +278,6 @@ HRESULT ChorusEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* data, s
   return S_OK;
 }
 
-HRESULT ChorusEngine::Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames) {
-  return ProcessByKind(kind, data, frames,
-                       [&](auto k, auto* samples) { return ProcessAs<decltype(k)>(mode, samples, frames); });
-}
+template HRESULT InPlaceEngine<ChorusEngine, ChorusTraits>::Process(SampleKind, ProcessMode, void*, std::uint32_t*);
 
 }  // namespace quill

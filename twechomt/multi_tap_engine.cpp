@@ -5,12 +5,11 @@
 #include <cmath>
 
 #include "dsp/line_memory.h"
+#include "dsp/oscillator.h"
 
 namespace quill {
 
 namespace {
-
-constexpr double kTwoPi = 6.28318530718;
 
 // How far each tap swings with the oscillator, and a small fixed offset per
 // tap so that taps set to the same delay do not coincide exactly.
@@ -25,62 +24,20 @@ double ClampRing(double v) {
 
 }  // namespace
 
-bool MultiTapTraits::Clamp(Params& p) {
-  bool clamped = false;
-  for (int k = 0; k < MultiTapEngine::kTaps; ++k) {
-    clamped |= ClampField(p.tapDelayMs[k], 1, 2500);
-    clamped |= ClampField(p.tapGain[k], -100, 100);
-    clamped |= ClampField(p.tapPan[k], -100, 100);
-  }
-  clamped |= ClampField(p.tapCount, 1, 8);
-  clamped |= ClampField(p.wetOut, -800, 0);
-  clamped |= ClampField(p.dryOut, -800, 0);
-  clamped |= ClampField(p.feedbackPct, 0, 150);
-  clamped |= ClampField(p.inputGain, -800, 0);
-  clamped |= ClampField(p.lowpassHz, 100, 10000);
-  clamped |= ClampField(p.modDepth, 0, 100);
-  clamped |= ClampField(p.modRate, 1, 100);
-  clamped |= ClampField(p.currentTap, 0, 7);
-  clamped |= ClampField(p.graphResolution, 0, 3);
-  return clamped;
-}
-
-HRESULT MultiTapEngine::GetTap(std::int32_t (Params::*field)[kTaps], std::int32_t k, std::int32_t* v) const {
-  if (v == nullptr) return E_POINTER;
-  if (k < 0 || k >= kTaps) return E_INVALIDARG;
-  *v = (Block().*field)[k];
-  return S_OK;
-}
-
-HRESULT MultiTapEngine::SetTap(std::int32_t (Params::*field)[kTaps], std::int32_t k, std::int32_t v, std::int32_t lo,
-                               std::int32_t hi) {
-  if (k < 0 || k >= kTaps) return E_INVALIDARG;
-  ClampField(v, lo, hi);
-  return EditBlock([&](Params& p) { return Exchange((p.*field)[k], v); }, true);
-}
-
-bool MultiTapEngine::Snapshot(MultiTapParams& out) {
-  bool requested = false;
-  const bool changed = TakeSnapshot(out, requested);
-  if (requested) rebuild_ = true;
-  return changed;
+bool MultiTapEngine::SetUpMoved() const {
+  const AudioFormat* format = Format();
+  return format->sampleRate != rate_ || (format->channels == 2 ? 2u : 1u) != channels_;
 }
 
 void MultiTapEngine::Retune(const MultiTapParams& p) {
   const AudioFormat* format = Format();
   const double fs = format != nullptr ? format->sampleRate : 0.0;
-  // A rate of 0 has no meaningful oscillator; the sweep then stands still.
-  increment_ = fs > 0.0 ? kTwoPi / ((10.0 / p.modRate) * fs) : 0.0;
+  increment_ = SweepIncrement((10.0 / p.modRate) * fs);
   gWet_ = DbToGain(p.wetOut, -800);
   gDry_ = DbToGain(p.dryOut, -800);
   gIn_ = DbToGain(p.inputGain, -800);
-  if (p.lowpass != 0 && static_cast<std::uint32_t>(p.lowpassHz) <= (format != nullptr ? format->sampleRate / 2 : 0)) {
-    a_ = std::exp(-kTwoPi * p.lowpassHz / fs);
-    b_ = 1.0 - a_;
-  } else {
-    a_ = 0.0;
-    b_ = 1.0;
-  }
+  const std::uint32_t rate = format != nullptr ? format->sampleRate : 0;
+  lowpass_.Set(p.lowpass != 0 && BelowHalfRate(p.lowpassHz, rate, true), p.lowpassHz, fs);
 }
 
 HRESULT MultiTapEngine::Configure(const MultiTapParams& p) {
@@ -159,34 +116,6 @@ HRESULT MultiTapEngine::Configure(const MultiTapParams& p) {
   return S_OK;
 }
 
-HRESULT MultiTapEngine::Recompute(const MultiTapParams& p) {
-  const AudioFormat* format = Format();
-  if (format == nullptr) return VFW_E_NOT_CONNECTED;
-  // Taps, pans and ring belong to the format they were set up for.
-  if (format->sampleRate != rate_ || (format->channels == 2 ? 2u : 1u) != channels_) rebuild_ = true;
-  if (!rebuild_) {
-    Retune(p);
-    return S_OK;
-  }
-  const HRESULT hr = Configure(p);
-  if (SUCCEEDED(hr)) {
-    rebuild_ = false;
-    ready_ = 1;
-  } else {
-    ready_ = 0;  // rebuild_ stays set: the next buffer tries the full set-up again
-  }
-  return hr;
-}
-
-HRESULT MultiTapEngine::Restart() {
-  MultiTapParams snapshot;
-  Snapshot(snapshot);
-  const HRESULT hr = Recompute(snapshot);
-  if (SUCCEEDED(hr)) refreshDue_ = false;
-  started_ = 0;
-  return hr;
-}
-
 void MultiTapEngine::ReleaseLine() {
   FreeLine(ring_);
   ring_ = nullptr;
@@ -200,7 +129,7 @@ void MultiTapEngine::RunMono(typename Kind::Sample* data, std::uint32_t n) {
   double* const ring = ring_;
   const std::int32_t N = ringLength_;
   const int count = tapCount_;
-  const double a = a_, b = b_, fb = fb_, gIn = gIn_, gDry = gDry_, gWet = gWet_, inc = increment_;
+  const double a = lowpass_.a, b = lowpass_.b, fb = fb_, gIn = gIn_, gDry = gDry_, gWet = gWet_, inc = increment_;
   double phase = phase_, iL = iL_[0], wL = wL_[0];
   std::int32_t w = w_;
 
@@ -235,7 +164,7 @@ void MultiTapEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
   double* const ring = ring_;
   const std::int32_t N = ringLength_;
   const int count = tapCount_;
-  const double a = a_, b = b_, fb = fb_, gIn = gIn_, gDry = gDry_, gWet = gWet_, inc = increment_;
+  const double a = lowpass_.a, b = lowpass_.b, fb = fb_, gIn = gIn_, gDry = gDry_, gWet = gWet_, inc = increment_;
   double phase = phase_;
   double iL0 = iL_[0], iL1 = iL_[1], wL0 = wL_[0], wL1 = wL_[1];
   std::int32_t w = w_;
@@ -278,52 +207,17 @@ void MultiTapEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
 }
 
 template <class Kind>
-HRESULT MultiTapEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
+HRESULT MultiTapEngine::Run(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
   std::uint32_t n = *frames;
-  HRESULT result = S_OK;
-
-  MultiTapParams snapshot;
-  const bool changed = Snapshot(snapshot) || refreshDue_;
-  // Buffers laid out for another format than the taps were set up for are
-  // never run through the old set-up.
-  const AudioFormat* format = Format();
-  const bool formatMoved =
-      format == nullptr || format->sampleRate != rate_ || (format->channels == 2 ? 2u : 1u) != channels_;
-  if (mode == ProcessMode::Discontinuity && started_ != 0) {
-    const HRESULT hr = Restart();
-    if (FAILED(hr)) return hr;
-  } else if (mode == ProcessMode::Tail) {
-    // The tail runs on with the coefficients in force; a change made now is
-    // applied at the next ordinary buffer.
-    if (changed) refreshDue_ = true;
-    if (ring_ == nullptr || formatMoved) {
-      *frames = 0;
-      return S_FALSE;
-    }
-  } else if (changed || ready_ == 0 || formatMoved) {
-    const HRESULT hr = Recompute(snapshot);
-    if (FAILED(hr)) return hr;
-    refreshDue_ = false;
-  }
-  started_ = 1;
-
-  if (mode == ProcessMode::Tail) {
-    n = std::min(n, tailLeft_);
-    tailLeft_ -= n;
-    if (tailLeft_ == 0) result = S_FALSE;
-  }
+  const HRESULT result = mode == ProcessMode::Tail ? CountTail(n) : S_OK;
   if (channels_ == 2)
     RunStereo<Kind>(data, n);
   else
     RunMono<Kind>(data, n);
-
   *frames = n;
   return result;
 }
 
-HRESULT MultiTapEngine::Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames) {
-  return ProcessByKind(kind, data, frames,
-                       [&](auto k, auto* samples) { return ProcessAs<decltype(k)>(mode, samples, frames); });
-}
+template HRESULT InPlaceEngine<MultiTapEngine, MultiTapTraits>::Process(SampleKind, ProcessMode, void*, std::uint32_t*);
 
 }  // namespace quill

@@ -9,16 +9,6 @@
 
 namespace quill {
 
-std::uint32_t SimpleDelayEngine::Channels() const {
-  const AudioFormat* f = Format();
-  return f != nullptr && f->channels == 2 ? 2 : 1;
-}
-
-void SimpleDelayEngine::ComputeGains(const SimpleDelayParams& p) {
-  gainDelay_ = DbToGain(p.delayOut, -800);
-  gainDry_ = DbToGain(p.dryOut, -800);
-}
-
 HRESULT SimpleDelayEngine::Configure(const SimpleDelayParams& p, bool keepHistory) {
   const AudioFormat* format = Format();
   if (format == nullptr) return VFW_E_NOT_CONNECTED;
@@ -49,23 +39,16 @@ HRESULT SimpleDelayEngine::Configure(const SimpleDelayParams& p, bool keepHistor
   const std::uint64_t tail = std::min<std::uint64_t>((decaySamples + L) / channels, 0xFFFFFFFFu);
   for (std::uint32_t c = 0; c < 2; ++c) {
     pos_[c] = c;
-    tailLeft_[c] = static_cast<std::uint32_t>(tail);
+    channelTail_[c] = static_cast<std::uint32_t>(tail);
   }
   return S_OK;
 }
 
-HRESULT SimpleDelayEngine::ConfigureAndMark(const SimpleDelayParams& p, bool keepHistory) {
-  ComputeGains(p);
-  const HRESULT hr = Configure(p, keepHistory);
+HRESULT SimpleDelayEngine::SetUp(const SimpleDelayParams& p, ProcessMode mode) {
+  gainDelay_ = DbToGain(p.delayOut, -800);
+  gainDry_ = DbToGain(p.dryOut, -800);
+  const HRESULT hr = Configure(p, mode != ProcessMode::Discontinuity);
   ready_ = SUCCEEDED(hr) ? 1 : 0;
-  return hr;
-}
-
-HRESULT SimpleDelayEngine::Restart() {
-  SimpleDelayParams snapshot;
-  TakeSnapshot(snapshot);
-  const HRESULT hr = ConfigureAndMark(snapshot, false);
-  started_ = 0;
   return hr;
 }
 
@@ -77,23 +60,9 @@ void SimpleDelayEngine::ReleaseLine() {
 }
 
 template <class Kind>
-HRESULT SimpleDelayEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
+HRESULT SimpleDelayEngine::Run(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
   std::uint32_t n = *frames;
   bool end = false;
-
-  SimpleDelayParams snapshot;
-  const bool changed = TakeSnapshot(snapshot);
-  if (mode == ProcessMode::Discontinuity && started_ != 0) {
-    const HRESULT hr = Restart();
-    if (FAILED(hr)) return hr;
-  } else if (changed || ready_ == 0) {
-    // A change during the tail ends it: the buffer keeps its silence.
-    if (mode == ProcessMode::Tail) return S_FALSE;
-    const HRESULT hr = ConfigureAndMark(snapshot, mode != ProcessMode::Discontinuity);
-    if (FAILED(hr)) return hr;
-  }
-  started_ = 1;
-
   const std::uint32_t channels = Channels();
   const std::uint32_t L = lineLength_;
   double* const line = line_;
@@ -101,9 +70,9 @@ HRESULT SimpleDelayEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* da
 
   for (std::uint32_t c = 0; c < channels; ++c) {
     if (mode == ProcessMode::Tail) {
-      n = std::min(n, tailLeft_[c]);
-      tailLeft_[c] -= n;
-      if (tailLeft_[c] == 0) end = true;
+      n = std::min(n, channelTail_[c]);
+      channelTail_[c] -= n;
+      if (channelTail_[c] == 0) end = true;
     }
     std::uint32_t pos = pos_[c];
     typename Kind::Sample* s = data + c;
@@ -122,9 +91,6 @@ HRESULT SimpleDelayEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* da
   return end ? S_FALSE : S_OK;
 }
 
-HRESULT SimpleDelayEngine::Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames) {
-  return ProcessByKind(kind, data, frames,
-                       [&](auto k, auto* samples) { return ProcessAs<decltype(k)>(mode, samples, frames); });
-}
+template HRESULT InPlaceEngine<SimpleDelayEngine, SimpleDelayTraits>::Process(SampleKind, ProcessMode, void*, std::uint32_t*);
 
 }  // namespace quill

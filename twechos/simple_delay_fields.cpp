@@ -7,15 +7,16 @@ namespace quill {
 namespace {
 
 using P = SimpleDelayParams;
-constexpr auto kClamped = FieldRange::Clamped;
+using F = ValueFormat;
 
-// The ranges are the ones the engine clamps to.
+// Every change goes through the one set-up, which keeps the line and its
+// history unless the line's length changes.
 constexpr FieldInfo kFields[] = {
     IntField(QUILL_FIELD_AT(P, feedback), "non-zero repeats"),
-    IntField(QUILL_FIELD_AT(P, delayMs), "ms", kClamped, 1, 5000),
-    IntField(QUILL_FIELD_AT(P, decayTenths), "tenths of a second", kClamped, 1, 200),
-    IntField(QUILL_FIELD_AT(P, delayOut), "tenths of a dB", kClamped, -800, 0),
-    IntField(QUILL_FIELD_AT(P, dryOut), "tenths of a dB"),
+    IntField(QUILL_FIELD_AT(P, delayMs), "ms").Ranged(1, 5000).Shows(F::MsAsSeconds),
+    IntField(QUILL_FIELD_AT(P, decayTenths), "tenths of a second").Ranged(1, 200).Shows(F::Tenths),
+    IntField(QUILL_FIELD_AT(P, delayOut), "tenths of a dB").Ranged(-800, 0).Level(-800),
+    IntField(QUILL_FIELD_AT(P, dryOut), "tenths of a dB").Level(-800),
 };
 
 }  // namespace

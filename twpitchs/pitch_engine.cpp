@@ -6,16 +6,8 @@
 #include <type_traits>
 
 #include "dsp/line_memory.h"
-#include "twtime/time_engine.h"  // ClampDouble
 
 namespace quill {
-
-bool PitchTraits::Clamp(Params& p) {
-  bool clamped = ClampField(p.semitones, -kSemitonesLimit, kSemitonesLimit);
-  clamped |= ClampField(p.centsTenths, -kCentsLimit, kCentsLimit);
-  clamped |= ClampDouble(p.lengthSamples, 0.0, kPitchLengthMax);
-  return clamped;
-}
 
 std::uint32_t KernelTaps(std::int32_t accuracy) {
   if (accuracy == 1) return 2;
@@ -33,16 +25,6 @@ void PitchEngine::FreeBuffers() {
   FreeLine(intermediate_);
   rings_[0] = rings_[1] = nullptr;
   intermediate_ = nullptr;
-}
-
-HRESULT PitchEngine::SetRatio(double v) {
-  if (!(v > 0.0) || !std::isfinite(v)) return E_INVALIDARG;
-  return StoreField(&Params::ratio, v);
-}
-
-HRESULT PitchEngine::SetLength(double v) {
-  ClampDouble(v, 0.0, kPitchLengthMax);
-  return StoreField(&Params::lengthSamples, v);
 }
 
 HRESULT PitchEngine::GetSampleRate(std::uint32_t* rate) {

@@ -15,14 +15,12 @@
 #include "dsp/copying_loop.h"
 #include "framework/effect_engine.h"
 #include "dsp/interp_kernel.h"
+#include "twpitchs/pitch_fields.h"
 #include "twpitchs/pitch_presets.h"
 #include "dsp/time_stretcher.h"
 
 namespace quill {
 
-inline constexpr std::int32_t kSemitonesLimit = 50;
-inline constexpr std::int32_t kCentsLimit = 1000;
-inline constexpr double kPitchLengthMax = 225306900.0;
 // Frames of resampled audio held between the resampler and the stretcher.
 inline constexpr std::uint32_t kIntermediateFrames = 2048;
 
@@ -30,8 +28,8 @@ struct PitchTraits {
   using Params = PitchParams;
   using Interface = IPitchParams;
   static constexpr const IID& kInterfaceId = IID_IPitchParams;
-  static bool Clamp(Params& p);
   static PresetTable<Params> Presets() { return PitchPresets(); }
+  static FieldTable Fields() { return PitchFields(); }
 };
 
 // Kernel length for an accuracy setting: 2, 9 (also for values out of range) or 15.
@@ -44,31 +42,23 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
 
   // Field accessors, in the interface's slot order.
   HRESULT STDMETHODCALLTYPE GetSemitones(std::int32_t* v) override { return ReadField(&Params::semitones, v); }
-  HRESULT STDMETHODCALLTYPE SetSemitones(std::int32_t v) override {
-    ClampField(v, -kSemitonesLimit, kSemitonesLimit);
-    return StoreField(&Params::semitones, v);
-  }
+  HRESULT STDMETHODCALLTYPE SetSemitones(std::int32_t v) override { return SetField(&Params::semitones, v); }
   HRESULT STDMETHODCALLTYPE GetCents(std::int32_t* v) override { return ReadField(&Params::centsTenths, v); }
-  HRESULT STDMETHODCALLTYPE SetCents(std::int32_t v) override {
-    ClampField(v, -kCentsLimit, kCentsLimit);
-    return StoreField(&Params::centsTenths, v);
-  }
+  HRESULT STDMETHODCALLTYPE SetCents(std::int32_t v) override { return SetField(&Params::centsTenths, v); }
   HRESULT STDMETHODCALLTYPE GetAccuracy(std::int32_t* v) override { return ReadField(&Params::accuracy, v); }
-  HRESULT STDMETHODCALLTYPE SetAccuracy(std::int32_t v) override { return StoreFullField(&Params::accuracy, v); }
+  HRESULT STDMETHODCALLTYPE SetAccuracy(std::int32_t v) override { return SetField(&Params::accuracy, v); }
   HRESULT STDMETHODCALLTYPE GetPreserve(std::int32_t* v) override { return ReadField(&Params::preserveDuration, v); }
-  HRESULT STDMETHODCALLTYPE SetPreserve(std::int32_t v) override {
-    return StoreFullField(&Params::preserveDuration, v);
-  }
+  HRESULT STDMETHODCALLTYPE SetPreserve(std::int32_t v) override { return SetField(&Params::preserveDuration, v); }
   HRESULT STDMETHODCALLTYPE GetMode(std::int32_t* v) override { return ReadField(&Params::mode, v); }
-  HRESULT STDMETHODCALLTYPE SetMode(std::int32_t v) override { return StoreFullField(&Params::mode, v); }
+  HRESULT STDMETHODCALLTYPE SetMode(std::int32_t v) override { return SetField(&Params::mode, v); }
   HRESULT STDMETHODCALLTYPE GetRatio(double* v) override { return ReadField(&Params::ratio, v); }
   // A ratio must be a positive finite number; anything else is refused and
   // the stored one kept.
-  HRESULT STDMETHODCALLTYPE SetRatio(double v) override;
+  HRESULT STDMETHODCALLTYPE SetRatio(double v) override { return SetField(&Params::ratio, v); }
   HRESULT STDMETHODCALLTYPE GetAntiAlias(std::int32_t* v) override { return ReadField(&Params::antiAlias, v); }
-  HRESULT STDMETHODCALLTYPE SetAntiAlias(std::int32_t v) override { return StoreFullField(&Params::antiAlias, v); }
+  HRESULT STDMETHODCALLTYPE SetAntiAlias(std::int32_t v) override { return SetField(&Params::antiAlias, v); }
   HRESULT STDMETHODCALLTYPE GetLength(double* v) override { return ReadField(&Params::lengthSamples, v); }
-  HRESULT STDMETHODCALLTYPE SetLength(double v) override;
+  HRESULT STDMETHODCALLTYPE SetLength(double v) override { return SetField(&Params::lengthSamples, v); }
   HRESULT STDMETHODCALLTYPE GetSampleRate(std::uint32_t* rate) override;
 
   // Streaming start: keeps the format, picks the loaders and writers for

@@ -11,24 +11,21 @@ namespace quill {
 namespace {
 
 using P = PitchParams;
-constexpr auto kClamped = FieldRange::Clamped;
 
-constexpr FieldInfo DoubleField(const char* name, std::size_t offset, const char* unit, FieldRange range, double lo,
-                                double hi) {
-  return FieldInfo{name, offset, FieldType::Double, unit, range, lo, hi};
-}
+using F = ValueFormat;
 
-// The ranges are the ones the engine clamps to; accuracy values outside
-// 1..3 play as 2.
+// Accuracy values outside 1..3 play as 2. The kernel, the stretcher and the
+// anti-alias filter are set up anew for a new accuracy, mode, preserve or
+// anti-alias switch; the transposition is retuned between buffers.
 constexpr FieldInfo kFields[] = {
-    IntField(QUILL_FIELD_AT(P, semitones), "semitones (sets ratio)", kClamped, -50, 50),
-    IntField(QUILL_FIELD_AT(P, centsTenths), "tenths of a cent (sets ratio)", kClamped, -1000, 1000),
-    IntField(QUILL_FIELD_AT(P, accuracy), "1 low, 2, 3 high"),
-    IntField(QUILL_FIELD_AT(P, preserveDuration), "non-zero keeps the length"),
-    IntField(QUILL_FIELD_AT(P, mode), "stretch mode row", FieldRange::Table, 0, 18),
-    DoubleField(QUILL_FIELD_AT(P, ratio), "transposition ratio, above 0", FieldRange::None, 0.0, 0.0),
-    IntField(QUILL_FIELD_AT(P, antiAlias), "non-zero filters when shifting up"),
-    DoubleField(QUILL_FIELD_AT(P, lengthSamples), "frames", kClamped, 0.0, 225306900.0),
+    IntField(QUILL_FIELD_AT(P, semitones), "semitones (sets ratio)").Ranged(-50, 50).Shows(F::Number),
+    IntField(QUILL_FIELD_AT(P, centsTenths), "tenths of a cent (sets ratio)").Ranged(-1000, 1000).Shows(F::Tenths),
+    IntField(QUILL_FIELD_AT(P, accuracy), "1 low, 2, 3 high").Full().Shows(F::Number),
+    IntField(QUILL_FIELD_AT(P, preserveDuration), "non-zero keeps the length").Full(),
+    IntField(QUILL_FIELD_AT(P, mode), "stretch mode row").Rows(0, 18).Full(),
+    DoubleField(QUILL_FIELD_AT(P, ratio), "transposition ratio").PositiveOnly(),
+    IntField(QUILL_FIELD_AT(P, antiAlias), "non-zero filters when shifting up").Full(),
+    DoubleField(QUILL_FIELD_AT(P, lengthSamples), "frames").Ranged(0.0, 225306900.0),
 };
 
 bool Names(std::span<const FieldEdit> edits, std::string_view name) {
@@ -48,8 +45,9 @@ void DerivePitchRatio(void* block, std::span<const FieldEdit> edits) {
   PitchParams p;
   std::memcpy(&p, block, sizeof p);
   // The page clamps before it computes; so do we.
-  const std::int32_t s = p.semitones < -50 ? -50 : p.semitones > 50 ? 50 : p.semitones;
-  const std::int32_t c = p.centsTenths < -1000 ? -1000 : p.centsTenths > 1000 ? 1000 : p.centsTenths;
+  std::int32_t s = p.semitones, c = p.centsTenths;
+  LimitValue(*FieldAt(kFields, offsetof(P, semitones)), s);
+  LimitValue(*FieldAt(kFields, offsetof(P, centsTenths)), c);
   p.ratio = PageRatio(s, c);
   std::memcpy(block, &p, sizeof p);
 }

@@ -51,7 +51,6 @@ void ReverbEngine::SetLineGains(double T) {
 HRESULT ReverbEngine::Rebuild(const ReverbParams& p, const ReverbMode& row, double rate, bool stereo, double T) {
   // Every old line goes back to the pool; until all new ones are in place
   // the engine is not ready and does not touch them.
-  ready_ = 0;
   pool_.Reset();
   lineCount_ = 0;
   builtRow_ = &row;
@@ -90,20 +89,11 @@ HRESULT ReverbEngine::Rebuild(const ReverbParams& p, const ReverbMode& row, doub
   }
 
   highCut_.h = 0.0;
-  ready_ = 1;
-  rebuild_ = 0;
   return S_OK;
 }
 
-HRESULT ReverbEngine::Configure(const ReverbParams& p) {
-  if (!pool_.Valid()) return E_FAIL;
-  const AudioFormat* format = Format();
-  if (format == nullptr) return VFW_E_NOT_CONNECTED;
-  if (format->channels != 1 && format->channels != 2) return E_INVALIDARG;
-  const bool stereo = format->channels == 2;
-  const double rate = format->sampleRate;
+void ReverbEngine::SetLevels(const ReverbParams& p, double rate) {
   const double T = p.decayTenths * 0.1;
-
   gainDry_ = DbToGain(p.dryOut, -800);
   gainReverb_ = DbToGain(p.reverbOut, -800);
   // The tap gains are in percent; the 0.01 turns them into factors.
@@ -113,13 +103,9 @@ HRESULT ReverbEngine::Configure(const ReverbParams& p) {
   const double tail = std::trunc(T) * rate;
   tailLeft_ = tail < 4294967295.0 ? static_cast<std::uint32_t>(tail) : 0xFFFFFFFFu;
 
-  if (p.highCut != 0 && p.highCutHz < rate) {
-    highCut_.a = std::exp(-12.56637061436 * p.highCutHz / rate);
-    highCut_.b = 1.0 - highCut_.a;
-  } else {
-    highCut_.a = 0.0;
-    highCut_.b = 1.0;
-  }
+  // The high cut takes its coefficient at twice its frequency, so it stays
+  // on up to the rate itself.
+  highCut_.Set(p.highCut != 0 && p.highCutHz < rate, 2.0 * p.highCutHz, rate);
 
   bassOn_ = p.bassCut != 0;
   if (bassOn_) {
@@ -128,30 +114,36 @@ HRESULT ReverbEngine::Configure(const ReverbParams& p) {
     f *= f < 0.011337868480725623 ? 0.45454545454545453 : 0.30303030303030304;
     bassCut_.Setup(f, 0.1);
   }
-
-  // Lines built for the other channel count cannot be used.
-  if (ready_ != 0 && stereo != builtStereo_) rebuild_ = 1;
-  if (rebuild_ != 0 || ready_ == 0 || builtRow_ == nullptr) return Rebuild(p, ModeRow(p.reverbMode), rate, stereo, T);
-
-  // Update path: rings, cursors, lengths and states stay as they are.
-  SetLineGains(T);
-  return S_OK;
 }
 
-HRESULT ReverbEngine::Restart() {
+void ReverbEngine::Retune(const ReverbParams& p) {
+  SetLevels(p, Format()->sampleRate);
+  SetLineGains(p.decayTenths * 0.1);
+}
+
+HRESULT ReverbEngine::Configure(const ReverbParams& p) {
   if (!pool_.Valid()) return E_FAIL;
-  rebuild_ = 1;
-  ReverbParams snapshot;
-  bool requested;
-  TakeSnapshot(snapshot, requested);
-  const HRESULT hr = Configure(snapshot);
-  started_ = 0;
-  return hr;
+  const AudioFormat* format = Format();
+  if (format == nullptr) return VFW_E_NOT_CONNECTED;
+  if (format->channels != 1 && format->channels != 2) return E_INVALIDARG;
+  const double rate = format->sampleRate;
+  SetLevels(p, rate);
+  return Rebuild(p, ModeRow(p.reverbMode), rate, format->channels == 2, p.decayTenths * 0.1);
+}
+
+bool ReverbEngine::SetUpMoved() const {
+  return ready_ != 0 && (Format()->channels == 2) != builtStereo_;
+}
+
+HRESULT ReverbEngine::Reset() {
+  if (!pool_.Valid()) return E_FAIL;
+  rebuild_ = true;
+  return S_OK;
 }
 
 void ReverbEngine::ReleaseLine() {
   ready_ = 0;
-  rebuild_ = 1;
+  rebuild_ = true;
   lineCount_ = 0;
   pool_.Reset();
 }
@@ -220,40 +212,10 @@ void ReverbEngine::Stereo(typename Kind::Sample* s, std::uint32_t n) {
 }
 
 template <class Kind>
-HRESULT ReverbEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
+HRESULT ReverbEngine::Run(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
   std::uint32_t n = *frames;
-  HRESULT result = S_OK;
-
-  ReverbParams snapshot;
-  bool requested = false;
-  const bool changed = TakeSnapshot(snapshot, requested);
-  if (requested) rebuild_ = 1;
-  const AudioFormat* format = Format();
-  if (format == nullptr) return VFW_E_NOT_CONNECTED;
-  const bool stereo = format->channels == 2;
-  if (ready_ != 0 && stereo != builtStereo_) ready_ = 0;
-
-  if (mode == ProcessMode::Discontinuity && started_ != 0) {
-    const HRESULT hr = Restart();
-    if (FAILED(hr)) return hr;
-  } else if ((changed || ready_ == 0) && mode != ProcessMode::Tail) {
-    const HRESULT hr = Configure(snapshot);
-    if (FAILED(hr)) return hr;
-  }
-  started_ = 1;
-
-  if (ready_ == 0) {
-    // Only in the tail: without lines there is nothing left to play out.
-    *frames = 0;
-    return S_FALSE;
-  }
-  if (mode == ProcessMode::Tail) {
-    n = std::min(n, tailLeft_);
-    tailLeft_ -= n;
-    if (tailLeft_ == 0) result = S_FALSE;
-  }
-
-  if (stereo)
+  const HRESULT result = mode == ProcessMode::Tail ? CountTail(n) : S_OK;
+  if (builtStereo_)
     Stereo<Kind>(data, n);
   else
     Mono<Kind>(data, n);
@@ -261,9 +223,6 @@ HRESULT ReverbEngine::ProcessAs(ProcessMode mode, typename Kind::Sample* data, s
   return result;
 }
 
-HRESULT ReverbEngine::Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames) {
-  return ProcessByKind(kind, data, frames,
-                       [&](auto k, auto* samples) { return ProcessAs<decltype(k)>(mode, samples, frames); });
-}
+template HRESULT InPlaceEngine<ReverbEngine, ReverbTraits>::Process(SampleKind, ProcessMode, void*, std::uint32_t*);
 
 }  // namespace quill

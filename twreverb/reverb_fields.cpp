@@ -7,23 +7,23 @@ namespace quill {
 namespace {
 
 using P = ReverbParams;
-constexpr auto kClamped = FieldRange::Clamped;
-constexpr auto kTable = FieldRange::Table;
+using F = ValueFormat;
 
-// The ranges are the ones the engine clamps to. Mode and style are stored
-// as given; only the rows of their tables mean anything.
+// Mode and style are stored as given; only the rows of their tables mean
+// anything. They and the pre-delay size the lines; everything else is
+// retuned between buffers.
 constexpr FieldInfo kFields[] = {
-    IntField(QUILL_FIELD_AT(P, dryOut), "tenths of a dB", kClamped, -800, 0),
-    IntField(QUILL_FIELD_AT(P, reverbOut), "tenths of a dB", kClamped, -800, 0),
-    IntField(QUILL_FIELD_AT(P, earlyOut), "tenths of a dB", kClamped, -800, 0),
-    IntField(QUILL_FIELD_AT(P, reverbMode), "mode row", kTable, 0, 18),
-    IntField(QUILL_FIELD_AT(P, earlyStyle), "style row", kTable, 0, 9),
-    IntField(QUILL_FIELD_AT(P, decayTenths), "tenths of a second", kClamped, 5, 50),
-    IntField(QUILL_FIELD_AT(P, preDelayMs), "ms (0 off)", kClamped, 0, 200),
-    IntField(QUILL_FIELD_AT(P, bassCut), "on/off", kClamped, 0, 1),
-    IntField(QUILL_FIELD_AT(P, bassCutHz), "Hz", kClamped, 10, 5000),
-    IntField(QUILL_FIELD_AT(P, highCut), "on/off", kClamped, 0, 1),
-    IntField(QUILL_FIELD_AT(P, highCutHz), "Hz", kClamped, 100, 15000),
+    IntField(QUILL_FIELD_AT(P, dryOut), "tenths of a dB").Ranged(-800, 0).Level(-800),
+    IntField(QUILL_FIELD_AT(P, reverbOut), "tenths of a dB").Ranged(-800, 0).Level(-800),
+    IntField(QUILL_FIELD_AT(P, earlyOut), "tenths of a dB").Ranged(-800, 0).Level(-800),
+    IntField(QUILL_FIELD_AT(P, reverbMode), "mode row").Rows(0, 18).Full(),
+    IntField(QUILL_FIELD_AT(P, earlyStyle), "style row").Rows(0, 9).Full(),
+    IntField(QUILL_FIELD_AT(P, decayTenths), "tenths of a second").Ranged(5, 50).Shows(F::TenthsSec),
+    IntField(QUILL_FIELD_AT(P, preDelayMs), "ms (0 off)").Ranged(0, 200).Full().Shows(F::MsOrOff),
+    IntField(QUILL_FIELD_AT(P, bassCut), "on/off").Ranged(0, 1),
+    IntField(QUILL_FIELD_AT(P, bassCutHz), "Hz").Ranged(10, 5000).Shows(F::Grouped),
+    IntField(QUILL_FIELD_AT(P, highCut), "on/off").Ranged(0, 1),
+    IntField(QUILL_FIELD_AT(P, highCutHz), "Hz").Ranged(100, 15000).Shows(F::Grouped),
 };
 
 }  // namespace

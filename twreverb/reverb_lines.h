@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "dsp/one_pole.h"
+
 #include "twreverb/reverb_tables.h"
 
 namespace quill {
@@ -40,9 +42,7 @@ struct CombLine {
 struct TwinLine : CombLine {};
 
 // One-pole low-pass on the tail's input; its coefficients also damp the lines.
-struct HighCut {
-  double a = 0.0;
-  double b = 1.0;  // 1 - a
+struct HighCut : OnePole {
   double h = 0.0;
 
   double Step(double x) {

@@ -7,42 +7,18 @@
 #include "framework/audio_format.h"
 #include "dsp/copying_loop.h"
 #include "framework/effect_engine.h"
+#include "twtime/time_fields.h"
 #include "twtime/time_presets.h"
 #include "dsp/time_stretcher.h"
 
 namespace quill {
 
-// Clamps a double field into [lo, hi]; a NaN lands on lo. True if it had to.
-inline bool ClampDouble(double& v, double lo, double hi) {
-  if (!(v >= lo)) {
-    v = lo;
-    return true;
-  }
-  if (v > hi) {
-    v = hi;
-    return true;
-  }
-  return false;
-}
-
-inline constexpr double kFinalMin = 500.0, kFinalMax = 5000.0;
-inline constexpr std::int32_t kTempoMax = 5000;
-inline constexpr double kLengthMax = 793800000.0;  // five hours at 44.1 kHz
-
 struct TimeTraits {
   using Params = TimeParams;
   using Interface = ITimeParams;
   static constexpr const IID& kInterfaceId = IID_ITimeParams;
-  static bool Clamp(Params& p) {
-    bool clamped = ClampDouble(p.finalTenths, kFinalMin, kFinalMax);
-    if (p.tempoTenths > kTempoMax) {
-      p.tempoTenths = kTempoMax;
-      clamped = true;
-    }
-    clamped |= ClampDouble(p.lengthSamples, 0.0, kLengthMax);
-    return clamped;
-  }
   static PresetTable<Params> Presets() { return TimePresets(); }
+  static FieldTable Fields() { return TimeFields(); }
 };
 
 class TimeEngine : public EffectEngine<TimeTraits>, public FrameProcessor {
@@ -51,25 +27,16 @@ class TimeEngine : public EffectEngine<TimeTraits>, public FrameProcessor {
 
   // Field accessors, in the interface's slot order.
   HRESULT STDMETHODCALLTYPE GetFinal(double* v) override { return ReadField(&Params::finalTenths, v); }
-  HRESULT STDMETHODCALLTYPE SetFinal(double v) override {
-    ClampDouble(v, kFinalMin, kFinalMax);
-    return StoreField(&Params::finalTenths, v);
-  }
+  HRESULT STDMETHODCALLTYPE SetFinal(double v) override { return SetField(&Params::finalTenths, v); }
   HRESULT STDMETHODCALLTYPE GetMode(std::int32_t* v) override { return ReadField(&Params::mode, v); }
   // A new mode re-allocates the buffers at the next buffer.
-  HRESULT STDMETHODCALLTYPE SetMode(std::int32_t v) override { return StoreFullField(&Params::mode, v); }
+  HRESULT STDMETHODCALLTYPE SetMode(std::int32_t v) override { return SetField(&Params::mode, v); }
   HRESULT STDMETHODCALLTYPE GetTempo(std::int32_t* v) override { return ReadField(&Params::tempoTenths, v); }
-  HRESULT STDMETHODCALLTYPE SetTempo(std::int32_t v) override {
-    if (v > kTempoMax) v = kTempoMax;
-    return StoreField(&Params::tempoTenths, v);
-  }
+  HRESULT STDMETHODCALLTYPE SetTempo(std::int32_t v) override { return SetField(&Params::tempoTenths, v); }
   HRESULT STDMETHODCALLTYPE GetLength(double* v) override { return ReadField(&Params::lengthSamples, v); }
-  HRESULT STDMETHODCALLTYPE SetLength(double v) override {
-    ClampDouble(v, 0.0, kLengthMax);
-    return StoreField(&Params::lengthSamples, v);
-  }
+  HRESULT STDMETHODCALLTYPE SetLength(double v) override { return SetField(&Params::lengthSamples, v); }
   HRESULT STDMETHODCALLTYPE GetInputFormat(std::int32_t* v) override { return ReadField(&Params::inputFormat, v); }
-  HRESULT STDMETHODCALLTYPE SetInputFormat(std::int32_t v) override { return StoreField(&Params::inputFormat, v); }
+  HRESULT STDMETHODCALLTYPE SetInputFormat(std::int32_t v) override { return SetField(&Params::inputFormat, v); }
   HRESULT STDMETHODCALLTYPE GetSampleRate(std::uint32_t* rate) override;
 
   // Streaming start: keeps the format, picks the loader and writer for its

@@ -127,8 +127,7 @@ int main(int argc, char** argv) {
   std::printf("effect   : simple delay, preset %d \"%s\"\n", index, PresetName(index).c_str());
   std::printf("params   : feedback %d, delay %d ms, decay %.1f s, delay out %.1f dB, dry out %.1f dB\n", p.feedback,
               p.delayMs, p.decayTenths / 10.0, p.delayOut / 10.0, p.dryOut / 10.0);
-  std::printf("engine   : line %u samples, feedback coefficient %.6f, block %u frames\n", engine.LineLength(),
-              engine.FeedbackCoefficient(), block);
+  std::printf("engine   : block %u frames\n", block);
   std::printf("output   : %s (%u frames = %u in + %u tail, %.2f s, peak %.1f dBFS)\n", outPath.c_str(), stats.framesOut,
               stats.framesIn, stats.tailFrames, stats.framesOut / rate, Db(stats.peak));
   return 0;

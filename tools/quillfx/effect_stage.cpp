@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "framework/effect_engine.h"
+#include "framework/in_place_stream.h"
+#include "dsp/frame_outlet.h"
 #include "twchorus/chorus_engine.h"
 #include "twechomt/multi_tap_engine.h"
 #include "twechos/simple_delay_engine.h"
@@ -16,121 +18,49 @@ namespace quill {
 
 namespace {
 
-// The in-place shell's order: restart at the start, every block in place
-// (the first as a discontinuity, as a source marks it), and with a tail,
-// silent blocks in mode Tail until the engine says the tail is complete.
-template <class Engine, bool kHasTail>
+// The in-place filter's stream: restart at the start, every block in place,
+// and the tail after the end.
+template <class Engine>
 class InPlaceStage final : public EffectStage {
  public:
-  explicit InPlaceStage(std::uint32_t blockFrames) : blockFrames_(blockFrames), presets_(engine_) {}
+  explicit InPlaceStage(std::uint32_t blockFrames) : blockFrames_(blockFrames), presets_(engine_), stream_(engine_) {}
   ~InPlaceStage() override { engine_.ReleaseLine(); }
 
   IUnknown* Params() override { return static_cast<IUnknown*>(&engine_); }
   IEffectPresets* Presets() override { return &presets_; }
 
   HRESULT Start(const AudioFormat* format) override {
-    const auto kind = SampleKindOf(*format);
-    if (!kind) return E_INVALIDARG;
-    kind_ = *kind;
+    if (!SampleKindOf(*format)) return E_INVALIDARG;
     align_ = format->blockAlign;
-    fed_ = false;
-    engine_.SetFormat(format);
-    return engine_.Restart();
+    return stream_.Start(format);
   }
 
   HRESULT Feed(std::uint8_t* data, std::uint32_t frames, const FrameSink& sink) override {
     std::uint32_t n = frames;
-    const HRESULT hr = engine_.Process(kind_, fed_ ? ProcessMode::Continue : ProcessMode::Discontinuity, data, &n);
+    const HRESULT hr = stream_.Receive(data, &n);
     if (FAILED(hr)) return hr;
-    fed_ = true;
     return n > 0 ? sink(data, n) : S_OK;
   }
 
   HRESULT Finish(const FrameSink& sink) override {
-    if (!kHasTail || !fed_) return S_OK;
     std::vector<std::uint8_t> block(static_cast<std::size_t>(blockFrames_) * align_);
-    const std::uint8_t silence = kind_ == SampleKind::Pcm8 ? 0x80 : 0x00;
-    HRESULT hr;
-    do {
-      std::fill(block.begin(), block.end(), silence);
-      std::uint32_t n = blockFrames_;
-      hr = engine_.Process(kind_, ProcessMode::Tail, block.data(), &n);
-      if (FAILED(hr)) return hr;
-      if (n > 0) {
+    return stream_.PlayTail([&](const auto& fill) {
+      std::uint32_t n = 0;
+      HRESULT hr = fill(block.data(), static_cast<std::uint32_t>(block.size()), &n);
+      if (SUCCEEDED(hr) && n > 0) {
         const HRESULT delivered = sink(block.data(), n);
-        if (FAILED(delivered)) return delivered;
+        if (FAILED(delivered)) hr = delivered;
       }
-    } while (hr == S_OK);
-    return S_OK;
+      return hr;
+    });
   }
 
  private:
   Engine engine_;
   std::uint32_t blockFrames_;
   EffectPresets<Engine> presets_;
-  SampleKind kind_ = SampleKind::Pcm16;
+  InPlaceStream<Engine> stream_;
   std::uint32_t align_ = 0;
-  bool fed_ = false;
-};
-
-// An output buffer of the copying stage.
-class BlockSample final : public OutputSample {
- public:
-  explicit BlockSample(std::size_t bytes) : bytes_(bytes) {}
-  std::uint8_t* Data() override { return bytes_.data(); }
-  std::uint32_t Size() override { return static_cast<std::uint32_t>(bytes_.size()); }
-  HRESULT SetActualLength(std::uint32_t bytes) override {
-    if (bytes > bytes_.size()) return E_INVALIDARG;
-    length_ = bytes;
-    return S_OK;
-  }
-  HRESULT SetDiscontinuity(bool) override { return S_OK; }
-  HRESULT SetSyncPoint(bool) override { return S_OK; }
-  HRESULT SetTime(const std::int64_t*, const std::int64_t*) override { return S_OK; }
-  HRESULT SetMediaTime(const std::int64_t*, const std::int64_t*) override { return S_OK; }
-  std::uint32_t Length() const { return length_; }
-  void Reset() { length_ = 0; }
-
- private:
-  std::vector<std::uint8_t> bytes_;
-  std::uint32_t length_ = 0;
-};
-
-// The output pin as the copying loop sees it: buffers from a small pool,
-// delivered to the sink of the current call. Time stamps mean nothing in a file.
-class SinkOutlet final : public SampleOutlet {
- public:
-  void SetBuffer(std::size_t bytes, std::uint32_t align) {
-    bytes_ = bytes;
-    align_ = align;
-    free_.clear();
-  }
-  void SetSink(const FrameSink* sink) { sink_ = sink; }
-
-  HRESULT GetDeliveryBuffer(OutputSample** sample) override {
-    if (free_.empty()) free_.push_back(std::make_unique<BlockSample>(bytes_));
-    BlockSample* s = free_.back().release();
-    free_.pop_back();
-    s->Reset();
-    *sample = s;
-    return S_OK;
-  }
-  HRESULT Deliver(OutputSample* sample) override {
-    auto* s = static_cast<BlockSample*>(sample);
-    if (sink_ == nullptr || align_ == 0) return E_UNEXPECTED;
-    return (*sink_)(s->Data(), s->Length() / align_);
-  }
-  void Release(OutputSample* sample) override {
-    free_.push_back(std::unique_ptr<BlockSample>(static_cast<BlockSample*>(sample)));
-  }
-  HRESULT AttachMediaType(OutputSample*) override { return S_OK; }
-  HRESULT DeliverEndOfStream() override { return S_OK; }
-
- private:
-  std::size_t bytes_ = 0;
-  std::uint32_t align_ = 0;
-  const FrameSink* sink_ = nullptr;
-  std::vector<std::unique_ptr<BlockSample>> free_;
 };
 
 // The copying filters' loop around a FrameProcessor engine (time, pitch):
@@ -175,7 +105,7 @@ class CopyingStage final : public EffectStage {
   Engine engine_;
   std::uint32_t blockFrames_;
   EffectPresets<Engine> presets_;
-  SinkOutlet outlet_;
+  FrameOutlet outlet_;
   CopyingLoop loop_;
   std::uint32_t align_ = 0;
   bool fed_ = false;
@@ -195,13 +125,13 @@ const HostEffect* Catalog(const char* name) {
 const std::vector<NativeEffect>& NativeEffects() {
   static const std::vector<NativeEffect> effects = {
       {Catalog("twechos"), "simple delay: one echo, optionally repeating and dying away over the decay time", "tail",
-       &Make<InPlaceStage<SimpleDelayEngine, true>>},
+       &Make<InPlaceStage<SimpleDelayEngine>>},
       {Catalog("twechomt"), "multi-tap delay: up to eight modulated, panned taps with feedback and low-pass", "tail",
-       &Make<InPlaceStage<MultiTapEngine, true>>},
+       &Make<InPlaceStage<MultiTapEngine>>},
       {Catalog("twchorus"), "chorus: one to three modulated delay stages with feedback", "nothing",
-       &Make<InPlaceStage<ChorusEngine, false>>},
+       &Make<InPlaceStage<ChorusEngine>>},
       {Catalog("twreverb"), "reverb: damped recirculating lines, pre-delay and early reflections", "tail",
-       &Make<InPlaceStage<ReverbEngine, true>>},
+       &Make<InPlaceStage<ReverbEngine>>},
       {Catalog("twtime"), "time compress/expand: a new duration (50 % to 500 %) at the same pitch", "flush",
        &Make<CopyingStage<TimeEngine>>},
       {Catalog("twpitchs"), "pitch shift: transposes by semitones and cents, optionally keeping the duration", "flush",

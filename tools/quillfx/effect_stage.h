@@ -12,13 +12,11 @@
 #include <vector>
 
 #include "framework/audio_format.h"
+#include "dsp/frame_outlet.h"
 #include "tools/common/effect_catalog.h"
 
 namespace quill {
 
-// Where a stage hands its output: whole frames, which the receiver may
-// change in place.
-using FrameSink = std::function<HRESULT(std::uint8_t* data, std::uint32_t frames)>;
 
 class EffectStage {
  public:
