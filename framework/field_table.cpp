@@ -77,24 +77,25 @@ bool ClampBlock(FieldTable table, void* block) {
 
 std::string ValueText(const FieldInfo& field, std::int32_t value, char thousands) {
   char text[48];
-  // Magnitudes and their parts as the pages print them: a tenth below zero
-  // still shows its minus sign.
+  // Magnitudes and their parts as the pages print them: a value between -1
+  // and 0 still shows its minus sign.
   const long long v = value;
   const long long m = v < 0 ? -v : v;
-  const char* sign = v < 0 ? "-" : "";
+  const auto tenths = [&](const char* unit) {
+    std::snprintf(text, sizeof text, "%s%lld.%lld%s", v < 0 ? "-" : "", m / 10, m % 10, unit);
+    return std::string(text);
+  };
   switch (field.format) {
     case ValueFormat::Decibels:
-      if (value <= field.floor) return "-Inf. dB";
-      std::snprintf(text, sizeof text, "%s%lld.%lld dB", sign, m / 10, m % 10);
-      return text;
-    case ValueFormat::MsAsSeconds:
-      std::snprintf(text, sizeof text, "%s%lld.%03lld", sign, m / 1000, m % 1000);
-      return text;
+      return value <= field.floor ? "-Inf. dB" : tenths(" dB");
     case ValueFormat::Tenths:
-      std::snprintf(text, sizeof text, "%s%lld.%01lld", sign, m / 10, m % 10);
-      return text;
+      return tenths("");
     case ValueFormat::TenthsSec:
-      std::snprintf(text, sizeof text, "%s%lld.%lld sec.", sign, m / 10, m % 10);
+      return tenths(" sec.");
+    case ValueFormat::TenthsHz:
+      return tenths(" Hz");
+    case ValueFormat::MsAsSeconds:
+      std::snprintf(text, sizeof text, "%s%lld.%03lld", v < 0 ? "-" : "", m / 1000, m % 1000);
       return text;
     case ValueFormat::MsOrOff:
       if (value == 0) return "Off";
@@ -102,9 +103,6 @@ std::string ValueText(const FieldInfo& field, std::int32_t value, char thousands
       return text;
     case ValueFormat::Percent:
       std::snprintf(text, sizeof text, "%lld %%", v);
-      return text;
-    case ValueFormat::TenthsHz:
-      std::snprintf(text, sizeof text, "%s%lld.%lld Hz", sign, m / 10, m % 10);
       return text;
     case ValueFormat::Grouped: {
       std::snprintf(text, sizeof text, "%lld", v);

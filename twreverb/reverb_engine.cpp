@@ -149,7 +149,7 @@ void ReverbEngine::ReleaseLine() {
 }
 
 template <class Kind>
-void ReverbEngine::Mono(typename Kind::Sample* s, std::uint32_t n) {
+void ReverbEngine::RunMono(typename Kind::Sample* s, std::uint32_t n) {
   const double a = highCut_.a, b = highCut_.b;
   const double G0 = taps_.gainLeft[0], G1 = taps_.gainLeft[1], G2 = taps_.gainLeft[2];
   const double gainDry = gainDry_, gainReverb = gainReverb_, gainEarly = gainEarly_;
@@ -170,7 +170,7 @@ void ReverbEngine::Mono(typename Kind::Sample* s, std::uint32_t n) {
 }
 
 template <class Kind>
-void ReverbEngine::Stereo(typename Kind::Sample* s, std::uint32_t n) {
+void ReverbEngine::RunStereo(typename Kind::Sample* s, std::uint32_t n) {
   const double a = highCut_.a, b = highCut_.b;
   const double GL0 = taps_.gainLeft[0], GL1 = taps_.gainLeft[1], GL2 = taps_.gainLeft[2];
   const double GR0 = taps_.gainRight[0], GR1 = taps_.gainRight[1], GR2 = taps_.gainRight[2];
@@ -216,9 +216,9 @@ HRESULT ReverbEngine::Run(ProcessMode mode, typename Kind::Sample* data, std::ui
   std::uint32_t n = *frames;
   const HRESULT result = mode == ProcessMode::Tail ? CountTail(n) : S_OK;
   if (builtStereo_)
-    Stereo<Kind>(data, n);
+    RunStereo<Kind>(data, n);
   else
-    Mono<Kind>(data, n);
+    RunMono<Kind>(data, n);
   *frames = n;
   return result;
 }

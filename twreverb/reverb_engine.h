@@ -96,9 +96,9 @@ class ReverbEngine : public InPlaceEngine<ReverbEngine, ReverbTraits> {
   HRESULT Rebuild(const ReverbParams& p, const ReverbMode& row, double rate, bool stereo, double T);
   void SetLineGains(double T);
   template <class Kind>
-  void Mono(typename Kind::Sample* s, std::uint32_t n);
+  void RunMono(typename Kind::Sample* s, std::uint32_t n);
   template <class Kind>
-  void Stereo(typename Kind::Sample* s, std::uint32_t n);
+  void RunStereo(typename Kind::Sample* s, std::uint32_t n);
 
   LinePool pool_;
   bool builtStereo_ = false;
