@@ -264,6 +264,16 @@ class EffectEngine : public Traits::Interface {
     return was;
   }
 
+  // What every engine does first with a buffer that is not a flush: a
+  // discontinuity after the first buffer of a run restarts it; otherwise a
+  // change since the last buffer, or a set-up that has not succeeded, sets
+  // the engine up from the snapshot before it runs.
+  enum class BufferStart { Restart, SetUp, Run };
+  static BufferStart StartOf(ProcessMode mode, bool started, bool changed, bool ready) {
+    if (mode == ProcessMode::Discontinuity && started) return BufferStart::Restart;
+    return changed || !ready ? BufferStart::SetUp : BufferStart::Run;
+  }
+
  private:
   std::size_t OffsetOf(const void* member) const {
     return static_cast<std::size_t>(static_cast<const unsigned char*>(member) -

@@ -31,6 +31,7 @@ namespace quill {
 template <class Engine, class Traits>
 class InPlaceEngine : public EffectEngine<Traits> {
  public:
+  using Base = EffectEngine<Traits>;
   using Params = typename Traits::Params;
 
   // [application thread at streaming start; streaming thread on a
@@ -114,10 +115,7 @@ class InPlaceEngine : public EffectEngine<Traits> {
     Params snapshot;
     const bool changed = Snapshot(snapshot) || refreshDue_;
     const bool moved = Self().SetUpMoved();
-    if (mode == ProcessMode::Discontinuity && started_ != 0) {
-      const HRESULT hr = Restart();
-      if (FAILED(hr)) return hr;
-    } else if (mode == ProcessMode::Tail) {
+    if (mode == ProcessMode::Tail) {
       // The buffer keeps its silence and its length.
       if (Engine::kChangeEndsTail && (changed || ready_ == 0)) return S_FALSE;
       if (changed) refreshDue_ = true;
@@ -126,10 +124,20 @@ class InPlaceEngine : public EffectEngine<Traits> {
         *frames = 0;
         return S_FALSE;
       }
-    } else if (changed || ready_ == 0 || moved) {
-      const HRESULT hr = Self().SetUp(snapshot, mode);
+    } else {
+      HRESULT hr = S_OK;
+      switch (this->StartOf(mode, started_ != 0, changed || moved, ready_ != 0)) {
+        case Base::BufferStart::Restart:
+          hr = Restart();
+          break;
+        case Base::BufferStart::SetUp:
+          hr = Self().SetUp(snapshot, mode);
+          if (SUCCEEDED(hr)) refreshDue_ = false;
+          break;
+        case Base::BufferStart::Run:
+          break;
+      }
       if (FAILED(hr)) return hr;
-      refreshDue_ = false;
     }
     started_ = 1;
     return Self().template Run<Kind>(mode, data, frames);

@@ -366,15 +366,19 @@ HRESULT PitchEngine::Process(ProcessMode mode, const void* in, std::uint32_t* in
     bool full;
     const bool changed = TakeSnapshot(snapshot, full);
     if (full) fullPending_ = 1;
-    if (mode == ProcessMode::Discontinuity && started_ != 0) {
-      HRESULT configured;
-      const HRESULT hr = Restart(configured);
-      if (FAILED(hr)) return hr;
-      if (FAILED(configured)) return configured;
-    } else if (changed || configuredOk_ == 0) {
-      const HRESULT hr = Configure(snapshot, fullPending_ != 0);
-      if (FAILED(hr)) return hr;
+    HRESULT hr = S_OK, configured = S_OK;
+    switch (StartOf(mode, started_ != 0, changed, configuredOk_ != 0)) {
+      case BufferStart::Restart:
+        hr = Restart(configured);
+        if (SUCCEEDED(hr)) hr = configured;
+        break;
+      case BufferStart::SetUp:
+        hr = Configure(snapshot, fullPending_ != 0);
+        break;
+      case BufferStart::Run:
+        break;
     }
+    if (FAILED(hr)) return hr;
   }
   started_ = 1;
 

@@ -51,13 +51,18 @@ HRESULT TimeEngine::Process(ProcessMode mode, const void* in, std::uint32_t* inF
     bool full;
     const bool changed = TakeSnapshot(snapshot, full);
     if (full) stretcher_.RequestFull();  // a new mode or a whole-block set
-    if (mode == ProcessMode::Discontinuity && started_ != 0) {
-      const HRESULT hr = Restart();
-      if (FAILED(hr)) return nothing(hr);
-    } else if (changed || !stretcher_.Configured()) {
-      const HRESULT hr = ConfigureWith(snapshot);
-      if (FAILED(hr)) return nothing(hr);
+    HRESULT hr = S_OK;
+    switch (StartOf(mode, started_ != 0, changed, stretcher_.Configured())) {
+      case BufferStart::Restart:
+        hr = Restart();
+        break;
+      case BufferStart::SetUp:
+        hr = ConfigureWith(snapshot);
+        break;
+      case BufferStart::Run:
+        break;
     }
+    if (FAILED(hr)) return nothing(hr);
   }
   started_ = 1;
   return stretcher_.Run(in, inFrames, out, outFrames);
