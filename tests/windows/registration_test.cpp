@@ -1,12 +1,12 @@
-// Self-registration through the system's regsvr32, on a copy of the DLL of
+// Self-registration through the system's regsvr32 on a copy of the DLL of
 // this test's own: the class keys, the filters' entries with the platform's
 // filter mapper, registering twice, and removal.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "include/quillfx1.h"
 #include "tests/windows/win_support.h"
+#include "tools/common/effect_catalog.h"
 
 namespace quill::test {
 namespace {
@@ -36,32 +36,29 @@ DWORD SubkeyCount(const std::wstring& path) {
   return subkeys;
 }
 
-// How often the filter mapper lists the simple delay among filters that
-// take and give audio, at any merit.
-int MapperMatches() {
-  IFilterMapper2* mapper = nullptr;
+// How often the filter mapper lists `clsid` among filters that take and
+// give audio, at any merit.
+int MapperMatches(const CLSID& clsid) {
+  ComRef<IFilterMapper2> mapper;
   if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                              reinterpret_cast<void**>(&mapper))))
+                              mapper.PutVoid())))
     return -1;
   const GUID audio[2] = {MEDIATYPE_Audio, GUID_NULL};
-  IEnumMoniker* monikers = nullptr;
-  HRESULT hr = mapper->EnumMatchingFilters(&monikers, 0, FALSE, 0, TRUE, 1, audio, nullptr, nullptr, FALSE, TRUE, 1,
-                                           audio, nullptr, nullptr);
-  mapper->Release();
-  if (FAILED(hr)) return -1;
+  ComRef<IEnumMoniker> monikers;
+  if (FAILED(mapper->EnumMatchingFilters(monikers.Put(), 0, FALSE, 0, TRUE, 1, audio, nullptr, nullptr, FALSE, TRUE, 1,
+                                         audio, nullptr, nullptr)))
+    return -1;
   int matches = 0;
-  for (IMoniker* moniker = nullptr; monikers->Next(1, &moniker, nullptr) == S_OK; moniker->Release()) {
-    IPropertyBag* bag = nullptr;
-    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag)))) continue;
+  for (ComRef<IMoniker> moniker; monikers->Next(1, moniker.Put(), nullptr) == S_OK;) {
+    ComRef<IPropertyBag> bag;
+    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) continue;
     VARIANT value;
     VariantInit(&value);
-    CLSID clsid{};
+    CLSID found{};
     matches += SUCCEEDED(bag->Read(L"CLSID", &value, nullptr)) && value.vt == VT_BSTR &&
-               SUCCEEDED(CLSIDFromString(value.bstrVal, &clsid)) && clsid == CLSID_TwEchos;
+               SUCCEEDED(CLSIDFromString(value.bstrVal, &found)) && found == clsid;
     VariantClear(&value);
-    bag->Release();
   }
-  monikers->Release();
   return matches;
 }
 
@@ -77,50 +74,41 @@ Keys KeysOf(const CLSID& clsid) {
           std::wstring(L"CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\") + braces};
 }
 
-// Every filter of the module under the name hosts show for it, once however
-// often registered, and all of it gone after removal.
+// Every filter under the name hosts show for it, once however often
+// registered, and all of it gone after removal.
 TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
   const std::wstring copy = ScratchDir(L"registration") + L"QUILLFX1.DLL";
   ASSERT_TRUE(CopyFileW((BinDir() + L"QUILLFX1.DLL").c_str(), copy.c_str(), FALSE));
-  const struct {
-    const CLSID* clsid;
-    const wchar_t* name;
-  } filters[] = {{&CLSID_TwEchos, L"Tarnwell Simple Delay"},
-                 {&CLSID_TwEchomt, L"Tarnwell Multi-Tap Delay"},
-                 {&CLSID_TwReverb, L"Tarnwell Reverb"},
-                 {&CLSID_TwChorus, L"Tarnwell Chorus"},
-                 {&CLSID_TwTime, L"Tarnwell Time Compress/Expand"},
-                 {&CLSID_TwPitchs, L"Tarnwell Pitch Shift"}};
-  const Keys delay = KeysOf(CLSID_TwEchos);
-  ASSERT_EQ(RunProcess(L"regsvr32 /s \"" + copy + L"\""), 0);
-  for (const auto& f : filters) {
-    SCOPED_TRACE(Narrow(f.name));
-    const Keys k = KeysOf(*f.clsid);
-    EXPECT_EQ(StringValue(k.cls, nullptr), f.name);
-    EXPECT_EQ(StringValue(k.server, nullptr), copy);
-    EXPECT_EQ(StringValue(k.server, L"ThreadingModel"), L"Both");
-    EXPECT_TRUE(KeyExists(k.instance));
-    EXPECT_EQ(StringValue(k.instance, L"FriendlyName"), f.name);
+  const wchar_t* const names[] = {L"Tarnwell Simple Delay", L"Tarnwell Multi-Tap Delay", L"Tarnwell Chorus",
+                                  L"Tarnwell Reverb",       L"Tarnwell Time Compress/Expand",
+                                  L"Tarnwell Pitch Shift"};
+  ASSERT_EQ(HostEffects().size(), std::size(names));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(Regsvr32(copy), 0);
+    for (size_t i = 0; i < std::size(names); ++i) {
+      SCOPED_TRACE(HostEffects()[i].name);
+      const Keys k = KeysOf(*HostEffects()[i].clsid);
+      EXPECT_EQ(StringValue(k.cls, nullptr), names[i]);
+      EXPECT_EQ(SubkeyCount(k.cls), 1u);
+      EXPECT_EQ(StringValue(k.server, nullptr), copy);
+      EXPECT_EQ(StringValue(k.server, L"ThreadingModel"), L"Both");
+      EXPECT_EQ(StringValue(k.instance, L"FriendlyName"), names[i]);
+      EXPECT_EQ(MapperMatches(*HostEffects()[i].clsid), 1);
+    }
   }
-  EXPECT_EQ(MapperMatches(), 1);
-  // Again: the same keys, one set of them.
-  ASSERT_EQ(RunProcess(L"regsvr32 /s \"" + copy + L"\""), 0);
-  EXPECT_EQ(SubkeyCount(delay.cls), 1u);
-  EXPECT_EQ(StringValue(delay.server, nullptr), copy);
-  EXPECT_EQ(MapperMatches(), 1);
-  ASSERT_EQ(RunProcess(L"regsvr32 /s /u \"" + copy + L"\""), 0);
-  for (const auto& f : filters) {
-    SCOPED_TRACE(Narrow(f.name));
-    const Keys k = KeysOf(*f.clsid);
-    EXPECT_FALSE(KeyExists(k.server));
+  ASSERT_EQ(Regsvr32(copy, /*unregister=*/true), 0);
+  for (const HostEffect& effect : HostEffects()) {
+    SCOPED_TRACE(effect.name);
+    const Keys k = KeysOf(*effect.clsid);
     EXPECT_FALSE(KeyExists(k.cls));
     EXPECT_FALSE(KeyExists(k.instance));
+    EXPECT_EQ(MapperMatches(*effect.clsid), 0);
   }
-  EXPECT_EQ(MapperMatches(), 0);
   // Once unregistered, the class cannot be created by identifier.
-  IBaseFilter* filter = nullptr;
+  ComRef<IBaseFilter> filter;
   EXPECT_TRUE(FAILED(CoCreateInstance(CLSID_TwEchos, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                      reinterpret_cast<void**>(&filter))));
+                                      filter.PutVoid())));
 }
 
 }  // namespace

@@ -4,6 +4,13 @@
 
 namespace quill::test {
 
+namespace {
+// {CAA7EC9B-79DA-49C4-8BAC-28EF17B760A2}
+constexpr CLSID kPushSourceClass = {0xcaa7ec9b, 0x79da, 0x49c4, {0x8b, 0xac, 0x28, 0xef, 0x17, 0xb7, 0x60, 0xa2}};
+// {673FD7C0-5708-46D3-BA68-39A02D5B2261}
+constexpr CLSID kCaptureSinkClass = {0x673fd7c0, 0x5708, 0x46d3, {0xba, 0x68, 0x39, 0xa0, 0x2d, 0x5b, 0x22, 0x61}};
+}  // namespace
+
 AudioType MakeAudioType(WORD tag, WORD channels, DWORD rate, WORD bits) {
   AudioType t;
   t.wave.wFormatTag = tag;
@@ -15,6 +22,26 @@ AudioType MakeAudioType(WORD tag, WORD channels, DWORD rate, WORD bits) {
   return t;
 }
 
+std::vector<std::int16_t> Noise(size_t count, std::uint32_t seed) {
+  std::vector<std::int16_t> out(count);
+  for (auto& s : out) {
+    seed = seed * 1664525u + 1013904223u;
+    s = static_cast<std::int16_t>(static_cast<std::int32_t>(seed >> 16) - 32768) / 2;
+  }
+  return out;
+}
+
+ComRef<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
+  ComRef<IEnumPins> pins;
+  ComRef<IPin> pin;
+  if (FAILED(filter->EnumPins(pins.Put()))) return pin;
+  PIN_DIRECTION d;
+  while (pins->Next(1, pin.Put(), nullptr) == S_OK)
+    if (SUCCEEDED(pin->QueryDirection(&d)) && d == direction) return pin;
+  pin.Reset();
+  return pin;
+}
+
 // ---------------------------------------------------------------------------
 PushPin::PushPin(PushSource* source) : OutputPin(source, L"Out"), source_(source) {}
 
@@ -23,33 +50,27 @@ HRESULT PushPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
 }
 
 HRESULT PushPin::GetMediaType(int index, AM_MEDIA_TYPE& type) {
-  if (index != 0) return VFW_S_NO_MORE_ITEMS;
-  return CopyMediaType(type, source_->Offered());
+  return index != 0 ? VFW_S_NO_MORE_ITEMS : CopyMediaType(type, source_->Offered());
 }
 
 HRESULT PushPin::DecideAllocator(IMemInputPin* peer, IMemAllocator** allocator, bool* owned) {
-  IMemAllocator* candidate = nullptr;
-  HRESULT hr = peer->GetAllocator(&candidate);
+  ComRef<IMemAllocator> candidate;
+  HRESULT hr = peer->GetAllocator(candidate.Put());
   if (FAILED(hr)) return hr;
-  ALLOCATOR_PROPERTIES wanted{source_->BufferCount(), source_->BufferSize(), 1, 0};
-  ALLOCATOR_PROPERTIES granted{};
+  ALLOCATOR_PROPERTIES wanted{1, source_->BufferSize(), 1, 0}, granted{};
   hr = candidate->SetProperties(&wanted, &granted);
-  if (SUCCEEDED(hr)) hr = peer->NotifyAllocator(candidate, source_->ReadOnly() ? TRUE : FALSE);
-  if (FAILED(hr)) {
-    candidate->Release();
-    return hr;
-  }
-  *allocator = candidate;
+  if (SUCCEEDED(hr)) hr = peer->NotifyAllocator(candidate.Get(), source_->ReadOnly() ? TRUE : FALSE);
+  if (FAILED(hr)) return hr;
+  *allocator = candidate.Get();
+  (*allocator)->AddRef();
   *owned = true;
   return S_OK;
 }
 
-// ---------------------------------------------------------------------------
-PushSource::PushSource(const AudioType& type, long bufferSize, long bufferCount, bool readOnly)
-    : BaseFilter(L"Push source", CLSID_TestPushSource, nullptr),
+PushSource::PushSource(const AudioType& type, long bufferSize, bool readOnly)
+    : BaseFilter(L"Push source", kPushSourceClass, nullptr),
       wave_(type.wave),
       bufferSize_(bufferSize),
-      bufferCount_(bufferCount),
       readOnly_(readOnly),
       pin_(this) {
   type_.majortype = type.major;
@@ -62,43 +83,28 @@ PushSource::PushSource(const AudioType& type, long bufferSize, long bufferCount,
   type_.pbFormat = reinterpret_cast<BYTE*>(&wave_);
 }
 
-PushSource::~PushSource() = default;
-
-HRESULT PushSource::Push(const void* data, long length, bool discontinuity, BYTE junk) {
-  return Send(data, length, discontinuity, nullptr, nullptr, false, junk);
-}
-
-HRESULT PushSource::PushTimed(const void* data, long length, bool discontinuity, REFERENCE_TIME start,
-                              REFERENCE_TIME stop, bool syncPoint) {
-  return Send(data, length, discontinuity, &start, &stop, syncPoint, 0x33);
-}
-
-HRESULT PushSource::Send(const void* data, long length, bool discontinuity, REFERENCE_TIME* start, REFERENCE_TIME* stop,
-                         bool syncPoint, BYTE junk) {
-  IMediaSample* sample = nullptr;
-  HRESULT hr = pin_.GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
+HRESULT PushSource::Push(const void* data, long length, bool discontinuity, BYTE junk, const REFERENCE_TIME* start,
+                         const REFERENCE_TIME* stop, bool syncPoint) {
+  ComRef<IMediaSample> sample;
+  HRESULT hr = pin_.GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0);
   if (FAILED(hr)) return hr;
   BYTE* buffer = nullptr;
   hr = sample->GetPointer(&buffer);
-  if (SUCCEEDED(hr)) {
-    std::memset(buffer, junk, static_cast<size_t>(sample->GetSize()));
-    std::memcpy(buffer, data, static_cast<size_t>(length));
-    hr = sample->SetActualDataLength(length);
-  }
-  if (SUCCEEDED(hr)) hr = sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
-  if (SUCCEEDED(hr)) hr = sample->SetSyncPoint(syncPoint ? TRUE : FALSE);
-  if (SUCCEEDED(hr)) hr = sample->SetTime(start, stop);
-  lastPushed_ = sample;
-  if (SUCCEEDED(hr)) hr = pin_.Deliver(sample);
-  sample->Release();
-  return hr;
-}
-
-HRESULT PushSource::PushEnd() {
-  return pin_.DeliverEndOfStream();
+  if (FAILED(hr)) return hr;
+  std::memset(buffer, junk, static_cast<size_t>(sample->GetSize()));
+  std::memcpy(buffer, data, static_cast<size_t>(length));
+  REFERENCE_TIME times[2] = {start != nullptr ? *start : 0, stop != nullptr ? *stop : 0};
+  sample->SetActualDataLength(length);
+  sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
+  sample->SetSyncPoint(syncPoint ? TRUE : FALSE);
+  sample->SetTime(start != nullptr ? &times[0] : nullptr, stop != nullptr ? &times[1] : nullptr);
+  lastPushed_ = sample.Get();
+  return pin_.Deliver(sample.Get());
 }
 
 // ---------------------------------------------------------------------------
+CaptureSink::CaptureSink() : SinkFilter(L"Capture", kCaptureSinkClass, nullptr) {}
+
 HRESULT CaptureSink::CheckType(const AM_MEDIA_TYPE& type) {
   return type.majortype == MEDIATYPE_Audio ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
@@ -107,8 +113,8 @@ HRESULT CaptureSink::OnSample(IMediaSample* sample) {
   BYTE* data = nullptr;
   HRESULT hr = sample->GetPointer(&data);
   if (FAILED(hr)) return hr;
-  Captured c{sample, {}, sample->GetSize(), sample->IsDiscontinuity() == S_OK};
-  c.syncPoint = sample->IsSyncPoint() == S_OK;
+  Captured c{sample, {}, sample->GetSize(), sample->IsDiscontinuity() == S_OK, sample->IsSyncPoint() == S_OK,
+             false, 0, 0};
   c.hasTime = SUCCEEDED(sample->GetTime(&c.start, &c.stop));
   c.bytes.assign(data, data + sample->GetActualDataLength());
   samples.push_back(std::move(c));
@@ -123,9 +129,52 @@ HRESULT CaptureSink::OnStreamEnd() {
 
 std::vector<std::uint8_t> CaptureSink::Joined(size_t first) const {
   std::vector<std::uint8_t> out;
-  for (size_t i = first; i < samples.size(); ++i)
-    out.insert(out.end(), samples[i].bytes.begin(), samples[i].bytes.end());
+  for (size_t i = first; i < samples.size(); ++i) out.insert(out.end(), samples[i].bytes.begin(), samples[i].bytes.end());
   return out;
+}
+
+// ---------------------------------------------------------------------------
+void GraphRig::Build(const CLSID& clsid, const AudioType& type, long bufferSize, bool readOnly) {
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph_.PutVoid()),
+            S_OK);
+  ComRef<IMediaFilter> clockless;
+  ASSERT_EQ(graph_->QueryInterface(IID_IMediaFilter, clockless.PutVoid()), S_OK);
+  EXPECT_EQ(clockless->SetSyncSource(nullptr), S_OK);
+  source_ = new PushSource(type, bufferSize, readOnly);
+  source_->NonDelegatingAddRef();
+  sink_ = new CaptureSink();
+  sink_->NonDelegatingAddRef();
+  ASSERT_EQ(CreateFromModule(clsid, IID_IBaseFilter, effect_.PutVoid()), S_OK);
+  ASSERT_EQ(graph_->AddFilter(source_, L"Source"), S_OK);
+  ASSERT_EQ(graph_->AddFilter(effect_.Get(), L"Effect"), S_OK);
+  ASSERT_EQ(graph_->AddFilter(sink_, L"Sink"), S_OK);
+  ASSERT_EQ(effect_->FindPin(L"Input", in_.Put()), S_OK);
+  ASSERT_EQ(effect_->FindPin(L"Output", out_.Put()), S_OK);
+}
+
+void GraphRig::Run() {
+  ComRef<IMediaControl> control;
+  ASSERT_EQ(graph_->QueryInterface(IID_IMediaControl, control.PutVoid()), S_OK);
+  EXPECT_TRUE(SUCCEEDED(control->Run()));
+}
+
+void GraphRig::Stop() {
+  ComRef<IMediaControl> control;
+  ASSERT_EQ(graph_->QueryInterface(IID_IMediaControl, control.PutVoid()), S_OK);
+  EXPECT_EQ(control->Stop(), S_OK);
+}
+
+void GraphRig::Dismantle() {
+  if (graph_) Stop();
+  in_.Reset();
+  out_.Reset();
+  effect_.Reset();
+  graph_.Reset();
+  if (source_ != nullptr) source_->NonDelegatingRelease();
+  if (sink_ != nullptr) sink_->NonDelegatingRelease();
+  source_ = nullptr;
+  sink_ = nullptr;
+  EXPECT_EQ(Quill().canUnloadNow(), S_OK);
 }
 
 }  // namespace quill::test

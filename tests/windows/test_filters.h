@@ -1,24 +1,21 @@
-// Filters on our streaming machinery that put a filter under test between a
-// source the test drives sample by sample and a sink that records what
-// arrives.
+// A filter of the module in a real filter graph, between a source the test
+// drives buffer by buffer and a sink that records what arrives. Both are
+// built on our own streaming machinery.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "streaming/base_filter.h"
 #include "streaming/media_type.h"
 #include "streaming/pins.h"
 #include "streaming/sink_filter.h"
+#include "tests/windows/win_support.h"
 
 namespace quill::test {
-
-// {CAA7EC9B-79DA-49C4-8BAC-28EF17B760A2}
-inline constexpr CLSID CLSID_TestPushSource = {
-    0xcaa7ec9b, 0x79da, 0x49c4, {0x8b, 0xac, 0x28, 0xef, 0x17, 0xb7, 0x60, 0xa2}};
-// {673FD7C0-5708-46D3-BA68-39A02D5B2261}
-inline constexpr CLSID CLSID_TestCaptureSink = {
-    0x673fd7c0, 0x5708, 0x46d3, {0xba, 0x68, 0x39, 0xa0, 0x2d, 0x5b, 0x22, 0x61}};
 
 // An audio type with a wave format header; `formatBytes` may be cut short.
 struct AudioType {
@@ -44,38 +41,31 @@ class PushPin final : public OutputPin {
   PushSource* source_;
 };
 
-// The test calls Push and PushEnd on its own thread while the graph runs.
+// One buffer in its allocator; the test calls Push on its own thread while
+// the graph runs.
 class PushSource final : public BaseFilter {
  public:
-  PushSource(const AudioType& type, long bufferSize, long bufferCount = 1, bool readOnly = false);
-  ~PushSource() override;
+  PushSource(const AudioType& type, long bufferSize, bool readOnly);
 
   int PinCount() override { return 1; }
   BasePin* Pin(int index) override { return index == 0 ? &pin_ : nullptr; }
   PushPin& Output() { return pin_; }
 
-  // Delivers one buffer: the whole buffer is first filled with `junk`, then
-  // `length` bytes of `data` are copied in. Returns the delivery's result.
-  HRESULT Push(const void* data, long length, bool discontinuity = false, BYTE junk = 0x33);
-  // The same with time stamps (start and stop) and a sync point mark.
-  HRESULT PushTimed(const void* data, long length, bool discontinuity, REFERENCE_TIME start, REFERENCE_TIME stop,
-                    bool syncPoint = false);
-  HRESULT PushEnd();
+  // Delivers one buffer: first filled with `junk`, then `length` bytes of
+  // `data` copied in; with `start` and `stop`, time stamped.
+  HRESULT Push(const void* data, long length, bool discontinuity = false, BYTE junk = 0x33,
+               const REFERENCE_TIME* start = nullptr, const REFERENCE_TIME* stop = nullptr, bool syncPoint = false);
+  HRESULT PushEnd() { return pin_.DeliverEndOfStream(); }
   IMediaSample* LastPushed() const { return lastPushed_; }
 
   const AM_MEDIA_TYPE& Offered() const { return type_; }
   long BufferSize() const { return bufferSize_; }
-  long BufferCount() const { return bufferCount_; }
   bool ReadOnly() const { return readOnly_; }
 
  private:
-  HRESULT Send(const void* data, long length, bool discontinuity, REFERENCE_TIME* start, REFERENCE_TIME* stop,
-               bool syncPoint, BYTE junk);
-
   AM_MEDIA_TYPE type_{};
   WAVEFORMATEX wave_{};
   long bufferSize_;
-  long bufferCount_;
   bool readOnly_;
   IMediaSample* lastPushed_ = nullptr;  // identity only, not counted
   PushPin pin_;
@@ -84,26 +74,67 @@ class PushSource final : public BaseFilter {
 struct Captured {
   IMediaSample* sample;  // identity only
   std::vector<std::uint8_t> bytes;
-  long size;
-  bool discontinuity;
-  bool syncPoint = false;
-  bool hasTime = false;
-  REFERENCE_TIME start = 0, stop = 0;
+  long size;  // the buffer's, not the data's
+  bool discontinuity, syncPoint, hasTime;
+  REFERENCE_TIME start, stop;
 };
 
 class CaptureSink final : public SinkFilter {
  public:
-  CaptureSink() : SinkFilter(L"Capture", CLSID_TestCaptureSink, nullptr) {}
+  CaptureSink();
   HRESULT CheckType(const AM_MEDIA_TYPE& type) override;
   HRESULT OnSample(IMediaSample* sample) override;
   HRESULT OnStreamEnd() override;
 
   std::vector<Captured> samples;
   int endOfStreams = 0;
-  // How many samples had arrived when the end of the stream did.
-  size_t samplesAtEnd = 0;
+  size_t samplesAtEnd = 0;  // how many samples had arrived when the end did
   // Bytes of all samples from `first` on, joined.
   std::vector<std::uint8_t> Joined(size_t first = 0) const;
+};
+
+inline std::vector<std::int16_t> Int16s(const std::vector<std::uint8_t>& bytes) {
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  return samples;
+}
+
+// The first pin of a filter that points in `direction`.
+ComRef<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction);
+
+// Deterministic noise of about half full scale.
+std::vector<std::int16_t> Noise(size_t count, std::uint32_t seed);
+
+// Source, the module's filter and sink in a graph without a clock.
+class GraphRig : public ::testing::Test {
+ protected:
+  void Build(const CLSID& clsid, const AudioType& type, long bufferSize, bool readOnly = false);
+  template <class T>
+  ComRef<T> Effect(REFIID iid) {
+    ComRef<T> p;
+    EXPECT_EQ(effect_->QueryInterface(iid, p.PutVoid()), S_OK);
+    return p;
+  }
+  HRESULT ConnectInput() { return graph_->ConnectDirect(&source_->Output(), in_.Get(), nullptr); }
+  HRESULT ConnectOutput() { return graph_->ConnectDirect(out_.Get(), &sink_->Input(), nullptr); }
+  void Connect() {
+    ASSERT_EQ(ConnectInput(), S_OK);
+    ASSERT_EQ(ConnectOutput(), S_OK);
+  }
+  void Run();
+  void Stop();
+  HRESULT Push(const std::vector<std::int16_t>& frames, bool discontinuity = false) {
+    return source_->Push(frames.data(), static_cast<long>(frames.size() * 2), discontinuity);
+  }
+  // Releases everything; the module must have nothing left alive.
+  void Dismantle();
+  void TearDown() override { Dismantle(); }
+
+  ComRef<IGraphBuilder> graph_;
+  PushSource* source_ = nullptr;
+  CaptureSink* sink_ = nullptr;
+  ComRef<IBaseFilter> effect_;
+  ComRef<IPin> in_, out_;
 };
 
 }  // namespace quill::test

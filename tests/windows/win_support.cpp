@@ -1,5 +1,8 @@
 #include "tests/windows/win_support.h"
 
+#include <fstream>
+#include <sstream>
+
 namespace quill::test {
 
 std::wstring BinDir() {
@@ -11,7 +14,7 @@ std::wstring BinDir() {
 }
 
 const Module& Quill() {
-  static Module module = [] {
+  static const Module module = [] {
     Module m;
     m.handle = LoadLibraryW((BinDir() + L"QUILLFX1.DLL").c_str());
     if (m.handle == nullptr) return m;
@@ -19,32 +22,28 @@ const Module& Quill() {
         reinterpret_cast<void*>(GetProcAddress(m.handle, "DllGetClassObject")));
     m.canUnloadNow = reinterpret_cast<decltype(m.canUnloadNow)>(
         reinterpret_cast<void*>(GetProcAddress(m.handle, "DllCanUnloadNow")));
-    m.registerServer = reinterpret_cast<decltype(m.registerServer)>(
-        reinterpret_cast<void*>(GetProcAddress(m.handle, "DllRegisterServer")));
-    m.unregisterServer = reinterpret_cast<decltype(m.unregisterServer)>(
-        reinterpret_cast<void*>(GetProcAddress(m.handle, "DllUnregisterServer")));
     return m;
   }();
-  EXPECT_NE(module.handle, nullptr) << "QUILLFX1.DLL not found next to the test";
-  EXPECT_NE(module.getClassObject, nullptr);
+  EXPECT_NE(module.getClassObject, nullptr) << "QUILLFX1.DLL not loaded from " << Narrow(BinDir());
   EXPECT_NE(module.canUnloadNow, nullptr);
   return module;
 }
 
 HRESULT CreateFromModule(const CLSID& clsid, REFIID riid, void** object) {
-  const Module& m = Quill();
-  if (m.getClassObject == nullptr) return E_FAIL;
-  IClassFactory* factory = nullptr;
-  HRESULT hr = m.getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-  if (FAILED(hr)) return hr;
-  hr = factory->CreateInstance(nullptr, riid, object);
-  factory->Release();
-  return hr;
+  if (Quill().getClassObject == nullptr) return E_FAIL;
+  ComRef<IClassFactory> factory;
+  const HRESULT hr = Quill().getClassObject(clsid, IID_IClassFactory, factory.PutVoid());
+  return FAILED(hr) ? hr : factory->CreateInstance(nullptr, riid, object);
 }
 
-namespace {
-
-int RunWith(const std::wstring& commandLine, HANDLE output) {
+int RunProcess(const std::wstring& commandLine, const std::wstring& outputFile) {
+  HANDLE output = nullptr;
+  if (!outputFile.empty()) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    output = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output == INVALID_HANDLE_VALUE) return -1;
+  }
   std::wstring line = commandLine;  // CreateProcessW may write into it
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -55,31 +54,23 @@ int RunWith(const std::wstring& commandLine, HANDLE output) {
     startup.hStdError = output;
   }
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, output != nullptr ? TRUE : FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
-    return -1;
   DWORD code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.hProcess, &code))
-    code = static_cast<DWORD>(-1);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &startup,
+                     &process)) {
+    if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.hProcess, &code))
+      code = static_cast<DWORD>(-1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  if (output != nullptr) CloseHandle(output);
   return static_cast<int>(code);
 }
 
-}  // namespace
-
-int RunProcess(const std::wstring& commandLine) {
-  return RunWith(commandLine, nullptr);
-}
-
-int RunProcess(const std::wstring& commandLine, const std::wstring& outputFile) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE file = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return -1;
-  const int code = RunWith(commandLine, file);
-  CloseHandle(file);
-  return code;
+std::string ReadText(const std::wstring& path) {
+  std::ifstream file(Narrow(path), std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
 }
 
 std::wstring ScratchDir(const wchar_t* name) {
@@ -97,16 +88,19 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-void ComEnvironment::SetUp() {
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+int Regsvr32(const std::wstring& dll, bool unregister) {
+  return RunProcess(std::wstring(L"regsvr32 /s ") + (unregister ? L"/u " : L"") + L"\"" + dll + L"\"");
 }
-void ComEnvironment::TearDown() {
-  CoUninitialize();
-}
-
-}  // namespace quill::test
 
 namespace {
-// Every test executable of this suite runs with COM started.
-::testing::Environment* const g_com = ::testing::AddGlobalTestEnvironment(new quill::test::ComEnvironment);
+// COM for every test executable of the suite, multithreaded so that the
+// platform's objects need no message loop.
+class ComEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))); }
+  void TearDown() override { CoUninitialize(); }
+};
+::testing::Environment* const g_com = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
 }  // namespace
+
+}  // namespace quill::test

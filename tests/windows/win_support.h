@@ -1,5 +1,5 @@
-// Shared by the Windows component tests: the module under test loaded from
-// the build tree, reference counts, processes and temporary files.
+// Shared by the Windows tests: the module under test loaded from the build
+// tree, reference counts, child processes and scratch files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "streaming/platform.h"
+#include "tools/quillhost/com_ref.h"
 
 namespace quill::test {
 
@@ -16,7 +17,7 @@ inline ULONG Refs(IUnknown* object) {
   return object->Release();
 }
 
-// `object`'s interface `iid`, or nullptr (and a failure) if it has none.
+// `object`'s interface `iid`, or nullptr with a failure.
 template <class T>
 T* Query(IUnknown* object, REFIID iid) {
   T* result = nullptr;
@@ -24,41 +25,34 @@ T* Query(IUnknown* object, REFIID iid) {
   return result;
 }
 
-// The directory of the running test executable, with a trailing backslash;
-// the DLL and the tools are built next to it.
+// The test executable's directory with a trailing backslash; the DLL and
+// the tools are built next to it.
 std::wstring BinDir();
 
-// QUILLFX1.DLL loaded into the test process, and its entry points.
+// QUILLFX1.DLL loaded into the test process (once; a failure if it cannot be).
 struct Module {
   HMODULE handle = nullptr;
   HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, void**) = nullptr;
   HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
-  HRESULT(STDAPICALLTYPE* registerServer)() = nullptr;
-  HRESULT(STDAPICALLTYPE* unregisterServer)() = nullptr;
 };
-// Loads the module once per process; fails the test if it cannot.
 const Module& Quill();
 
-// Creates a filter of the module by class identifier through its class
-// factory (not the registry).
+// A filter of the module by class identifier, through its class factory
+// (not the registry).
 HRESULT CreateFromModule(const CLSID& clsid, REFIID riid, void** object);
 
-// Runs a command line, waits, and returns its exit code (or -1).
-int RunProcess(const std::wstring& commandLine);
-// The same, with the program's standard output and error written to `outputFile`.
-int RunProcess(const std::wstring& commandLine, const std::wstring& outputFile);
+// Runs a command line to its end: the exit code, or -1. With `outputFile`,
+// standard output and error go there.
+int RunProcess(const std::wstring& commandLine, const std::wstring& outputFile = L"");
+// A whole file as text (empty if missing).
+std::string ReadText(const std::wstring& path);
 
-// A fresh directory under the build tree for one test's files.
+// A directory under the build tree for one test's files.
 std::wstring ScratchDir(const wchar_t* name);
 
 std::string Narrow(const std::wstring& text);
 
-// COM for the test process (multithreaded, so that the platform's objects
-// need no message loop).
-class ComEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override;
-  void TearDown() override;
-};
+// "regsvr32 /s [/u] <dll>": its exit code.
+int Regsvr32(const std::wstring& dll, bool unregister = false);
 
 }  // namespace quill::test

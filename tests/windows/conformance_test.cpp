@@ -1,0 +1,374 @@
+// One conformance pass over each filter shell, in a fixed order: interfaces
+// and aggregation, enumerators, pin info, media types, connection and the
+// stream's notices. The in-place shell is seen through the simple delay, the
+// copying shell through the time filter; the other effects share the code.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "include/quillfx1.h"
+#include "tests/windows/test_filters.h"
+#include "tools/common/wav_file.h"
+
+namespace quill::test {
+namespace {
+
+void* const kJunk = reinterpret_cast<void*>(1);
+
+struct Shell {
+  const char* what;
+  const CLSID* clsid;
+  const CLSID* page;
+  const IID* params;
+  HRESULT (*getFormat)(IUnknown* params, AudioFormat* format);
+  bool copying;
+};
+
+template <class I>
+HRESULT FormatOf(IUnknown* params, AudioFormat* format) {
+  return static_cast<I*>(params)->GetFormat(format);
+}
+
+const Shell kShells[] = {
+    {"InPlace", &CLSID_TwEchos, &CLSID_TwEchosPage, &IID_ISimpleDelayParams, &FormatOf<ISimpleDelayParams>, false},
+    {"Copying", &CLSID_TwTime, &CLSID_TwTimePage, &IID_ITimeParams, &FormatOf<ITimeParams>, true},
+};
+
+class ShellConformance : public GraphRig, public ::testing::WithParamInterface<Shell> {
+ protected:
+  const Shell& shell() const { return GetParam(); }
+  IBaseFilter* Fresh() {
+    IBaseFilter* filter = nullptr;
+    EXPECT_EQ(CreateFromModule(*shell().clsid, IID_IBaseFilter, reinterpret_cast<void**>(&filter)), S_OK);
+    return filter;
+  }
+  // What the filter kept of the input connection.
+  HRESULT KeptFormat(AudioFormat* format) {
+    ComRef<IUnknown> params = Effect<IUnknown>(*shell().params);
+    return shell().getFormat(params.Get(), format);
+  }
+};
+
+TEST_P(ShellConformance, EveryInterfaceSharesIdentityAndCountAndLeadsToTheClassAndPage) {
+  IBaseFilter* filter = Fresh();
+  ASSERT_NE(filter, nullptr);
+  EXPECT_EQ(Refs(filter), 1u);
+  IUnknown* identity = Query<IUnknown>(filter, IID_IUnknown);
+  const IID* const iids[] = {&IID_IBaseFilter,  &IID_IMediaFilter,           &IID_IPersist,
+                             &IID_IAMovieSetup, shell().params,              &IID_ISpecifyPropertyPages,
+                             &IID_IPersistStream, &IID_IEffectPresets};
+  std::vector<IUnknown*> held;
+  for (const IID* iid : iids) {
+    IUnknown* p = Query<IUnknown>(filter, *iid);
+    ASSERT_NE(p, nullptr);
+    held.push_back(p);
+    EXPECT_EQ(Refs(filter), 2u + held.size());
+    IUnknown* back = Query<IUnknown>(p, IID_IUnknown);
+    EXPECT_EQ(back, identity);
+    back->Release();
+    IBaseFilter* again = Query<IBaseFilter>(p, IID_IBaseFilter);  // every interface leads to every other
+    EXPECT_EQ(again, filter);
+    again->Release();
+  }
+  for (IUnknown* p : held) p->Release();
+  identity->Release();
+  EXPECT_EQ(Refs(filter), 1u);
+  void* none = kJunk;
+  EXPECT_EQ(filter->QueryInterface(IID_IClassFactory, &none), E_NOINTERFACE);
+  EXPECT_EQ(none, nullptr);
+  EXPECT_EQ(filter->QueryInterface(IID_IBaseFilter, nullptr), E_POINTER);
+  CLSID clsid{};
+  ASSERT_EQ(filter->GetClassID(&clsid), S_OK);
+  EXPECT_EQ(clsid, *shell().clsid);
+  ISpecifyPropertyPages* pages = Query<ISpecifyPropertyPages>(filter, IID_ISpecifyPropertyPages);
+  CAUUID list{};
+  ASSERT_EQ(pages->GetPages(&list), S_OK);
+  ASSERT_EQ(list.cElems, 1u);
+  EXPECT_EQ(list.pElems[0], *shell().page);
+  CoTaskMemFree(list.pElems);
+  pages->Release();
+  FILTER_INFO info{};
+  ASSERT_EQ(filter->QueryFilterInfo(&info), S_OK);
+  EXPECT_EQ(info.pGraph, nullptr);
+  FILTER_STATE state = State_Running;
+  EXPECT_EQ(filter->GetState(0, &state), S_OK);
+  EXPECT_EQ(state, State_Stopped);
+  EXPECT_EQ(filter->Release(), 0u);
+}
+
+// An outer object that counts what the aggregated filter forwards to it.
+class CountingOuter : public IUnknown {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (riid != IID_IUnknown) return inner != nullptr ? inner->QueryInterface(riid, object) : E_NOINTERFACE;
+    *object = this;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  ULONG refs = 1;
+  IUnknown* inner = nullptr;
+};
+
+TEST_P(ShellConformance, AggregatedFilterSharesTheOuterIdentity) {
+  ComRef<IClassFactory> factory;
+  ASSERT_EQ(Quill().getClassObject(*shell().clsid, IID_IClassFactory, factory.PutVoid()), S_OK);
+  CountingOuter outer;
+  ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)), S_OK);
+  EXPECT_EQ(outer.refs, 1u);  // the inner unknown counts for itself
+  IBaseFilter* filter = Query<IBaseFilter>(outer.inner, IID_IBaseFilter);
+  ASSERT_NE(filter, nullptr);
+  EXPECT_EQ(outer.refs, 2u);  // interfaces of the inner object count on the outer
+  IUnknown* identity = Query<IUnknown>(filter, IID_IUnknown);
+  EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
+  identity->Release();
+  IUnknown* params = Query<IUnknown>(filter, *shell().params);
+  EXPECT_EQ(outer.refs, 3u);
+  params->Release();
+  filter->Release();
+  EXPECT_EQ(outer.refs, 1u);
+  EXPECT_EQ(Quill().canUnloadNow(), S_FALSE);
+  EXPECT_EQ(outer.inner->Release(), 0u);
+  EXPECT_EQ(Quill().canUnloadNow(), S_OK);
+}
+
+TEST_P(ShellConformance, PinsAreEnumeratedAndDescribeThemselvesAndCountOnTheFilter) {
+  IBaseFilter* filter = Fresh();
+  ASSERT_NE(filter, nullptr);
+  IEnumPins* pins = nullptr;
+  ASSERT_EQ(filter->EnumPins(&pins), S_OK);
+  IPin* got[3] = {};
+  ULONG fetched = 0;
+  EXPECT_EQ(pins->Next(3, got, &fetched), S_FALSE);
+  ASSERT_EQ(fetched, 2u);
+  EXPECT_EQ(Refs(filter), 4u);  // two pins and the enumerator
+  EXPECT_EQ(pins->Skip(1), S_FALSE);  // past the end
+  EXPECT_EQ(pins->Reset(), S_OK);
+  EXPECT_EQ(pins->Skip(1), S_OK);
+  IEnumPins* clone = nullptr;
+  ASSERT_EQ(pins->Clone(&clone), S_OK);
+  IPin* second = nullptr;
+  ASSERT_EQ(clone->Next(1, &second, nullptr), S_OK);
+  EXPECT_EQ(second, got[1]);
+  second->Release();
+  clone->Release();
+  pins->Release();
+  const wchar_t* const names[] = {L"Input", L"Output"};
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    PIN_INFO info{};
+    ASSERT_EQ(got[i]->QueryPinInfo(&info), S_OK);
+    EXPECT_STREQ(info.achName, names[i]);
+    EXPECT_EQ(info.dir, i == 0 ? PINDIR_INPUT : PINDIR_OUTPUT);
+    EXPECT_EQ(info.pFilter, filter);
+    info.pFilter->Release();
+    LPWSTR id = nullptr;
+    ASSERT_EQ(got[i]->QueryId(&id), S_OK);
+    EXPECT_STREQ(id, names[i]);
+    CoTaskMemFree(id);
+    IPin* peer = reinterpret_cast<IPin*>(kJunk);
+    EXPECT_EQ(got[i]->ConnectedTo(&peer), VFW_E_NOT_CONNECTED);
+    EXPECT_EQ(peer, nullptr);
+    AM_MEDIA_TYPE type{};
+    EXPECT_EQ(got[i]->ConnectionMediaType(&type), VFW_E_NOT_CONNECTED);
+    IPin* found = nullptr;
+    ASSERT_EQ(filter->FindPin(names[i], &found), S_OK);
+    EXPECT_EQ(found, got[i]);
+    found->Release();
+  }
+  IPin* found = reinterpret_cast<IPin*>(kJunk);
+  EXPECT_EQ(filter->FindPin(L"Sidechain", &found), VFW_E_NOT_FOUND);
+  EXPECT_EQ(found, nullptr);
+  // The output pin adds seeking, which unconnected has nobody to ask.
+  IMediaSeeking* seeking = Query<IMediaSeeking>(got[1], IID_IMediaSeeking);
+  ASSERT_NE(seeking, nullptr);
+  LONGLONG duration = 0;
+  EXPECT_TRUE(FAILED(seeking->GetDuration(&duration)));
+  IPin* back = Query<IPin>(seeking, IID_IPin);
+  EXPECT_EQ(back, got[1]);
+  back->Release();
+  seeking->Release();
+  void* none = nullptr;
+  EXPECT_EQ(got[0]->QueryInterface(IID_IMediaSeeking, &none), E_NOINTERFACE);
+  IMemInputPin* memInput = Query<IMemInputPin>(got[0], IID_IMemInputPin);
+  EXPECT_EQ(memInput->Receive(nullptr), E_POINTER);
+  memInput->Release();
+  got[0]->Release();
+  got[1]->Release();
+  EXPECT_EQ(Refs(filter), 1u);
+  EXPECT_EQ(filter->Release(), 0u);
+}
+
+struct FormatCase {
+  const char* what;
+  AudioType type;
+};
+
+TEST_P(ShellConformance, AcceptedKindsConnectBothPinsAndOthersAreRefusedChangingNothing) {
+  const FormatCase accepted[] = {
+      {"8-bit mono 5000 Hz", MakeAudioType(WAVE_FORMAT_PCM, 1, 5000, 8)},
+      {"32-bit PCM stereo", MakeAudioType(WAVE_FORMAT_PCM, 2, 48000, 32)},
+      {"float mono", MakeAudioType(WAVE_FORMAT_IEEE_FLOAT, 1, 22050, 32)},
+      {"double stereo", MakeAudioType(WAVE_FORMAT_IEEE_FLOAT, 2, 96000, 64)},
+  };
+  for (const FormatCase& c : accepted) {
+    SCOPED_TRACE(c.what);
+    Dismantle();
+    Build(*shell().clsid, c.type, 4096);
+    Connect();
+    AM_MEDIA_TYPE in{}, out{};
+    ASSERT_EQ(in_->ConnectionMediaType(&in), S_OK);
+    ASSERT_EQ(out_->ConnectionMediaType(&out), S_OK);
+    EXPECT_TRUE(SameMediaType(in, out));
+    FreeMediaType(in);
+    FreeMediaType(out);
+  }
+  AudioType shortBlock = MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), video = shortBlock, compressed = shortBlock;
+  shortBlock.formatBytes = 14;
+  video.major = MEDIATYPE_Video;
+  compressed.temporalCompression = true;
+  const FormatCase refused[] = {
+      {"3 channels", MakeAudioType(WAVE_FORMAT_PCM, 3, 44100, 16)},
+      {"24 bits", MakeAudioType(WAVE_FORMAT_PCM, 2, 44100, 24)},
+      {"tag 2", MakeAudioType(2, 1, 44100, 16)},
+      {"float with 16 bits", MakeAudioType(WAVE_FORMAT_IEEE_FLOAT, 1, 44100, 16)},
+      {"14-byte format block", shortBlock},
+      {"not audio", video},
+      {"temporally compressed", compressed},
+  };
+  for (const FormatCase& c : refused) {
+    SCOPED_TRACE(c.what);
+    Dismantle();
+    Build(*shell().clsid, c.type, 4096);
+    AM_MEDIA_TYPE offered{};
+    ASSERT_EQ(CopyMediaType(offered, source_->Offered()), S_OK);
+    EXPECT_EQ(in_->QueryAccept(&offered), S_FALSE);
+    EXPECT_EQ(in_->ReceiveConnection(&source_->Output(), &offered), E_INVALIDARG);
+    FreeMediaType(offered);
+    EXPECT_TRUE(FAILED(ConnectInput()));
+    IPin* peer = nullptr;
+    EXPECT_EQ(in_->ConnectedTo(&peer), VFW_E_NOT_CONNECTED);
+    AudioFormat kept;
+    EXPECT_EQ(KeptFormat(&kept), VFW_E_NOT_CONNECTED);
+  }
+}
+
+// The kept format has its derived fields recomputed; the output offers the
+// input's type (the copying shell with the same recomputation and without
+// the format extension) and cannot connect before the input.
+TEST_P(ShellConformance, InputFormatIsKeptRecomputedAndTheOutputOffersItsType) {
+  AudioType stereo16 = MakeAudioType(WAVE_FORMAT_PCM, 2, 44100, 16);
+  stereo16.wave.nBlockAlign = 3;  // wrong on purpose
+  stereo16.wave.nAvgBytesPerSec = 7;
+  stereo16.wave.cbSize = 22;
+  Build(*shell().clsid, stereo16, 4096);
+  EXPECT_TRUE(FAILED(ConnectOutput()));
+  ComRef<IEnumMediaTypes> types;
+  ASSERT_EQ(out_->EnumMediaTypes(types.Put()), S_OK);
+  AM_MEDIA_TYPE* type = nullptr;
+  ULONG fetched = 0;
+  EXPECT_EQ(types->Next(1, &type, &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 0u);
+  ASSERT_EQ(ConnectInput(), S_OK);
+  AudioFormat kept;
+  ASSERT_EQ(KeptFormat(&kept), S_OK);
+  const AudioFormat expected = MakeFormat(1, 2, 44100, 16);
+  EXPECT_EQ(std::memcmp(&kept, &expected, sizeof kept), 0);
+  ASSERT_EQ(out_->EnumMediaTypes(types.Put()), S_OK);
+  ASSERT_EQ(types->Next(1, &type, &fetched), S_OK);
+  const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(type->pbFormat);
+  if (shell().copying) {
+    EXPECT_EQ(wave->nBlockAlign, 4);
+    EXPECT_EQ(wave->nAvgBytesPerSec, 4u * 44100u);
+    EXPECT_EQ(wave->cbSize, 0);
+  } else {
+    EXPECT_TRUE(SameMediaType(*type, source_->Offered()));
+  }
+  DeleteMediaType(type);
+  ASSERT_EQ(ConnectOutput(), S_OK);
+}
+
+// The in-place shell writes into the upstream buffers; the time filter only
+// reads them.
+TEST_P(ShellConformance, ReadOnlyUpstreamBuffersOnlyForAShellThatDoesNotWriteThem) {
+  Build(*shell().clsid, MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 4096, /*readOnly=*/true);
+  EXPECT_EQ(SUCCEEDED(ConnectInput()), shell().copying);
+}
+
+TEST_P(ShellConformance, FlushSegmentAndADatalessEndPassDownstream) {
+  Build(*shell().clsid, MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 4096);
+  Connect();
+  Run();
+  ASSERT_EQ(in_->BeginFlush(), S_OK);
+  EXPECT_TRUE(sink_->Input().IsFlushing());
+  std::int16_t one = 1;
+  EXPECT_EQ(source_->Push(&one, 2), S_FALSE);  // refused while flushing
+  ASSERT_EQ(in_->EndFlush(), S_OK);
+  EXPECT_FALSE(sink_->Input().IsFlushing());
+  ASSERT_EQ(in_->NewSegment(10, 20000, 1.5), S_OK);
+  EXPECT_EQ(sink_->Input().SegmentStart(), 10);
+  EXPECT_EQ(sink_->Input().SegmentStop(), 20000);
+  EXPECT_EQ(sink_->Input().SegmentRate(), 1.5);
+  ComRef<IQualityControl> quality;
+  ASSERT_EQ(out_->QueryInterface(IID_IQualityControl, quality.PutVoid()), S_OK);
+  EXPECT_EQ(quality->Notify(effect_.Get(), Quality{Famine, 500, 0, 0}), S_FALSE);
+  ASSERT_EQ(source_->PushEnd(), S_OK);  // no data: nothing to add
+  EXPECT_EQ(sink_->endOfStreams, 1);
+  EXPECT_TRUE(sink_->samples.empty());
+}
+
+// With the platform's file source and wave parser in front, the output pin
+// answers with what the parser knows and passes seeks on.
+TEST_P(ShellConformance, OutputPinSeeksThroughTheParser) {
+  const std::wstring file = ScratchDir(L"seeking") + L"one_second.wav";
+  WavData clip;
+  clip.format = MakeFormat(1, 1, 8000, 16);
+  clip.bytes.assign(16000, 0);
+  std::string error;
+  ASSERT_TRUE(WriteWav(Narrow(file), clip, error)) << error;
+  // {D51BD5A1-7548-11CF-A520-0080C77EF58A}
+  const CLSID waveParser = {0xD51BD5A1, 0x7548, 0x11CF, {0xA5, 0x20, 0x00, 0x80, 0xC7, 0x7E, 0xF5, 0x8A}};
+  ComRef<IGraphBuilder> graph;
+  ComRef<IBaseFilter> source, parser, effect;
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid()), S_OK);
+  ASSERT_EQ(CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, source.PutVoid()), S_OK);
+  ASSERT_EQ(CoCreateInstance(waveParser, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, parser.PutVoid()), S_OK);
+  ASSERT_EQ(CreateFromModule(*shell().clsid, IID_IBaseFilter, effect.PutVoid()), S_OK);
+  ComRef<IFileSourceFilter> fileSource;
+  ASSERT_EQ(source->QueryInterface(IID_IFileSourceFilter, fileSource.PutVoid()), S_OK);
+  AM_MEDIA_TYPE stream{};
+  stream.majortype = MEDIATYPE_Stream;
+  stream.subtype = MEDIASUBTYPE_WAVE;
+  ASSERT_EQ(fileSource->Load(file.c_str(), &stream), S_OK);
+  ASSERT_EQ(graph->AddFilter(source.Get(), L"Source"), S_OK);
+  ASSERT_EQ(graph->AddFilter(parser.Get(), L"Parser"), S_OK);
+  ASSERT_EQ(graph->AddFilter(effect.Get(), L"Effect"), S_OK);
+  ComRef<IPin> sourceOut = FirstPin(source.Get(), PINDIR_OUTPUT), parserIn = FirstPin(parser.Get(), PINDIR_INPUT);
+  ASSERT_TRUE(sourceOut && parserIn);
+  ASSERT_EQ(graph->ConnectDirect(sourceOut.Get(), parserIn.Get(), nullptr), S_OK);
+  ComRef<IPin> parserOut = FirstPin(parser.Get(), PINDIR_OUTPUT), effectIn, effectOut;  // once the input is connected
+  ASSERT_TRUE(parserOut);
+  ASSERT_EQ(effect->FindPin(L"Input", effectIn.Put()), S_OK);
+  ASSERT_EQ(effect->FindPin(L"Output", effectOut.Put()), S_OK);
+  ASSERT_EQ(graph->ConnectDirect(parserOut.Get(), effectIn.Get(), nullptr), S_OK);
+  ComRef<IMediaSeeking> upstream, ours;
+  ASSERT_EQ(parserOut->QueryInterface(IID_IMediaSeeking, upstream.PutVoid()), S_OK);
+  ASSERT_EQ(effectOut->QueryInterface(IID_IMediaSeeking, ours.PutVoid()), S_OK);
+  LONGLONG duration = 0, stop = 5000000, seenUpstream = 0;
+  ASSERT_EQ(ours->GetDuration(&duration), S_OK);
+  EXPECT_EQ(duration, 10000000);  // one second in 100 ns units
+  ASSERT_EQ(ours->SetPositions(nullptr, AM_SEEKING_NoPositioning, &stop, AM_SEEKING_AbsolutePositioning), S_OK);
+  ASSERT_EQ(upstream->GetStopPosition(&seenUpstream), S_OK);
+  EXPECT_EQ(seenUpstream, 5000000);
+  GUID format{};
+  ASSERT_EQ(ours->GetTimeFormat(&format), S_OK);
+  EXPECT_EQ(format, TIME_FORMAT_MEDIA_TIME);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shells, ShellConformance, ::testing::ValuesIn(kShells),
+                         [](const ::testing::TestParamInfo<Shell>& info) { return std::string(info.param.what); });
+
+}  // namespace
+}  // namespace quill::test
