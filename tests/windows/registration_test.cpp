@@ -11,13 +11,7 @@
 namespace quill::test {
 namespace {
 
-bool KeyExists(const std::wstring& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
-
+// A value under the classes root, or "<missing>".
 std::wstring StringValue(const std::wstring& path, const wchar_t* name) {
   WCHAR data[MAX_PATH * 2] = {};
   DWORD bytes = sizeof data;
@@ -26,14 +20,15 @@ std::wstring StringValue(const std::wstring& path, const wchar_t* name) {
   return data;
 }
 
-DWORD SubkeyCount(const std::wstring& path) {
+// How many keys below `path`, or -1 if it is not there.
+int Subkeys(const std::wstring& path) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
   DWORD subkeys = 0;
   RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                    nullptr);
   RegCloseKey(key);
-  return subkeys;
+  return static_cast<int>(subkeys);
 }
 
 // How often the filter mapper lists `clsid` among filters that take and
@@ -63,15 +58,11 @@ int MapperMatches(const CLSID& clsid) {
 }
 
 // A filter's class key and its entry in the platform's legacy filter category.
-struct Keys {
-  std::wstring cls, server, instance;
-};
-Keys KeysOf(const CLSID& clsid) {
+std::wstring ClassKey(const CLSID& clsid, bool filterCategory = false) {
   WCHAR braces[40] = {};
   EXPECT_GT(StringFromGUID2(clsid, braces, 40), 0);
-  const std::wstring cls = std::wstring(L"CLSID\\") + braces;
-  return {cls, cls + L"\\InprocServer32",
-          std::wstring(L"CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\") + braces};
+  return (filterCategory ? L"CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\" : L"CLSID\\") +
+         std::wstring(braces);
 }
 
 // Every filter under the name hosts show for it, once however often
@@ -88,21 +79,20 @@ TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
     ASSERT_EQ(Regsvr32(copy), 0);
     for (size_t i = 0; i < std::size(names); ++i) {
       SCOPED_TRACE(HostEffects()[i].name);
-      const Keys k = KeysOf(*HostEffects()[i].clsid);
-      EXPECT_EQ(StringValue(k.cls, nullptr), names[i]);
-      EXPECT_EQ(SubkeyCount(k.cls), 1u);
-      EXPECT_EQ(StringValue(k.server, nullptr), copy);
-      EXPECT_EQ(StringValue(k.server, L"ThreadingModel"), L"Both");
-      EXPECT_EQ(StringValue(k.instance, L"FriendlyName"), names[i]);
+      const std::wstring key = ClassKey(*HostEffects()[i].clsid);
+      EXPECT_EQ(StringValue(key, nullptr), names[i]);
+      EXPECT_EQ(Subkeys(key), 1);
+      EXPECT_EQ(StringValue(key + L"\\InprocServer32", nullptr), copy);
+      EXPECT_EQ(StringValue(key + L"\\InprocServer32", L"ThreadingModel"), L"Both");
+      EXPECT_EQ(StringValue(ClassKey(*HostEffects()[i].clsid, true), L"FriendlyName"), names[i]);
       EXPECT_EQ(MapperMatches(*HostEffects()[i].clsid), 1);
     }
   }
   ASSERT_EQ(Regsvr32(copy, /*unregister=*/true), 0);
   for (const HostEffect& effect : HostEffects()) {
     SCOPED_TRACE(effect.name);
-    const Keys k = KeysOf(*effect.clsid);
-    EXPECT_FALSE(KeyExists(k.cls));
-    EXPECT_FALSE(KeyExists(k.instance));
+    EXPECT_EQ(Subkeys(ClassKey(*effect.clsid)), -1);
+    EXPECT_EQ(Subkeys(ClassKey(*effect.clsid, true)), -1);
     EXPECT_EQ(MapperMatches(*effect.clsid), 0);
   }
   // Once unregistered, the class cannot be created by identifier.

@@ -4,21 +4,10 @@
 
 namespace quill::test {
 
-namespace {
-// {CAA7EC9B-79DA-49C4-8BAC-28EF17B760A2}
-constexpr CLSID kPushSourceClass = {0xcaa7ec9b, 0x79da, 0x49c4, {0x8b, 0xac, 0x28, 0xef, 0x17, 0xb7, 0x60, 0xa2}};
-// {673FD7C0-5708-46D3-BA68-39A02D5B2261}
-constexpr CLSID kCaptureSinkClass = {0x673fd7c0, 0x5708, 0x46d3, {0xba, 0x68, 0x39, 0xa0, 0x2d, 0x5b, 0x22, 0x61}};
-}  // namespace
-
 AudioType MakeAudioType(WORD tag, WORD channels, DWORD rate, WORD bits) {
   AudioType t;
-  t.wave.wFormatTag = tag;
-  t.wave.nChannels = channels;
-  t.wave.nSamplesPerSec = rate;
-  t.wave.wBitsPerSample = bits;
-  t.wave.nBlockAlign = static_cast<WORD>(bits / 8 * channels);
-  t.wave.nAvgBytesPerSec = t.wave.nBlockAlign * rate;
+  const WORD align = static_cast<WORD>(bits / 8 * channels);
+  t.wave = WAVEFORMATEX{tag, channels, rate, align * rate, align, bits, 0};
   return t;
 }
 
@@ -34,32 +23,30 @@ std::vector<std::int16_t> Noise(size_t count, std::uint32_t seed) {
 ComRef<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
   ComRef<IEnumPins> pins;
   ComRef<IPin> pin;
-  if (FAILED(filter->EnumPins(pins.Put()))) return pin;
   PIN_DIRECTION d;
-  while (pins->Next(1, pin.Put(), nullptr) == S_OK)
-    if (SUCCEEDED(pin->QueryDirection(&d)) && d == direction) return pin;
+  if (SUCCEEDED(filter->EnumPins(pins.Put())))
+    while (pins->Next(1, pin.Put(), nullptr) == S_OK)
+      if (SUCCEEDED(pin->QueryDirection(&d)) && d == direction) return pin;
   pin.Reset();
   return pin;
 }
 
-// ---------------------------------------------------------------------------
 PushPin::PushPin(PushSource* source) : OutputPin(source, L"Out"), source_(source) {}
 
 HRESULT PushPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
-  return SameMediaType(type, source_->Offered()) ? S_OK : S_FALSE;
+  return SameMediaType(type, source_->type) ? S_OK : S_FALSE;
 }
 
 HRESULT PushPin::GetMediaType(int index, AM_MEDIA_TYPE& type) {
-  return index != 0 ? VFW_S_NO_MORE_ITEMS : CopyMediaType(type, source_->Offered());
+  return index != 0 ? VFW_S_NO_MORE_ITEMS : CopyMediaType(type, source_->type);
 }
 
 HRESULT PushPin::DecideAllocator(IMemInputPin* peer, IMemAllocator** allocator, bool* owned) {
   ComRef<IMemAllocator> candidate;
   HRESULT hr = peer->GetAllocator(candidate.Put());
-  if (FAILED(hr)) return hr;
-  ALLOCATOR_PROPERTIES wanted{1, source_->BufferSize(), 1, 0}, granted{};
-  hr = candidate->SetProperties(&wanted, &granted);
-  if (SUCCEEDED(hr)) hr = peer->NotifyAllocator(candidate.Get(), source_->ReadOnly() ? TRUE : FALSE);
+  ALLOCATOR_PROPERTIES wanted{1, source_->bufferSize, 1, 0}, granted{};
+  if (SUCCEEDED(hr)) hr = candidate->SetProperties(&wanted, &granted);
+  if (SUCCEEDED(hr)) hr = peer->NotifyAllocator(candidate.Get(), source_->readOnly ? TRUE : FALSE);
   if (FAILED(hr)) return hr;
   *allocator = candidate.Get();
   (*allocator)->AddRef();
@@ -67,42 +54,46 @@ HRESULT PushPin::DecideAllocator(IMemInputPin* peer, IMemAllocator** allocator, 
   return S_OK;
 }
 
-PushSource::PushSource(const AudioType& type, long bufferSize, bool readOnly)
+// {CAA7EC9B-79DA-49C4-8BAC-28EF17B760A2}
+constexpr CLSID kPushSourceClass = {0xcaa7ec9b, 0x79da, 0x49c4, {0x8b, 0xac, 0x28, 0xef, 0x17, 0xb7, 0x60, 0xa2}};
+
+PushSource::PushSource(const AudioType& t, long size, bool readOnlyBuffers)
     : BaseFilter(L"Push source", kPushSourceClass, nullptr),
-      wave_(type.wave),
-      bufferSize_(bufferSize),
-      readOnly_(readOnly),
+      wave(t.wave),
+      bufferSize(size),
+      readOnly(readOnlyBuffers),
       pin_(this) {
-  type_.majortype = type.major;
-  type_.subtype = MEDIASUBTYPE_PCM;
-  type_.formattype = FORMAT_WaveFormatEx;
-  type_.bFixedSizeSamples = TRUE;
-  type_.bTemporalCompression = type.temporalCompression ? TRUE : FALSE;
-  type_.lSampleSize = type.wave.nBlockAlign;
-  type_.cbFormat = type.formatBytes;
-  type_.pbFormat = reinterpret_cast<BYTE*>(&wave_);
+  type.majortype = t.major;
+  type.subtype = MEDIASUBTYPE_PCM;
+  type.formattype = FORMAT_WaveFormatEx;
+  type.bFixedSizeSamples = TRUE;
+  type.bTemporalCompression = t.temporalCompression ? TRUE : FALSE;
+  type.lSampleSize = t.wave.nBlockAlign;
+  type.cbFormat = t.formatBytes;
+  type.pbFormat = reinterpret_cast<BYTE*>(&wave);
 }
 
 HRESULT PushSource::Push(const void* data, long length, bool discontinuity, BYTE junk, const REFERENCE_TIME* start,
-                         const REFERENCE_TIME* stop, bool syncPoint) {
+                         bool syncPoint) {
   ComRef<IMediaSample> sample;
-  HRESULT hr = pin_.GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0);
-  if (FAILED(hr)) return hr;
   BYTE* buffer = nullptr;
-  hr = sample->GetPointer(&buffer);
+  HRESULT hr = pin_.GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0);
+  if (SUCCEEDED(hr)) hr = sample->GetPointer(&buffer);
   if (FAILED(hr)) return hr;
   std::memset(buffer, junk, static_cast<size_t>(sample->GetSize()));
   std::memcpy(buffer, data, static_cast<size_t>(length));
-  REFERENCE_TIME times[2] = {start != nullptr ? *start : 0, stop != nullptr ? *stop : 0};
+  REFERENCE_TIME times[2] = {start != nullptr ? *start : 0, start != nullptr ? *start + 500 : 0};
   sample->SetActualDataLength(length);
   sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
   sample->SetSyncPoint(syncPoint ? TRUE : FALSE);
-  sample->SetTime(start != nullptr ? &times[0] : nullptr, stop != nullptr ? &times[1] : nullptr);
+  sample->SetTime(start != nullptr ? &times[0] : nullptr, start != nullptr ? &times[1] : nullptr);
   lastPushed_ = sample.Get();
   return pin_.Deliver(sample.Get());
 }
 
-// ---------------------------------------------------------------------------
+// {673FD7C0-5708-46D3-BA68-39A02D5B2261}
+constexpr CLSID kCaptureSinkClass = {0x673fd7c0, 0x5708, 0x46d3, {0xba, 0x68, 0x39, 0xa0, 0x2d, 0x5b, 0x22, 0x61}};
+
 CaptureSink::CaptureSink() : SinkFilter(L"Capture", kCaptureSinkClass, nullptr) {}
 
 HRESULT CaptureSink::CheckType(const AM_MEDIA_TYPE& type) {
@@ -113,10 +104,9 @@ HRESULT CaptureSink::OnSample(IMediaSample* sample) {
   BYTE* data = nullptr;
   HRESULT hr = sample->GetPointer(&data);
   if (FAILED(hr)) return hr;
-  Captured c{sample, {}, sample->GetSize(), sample->IsDiscontinuity() == S_OK, sample->IsSyncPoint() == S_OK,
-             false, 0, 0};
+  Captured c{sample, {data, data + sample->GetActualDataLength()}, sample->GetSize(),
+             sample->IsDiscontinuity() == S_OK, sample->IsSyncPoint() == S_OK, false, 0, 0};
   c.hasTime = SUCCEEDED(sample->GetTime(&c.start, &c.stop));
-  c.bytes.assign(data, data + sample->GetActualDataLength());
   samples.push_back(std::move(c));
   return S_OK;
 }
@@ -133,7 +123,6 @@ std::vector<std::uint8_t> CaptureSink::Joined(size_t first) const {
   return out;
 }
 
-// ---------------------------------------------------------------------------
 void GraphRig::Build(const CLSID& clsid, const AudioType& type, long bufferSize, bool readOnly) {
   ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph_.PutVoid()),
             S_OK);
@@ -150,18 +139,6 @@ void GraphRig::Build(const CLSID& clsid, const AudioType& type, long bufferSize,
   ASSERT_EQ(graph_->AddFilter(sink_, L"Sink"), S_OK);
   ASSERT_EQ(effect_->FindPin(L"Input", in_.Put()), S_OK);
   ASSERT_EQ(effect_->FindPin(L"Output", out_.Put()), S_OK);
-}
-
-void GraphRig::Run() {
-  ComRef<IMediaControl> control;
-  ASSERT_EQ(graph_->QueryInterface(IID_IMediaControl, control.PutVoid()), S_OK);
-  EXPECT_TRUE(SUCCEEDED(control->Run()));
-}
-
-void GraphRig::Stop() {
-  ComRef<IMediaControl> control;
-  ASSERT_EQ(graph_->QueryInterface(IID_IMediaControl, control.PutVoid()), S_OK);
-  EXPECT_EQ(control->Stop(), S_OK);
 }
 
 void GraphRig::Dismantle() {

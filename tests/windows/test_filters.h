@@ -1,6 +1,6 @@
 // A filter of the module in a real filter graph, between a source the test
-// drives buffer by buffer and a sink that records what arrives. Both are
-// built on our own streaming machinery.
+// drives buffer by buffer and a sink that records what arrives, both built
+// on our own streaming machinery.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,7 +27,6 @@ struct AudioType {
 AudioType MakeAudioType(WORD tag, WORD channels, DWORD rate, WORD bits);
 
 class PushSource;
-
 class PushPin final : public OutputPin {
  public:
   explicit PushPin(PushSource* source);
@@ -41,33 +40,29 @@ class PushPin final : public OutputPin {
   PushSource* source_;
 };
 
-// One buffer in its allocator; the test calls Push on its own thread while
-// the graph runs.
+// One buffer in its allocator, offered read-only or not. The test pushes on
+// its own thread while the graph runs.
 class PushSource final : public BaseFilter {
  public:
   PushSource(const AudioType& type, long bufferSize, bool readOnly);
-
   int PinCount() override { return 1; }
   BasePin* Pin(int index) override { return index == 0 ? &pin_ : nullptr; }
   PushPin& Output() { return pin_; }
 
   // Delivers one buffer: first filled with `junk`, then `length` bytes of
-  // `data` copied in; with `start` and `stop`, time stamped.
+  // `data` copied in; stamped from `start` to `start` + 500 when given.
   HRESULT Push(const void* data, long length, bool discontinuity = false, BYTE junk = 0x33,
-               const REFERENCE_TIME* start = nullptr, const REFERENCE_TIME* stop = nullptr, bool syncPoint = false);
+               const REFERENCE_TIME* start = nullptr, bool syncPoint = false);
   HRESULT PushEnd() { return pin_.DeliverEndOfStream(); }
-  IMediaSample* LastPushed() const { return lastPushed_; }
+  IMediaSample* LastPushed() const { return lastPushed_; }  // identity only
 
-  const AM_MEDIA_TYPE& Offered() const { return type_; }
-  long BufferSize() const { return bufferSize_; }
-  bool ReadOnly() const { return readOnly_; }
+  AM_MEDIA_TYPE type{};
+  WAVEFORMATEX wave{};
+  long bufferSize;
+  bool readOnly;
 
  private:
-  AM_MEDIA_TYPE type_{};
-  WAVEFORMATEX wave_{};
-  long bufferSize_;
-  bool readOnly_;
-  IMediaSample* lastPushed_ = nullptr;  // identity only, not counted
+  IMediaSample* lastPushed_ = nullptr;
   PushPin pin_;
 };
 
@@ -85,12 +80,11 @@ class CaptureSink final : public SinkFilter {
   HRESULT CheckType(const AM_MEDIA_TYPE& type) override;
   HRESULT OnSample(IMediaSample* sample) override;
   HRESULT OnStreamEnd() override;
+  std::vector<std::uint8_t> Joined(size_t first = 0) const;  // the bytes of the samples from `first` on
 
   std::vector<Captured> samples;
   int endOfStreams = 0;
   size_t samplesAtEnd = 0;  // how many samples had arrived when the end did
-  // Bytes of all samples from `first` on, joined.
-  std::vector<std::uint8_t> Joined(size_t first = 0) const;
 };
 
 inline std::vector<std::int16_t> Int16s(const std::vector<std::uint8_t>& bytes) {
@@ -98,14 +92,12 @@ inline std::vector<std::int16_t> Int16s(const std::vector<std::uint8_t>& bytes) 
   std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
   return samples;
 }
-
+// Deterministic noise of about half full scale.
+std::vector<std::int16_t> Noise(size_t count, std::uint32_t seed);
 // The first pin of a filter that points in `direction`.
 ComRef<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction);
 
-// Deterministic noise of about half full scale.
-std::vector<std::int16_t> Noise(size_t count, std::uint32_t seed);
-
-// Source, the module's filter and sink in a graph without a clock.
+// Source, the module's filter and sink in one graph without a clock.
 class GraphRig : public ::testing::Test {
  protected:
   void Build(const CLSID& clsid, const AudioType& type, long bufferSize, bool readOnly = false);
@@ -121,8 +113,8 @@ class GraphRig : public ::testing::Test {
     ASSERT_EQ(ConnectInput(), S_OK);
     ASSERT_EQ(ConnectOutput(), S_OK);
   }
-  void Run();
-  void Stop();
+  void Run() { EXPECT_TRUE(SUCCEEDED(Control()->Run())); }
+  void Stop() { EXPECT_EQ(Control()->Stop(), S_OK); }
   HRESULT Push(const std::vector<std::int16_t>& frames, bool discontinuity = false) {
     return source_->Push(frames.data(), static_cast<long>(frames.size() * 2), discontinuity);
   }
@@ -135,6 +127,13 @@ class GraphRig : public ::testing::Test {
   CaptureSink* sink_ = nullptr;
   ComRef<IBaseFilter> effect_;
   ComRef<IPin> in_, out_;
+
+ private:
+  ComRef<IMediaControl> Control() {
+    ComRef<IMediaControl> control;
+    EXPECT_EQ(graph_->QueryInterface(IID_IMediaControl, control.PutVoid()), S_OK);
+    return control;
+  }
 };
 
 }  // namespace quill::test

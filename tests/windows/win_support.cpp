@@ -24,8 +24,7 @@ const Module& Quill() {
         reinterpret_cast<void*>(GetProcAddress(m.handle, "DllCanUnloadNow")));
     return m;
   }();
-  EXPECT_NE(module.getClassObject, nullptr) << "QUILLFX1.DLL not loaded from " << Narrow(BinDir());
-  EXPECT_NE(module.canUnloadNow, nullptr);
+  EXPECT_TRUE(module.getClassObject && module.canUnloadNow) << "QUILLFX1.DLL not loaded from " << Narrow(BinDir());
   return module;
 }
 

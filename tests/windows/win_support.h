@@ -29,7 +29,7 @@ T* Query(IUnknown* object, REFIID iid) {
 // the tools are built next to it.
 std::wstring BinDir();
 
-// QUILLFX1.DLL loaded into the test process (once; a failure if it cannot be).
+// QUILLFX1.DLL loaded into the test process once, and two of its entry points.
 struct Module {
   HMODULE handle = nullptr;
   HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, void**) = nullptr;
@@ -37,22 +37,18 @@ struct Module {
 };
 const Module& Quill();
 
-// A filter of the module by class identifier, through its class factory
+// A filter of the module by class identifier through its class factory
 // (not the registry).
 HRESULT CreateFromModule(const CLSID& clsid, REFIID riid, void** object);
 
 // Runs a command line to its end: the exit code, or -1. With `outputFile`,
 // standard output and error go there.
 int RunProcess(const std::wstring& commandLine, const std::wstring& outputFile = L"");
-// A whole file as text (empty if missing).
-std::string ReadText(const std::wstring& path);
+int Regsvr32(const std::wstring& dll, bool unregister = false);
+std::string ReadText(const std::wstring& path);  // empty if missing
 
 // A directory under the build tree for one test's files.
 std::wstring ScratchDir(const wchar_t* name);
-
 std::string Narrow(const std::wstring& text);
-
-// "regsvr32 /s [/u] <dll>": its exit code.
-int Regsvr32(const std::wstring& dll, bool unregister = false);
 
 }  // namespace quill::test
