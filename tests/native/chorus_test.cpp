@@ -1,5 +1,6 @@
-// The chorus engine: stage sizes, the swept interpolated read, gains and stereo weights,
-// inversion, the -60 dB floor, what clears the lines, high rates and the absent tail.
+// The chorus: stage delays and gains, stereo weights, inversion, the swept
+// interpolated read, the high cut, the -60 dB floor, what clears the lines,
+// high rates and the absent tail.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,13 +8,12 @@
 #include <vector>
 
 #include "tests/native/engine_harness.h"
-#include "dsp/line_memory.h"
+#include "tests/native/test_support.h"
 #include "twchorus/chorus_engine.h"
 
 namespace quill {
 namespace {
 
-using test::AllKinds;
 using test::At;
 using test::Step;
 
@@ -33,24 +33,15 @@ ChorusParams Plain(Edit edit = [](ChorusParams&) {}) {
   edit(p);
   return p;
 }
-double Impulse(std::uint32_t f, std::uint32_t) {
-  return f == 0 ? 0.5 : 0.0;
-}
-// An engine on a 16-bit mono format the test may change later (the engine keeps the pointer).
-struct Rig {
-  AudioFormat f = MakeFormat(1, 1, 44100, 16);
-  ChorusEngine e;
-  Rig() { e.SetFormat(&f); }
-};
+const test::Signal kImpulse = test::Impulse(0.5);
 
 template <class Kind>
 class ChorusKinds : public ::testing::Test {};
-TYPED_TEST_SUITE(ChorusKinds, AllKinds);
+TYPED_TEST_SUITE(ChorusKinds, test::AllKinds);
 
 TYPED_TEST(ChorusKinds, MonoCascadeOfThreeStagesWithFallingGains) {
   using Kind = TypeParam;
   Harness<Kind> h(1, 4410, Plain([](ChorusParams& p) { p.dryOut = 0, p.chorusSize = 3; }));
-  ASSERT_EQ(h.engine.Depth(), 0.0);
   // Stage delays 44, trunc(0.811731 * 44) = 35 and trunc(1.132329 * 44) = 49;
   // gains 0.9, 0.81, 0.729. Each stage adds its delayed input to its input.
   std::vector<double> expect(200, 0.0);
@@ -59,7 +50,7 @@ TYPED_TEST(ChorusKinds, MonoCascadeOfThreeStagesWithFallingGains) {
   for (int i = 0; i < 2; ++i)
     for (int j = 0; j < 2; ++j)
       for (int k = 0; k < 2; ++k) expect[d0[i] + d1[j] + d2[k]] += 0.5 * s0[i] * s1[j] * s2[k];
-  const auto out = h.Run(200, Impulse, 64);
+  const auto out = h.Run(200, kImpulse, 64);
   for (std::uint32_t f = 0; f < 200; ++f) ASSERT_NEAR(Kind::ToEngine(out[f]), expect[f], Step<Kind>()) << f;
 }
 
@@ -85,7 +76,7 @@ TYPED_TEST(ChorusKinds, InvertedChorusAndInvertedFeedback) {
     Harness<Kind> h(channels, 4410, Plain([](ChorusParams& p) {
                       p.dryOut = 0, p.invertChorus = 1, p.feedbackPct = 50, p.invertFeedback = 1;
                     }));
-    const auto out = h.Run(100, Impulse);
+    const auto out = h.Run(100, kImpulse);
     const auto at = [&](std::uint32_t f, std::uint32_t c) { return Kind::ToEngine(At(out, channels, f, c)); };
     // Mono: y = u - 0.9 v. Stereo: -0.81 v left, -0.855 v right, with v the
     // mean of the two channels (both 0.5 here). The line takes -0.5 v back.
@@ -100,60 +91,34 @@ TYPED_TEST(ChorusKinds, InvertedChorusAndInvertedFeedback) {
   }
 }
 
-TYPED_TEST(ChorusKinds, TailAnswersAtOnceWithNothing) {
+TYPED_TEST(ChorusKinds, TailIsEmpty) {
   using Kind = TypeParam;
   Harness<Kind> h(2, 44100, ChorusPresets()[0].params);
-  h.Run(1000, Impulse);
+  h.Run(1000, kImpulse);
   std::vector<typename Kind::Sample> buf(64, Kind::silence);
   std::uint32_t n = 32;
-  EXPECT_EQ(h.engine.Process(Kind::kind, ProcessMode::Tail, buf.data(), &n), S_FALSE);
+  EXPECT_EQ(h.Process(ProcessMode::Tail, buf, n), S_FALSE);
   EXPECT_EQ(n, 0u);
   for (auto s : buf) ASSERT_EQ(s, Kind::silence);
+  int calls = -1;
+  EXPECT_TRUE(h.Tail(64, &calls).empty());
+  EXPECT_EQ(calls, 0);  // the stream does not even ask
 }
 
-TEST(ChorusSetUp, StageDelaysPeriodsAndDepthAt44100) {
-  Rig r;
-  ChorusEngine& e = r.e;
-  ChorusParams p = ChorusPresets()[0].params;
-  p.delayTenths = 100;  // 10.0 ms
-  p.modDepth = 50;
-  p.modRate = 10;  // 1.0 Hz
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_EQ(e.DelaySamples(), 441.0);
-  EXPECT_EQ(e.Depth(), 220.0);
-  EXPECT_NEAR(e.Increment(0), 2 * std::numbers::pi / 44100, 1e-12);
-  const auto expectStages = [&](const char* what, const double (&values)[3], double (ChorusEngine::*get)(int) const) {
-    for (int s = 0; s < 3; ++s) EXPECT_EQ((e.*get)(s), values[s]) << what << " " << s;
-  };
-  expectStages("read", {441.0, 357.0, 499.0}, &ChorusEngine::ReadPosition);
-  expectStages("period", {44100.0, 35797.0, 49935.0}, &ChorusEngine::Period);
-  p.modRate = 200;  // 20.0 Hz
-  ASSERT_EQ(e.Configure(p), S_OK);
-  expectStages("period at 20 Hz", {2205.0, 1789.0, 2496.0}, &ChorusEngine::Period);
-  p.delayTenths = 1000;  // the longest delay still fits the line
-  ASSERT_EQ(e.Configure(p), S_OK);
-  EXPECT_EQ(e.DelaySamples(), 4410.0);
-  EXPECT_EQ(e.ReadPosition(2), 4993.0);
-  // Levels: -4.4 dB chorus gives 0.9 g, 0.81 g, 0.729 g; weights 0.9 g and 0.95 g.
-  const double g = std::pow(10.0, -44 * 0.005);
-  for (const auto& [s, gain] : {std::pair{0, 0.9}, {1, 0.81}, {2, 0.729}}) EXPECT_DOUBLE_EQ(e.StageGain(s), gain * g);
-  EXPECT_DOUBLE_EQ(e.WeightLeft(), 0.9 * g);
-  EXPECT_DOUBLE_EQ(e.WeightRight(), 0.95 * g);
-}
-
-TEST(ChorusSetUp, HighCutCoefficientAndItsSwitchOffAtHalfTheRate) {
-  Rig r;
-  ChorusParams p = ChorusPresets()[0].params;
-  const auto configure = [&](std::uint32_t rate, std::int32_t on) {
-    r.f = MakeFormat(1, 1, rate, 16);
-    p.highCut = on;
-    EXPECT_EQ(r.e.Configure(p), S_OK);
-    return r.e.LowpassA();
-  };
-  EXPECT_NEAR(configure(44100, 1), 0.490476, 1e-6);
-  EXPECT_EQ(configure(10000, 1), 0.0);  // 5000 is not below 5000
-  EXPECT_GT(configure(10002, 1), 0.0);
-  EXPECT_EQ(configure(10002, 0), 0.0);
+TEST(ChorusHighCut, FiltersTheStagesAndSwitchesOffAtHalfTheRate) {
+  // 1.0 ms: the delay is 44 samples at 44100 Hz, 10 at 10000 Hz, no depth.
+  const struct {
+    std::uint32_t rate;
+    std::int32_t on;
+    std::uint32_t delay;
+    double echo;
+  } cases[] = {{44100, 1, 44, 0.45 * (1 - 0.490476)}, {10000, 1, 10, 0.45}, {10000, 0, 10, 0.45}};
+  for (const auto& c : cases) {
+    Harness<Float64> h(1, c.rate, Plain([&](ChorusParams& p) { p.delayTenths = 10, p.highCut = c.on; }));
+    EXPECT_NEAR(h.Run(c.delay + 1, kImpulse)[c.delay], c.echo, 1e-6) << c.rate << "/" << c.on;
+  }
+  Harness<Float64> above(1, 10002, Plain([](ChorusParams& p) { p.delayTenths = 10, p.highCut = 1; }));
+  EXPECT_LT(above.Run(11, kImpulse)[10], 0.45);  // 5000 is below 5001
 }
 
 TEST(ChorusModulation, ReadSweepsAroundTheBaseDelayAndStaysInsideTheLineAtHighRates) {
@@ -196,7 +161,7 @@ TEST(ChorusModulation, ReadSweepsAroundTheBaseDelayAndStaysInsideTheLineAtHighRa
     }
 }
 
-TEST(ChorusLevels, ChorusAtTheFloorLeavesOnlyTheDryPath) {
+TEST(ChorusLevels, AtTheFloorAStageOrTheInputIsSilent) {
   for (std::uint16_t channels : {1, 2}) {
     ChorusParams p = ChorusPresets()[17].params;  // three stages with feedback
     p.chorusOut = -600, p.inputGain = -50, p.dryOut = -100;
@@ -207,11 +172,11 @@ TEST(ChorusLevels, ChorusAtTheFloorLeavesOnlyTheDryPath) {
     for (std::uint32_t f = 0; f < 5000; ++f)
       for (std::uint32_t c = 0; c < channels; ++c) ASSERT_EQ(At(out, channels, f, c), gDry * (input(f, c) * gIn)) << f;
   }
-  Rig r;
-  ASSERT_EQ(r.e.Configure(Plain([](ChorusParams& p) { p.inputGain = -600; })), S_OK);
-  EXPECT_EQ(r.e.InputGain(), 0.0);
-  ASSERT_EQ(r.e.Configure(Plain([](ChorusParams& p) { p.inputGain = -599; })), S_OK);
-  EXPECT_GT(r.e.InputGain(), 0.0);
+  for (const auto& [gain, silent] : {std::pair{-600, true}, {-599, false}}) {
+    Harness<Float64> h(1, 4410, Plain([&](ChorusParams& p) { p.inputGain = gain, p.dryOut = 0; }));
+    const auto out = h.Run(100, kImpulse);
+    EXPECT_EQ(out[0] == 0.0 && out[44] == 0.0, silent) << gain;
+  }
 }
 
 TEST(ChorusChanges, FeedbackChangeKeepsTheLinesDiscontinuityAndDelayChangeClearThem) {
@@ -219,47 +184,31 @@ TEST(ChorusChanges, FeedbackChangeKeepsTheLinesDiscontinuityAndDelayChangeClearT
   const auto allZero = [](const std::vector<double>& v) {
     for (double s : v) ASSERT_EQ(s, 0.0);
   };
-  h.Run(10, Impulse);
+  h.Run(10, kImpulse);
   h.engine.SetFeedback(50);  // light: the echo survives and now recirculates
   auto out = h.Silence(100);
   EXPECT_DOUBLE_EQ(out[34], 0.45);
   EXPECT_DOUBLE_EQ(out[78], 0.9 * 0.25);
-  h.Run(10, Impulse);
-  allZero(h.Run(100, [](std::uint32_t, std::uint32_t) { return 0.0; }, 100, ProcessMode::Discontinuity));
-  for (int s = 0; s < 3; ++s)
-    for (int i = 0; i < ChorusEngine::kLineLength; ++i) ASSERT_EQ(h.engine.Line(s)[i], 0.0);
-  h.Run(10, Impulse);
+  h.Run(10, kImpulse);
+  allZero(h.Run(100, test::Silent, 100, true));
+  h.Run(10, kImpulse);
   h.engine.SetDelay(90);  // full: lines zeroed, positions placed anew
   allZero(h.Silence(200));
-  EXPECT_EQ(h.engine.DelaySamples(), 39.0);  // trunc(90 * 4410 * 0.0001)
-  h.Run(10, Impulse);
-  EXPECT_DOUBLE_EQ(h.Silence(100)[29], 0.45);
-}
-
-TEST(ChorusChanges, StagesBeyondTheSizeAreNotRun) {
-  Harness<Float64> h(1, 4410, Plain());
-  h.Run(500, [](std::uint32_t f, std::uint32_t) { return std::sin(f * 0.1); });
-  bool firstUsed = false;
-  for (int i = 0; i < ChorusEngine::kLineLength; ++i) {
-    firstUsed |= h.engine.Line(0)[i] != 0.0;
-    ASSERT_EQ(h.engine.Line(1)[i], 0.0);
-    ASSERT_EQ(h.engine.Line(2)[i], 0.0);
-  }
-  EXPECT_TRUE(firstUsed);
+  h.Run(10, kImpulse);
+  EXPECT_DOUBLE_EQ(h.Silence(100)[29], 0.45);  // trunc(90 * 4410 * 0.0001) = 39
 }
 
 TEST(ChorusFailures, NoPoolNoFormatAndBadArguments) {
-  const LineAllocFn previous = SetLineAllocator([](std::size_t, std::size_t) -> void* { return nullptr; });
-  ChorusEngine broken;
-  SetLineAllocator(previous);
-  EXPECT_FALSE(broken.HasPool());
   AudioFormat f = MakeFormat(1, 1, 44100, 16);
-  broken.SetFormat(&f);
-  EXPECT_EQ(broken.Restart(), E_FAIL);
   std::int16_t buf[16] = {};
   std::uint32_t n = 16;
-  EXPECT_EQ(broken.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), E_FAIL);
-  EXPECT_FALSE(broken.Ready());
+  {
+    test::RefuseLines refuse;
+    ChorusEngine broken;
+    broken.SetFormat(&f);
+    EXPECT_EQ(broken.Restart(), E_FAIL);
+    EXPECT_EQ(broken.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), E_FAIL);
+  }
   ChorusEngine unconnected;
   EXPECT_EQ(unconnected.Restart(), VFW_E_NOT_CONNECTED);
   EXPECT_EQ(unconnected.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), VFW_E_NOT_CONNECTED);
@@ -269,50 +218,15 @@ TEST(ChorusFailures, NoPoolNoFormatAndBadArguments) {
   lazy.SetFormat(&f);
   buf[0] = 1000;
   EXPECT_EQ(lazy.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), S_OK);
-  EXPECT_TRUE(lazy.Ready());
   EXPECT_EQ(buf[0], 501);  // 1000 * 10^-0.3 dry, truncated; the stages are still silent
 }
 
 TEST(ChorusFailures, ARateChangeWithoutARestartPlacesTheStagesAgain) {
-  AudioFormat f = MakeFormat(3, 1, 4410, 64);
-  ChorusEngine e;
-  e.SetFormat(&f);
-  const ChorusParams p = Plain();
-  ASSERT_EQ(e.SetParams(&p), S_OK);
-  ASSERT_EQ(e.Restart(), S_OK);
-  EXPECT_EQ(e.DelaySamples(), 44.0);
-  f = MakeFormat(3, 1, 8820, 64);
-  e.SetModRate(20);  // a light change: without the new rate it would only retune
-  std::vector<double> buf(200, 0.0);
-  buf[0] = 0.5;
-  std::uint32_t n = 200;
-  ASSERT_EQ(e.Process(SampleKind::Float64, ProcessMode::Continue, buf.data(), &n), S_OK);
-  EXPECT_EQ(e.DelaySamples(), 88.0);
-  EXPECT_DOUBLE_EQ(buf[88], 0.45);
-}
-
-struct Probe : ChorusEngine {
-  bool Requested() {
-    ChorusParams p;
-    bool requested = false;
-    TakeSnapshot(p, requested);
-    return requested;
-  }
-};
-
-TEST(ChorusParameters, OnlySizeDelayAndWholeBlockRequestTheFullSetUp) {
-  Probe e;
-  e.SetInputGain(-10), e.SetDryOut(-10), e.SetChorusOut(-10), e.SetFeedback(10), e.SetInvertChorus(1);
-  e.SetModRate(20), e.SetModDepth(20), e.SetHighCut(1), e.SetHighCutHz(2000), e.SetInvertFeedback(1);
-  EXPECT_FALSE(e.Requested());
-  e.SetChorusSize(1);
-  EXPECT_TRUE(e.Requested());
-  e.SetDelay(20);
-  EXPECT_TRUE(e.Requested());
-  e.SetDelay(20);
-  EXPECT_FALSE(e.Requested());
-  ASSERT_EQ(e.ApplyPreset(3), S_OK);
-  EXPECT_TRUE(e.Requested());
+  Harness<Float64> h(1, 4410, Plain());
+  h.Silence(10);
+  h.Format() = test::FormatFor<Float64>(1, 8820);
+  h.engine.SetModRate(20);  // a light change: without the new rate it would only retune
+  EXPECT_DOUBLE_EQ(h.Run(200, kImpulse)[88], 0.45);
 }
 
 }  // namespace

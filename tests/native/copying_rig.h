@@ -1,20 +1,18 @@
-// Drives a copying engine (time or pitch) the way the copying filter does:
-// each input buffer pre-filtered once and fed until consumed, output buffers
-// of a fixed size collected as they fill, then the flush until the engine
-// reports its end.
+// Drives a copying engine (time or pitch) through the copying filters' own
+// buffer loop over plain memory: input buffers of a chosen size, output
+// buffers of another, then the end of the stream with its flush.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
-#include "framework/audio_format.h"
+#include "dsp/copying_loop.h"
+#include "dsp/frame_outlet.h"
 #include "tests/native/engine_harness.h"
 #include "twpitchs/pitch_engine.h"
 #include "twtime/time_engine.h"
-#include "tools/common/wav_file.h"
 
 namespace quill::test {
 
@@ -23,73 +21,52 @@ class CopyingRig {
  public:
   using Sample = typename Kind::Sample;
 
-  // The engine's parameters are the caller's to set before Select().
-  CopyingRig(std::uint16_t channels, std::uint32_t rate) : format_(FormatFor<Kind>(channels, rate)), channels(channels) {}
+  CopyingRig(std::uint16_t channels, std::uint32_t rate, const typename Engine::Params& p)
+      : channels(channels), format_(FormatFor<Kind>(channels, rate)) {
+    EXPECT_EQ(engine.SetParams(&p), S_OK);
+    EXPECT_EQ(engine.SelectFormat(&format_), S_OK);
+    loop_.SetFormats(&format_, &format_);
+    outlet_.SetSink(&sink_);
+  }
 
-  HRESULT Select() { return engine.SelectFormat(&format_); }
-
-  // Interleaved samples of input(frame, channel) on the engine scale.
-  std::vector<Sample> Make(std::uint32_t frames,
-                           const std::function<double(std::uint32_t, std::uint32_t)>& input) const {
+  std::vector<Sample> Make(std::uint32_t frames, const Signal& input) const {
     std::vector<Sample> v(static_cast<std::size_t>(frames) * channels);
     for (std::uint32_t f = 0; f < frames; ++f)
       for (std::uint32_t c = 0; c < channels; ++c) v[f * channels + c] = Kind::FromEngine(input(f, c));
     return v;
   }
 
-  // Feeds `input` in buffers of inBlock frames into output buffers of
-  // outBlock frames; appends what comes out to `out`. The first buffer may
-  // carry a discontinuity.
-  void Feed(const std::vector<Sample>& input, std::uint32_t inBlock, std::uint32_t outBlock, std::vector<Sample>& out,
-            ProcessMode first = ProcessMode::Continue) {
-    const std::uint32_t frames = static_cast<std::uint32_t>(input.size() / channels);
-    std::vector<Sample> buffer(static_cast<std::size_t>(outBlock) * channels);
-    for (std::uint32_t at = 0; at < frames;) {
+  // `input` in buffers of inBlock frames into output buffers of outBlock
+  // frames; returns what came out. The first buffer may carry a discontinuity.
+  std::vector<Sample> Feed(const std::vector<Sample>& input, std::uint32_t inBlock, std::uint32_t outBlock,
+                           bool discontinuity = false) {
+    Outputs(outBlock);
+    const std::uint32_t frames = Frames(input);
+    for (std::uint32_t at = 0; at < frames; at += inBlock) {
       const std::uint32_t n = std::min(inBlock, frames - at);
-      std::uint32_t done = 0;
-      ProcessMode mode = at == 0 ? first : ProcessMode::Continue;
       // The engine may filter the buffer in place, as in the filter.
       std::vector<Sample> block(input.begin() + static_cast<std::ptrdiff_t>(at) * channels,
                                 input.begin() + static_cast<std::ptrdiff_t>(at + n) * channels);
-      ASSERT_EQ(engine.PreFilter(mode, block.data(), n), S_OK);
-      for (int guard = 0;; ++guard) {
-        ASSERT_LT(guard, 1 << 22) << "the engine stopped making progress";
-        std::uint32_t in = n - done, room = outBlock;
-        const HRESULT hr =
-            engine.Process(mode, block.data() + static_cast<std::size_t>(done) * channels, &in, buffer.data(), &room);
-        ASSERT_EQ(hr, S_OK);
-        ASSERT_LE(in, n - done);
-        ASSERT_LE(room, outBlock);
-        out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(room) * channels);
-        done += in;
-        mode = ProcessMode::Continue;
-        if (done == n) break;
-      }
-      at += n;
+      InputSample in;
+      in.data = reinterpret_cast<std::uint8_t*>(block.data());
+      in.length = static_cast<std::uint32_t>(block.size() * sizeof(Sample));
+      in.discontinuity = discontinuity && at == 0;
+      EXPECT_EQ(loop_.Receive(in), S_OK) << "at frame " << at;
     }
+    return Take();
   }
 
-  // Flushes into buffers of outBlock frames until S_FALSE; returns the frames.
+  // The end of the stream in output buffers of outBlock frames.
   std::vector<Sample> Flush(std::uint32_t outBlock) {
-    std::vector<Sample> out, buffer(static_cast<std::size_t>(outBlock) * channels);
-    for (int guard = 0;; ++guard) {
-      EXPECT_LT(guard, 1 << 22);
-      if (guard >= 1 << 22) break;
-      std::uint32_t room = outBlock;
-      const HRESULT hr = engine.Process(ProcessMode::Tail, nullptr, nullptr, buffer.data(), &room);
-      EXPECT_TRUE(hr == S_OK || hr == S_FALSE) << hr;
-      out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(room) * channels);
-      if (hr != S_OK) break;
-    }
-    return out;
+    Outputs(outBlock);
+    EXPECT_EQ(loop_.EndOfStream(), S_OK);
+    return Take();
   }
 
-  // Whole stream: feed, then flush.
   std::vector<Sample> Stream(const std::vector<Sample>& input, std::uint32_t inBlock, std::uint32_t outBlock,
-                             ProcessMode first = ProcessMode::Continue) {
-    std::vector<Sample> out;
-    Feed(input, inBlock, outBlock, out, first);
-    const auto tail = Flush(outBlock);
+                             bool discontinuity = false) {
+    std::vector<Sample> out = Feed(input, inBlock, outBlock, discontinuity);
+    const std::vector<Sample> tail = Flush(outBlock);
     out.insert(out.end(), tail.begin(), tail.end());
     return out;
   }
@@ -100,23 +77,30 @@ class CopyingRig {
   }
 
   Engine engine;
+  const std::uint16_t channels;
 
  private:
-  AudioFormat format_;
-
- public:
-  const std::uint16_t channels;
-};
-
-template <class Kind>
-class TimeRig : public CopyingRig<Kind, TimeEngine> {
- public:
-  TimeRig(std::uint16_t channels, std::uint32_t rate, std::int32_t mode, double finalTenths)
-      : CopyingRig<Kind, TimeEngine>(channels, rate) {
-    const TimeParams p{finalTenths, mode, 1200, 2646000.0, 0, 0};
-    EXPECT_EQ(this->engine.SetParams(&p), S_OK);
-    EXPECT_EQ(this->Select(), S_OK);
+  void Outputs(std::uint32_t frames) { outlet_.SetBuffer(static_cast<std::size_t>(frames) * format_.blockAlign, format_.blockAlign); }
+  std::vector<Sample> Take() {
+    std::vector<Sample> out;
+    out.swap(got_);
+    return out;
   }
+
+  AudioFormat format_;
+  std::vector<Sample> got_;
+  const FrameSink sink_ = [this](std::uint8_t* data, std::uint32_t frames) {
+    const auto* s = reinterpret_cast<const Sample*>(data);
+    got_.insert(got_.end(), s, s + static_cast<std::size_t>(frames) * channels);
+    return S_OK;
+  };
+  FrameOutlet outlet_;
+  CopyingLoop loop_{engine, outlet_};
 };
+
+// The time engine at a final length in tenths of a percent, in one stretch mode.
+inline TimeParams Time(std::int32_t mode, double finalTenths) { return TimeParams{finalTenths, mode, 1200, 2646000.0, 0, 0}; }
+template <class Kind>
+using TimeRig = CopyingRig<Kind, TimeEngine>;
 
 }  // namespace quill::test

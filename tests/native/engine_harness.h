@@ -1,14 +1,18 @@
-// Drives one in-place engine on one format with frames of normalised values,
-// for the typed tests that run an engine in all five sample kinds.
+// Drives one in-place engine through an InPlaceStream on one format, with
+// frames of normalised values: buffers in, then the tail the stream plays
+// at the end. The typed tests run an engine in all five sample kinds.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <vector>
 
 #include "framework/audio_format.h"
+#include "framework/in_place_stream.h"
 #include "tools/common/wav_file.h"
 
 namespace quill::test {
@@ -28,85 +32,98 @@ S At(const std::vector<S>& v, std::uint32_t channels, std::uint32_t f, std::uint
   return v[static_cast<std::size_t>(f) * channels + c];
 }
 
+// The value of channel c at frame f.
+using Signal = std::function<double(std::uint32_t, std::uint32_t)>;
+inline Signal Impulse(double v, std::uint32_t at = 0) {
+  return [=](std::uint32_t f, std::uint32_t) { return f == at ? v : 0.0; };
+}
+inline double Silent(std::uint32_t, std::uint32_t) { return 0.0; }
+// A fixed pseudo-random sequence in [-scale, scale).
+inline std::vector<double> Noise(std::size_t n, double scale, std::uint32_t seed = 12345) {
+  std::vector<double> v(n);
+  for (double& x : v) {
+    seed = seed * 1103515245u + 12345u;
+    x = static_cast<std::int32_t>(seed) / 2147483648.0 * scale;
+  }
+  return v;
+}
+
+// Largest error a round trip through the kind may add.
+template <class Kind>
+double Step() {
+  constexpr double kSteps[] = {1.0 / 128, 1.0 / 32768, 1e-9, 1e-7, 1e-12};
+  return kSteps[static_cast<int>(Kind::kind)];
+}
+
 template <class Engine, class Kind>
 class EngineHarness {
  public:
   using Sample = typename Kind::Sample;
 
+  // Sets the parameters and starts the stream.
   EngineHarness(std::uint16_t channels, std::uint32_t rate, const typename Engine::Params& p)
-      : format_(FormatFor<Kind>(channels, rate)), channels_(channels) {
-    engine.SetFormat(&format_);
+      : format_(FormatFor<Kind>(channels, rate)), stream_(engine) {
     EXPECT_EQ(engine.SetParams(&p), S_OK);
-    EXPECT_EQ(engine.Restart(), S_OK);
+    EXPECT_EQ(stream_.Start(&format_), S_OK);
   }
 
-  // Processes `frames` frames in blocks; `input(frame, channel)` gives x.
-  template <class Fn>
-  std::vector<Sample> Run(std::uint32_t frames, Fn input, std::uint32_t block = 1000,
-                          ProcessMode first = ProcessMode::Continue) {
-    std::vector<Sample> data(static_cast<std::size_t>(frames) * channels_);
+  std::vector<Sample> Make(std::uint32_t frames, const Signal& input) const {
+    std::vector<Sample> data(static_cast<std::size_t>(frames) * format_.channels);
     for (std::uint32_t f = 0; f < frames; ++f)
-      for (std::uint32_t c = 0; c < channels_; ++c) data[f * channels_ + c] = Kind::FromEngine(input(f, c));
-    for (std::uint32_t at = 0; at < frames; at += block) {
-      std::uint32_t n = std::min(block, frames - at);
-      const std::uint32_t asked = n;
-      const ProcessMode mode = at == 0 ? first : ProcessMode::Continue;
-      EXPECT_EQ(engine.Process(Kind::kind, mode, data.data() + static_cast<std::size_t>(at) * channels_, &n), S_OK);
-      EXPECT_EQ(n, asked);
-    }
+      for (std::uint32_t c = 0; c < format_.channels; ++c)
+        data[static_cast<std::size_t>(f) * format_.channels + c] = Kind::FromEngine(input(f, c));
     return data;
   }
 
-  // Silence in, as many frames as asked.
-  std::vector<Sample> Silence(std::uint32_t frames, std::uint32_t block = 1000) {
-    return Run(
-        frames, [](std::uint32_t, std::uint32_t) { return 0.0; }, block);
+  // `frames` frames through the stream in buffers of `block` (no frames:
+  // one empty buffer); the first one may carry a discontinuity.
+  std::vector<Sample> Run(std::uint32_t frames, const Signal& input, std::uint32_t block = 1000,
+                          bool discontinuity = false) {
+    std::vector<Sample> data = Make(frames, input);
+    std::uint32_t at = 0;
+    do {
+      std::uint32_t n = std::min(block, frames - at);
+      const std::uint32_t asked = n;
+      EXPECT_EQ(stream_.Receive(data.data() + static_cast<std::size_t>(at) * format_.channels, &n,
+                                discontinuity && at == 0),
+                S_OK);
+      EXPECT_EQ(n, asked);
+      at += asked;
+    } while (at < frames);
+    return data;
+  }
+  std::vector<Sample> Silence(std::uint32_t frames, std::uint32_t block = 1000) { return Run(frames, Silent, block); }
+
+  // One buffer straight to the engine, outside the stream.
+  HRESULT Process(ProcessMode mode, std::vector<Sample>& data, std::uint32_t& frames) {
+    return engine.Process(Kind::kind, mode, data.data(), &frames);
   }
 
-  // Asks for tail blocks until the engine reports the end; returns all tail frames.
+  // The end of the stream: tail buffers of `block` frames until the engine
+  // reports the tail complete.
   std::vector<Sample> Tail(std::uint32_t block = 4096, int* calls = nullptr) {
-    std::vector<Sample> all;
-    HRESULT hr;
+    std::vector<Sample> all, buffer(static_cast<std::size_t>(block) * format_.channels);
     int count = 0;
-    do {
-      std::vector<Sample> buf(static_cast<std::size_t>(block) * channels_, Kind::silence);
-      std::uint32_t n = block;
-      hr = engine.Process(Kind::kind, ProcessMode::Tail, buf.data(), &n);
-      EXPECT_TRUE(hr == S_OK || hr == S_FALSE);
-      EXPECT_TRUE(hr == S_FALSE || n == block);
-      all.insert(all.end(), buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(n) * channels_);
+    EXPECT_EQ(stream_.PlayTail([&](const auto& fill) {
       ++count;
-    } while (hr == S_OK && count < 100000);
+      std::uint32_t n = 0;
+      const HRESULT hr = fill(buffer.data(), static_cast<std::uint32_t>(buffer.size() * sizeof(Sample)), &n);
+      all.insert(all.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n) * format_.channels);
+      return hr;
+    }),
+              S_OK);
     if (calls != nullptr) *calls = count;
     return all;
   }
 
-  const AudioFormat& Format() const { return format_; }
+  // The kept format; the engine and the stream read it at every buffer.
+  AudioFormat& Format() { return format_; }
 
   Engine engine;
 
  private:
   AudioFormat format_;
-  std::uint32_t channels_;
+  InPlaceStream<Engine> stream_;
 };
-
-// Largest error a round trip through the kind may add (one step of the
-// integer kinds, rounding of the float kinds).
-template <class Kind>
-double Step() {
-  switch (Kind::kind) {
-    case SampleKind::Pcm8:
-      return 1.0 / 128;
-    case SampleKind::Pcm16:
-      return 1.0 / 32768;
-    case SampleKind::Pcm32:
-      return 1e-9;
-    case SampleKind::Float32:
-      return 1e-7;
-    case SampleKind::Float64:
-      break;
-  }
-  return 1e-12;
-}
 
 }  // namespace quill::test

@@ -1,42 +1,33 @@
-// The simple delay engine: line sizing, echoes, feedback, the tail, and how
-// discontinuities and parameter changes treat the history, in every sample
-// kind, mono and stereo.
+// The simple delay: echo positions, feedback, the tail and what keeps the
+// history, in every sample kind, mono and stereo, through the stream.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "framework/audio_format.h"
 #include "tests/native/engine_harness.h"
-#include "dsp/line_memory.h"
+#include "tests/native/test_support.h"
 #include "twechos/simple_delay_engine.h"
-#include "tools/common/wav_file.h"
 
 namespace quill {
 namespace {
 
-using test::AllKinds;
 using test::At;
+using test::Impulse;
 
 template <class Kind>
 using Harness = test::EngineHarness<SimpleDelayEngine, Kind>;
 
-auto Impulse(double v, std::uint32_t at = 0) {
-  return [=](std::uint32_t f, std::uint32_t) { return f == at ? v : 0.0; };
-}
-
 template <class Kind>
 class SimpleDelayKinds : public ::testing::Test {};
-TYPED_TEST_SUITE(SimpleDelayKinds, AllKinds);
+TYPED_TEST_SUITE(SimpleDelayKinds, test::AllKinds);
 
 TYPED_TEST(SimpleDelayKinds, DefaultPresetIsOneEchoAfter4410SamplesAtMinusSixDb) {
   using Kind = TypeParam;
   Harness<Kind> h(1, 44100, SimpleDelayParams{0, 100, 1, -60, -60});
-  EXPECT_EQ(h.engine.LineLength(), 4410u);
-  EXPECT_EQ(h.engine.FeedbackCoefficient(), 0.0);
   const double g = std::pow(10.0, -0.3);
-  EXPECT_NEAR(g, 0.501, 0.001);
-  // Impulses at frames 0 and 7999: echoes at 4410 and, in the tail, at 4409.
+  // Impulses at frames 0 and 7999: echoes at 4410 and, in the tail, at 4409; no second echo.
   const auto out = h.Run(8000, [](std::uint32_t f, std::uint32_t) { return f == 0 || f == 7999 ? 0.5 : 0.0; });
   for (std::uint32_t f = 0; f < 8000; ++f)
     ASSERT_EQ(out[f], Kind::FromEngine(f == 0 || f == 7999 || f == 4410 ? 0.5 * g : 0.0)) << f;
@@ -47,16 +38,12 @@ TYPED_TEST(SimpleDelayKinds, DefaultPresetIsOneEchoAfter4410SamplesAtMinusSixDb)
 
 TYPED_TEST(SimpleDelayKinds, FeedbackStereoRepeatsEachChannelWithTheDecayFactor) {
   using Kind = TypeParam;
-  // Echo chamber: 400 ms, 2.0 s decay, delay out -3.0 dB, dry out -9.0 dB.
+  // Echo chamber: 400 ms, 2.0 s decay, delay out -3.0 dB, dry out -9.0 dB;
+  // L = 35280 samples, 17640 frames; r = 176400 / 35280 = 5.
   Harness<Kind> h(2, 44100, SimpleDelayParams{1, 400, 20, -30, -90});
-  EXPECT_EQ(h.engine.LineLength(), 35280u);
-  const double fb = std::pow(0.0316, 0.2);  // r = 176400 / 35280 = 5
-  EXPECT_EQ(h.engine.FeedbackCoefficient(), fb);
-  EXPECT_NEAR(fb, 0.501, 0.001);
-  EXPECT_EQ(h.engine.TailLeft(0), 105840u);
-  EXPECT_EQ(h.engine.TailLeft(1), 105840u);
+  const double fb = std::pow(0.0316, 0.2);
   const double gd = std::pow(10.0, -30 * 0.005), gy = std::pow(10.0, -90 * 0.005);
-  // Left impulse at frame 0, right impulse at frame 3: 17640-frame echoes per channel.
+  // Left impulse at frame 0, right impulse at frame 3.
   const auto out = h.Run(17640 * 3 + 10, [](std::uint32_t f, std::uint32_t c) {
     return (c == 0 && f == 0) || (c == 1 && f == 3) ? 0.5 : 0.0;
   });
@@ -68,6 +55,7 @@ TYPED_TEST(SimpleDelayKinds, FeedbackStereoRepeatsEachChannelWithTheDecayFactor)
   for (std::uint32_t f = 0; f < 17640 * 3 + 10; ++f)
     for (std::uint32_t c = 0; c < 2; ++c)
       ASSERT_EQ(At(out, 2, f, c), Kind::FromEngine(expectAt(f, c))) << f << "/" << c;
+  EXPECT_EQ(h.Tail(8192).size(), 2u * 105840u);  // (176400 + 35280) / 2 frames
 }
 
 TYPED_TEST(SimpleDelayKinds, PureDelayPresetShiftsTheSignalExactly) {
@@ -76,13 +64,8 @@ TYPED_TEST(SimpleDelayKinds, PureDelayPresetShiftsTheSignalExactly) {
     SCOPED_TRACE(channels);
     // Preset 4: dry out silent, delay out 0 dB, 1000 ms.
     Harness<Kind> h(channels, 8000, SimpleDelayPresets()[4].params);
-    ASSERT_EQ(h.engine.LineLength(), 8000u * channels);
-    std::vector<double> in(12000 * channels);
-    std::uint32_t seed = 12345;
-    for (double& v : in) {
-      seed = seed * 1103515245u + 12345u;
-      v = Kind::ToEngine(Kind::FromEngine(static_cast<std::int32_t>(seed) / 2147483648.0));
-    }
+    std::vector<double> in = test::Noise(12000u * channels, 1.0);
+    for (double& v : in) v = Kind::ToEngine(Kind::FromEngine(v));
     const auto out = h.Run(12000, [&](std::uint32_t f, std::uint32_t c) { return in[f * channels + c]; }, 777);
     const std::size_t period = 8000u * channels;
     for (std::size_t i = 0; i < out.size(); ++i)
@@ -97,27 +80,26 @@ TYPED_TEST(SimpleDelayKinds, PureDelayPresetShiftsTheSignalExactly) {
 TYPED_TEST(SimpleDelayKinds, LaterDiscontinuityClearsHistoryButKeepsTailCount) {
   using Kind = TypeParam;
   Harness<Kind> h(1, 1000, SimpleDelayParams{0, 50, 1, 0, -800});  // L = 50
-  // First buffer marked as a discontinuity: the engine was just restarted, so it
-  // carries on with the line it has.
-  h.Run(20, Impulse(0.5, 5), 20, ProcessMode::Discontinuity);
+  // The first buffer after the start carries a discontinuity: the line is kept.
+  h.Run(20, Impulse(0.5, 5), 20, true);
   EXPECT_EQ(h.Silence(40)[35], Kind::FromEngine(0.5));  // frame 55 overall
-  // Same again, but the second buffer is a discontinuity: the echo is gone.
+  // A later one clears the line.
   h.Run(20, Impulse(0.5, 5));
-  for (auto s : h.Run(60, Impulse(0.0), 60, ProcessMode::Discontinuity)) ASSERT_EQ(s, Kind::FromEngine(0.0));
-  // The tail count set at allocation stays: still one delay period.
+  for (auto s : h.Run(60, test::Silent, 60, true)) ASSERT_EQ(s, Kind::FromEngine(0.0));
+  // The tail count set when the line was made stays: one delay period.
   EXPECT_EQ(h.Tail(16).size(), 50u);
 }
 
-TYPED_TEST(SimpleDelayKinds, DecayChangeKeepsHistoryDelayChangeReallocates) {
+TYPED_TEST(SimpleDelayKinds, DecayChangeKeepsHistoryDelayChangeStartsANewLine) {
   using Kind = TypeParam;
   Harness<Kind> h(1, 1000, SimpleDelayParams{1, 50, 10, 0, -800});
   h.Run(10, Impulse(0.5));
-  h.engine.SetDecay(20);  // light change: the echo in the line survives
+  ASSERT_EQ(h.engine.SetDecay(20), S_OK);  // the echo in the line survives
   EXPECT_EQ(h.Silence(50)[40], Kind::FromEngine(0.5));
-  h.engine.SetDelay(60);  // the line length changes: history is lost
+  ASSERT_EQ(h.engine.SetDelay(60), S_OK);  // a new length: history lost
   for (auto s : h.Silence(200)) ASSERT_EQ(s, Kind::FromEngine(0.0));
-  EXPECT_EQ(h.engine.LineLength(), 60u);
-  EXPECT_EQ(h.engine.TailLeft(0), 60u + 2000u);  // D = 20 * 1000 * 0.1
+  EXPECT_EQ(h.Run(61, Impulse(0.5))[60], Kind::FromEngine(0.5));
+  EXPECT_EQ(h.Tail(512).size(), 60u + 2000u);  // L + D, D = 20 * 1000 * 0.1
 }
 
 TYPED_TEST(SimpleDelayKinds, TailInSilentBuffersCarriesTheLastEcho) {
@@ -126,7 +108,7 @@ TYPED_TEST(SimpleDelayKinds, TailInSilentBuffersCarriesTheLastEcho) {
   h.Run(10, [](std::uint32_t f, std::uint32_t c) { return f == 9 ? (c == 0 ? 0.5 : -0.25) : 0.0; });
   int calls = 0;
   const auto tail = h.Tail(4, &calls);
-  ASSERT_EQ(tail.size(), 20u);  // 10 frames, last block holds the remainder
+  ASSERT_EQ(tail.size(), 20u);  // 10 frames, the last buffer holds the remainder
   EXPECT_EQ(calls, 3);
   for (std::uint32_t f = 0; f < 10; ++f) {
     EXPECT_EQ(At(tail, 2, f, 0), Kind::FromEngine(f == 9 ? 0.5 : 0.0)) << f;
@@ -135,86 +117,69 @@ TYPED_TEST(SimpleDelayKinds, TailInSilentBuffersCarriesTheLastEcho) {
 }
 
 TEST(SimpleDelay, LineLengthFeedbackAndTailRules) {
-  // 1 ms at 1000 Hz mono: one sample, raised to two. 5000 ms with 0.1 s of decay:
-  // r = 100 / 5000, one echo. Without feedback the decay does not count at all.
+  // 1 ms at 1000 Hz mono: one sample, raised to two.
+  Harness<Float64> shortest(1, 1000, SimpleDelayParams{0, 1, 1, 0, -800});
+  EXPECT_EQ(shortest.Run(3, Impulse(1.0)), (std::vector<double>{0.0, 0.0, 1.0}));
+  // 5000 ms with 0.1 s of decay: r = 100 / 5000, one echo only. Without
+  // feedback the decay does not count at all.
   const struct {
     SimpleDelayParams p;
     std::uint32_t line, tail;
   } cases[] = {{{1, 5000, 1, 0, -800}, 5000, 5100}, {{0, 100, 200, 0, -800}, 100, 100}};
-  EXPECT_EQ(Harness<Pcm16>(1, 1000, SimpleDelayParams{0, 1, 1, 0, -800}).engine.LineLength(), 2u);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
     Harness<Float64> h(1, 1000, c.p);
-    EXPECT_EQ(h.engine.LineLength(), c.line);
-    EXPECT_EQ(h.engine.FeedbackCoefficient(), 0.0);
-    EXPECT_EQ(h.engine.TailLeft(0), c.tail);
+    const auto out = h.Run(2 * c.line + 1, Impulse(1.0));
+    EXPECT_EQ(out[c.line], 1.0);
+    EXPECT_EQ(out[2 * c.line], 0.0);
+    EXPECT_EQ(h.Tail().size(), c.tail);
   }
   // 1 ms at 1500 Hz stereo: L = 3, so the left channel has two slots, the right one.
   Harness<Float64> odd(2, 1500, SimpleDelayParams{0, 1, 1, 0, -800});
-  ASSERT_EQ(odd.engine.LineLength(), 3u);
   const auto out = odd.Run(6, Impulse(1.0));
-  EXPECT_EQ(At(out, 2, 2, 0), 1.0);
-  EXPECT_EQ(At(out, 2, 1, 1), 1.0);
-  EXPECT_EQ(At(out, 2, 1, 0), 0.0);
-  EXPECT_EQ(At(out, 2, 2, 1), 0.0);
-  EXPECT_EQ(odd.engine.TailLeft(0), 1u);  // (0 + 3) / 2
+  EXPECT_EQ((std::vector{At(out, 2, 2, 0), At(out, 2, 1, 1), At(out, 2, 1, 0), At(out, 2, 2, 1)}),
+            (std::vector{1.0, 1.0, 0.0, 0.0}));
+  EXPECT_EQ(odd.Tail().size(), 2u);  // (0 + 3) / 2 frames
 }
 
 TEST(SimpleDelay, ParameterChangeDuringTailEndsItAtOnce) {
   Harness<Pcm16> h(1, 44100, SimpleDelayParams{0, 100, 1, -60, -60});
   h.Run(100, Impulse(0.5));
-  const auto tail = [&](HRESULT expect, std::vector<std::int16_t>& buf) {
-    std::uint32_t n = 1000;
-    EXPECT_EQ(h.engine.Process(SampleKind::Pcm16, ProcessMode::Tail, buf.data(), &n), expect);
-    EXPECT_EQ(n, 1000u);
-  };
   std::vector<std::int16_t> buf(1000, 0), next(1000, 7);
-  tail(S_OK, buf);
-  h.engine.SetDelayOut(-100);
-  tail(S_FALSE, next);
-  for (auto s : next) ASSERT_EQ(s, 7);  // untouched
+  std::uint32_t n = 1000;
+  EXPECT_EQ(h.Process(ProcessMode::Tail, buf, n), S_OK);
+  ASSERT_EQ(h.engine.SetDelayOut(-100), S_OK);
+  EXPECT_EQ(h.Process(ProcessMode::Tail, next, n), S_FALSE);
+  EXPECT_EQ(n, 1000u);                   // the count comes back unchanged ...
+  for (auto s : next) ASSERT_EQ(s, 7);  // ... and the buffer untouched
 }
 
-TEST(SimpleDelay, AllocationFailureIsReportedAndRetriedOnTheNextBuffer) {
-  static int allocations = 0;
-  const LineAllocFn previous = SetLineAllocator([](std::size_t, std::size_t) -> void* {
-    ++allocations;
-    return nullptr;
-  });
-  AudioFormat f = MakeFormat(1, 1, 44100, 16);
+TEST(SimpleDelay, FailuresAreReportedAndTheNextBufferTriesAgain) {
   SimpleDelayEngine e;
-  e.SetFormat(&f);
-  EXPECT_EQ(e.Restart(), E_OUTOFMEMORY);
-  EXPECT_FALSE(e.Ready());
   std::int16_t buf[64] = {};
   std::uint32_t n = 64;
-  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), E_OUTOFMEMORY);
-  EXPECT_EQ(allocations, 2);
-  SetLineAllocator(previous);
-  buf[0] = 1000;
-  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), S_OK);
-  EXPECT_TRUE(e.Ready());
-  EXPECT_EQ(e.LineLength(), 4410u);
-  EXPECT_EQ(buf[0], 501);  // 1000 * 10^-0.3, truncated
-}
-
-TEST(SimpleDelay, RefusesToRunWithoutAFormatOrBuffer) {
-  SimpleDelayEngine e;
   EXPECT_EQ(e.Restart(), VFW_E_NOT_CONNECTED);
-  std::uint32_t n = 4;
-  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, nullptr, &n), E_POINTER);
-  std::int16_t buf[4] = {};
-  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, nullptr), E_POINTER);
   EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), VFW_E_NOT_CONNECTED);
-}
-
-TEST(SimpleDelay, StopReleasesTheLineAndTheNextStartBeginsSilent) {
-  Harness<Pcm16> h(1, 1000, SimpleDelayParams{0, 10, 1, 0, -800});
-  h.Run(5, Impulse(0.5));
-  h.engine.ReleaseLine();
-  EXPECT_EQ(h.engine.LineLength(), 0u);
-  ASSERT_EQ(h.engine.Restart(), S_OK);
-  for (auto s : h.Silence(20)) ASSERT_EQ(s, 0);
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, nullptr, &n), E_POINTER);
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, nullptr), E_POINTER);
+  const AudioFormat f = MakeFormat(1, 1, 1000, 16);
+  e.SetFormat(&f);
+  ASSERT_EQ(e.SetDelay(10), S_OK);
+  {
+    test::RefuseLines refuse;
+    EXPECT_EQ(e.Restart(), E_OUTOFMEMORY);
+    EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), E_OUTOFMEMORY);
+    EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Tail, buf, &n), S_FALSE);
+  }
+  buf[0] = buf[63] = 1000;
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), S_OK);
+  EXPECT_EQ((std::vector{buf[0], buf[10]}), (std::vector<std::int16_t>{501, 501}));  // 1000 * 10^-0.3, truncated
+  // A stop releases the line with the last impulse in it; the next start begins silent.
+  e.ReleaseLine();
+  ASSERT_EQ(e.Restart(), S_OK);
+  std::fill_n(buf, 64, std::int16_t{0});
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), S_OK);
+  for (auto s : buf) ASSERT_EQ(s, 0);
 }
 
 }  // namespace

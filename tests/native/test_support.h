@@ -1,4 +1,5 @@
-// Fakes shared by the core tests: a byte stream and a windowing host.
+// Fakes shared by the core tests: a byte stream, a windowing host and a
+// line allocator that refuses.
 #pragma once
 
 #include <cstdint>
@@ -6,12 +7,13 @@
 #include <set>
 #include <vector>
 
+#include "dsp/line_memory.h"
 #include "framework/com.h"
 #include "framework/notify_host.h"
 
 namespace quill::test {
 
-// A byte stream that can be told to fail its n-th call or deliver short reads.
+// A byte stream that can be told to fail its n-th call.
 class MemoryStream : public ISequentialStream {
  public:
   std::vector<std::uint8_t> bytes;
@@ -44,6 +46,17 @@ class MemoryStream : public ISequentialStream {
   }
 };
 
+// A stream holding a 20-byte header (total size, identifier) and a block.
+template <class Params>
+MemoryStream StreamOf(const Params& p, const GUID& id, std::uint32_t total = 20 + sizeof(Params)) {
+  MemoryStream s;
+  s.bytes.resize(20 + sizeof p);
+  std::memcpy(s.bytes.data(), &total, 4);
+  std::memcpy(s.bytes.data() + 4, &id, 16);
+  std::memcpy(s.bytes.data() + 20, &p, sizeof p);
+  return s;
+}
+
 class FakeWindows : public NotifyHost {
  public:
   struct Post {
@@ -67,6 +80,16 @@ class ScopedNotifyHost {
 
  private:
   NotifyHost* previous_;
+};
+
+// Every line allocation fails for the length of a scope.
+class RefuseLines {
+ public:
+  RefuseLines() : previous_(SetLineAllocator([](std::size_t, std::size_t) -> void* { return nullptr; })) {}
+  ~RefuseLines() { SetLineAllocator(previous_); }
+
+ private:
+  LineAllocFn previous_;
 };
 
 }  // namespace quill::test

@@ -1,25 +1,23 @@
-// The time engine: which edits mark it dirty, its format selection, and how
-// it picks parameter changes up while streaming.
+// The time engine: its format selection, refused calls, and how it picks
+// parameter changes up while streaming.
 #include "twtime/time_engine.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstddef>
+#include <tuple>
 #include <vector>
 
-#include "dsp/line_memory.h"
-#include "tests/native/test_support.h"
 #include "tests/native/copying_rig.h"
-#include "tools/common/wav_file.h"
+#include "tests/native/test_support.h"
 
 namespace quill {
 namespace {
 
-using test::MemoryStream;
+using test::Time;
 using test::TimeRig;
 
-// One Process call on a fresh count pair; returns what the engine says.
+// One Process call of `take` frames into `space` frames of room; the counts come back in n and room.
 template <class S>
 HRESULT Step(TimeEngine& e, S* in, std::uint32_t& n, std::uint32_t take, S* out, std::uint32_t& room,
              std::uint32_t space) {
@@ -28,63 +26,30 @@ HRESULT Step(TimeEngine& e, S* in, std::uint32_t& n, std::uint32_t take, S* out,
   return e.Process(ProcessMode::Continue, in, &n, out, &room);
 }
 
-TEST(TimeSetters, MarkOnlyRealChanges) {
-  TimeEngine engine;
-  ITimeParams* params = &engine;
-  params->SetMode(7);
-  params->SetLength(1e12);  // stored as the ceiling
-  MemoryStream sink;
-  ASSERT_EQ(engine.Save(&sink, true), S_OK);
-  EXPECT_FALSE(engine.IsDirty());
-  params->SetMode(7);
-  params->SetLength(793800000.0);
-  EXPECT_FALSE(engine.IsDirty());
-  params->SetLength(5.0);
-  EXPECT_TRUE(engine.IsDirty());
-}
-
-TEST(TimeFormat, SampleRateComesFromTheConnectedFormat) {
+TEST(TimeFormat, SelectFormatRefusesWhatItCannotProcessAndKeepsThePrevious) {
   TimeEngine engine;
   std::uint32_t rate = 0;
   EXPECT_EQ(engine.GetSampleRate(&rate), E_FAIL);
   EXPECT_EQ(rate, 44100u);
-  const AudioFormat f = MakeFormat(1, 2, 22050, 16);
-  ASSERT_EQ(engine.SelectFormat(&f), S_OK);
-  EXPECT_EQ(engine.GetSampleRate(&rate), S_OK);
-  EXPECT_EQ(rate, 22050u);
-  EXPECT_EQ(engine.GetSampleRate(nullptr), E_POINTER);
-  // The default preset at 44.1 kHz: row 0 and r = 1.1.
-  TimeEngine cd;
-  const AudioFormat f44 = MakeFormat(1, 2, 44100, 16);
-  ASSERT_EQ(cd.SelectFormat(&f44), S_OK);
-  EXPECT_EQ(cd.Stretcher().Geometry().N, 13230u);
-  EXPECT_EQ(cd.Stretcher().Geometry().H, 6615u);
-  EXPECT_EQ(cd.Stretcher().InputHop(), 6014u);
-}
-
-TEST(TimeFormat, SelectFormatRefusesWhatItCannotProcessAndKeepsThePrevious) {
-  TimeEngine engine;
   const AudioFormat good = MakeFormat(1, 1, 8000, 16);
   ASSERT_EQ(engine.SelectFormat(&good), S_OK);
-  EXPECT_EQ(engine.Stretcher().Geometry().N, 2400u);  // row 0 at 8000 Hz
+  EXPECT_EQ(engine.GetSampleRate(&rate), S_OK);
+  EXPECT_EQ(rate, 8000u);
   EXPECT_EQ(engine.SelectFormat(nullptr), E_POINTER);
   for (const AudioFormat& bad : {MakeFormat(1, 1, 8000, 24), MakeFormat(2, 1, 8000, 16), MakeFormat(1, 3, 8000, 16)})
     EXPECT_EQ(engine.SelectFormat(&bad), E_FAIL) << bad.formatTag << "/" << bad.channels << "/" << bad.bitsPerSample;
-
-  // Still the 16-bit mono routines: 2400 frames fill the window exactly.
+  // Still 16-bit mono, row 0 at 8000 Hz: 2400 frames fill the window exactly
+  // and the first hop of 1200 is copied unfaded.
   std::vector<std::int16_t> in(2400, 1000), out(1200);
   std::uint32_t n, room;
   ASSERT_EQ(Step(engine, in.data(), n, 2400, out.data(), room, 1200), S_OK);
-  EXPECT_EQ(n, 2400u);
-  EXPECT_EQ(room, 1200u);
-  EXPECT_EQ(out[0], 1000);
+  EXPECT_EQ(std::tuple(n, room, out[0]), std::tuple(2400u, 1200u, std::int16_t{1000}));
   // Any tag other than integer PCM with 32 or 64 bits is read as float.
   const AudioFormat extensible = MakeFormat(0xFFFE, 1, 8000, 64);
   ASSERT_EQ(engine.SelectFormat(&extensible), S_OK);
   std::vector<double> fin(2400, 0.25), fout(1200);
   ASSERT_EQ(Step(engine, fin.data(), n, 2400, fout.data(), room, 1200), S_OK);
-  EXPECT_EQ(room, 1200u);
-  EXPECT_EQ(fout[0], 0.25);
+  EXPECT_EQ(std::tuple(room, fout[0]), std::tuple(1200u, 0.25));
 }
 
 TEST(TimeProcess, RefusesBadCallsAndUnconnectedUse) {
@@ -103,83 +68,64 @@ TEST(TimeProcess, RefusesBadCallsAndUnconnectedUse) {
   // Missing counts are zero: nothing to take, nothing written back.
   EXPECT_EQ(engine.Process(ProcessMode::Continue, nullptr, nullptr, nullptr, nullptr), S_OK);
   // A mode outside the table is refused until a valid one is set.
-  engine.SetMode(19);
-  EXPECT_EQ(Step(engine, buf, n, 4, buf, room, 4), E_INVALIDARG);
-  EXPECT_EQ(n, 0u);
-  engine.SetMode(-1);
-  n = 4;  // the room left from the refused call
-  EXPECT_EQ(engine.Process(ProcessMode::Continue, buf, &n, buf, &room), E_INVALIDARG);
+  for (std::int32_t bad : {19, -1}) {
+    engine.SetMode(bad);
+    EXPECT_EQ(Step(engine, buf, n, 4, buf, room, 4), E_INVALIDARG) << bad;
+    EXPECT_EQ(n, 0u);
+  }
   engine.SetMode(16);
   EXPECT_EQ(Step(engine, buf, n, 4, buf, room, 4), S_OK);
   EXPECT_EQ(n, 4u);
-  EXPECT_EQ(engine.Stretcher().Geometry().N, 400u);
   const AudioFormat slow = MakeFormat(1, 1, 20, 16);  // a rate too low for any window
   EXPECT_EQ(engine.SelectFormat(&slow), E_INVALIDARG);
-}
-
-void* NoMemory(std::size_t, std::size_t) {
-  return nullptr;
 }
 
 TEST(TimeProcess, MissingMemoryFailsUntilAConfigureSucceeds) {
   TimeEngine engine;
   const AudioFormat f = MakeFormat(1, 2, 8000, 16);
-  const LineAllocFn previous = SetLineAllocator(&NoMemory);
-  EXPECT_EQ(engine.SelectFormat(&f), E_OUTOFMEMORY);
-  std::vector<std::int16_t> in(800, 100), out(800);
+  std::vector<std::int16_t> in(2 * 2400, 100), out(2 * 1200);
   std::uint32_t n, room;
-  EXPECT_EQ(Step(engine, in.data(), n, 400, out.data(), room, 400), E_OUTOFMEMORY);
-  EXPECT_EQ(n, 0u);
-  EXPECT_EQ(room, 0u);
-  room = 400;
-  EXPECT_EQ(engine.Process(ProcessMode::Tail, nullptr, nullptr, out.data(), &room), S_FALSE);
-  SetLineAllocator(previous);
-
-  in.assign(2 * 2400, 100);  // row 0 at 8000 Hz: a full window
-  out.assign(2 * 1200, 0);
-  EXPECT_EQ(Step(engine, in.data(), n, 2400, out.data(), room, 1200), S_OK);
-  EXPECT_EQ(n, 2400u);
-  EXPECT_EQ(room, 1200u);
+  {
+    test::RefuseLines refuse;
+    EXPECT_EQ(engine.SelectFormat(&f), E_OUTOFMEMORY);
+    EXPECT_EQ(Step(engine, in.data(), n, 400, out.data(), room, 400), E_OUTOFMEMORY);
+    EXPECT_EQ(std::tuple(n, room), std::tuple(0u, 0u));
+    room = 400;
+    EXPECT_EQ(engine.Process(ProcessMode::Tail, nullptr, nullptr, out.data(), &room), S_FALSE);
+  }
+  EXPECT_EQ(Step(engine, in.data(), n, 2400, out.data(), room, 1200), S_OK);  // row 0: a full window
+  EXPECT_EQ(std::tuple(n, room), std::tuple(2400u, 1200u));
 }
 
-TEST(TimeProcess, WholeBlockSetsStartTheWindowAfreshAndRatioChangesDoNot) {
-  TimeRig<Pcm16> rig(1, 8000, 16, 1000.0);
-  std::vector<std::int16_t> in(150, 500), out(1000);
-  std::uint32_t n, room = 1000;
-  // Feeds `take` frames; the output room carries over from call to call.
-  const auto feed = [&](std::uint32_t take) {
-    n = take;
-    ASSERT_EQ(rig.engine.Process(ProcessMode::Continue, in.data(), &n, out.data(), &room), S_OK);
-  };
-  feed(150);
-  EXPECT_EQ(rig.engine.Stretcher().Fill(), 150);
-  rig.engine.SetFinal(1500.0);  // light: the window keeps its frames
-  feed(10);
-  EXPECT_EQ(rig.engine.Stretcher().Fill(), 160);
-  EXPECT_EQ(rig.engine.Stretcher().InputHop(), 133u);  // 200 / 1.5 + 0.5
-  TimeParams p;
-  rig.engine.GetParams(&p);
-  rig.engine.SetParams(&p);  // the same values, but a whole block: full
-  feed(10);
-  EXPECT_EQ(rig.engine.Stretcher().Fill(), 10);
-  rig.engine.ApplyPreset(1);  // presets are whole-block sets too
-  feed(20);
-  EXPECT_EQ(rig.engine.Stretcher().Fill(), 20);
-  EXPECT_EQ(rig.engine.Stretcher().Geometry().N, 2400u);  // preset 1 is row 0
-  EXPECT_EQ(rig.engine.Stretcher().InputHop(), 1412u);    // 1200 / 0.85 + 0.5
+// At r = 1 every frame fed since the window was last emptied comes out again.
+TEST(TimeProcess, WholeBlockSetsDropTheWindowAndLightChangesKeepIt) {
+  const struct {
+    const char* what;
+    void (*edit)(TimeEngine&);
+    std::uint32_t frames;
+  } edits[] = {{"tempo", [](TimeEngine& e) { e.SetTempo(900); }, 160},
+               {"same block", [](TimeEngine& e) {
+                  TimeParams p;
+                  e.GetParams(&p);
+                  e.SetParams(&p);
+                }, 10},
+               {"mode", [](TimeEngine& e) { e.SetMode(15); }, 10}};
+  for (const auto& edit : edits) {
+    TimeRig<Pcm16> rig(1, 8000, Time(16, 1000.0));
+    std::vector<std::int16_t> out = rig.Feed(rig.Make(150, [](std::uint32_t, std::uint32_t) { return 0.1; }), 150, 1000);
+    edit.edit(rig.engine);
+    const auto rest = rig.Stream(rig.Make(10, [](std::uint32_t, std::uint32_t) { return 0.1; }), 10, 1000);
+    EXPECT_EQ(out.size() + rest.size(), edit.frames) << edit.what;
+  }
 }
 
 TEST(TimeProcess, AFlushDoesNotPickUpChangesButTheNextStreamDoes) {
-  TimeRig<Float32> rig(1, 8000, 16, 1000.0);
-  std::vector<float> out;
-  rig.Feed(rig.Make(1000, [](std::uint32_t f, std::uint32_t) { return 0.001 * (f % 100); }), 100, 64, out);
+  TimeRig<Float32> rig(1, 8000, Time(16, 1000.0));
+  const auto out = rig.Feed(rig.Make(1000, [](std::uint32_t f, std::uint32_t) { return 0.001 * (f % 100); }), 100, 64);
   rig.engine.SetFinal(2000.0);
-  const auto tail = rig.Flush(64);
-  EXPECT_EQ(rig.Frames(out) + rig.Frames(tail), 1000u);  // still at r = 1
-  EXPECT_EQ(rig.engine.Stretcher().InputHop(), 200u);
-  std::vector<float> more;
-  rig.Feed(rig.Make(10, [](std::uint32_t, std::uint32_t) { return 0.1; }), 10, 64, more, ProcessMode::Discontinuity);
-  EXPECT_EQ(rig.engine.Stretcher().InputHop(), 100u);
+  EXPECT_EQ(rig.Frames(out) + rig.Frames(rig.Flush(64)), 1000u);  // still at r = 1
+  const auto next = rig.Stream(rig.Make(4000, [](std::uint32_t, std::uint32_t) { return 0.1; }), 4000, 64, true);
+  EXPECT_NEAR(rig.Frames(next), 8000.0, 400.0);
 }
 
 }  // namespace
