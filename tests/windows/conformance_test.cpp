@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "include/quillfx1.h"
-#include "tests/windows/test_filters.h"
+#include "tests/windows/win_support.h"
 #include "tools/common/wav_file.h"
 
 namespace quill::test {
@@ -282,47 +282,6 @@ TEST_P(ShellConformance, FlushSegmentAndADatalessEndPassDownstreamAndQualityIsNo
   ASSERT_EQ(source_->PushEnd(), S_OK);  // no data: nothing to add
   EXPECT_EQ(sink_->endOfStreams, 1);
   EXPECT_TRUE(sink_->samples.empty());
-}
-
-// Behind the platform's file source and wave parser, the output pin answers
-// with what the parser knows and passes seeks on.
-TEST_P(ShellConformance, OutputPinSeeksThroughTheParser) {
-  const std::wstring file = ScratchDir(L"seeking") + L"one_second.wav";
-  WavData clip{MakeFormat(1, 1, 8000, 16), std::vector<std::uint8_t>(16000, 0)};
-  std::string error;
-  ASSERT_TRUE(WriteWav(Narrow(file), clip, error)) << error;
-  // {D51BD5A1-7548-11CF-A520-0080C77EF58A}
-  const CLSID waveParser = {0xD51BD5A1, 0x7548, 0x11CF, {0xA5, 0x20, 0x00, 0x80, 0xC7, 0x7E, 0xF5, 0x8A}};
-  ComRef<IGraphBuilder> graph;
-  ComRef<IBaseFilter> source, parser, effect;
-  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid()), S_OK);
-  ASSERT_EQ(CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, source.PutVoid()), S_OK);
-  ASSERT_EQ(CoCreateInstance(waveParser, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, parser.PutVoid()), S_OK);
-  ASSERT_EQ(CreateFromModule(*shell().clsid, IID_IBaseFilter, effect.PutVoid()), S_OK);
-  ComRef<IFileSourceFilter> fileSource;
-  ASSERT_EQ(source->QueryInterface(IID_IFileSourceFilter, fileSource.PutVoid()), S_OK);
-  AM_MEDIA_TYPE stream{};
-  stream.majortype = MEDIATYPE_Stream;
-  stream.subtype = MEDIASUBTYPE_WAVE;
-  ASSERT_EQ(fileSource->Load(file.c_str(), &stream), S_OK);
-  for (IBaseFilter* f : {source.Get(), parser.Get(), effect.Get()}) ASSERT_EQ(graph->AddFilter(f, nullptr), S_OK);
-  ASSERT_EQ(graph->ConnectDirect(FirstPin(source.Get(), PINDIR_OUTPUT).Get(), FirstPin(parser.Get(), PINDIR_INPUT).Get(),
-                                 nullptr),
-            S_OK);
-  ComRef<IPin> parserOut = FirstPin(parser.Get(), PINDIR_OUTPUT);  // there once the input is connected
-  ASSERT_EQ(graph->ConnectDirect(parserOut.Get(), FirstPin(effect.Get(), PINDIR_INPUT).Get(), nullptr), S_OK);
-  ComRef<IMediaSeeking> upstream, ours;
-  ASSERT_EQ(parserOut->QueryInterface(IID_IMediaSeeking, upstream.PutVoid()), S_OK);
-  ASSERT_EQ(FirstPin(effect.Get(), PINDIR_OUTPUT)->QueryInterface(IID_IMediaSeeking, ours.PutVoid()), S_OK);
-  LONGLONG duration = 0, stop = 5000000, seenUpstream = 0;
-  ASSERT_EQ(ours->GetDuration(&duration), S_OK);
-  EXPECT_EQ(duration, 10000000);  // one second in 100 ns units
-  ASSERT_EQ(ours->SetPositions(nullptr, AM_SEEKING_NoPositioning, &stop, AM_SEEKING_AbsolutePositioning), S_OK);
-  ASSERT_EQ(upstream->GetStopPosition(&seenUpstream), S_OK);
-  EXPECT_EQ(seenUpstream, 5000000);
-  GUID format{};
-  ASSERT_EQ(ours->GetTimeFormat(&format), S_OK);
-  EXPECT_EQ(format, TIME_FORMAT_MEDIA_TIME);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shells, ShellConformance, ::testing::ValuesIn(kShells),

@@ -91,6 +91,145 @@ int Regsvr32(const std::wstring& dll, bool unregister) {
   return RunProcess(std::wstring(L"regsvr32 /s ") + (unregister ? L"/u " : L"") + L"\"" + dll + L"\"");
 }
 
+AudioType MakeAudioType(WORD tag, WORD channels, DWORD rate, WORD bits) {
+  AudioType t;
+  const WORD align = static_cast<WORD>(bits / 8 * channels);
+  t.wave = WAVEFORMATEX{tag, channels, rate, align * rate, align, bits, 0};
+  return t;
+}
+
+std::vector<std::int16_t> Noise(size_t count, std::uint32_t seed) {
+  std::vector<std::int16_t> out(count);
+  for (auto& s : out) {
+    seed = seed * 1664525u + 1013904223u;
+    s = static_cast<std::int16_t>(static_cast<std::int32_t>(seed >> 16) - 32768) / 2;
+  }
+  return out;
+}
+
+PushPin::PushPin(PushSource* source) : OutputPin(source, L"Out"), source_(source) {}
+
+HRESULT PushPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
+  return SameMediaType(type, source_->type) ? S_OK : S_FALSE;
+}
+
+HRESULT PushPin::GetMediaType(int index, AM_MEDIA_TYPE& type) {
+  return index != 0 ? VFW_S_NO_MORE_ITEMS : CopyMediaType(type, source_->type);
+}
+
+HRESULT PushPin::DecideAllocator(IMemInputPin* peer, IMemAllocator** allocator, bool* owned) {
+  ComRef<IMemAllocator> candidate;
+  HRESULT hr = peer->GetAllocator(candidate.Put());
+  ALLOCATOR_PROPERTIES wanted{1, source_->bufferSize, 1, 0}, granted{};
+  if (SUCCEEDED(hr)) hr = candidate->SetProperties(&wanted, &granted);
+  if (SUCCEEDED(hr)) hr = peer->NotifyAllocator(candidate.Get(), source_->readOnly ? TRUE : FALSE);
+  if (FAILED(hr)) return hr;
+  *allocator = candidate.Get();
+  (*allocator)->AddRef();
+  *owned = true;
+  return S_OK;
+}
+
+// {CAA7EC9B-79DA-49C4-8BAC-28EF17B760A2}
+constexpr CLSID kPushSourceClass = {0xcaa7ec9b, 0x79da, 0x49c4, {0x8b, 0xac, 0x28, 0xef, 0x17, 0xb7, 0x60, 0xa2}};
+
+PushSource::PushSource(const AudioType& t, long size, bool readOnlyBuffers)
+    : BaseFilter(L"Push source", kPushSourceClass, nullptr),
+      wave(t.wave),
+      bufferSize(size),
+      readOnly(readOnlyBuffers),
+      pin_(this) {
+  type.majortype = t.major;
+  type.subtype = MEDIASUBTYPE_PCM;
+  type.formattype = FORMAT_WaveFormatEx;
+  type.bFixedSizeSamples = TRUE;
+  type.bTemporalCompression = t.temporalCompression ? TRUE : FALSE;
+  type.lSampleSize = t.wave.nBlockAlign;
+  type.cbFormat = t.formatBytes;
+  type.pbFormat = reinterpret_cast<BYTE*>(&wave);
+}
+
+HRESULT PushSource::Push(const void* data, long length, bool discontinuity, BYTE junk, const REFERENCE_TIME* start,
+                         bool syncPoint) {
+  ComRef<IMediaSample> sample;
+  BYTE* buffer = nullptr;
+  HRESULT hr = pin_.GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0);
+  if (SUCCEEDED(hr)) hr = sample->GetPointer(&buffer);
+  if (FAILED(hr)) return hr;
+  std::memset(buffer, junk, static_cast<size_t>(sample->GetSize()));
+  std::memcpy(buffer, data, static_cast<size_t>(length));
+  REFERENCE_TIME times[2] = {start != nullptr ? *start : 0, start != nullptr ? *start + 500 : 0};
+  sample->SetActualDataLength(length);
+  sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
+  sample->SetSyncPoint(syncPoint ? TRUE : FALSE);
+  sample->SetTime(start != nullptr ? &times[0] : nullptr, start != nullptr ? &times[1] : nullptr);
+  lastPushed_ = sample.Get();
+  return pin_.Deliver(sample.Get());
+}
+
+// {673FD7C0-5708-46D3-BA68-39A02D5B2261}
+constexpr CLSID kCaptureSinkClass = {0x673fd7c0, 0x5708, 0x46d3, {0xba, 0x68, 0x39, 0xa0, 0x2d, 0x5b, 0x22, 0x61}};
+
+CaptureSink::CaptureSink() : SinkFilter(L"Capture", kCaptureSinkClass, nullptr) {}
+
+HRESULT CaptureSink::CheckType(const AM_MEDIA_TYPE& type) {
+  return type.majortype == MEDIATYPE_Audio ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT CaptureSink::OnSample(IMediaSample* sample) {
+  BYTE* data = nullptr;
+  HRESULT hr = sample->GetPointer(&data);
+  if (FAILED(hr)) return hr;
+  Captured c{sample, {data, data + sample->GetActualDataLength()}, sample->IsDiscontinuity() == S_OK,
+             sample->IsSyncPoint() == S_OK, false, 0, 0};
+  c.hasTime = SUCCEEDED(sample->GetTime(&c.start, &c.stop));
+  samples.push_back(std::move(c));
+  return S_OK;
+}
+
+HRESULT CaptureSink::OnStreamEnd() {
+  ++endOfStreams;
+  samplesAtEnd = samples.size();
+  return S_OK;
+}
+
+std::vector<std::uint8_t> CaptureSink::Joined(size_t first) const {
+  std::vector<std::uint8_t> out;
+  for (size_t i = first; i < samples.size(); ++i) out.insert(out.end(), samples[i].bytes.begin(), samples[i].bytes.end());
+  return out;
+}
+
+void GraphRig::Build(const CLSID& clsid, const AudioType& type, long bufferSize, bool readOnly) {
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph_.PutVoid()),
+            S_OK);
+  ComRef<IMediaFilter> clockless;
+  ASSERT_EQ(graph_->QueryInterface(IID_IMediaFilter, clockless.PutVoid()), S_OK);
+  EXPECT_EQ(clockless->SetSyncSource(nullptr), S_OK);
+  source_ = new PushSource(type, bufferSize, readOnly);
+  source_->NonDelegatingAddRef();
+  sink_ = new CaptureSink();
+  sink_->NonDelegatingAddRef();
+  ASSERT_EQ(CreateFromModule(clsid, IID_IBaseFilter, effect_.PutVoid()), S_OK);
+  ASSERT_EQ(graph_->AddFilter(source_, L"Source"), S_OK);
+  ASSERT_EQ(graph_->AddFilter(effect_.Get(), L"Effect"), S_OK);
+  ASSERT_EQ(graph_->AddFilter(sink_, L"Sink"), S_OK);
+  ASSERT_EQ(effect_->FindPin(L"Input", in_.Put()), S_OK);
+  ASSERT_EQ(effect_->FindPin(L"Output", out_.Put()), S_OK);
+}
+
+void GraphRig::Dismantle() {
+  if (graph_) Stop();
+  in_.Reset();
+  out_.Reset();
+  effect_.Reset();
+  graph_.Reset();
+  if (source_ != nullptr) source_->NonDelegatingRelease();
+  if (sink_ != nullptr) sink_->NonDelegatingRelease();
+  source_ = nullptr;
+  sink_ = nullptr;
+  EXPECT_EQ(Quill().canUnloadNow(), S_OK);
+}
+
 namespace {
 // COM for every test executable of the suite, multithreaded so that the
 // platform's objects need no message loop.

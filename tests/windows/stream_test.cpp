@@ -1,0 +1,338 @@
+// The effects streaming in a real filter graph. In place: the buffer that
+// arrives is the buffer that leaves, a discontinuity clears the history,
+// and each effect's output with its tail is its engine's. Copying (time
+// and pitch): output buffers of their own, four times the upstream ones,
+// stamps on the first output after a discontinuity only, and the flush.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "include/quillfx1.h"
+#include "tests/windows/host_compare.h"
+#include "tools/common/effect_catalog.h"
+#include "twchorus/chorus_engine.h"
+#include "twechomt/multi_tap_engine.h"
+#include "twechos/simple_delay_engine.h"
+#include "twpitchs/pitch_engine.h"
+#include "twpitchs/transpose.h"
+#include "twreverb/reverb_engine.h"
+
+namespace quill::test {
+namespace {
+
+double Normalised(std::int16_t s) {
+  return s * 3.0517578125e-5;
+}
+// The default simple delay's dry and echo level, -6.0 dB, applied to `x`
+// and written to 16 bits as the engines do (truncated).
+std::int16_t AtDefaultLevel(double x) {
+  return static_cast<std::int16_t>(std::trunc(x * std::pow(10.0, -60 * 0.005) * 32768.0));
+}
+
+class InGraph : public GraphRig {
+ protected:
+  void Start(const CLSID& clsid, const AudioType& type, long bufferSize, bool connect = true) {
+    Build(clsid, type, bufferSize);
+    if (!connect) return;
+    Connect();
+    Run();
+  }
+};
+
+TEST_F(InGraph, SimpleDelayPassesTheSameBufferOnWithWholeFramesOnly) {
+  Start(CLSID_TwEchos, MakeAudioType(WAVE_FORMAT_PCM, 2, 44100, 16), 8192);
+  const std::vector<std::int16_t> in = Noise(2002, 5);
+  ASSERT_EQ(source_->Push(in.data(), 4003), S_OK);  // 1000 frames and 3 stray bytes
+  ASSERT_EQ(sink_->samples.size(), 1u);
+  EXPECT_EQ(sink_->samples[0].sample, source_->LastPushed());
+  ASSERT_EQ(sink_->samples[0].bytes.size(), 4000u);
+  // The line starts silent: within the first delay period only the dry part.
+  const std::vector<std::int16_t> out = Int16s(sink_->samples[0].bytes);
+  for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], AtDefaultLevel(Normalised(in[i]))) << i;
+}
+
+// An impulse, then silence longer than the 100 ms delay: the echo arrives
+// 4410 samples after the impulse unless the silence starts a discontinuity.
+// A new run starts from a fresh line.
+TEST_F(InGraph, SimpleDelayDiscontinuityClearsTheHistory) {
+  Start(CLSID_TwEchos, MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 10000);
+  for (const bool discontinuity : {false, true}) {
+    SCOPED_TRACE(discontinuity);
+    sink_->samples.clear();
+    std::vector<std::int16_t> impulse(100, 0), silence(5000, 0);
+    impulse[0] = 16384;
+    ASSERT_EQ(Push(impulse), S_OK);
+    ASSERT_EQ(Push(silence, discontinuity), S_OK);
+    ASSERT_EQ(sink_->samples.size(), 2u);
+    EXPECT_EQ(sink_->samples[1].discontinuity, discontinuity);
+    const std::vector<std::int16_t> out = Int16s(sink_->samples[1].bytes);
+    ASSERT_EQ(out.size(), 5000u);
+    for (size_t i = 0; i < out.size(); ++i)
+      ASSERT_EQ(out[i], !discontinuity && i == 4410 - 100 ? AtDefaultLevel(0.5) : 0) << i;
+    Stop();
+    Run();
+  }
+}
+
+// Each in-place effect against its engine: three and a half buffers, then
+// the end; twice, with a stop between, so that each run starts afresh. The
+// tail buffers come from the allocator still holding the last input, so a
+// tail not silenced first would differ; they are full but the last, and
+// there is at least one for an effect with a tail, before the end of stream.
+struct EngineCase {
+  const char* effect;
+  std::int32_t preset;
+  WORD tag, channels;
+  DWORD rate;
+  WORD bits;
+  bool hasTail;
+  WavData (*expected)(const std::vector<std::uint8_t>& block, const WavData& in, std::uint32_t blockFrames);
+  void (*edit)(IUnknown* params) = nullptr;
+};
+
+template <class Engine>
+WavData OnEngine(const std::vector<std::uint8_t>& block, const WavData& in, std::uint32_t blockFrames) {
+  Engine engine;
+  engine.SetParams(reinterpret_cast<const typename Engine::Params*>(block.data()));
+  WavData out;
+  RunStats stats;
+  EXPECT_EQ(RunInPlace(engine, in, out, blockFrames, stats), S_OK);
+  return out;
+}
+
+class EngineInGraph : public GraphRig, public ::testing::WithParamInterface<EngineCase> {};
+
+TEST_P(EngineInGraph, OutputAndTailAreTheEnginesInEveryRun) {
+  const EngineCase& c = GetParam();
+  const HostEffect* effect = FindHostEffect(c.effect);
+  ASSERT_NE(effect, nullptr);
+  constexpr std::uint32_t kBufferFrames = 2048;
+  const size_t bufferSize = kBufferFrames * c.channels * c.bits / 8;
+  Build(*effect->clsid, MakeAudioType(c.tag, c.channels, c.rate, c.bits), static_cast<long>(bufferSize));
+  Connect();
+  ASSERT_EQ(Effect<IEffectPresets>(IID_IEffectPresets)->ApplyPreset(c.preset), S_OK);
+  ComRef<IUnknown> params = Effect<IUnknown>(*effect->paramsIid);
+  if (c.edit != nullptr) c.edit(params.Get());
+  std::vector<std::uint8_t> block(effect->blockSize);
+  ASSERT_EQ(effect->getParams(params.Get(), block.data()), S_OK);
+  WavData in{MakeFormat(c.tag, c.channels, c.rate, c.bits), {}};
+  for (const std::int16_t s : Noise((3 * kBufferFrames + kBufferFrames / 2) * c.channels, 23)) {
+    const double x = Normalised(s);
+    const float f = static_cast<float>(x);
+    const auto b8 = static_cast<std::uint8_t>((s >> 8) + 128);
+    const void* bytes = c.bits == 8 ? static_cast<const void*>(&b8) : c.bits == 16 ? static_cast<const void*>(&s)
+                                                                 : c.bits == 32 ? static_cast<const void*>(&f)
+                                                                                : static_cast<const void*>(&x);
+    in.bytes.insert(in.bytes.end(), static_cast<const std::uint8_t*>(bytes),
+                    static_cast<const std::uint8_t*>(bytes) + c.bits / 8);
+  }
+  const WavData expected = c.expected(block, in, kBufferFrames);
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    sink_->samples.clear();
+    sink_->endOfStreams = 0;
+    Run();
+    for (size_t at = 0; at < in.bytes.size(); at += bufferSize)
+      ASSERT_EQ(source_->Push(in.bytes.data() + at, static_cast<long>(std::min(in.bytes.size() - at, bufferSize))),
+                S_OK);
+    ASSERT_EQ(source_->PushEnd(), S_OK);
+    EXPECT_EQ(sink_->endOfStreams, 1);
+    EXPECT_EQ(sink_->samplesAtEnd, sink_->samples.size());
+    EXPECT_EQ(sink_->samples.size() > 4, c.hasTail);
+    for (size_t i = 4; i + 1 < sink_->samples.size(); ++i) EXPECT_EQ(sink_->samples[i].bytes.size(), bufferSize);
+    const std::vector<std::uint8_t> got = sink_->Joined();
+    ASSERT_EQ(got.size(), expected.bytes.size());
+    EXPECT_TRUE(got == expected.bytes);
+    Stop();
+  }
+}
+
+const EngineCase kEngineCases[] = {
+    {"delay", 1, WAVE_FORMAT_PCM, 1, 44100, 8, true, &OnEngine<SimpleDelayEngine>},
+    {"multitap", 24, WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32, true, &OnEngine<MultiTapEngine>},
+    {"multitap", 13, WAVE_FORMAT_PCM, 1, 48000, 32, true, &OnEngine<MultiTapEngine>},
+    {"chorus", 8, WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 64, false, &OnEngine<ChorusEngine>},
+    {"chorus", 0, WAVE_FORMAT_PCM, 2, 44100, 16, false, &OnEngine<ChorusEngine>},
+    {"reverb", 8, WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32, true, &OnEngine<ReverbEngine>},
+    // Under one second of decay there is no whole second to add: one empty
+    // tail buffer reports the end.
+    {"reverb", 0, WAVE_FORMAT_PCM, 2, 22050, 16, true, &OnEngine<ReverbEngine>,
+     [](IUnknown* p) { EXPECT_EQ(static_cast<IReverbParams*>(p)->SetDecay(9), S_OK); }},
+};
+INSTANTIATE_TEST_SUITE_P(Effects, EngineInGraph, ::testing::ValuesIn(kEngineCases));
+
+// The time filter, mode 16 at 8000 Hz: a window of N = 400 frames and an
+// output hop of H = 200; the input hop is S = H / r + 0.5, truncated.
+constexpr DWORD kRate = 8000;
+constexpr std::uint32_t kWindow = 400, kHop = 200;
+
+class TimeInGraph : public InGraph {
+ protected:
+  void Start(double finalTenths, long upstreamBytes, bool connect = true) {
+    InGraph::Start(CLSID_TwTime, MakeAudioType(WAVE_FORMAT_PCM, 1, kRate, 16), upstreamBytes, false);
+    ComRef<ITimeParams> params = Effect<ITimeParams>(IID_ITimeParams);
+    EXPECT_EQ(params->SetFinal(finalTenths), S_OK);
+    EXPECT_EQ(params->SetMode(16), S_OK);
+    if (!connect) return;
+    Connect();
+    Run();
+  }
+  HRESULT PushStamped(size_t frames, bool discontinuity, REFERENCE_TIME start, bool syncPoint = false) {
+    const std::vector<std::int16_t> data = Noise(frames, static_cast<std::uint32_t>(start));
+    return source_->Push(data.data(), static_cast<long>(frames * 2), discontinuity, 0x33, &start, syncPoint);
+  }
+};
+
+TEST_F(TimeInGraph, OutputBuffersAreFourUpstreamBuffersOfAtLeast512Bytes) {
+  Start(1000.0, 800);
+  ALLOCATOR_PROPERTIES props{};
+  ASSERT_EQ(sink_->Input().Allocator()->GetProperties(&props), S_OK);
+  EXPECT_EQ(props.cbBuffer, 3200);
+  EXPECT_NE(sink_->Input().Allocator(), source_->Output().Allocator());  // buffers of its own
+  Dismantle();
+  Start(1000.0, 100, /*connect=*/false);  // 4 x 100 bytes is too little
+  ASSERT_EQ(ConnectInput(), S_OK);
+  ComRef<IEnumMediaTypes> types;
+  AM_MEDIA_TYPE* type = nullptr;
+  ASSERT_EQ(out_->EnumMediaTypes(types.Put()), S_OK);
+  ASSERT_EQ(types->Next(1, &type, nullptr), S_OK);
+  // With the type given, the allocator's refusal is what comes back.
+  EXPECT_EQ(graph_->ConnectDirect(out_.Get(), &sink_->Input(), type), E_FAIL);
+  DeleteMediaType(type);
+  EXPECT_FALSE(sink_->Input().IsConnected());
+}
+
+// The output type must equal the input's in every field that shapes the samples.
+TEST_F(TimeInGraph, OutputRefusesATypeThatDiffersFromTheInput) {
+  Start(1000.0, 800, /*connect=*/false);
+  ASSERT_EQ(ConnectInput(), S_OK);
+  using Change = void (*)(AM_MEDIA_TYPE&, WAVEFORMATEX&);
+  const Change changes[] = {[](AM_MEDIA_TYPE&, WAVEFORMATEX& w) { w.nSamplesPerSec = 11025; },
+                            [](AM_MEDIA_TYPE&, WAVEFORMATEX& w) { w.wFormatTag = 3; },
+                            [](AM_MEDIA_TYPE&, WAVEFORMATEX& w) { w.wBitsPerSample = 8; },
+                            [](AM_MEDIA_TYPE&, WAVEFORMATEX& w) { w.nChannels = 2; },
+                            [](AM_MEDIA_TYPE& t, WAVEFORMATEX&) { t.majortype = MEDIATYPE_Video; },
+                            [](AM_MEDIA_TYPE& t, WAVEFORMATEX&) { t.bTemporalCompression = TRUE; },
+                            [](AM_MEDIA_TYPE& t, WAVEFORMATEX&) { t.cbFormat = 14; }};
+  for (size_t i = 0; i < std::size(changes); ++i) {
+    SCOPED_TRACE(i);
+    AM_MEDIA_TYPE other{};
+    ASSERT_EQ(CopyMediaType(other, source_->type), S_OK);
+    EXPECT_EQ(out_->QueryAccept(&other), S_OK);
+    changes[i](other, *reinterpret_cast<WAVEFORMATEX*>(other.pbFormat));
+    EXPECT_EQ(out_->QueryAccept(&other), S_FALSE);
+    FreeMediaType(other);
+  }
+}
+
+TEST_F(TimeInGraph, ExpansionSplitsOneInputIntoSeveralOutputsAndStampsOnlyTheFirst) {
+  // r = 5: S = 200 / 5 + 0.5 truncated = 40 input frames per hop of H = 200.
+  Start(5000.0, 800);
+  // Shorter than the window: nothing comes out, the stamps wait.
+  ASSERT_EQ(PushStamped(100, true, 1000, true), S_OK);
+  EXPECT_EQ(sink_->samples.size(), 0u);
+  // 300 frames complete the window: one hop, with the first buffer's
+  // stamps, discontinuity and sync point.
+  ASSERT_EQ(PushStamped(300, false, 3000), S_OK);
+  ASSERT_EQ(sink_->samples.size(), 1u);
+  const Captured& opened = sink_->samples[0];
+  EXPECT_EQ(opened.bytes.size(), kHop * 2);
+  EXPECT_TRUE(opened.discontinuity && opened.syncPoint && opened.hasTime);
+  EXPECT_EQ(opened.start, 1000);
+  EXPECT_EQ(opened.stop, 1500);
+  // 400 more frames make 10 hops of 200 frames: 2000 frames in output
+  // buffers of 1600 frames, the first full, the rest in a second one.
+  ASSERT_EQ(PushStamped(400, false, 5000), S_OK);
+  ASSERT_EQ(sink_->samples.size(), 3u);
+  EXPECT_EQ(sink_->samples[1].bytes.size(), 3200u);
+  EXPECT_EQ(sink_->samples[2].bytes.size(), 800u);
+  for (size_t i = 1; i < 3; ++i)
+    EXPECT_FALSE(sink_->samples[i].hasTime || sink_->samples[i].discontinuity || sink_->samples[i].syncPoint) << i;
+}
+
+TEST_F(TimeInGraph, FlushAtTheEndComesBeforeTheEndOfStream) {
+  // r = 5 with one window of input: the flush keeps splicing while the
+  // window holds at least H frames, H frames each, S = 40 fewer each time:
+  // after the first hop the fill is 360; hops at 360, 320, 280, 240 and 200
+  // give 5 x 200 frames, then 160 < H is the last block, and the 1160
+  // frames fit one 1600-frame buffer.
+  Start(5000.0, 800);
+  ASSERT_EQ(Push(Noise(kWindow, 3), true), S_OK);
+  ASSERT_EQ(sink_->samples.size(), 1u);  // the first hop
+  ASSERT_EQ(source_->PushEnd(), S_OK);
+  ASSERT_EQ(sink_->samples.size(), 2u);
+  EXPECT_EQ(sink_->samples[1].bytes.size() / 2, 5 * kHop + 160);
+  EXPECT_EQ(sink_->samplesAtEnd, sink_->samples.size());
+  EXPECT_EQ(sink_->endOfStreams, 1);
+}
+
+// The pitch filter: `buffers` of 400 frames of a tone, the first a stamped
+// discontinuity and sync point; its output must be the engine's alone on
+// the same buffers.
+class PitchInGraph : public InGraph {
+ protected:
+  void Start(std::int32_t semitones, std::int32_t preserve, std::int32_t antiAlias) {
+    InGraph::Start(CLSID_TwPitchs, MakeAudioType(WAVE_FORMAT_PCM, 1, kRate, 16), 800, false);
+    ComRef<IPitchParams> params = Effect<IPitchParams>(IID_IPitchParams);
+    ASSERT_EQ(params->GetParams(&params_), S_OK);
+    params_.semitones = semitones;
+    params_.ratio = PageRatio(semitones, 0);
+    params_.preserveDuration = preserve;
+    params_.antiAlias = antiAlias;
+    params_.mode = 16;
+    EXPECT_EQ(params->SetParams(&params_), S_OK);
+    Connect();
+    Run();
+  }
+  void PushToneThenEnd(int buffers) {
+    std::vector<std::int16_t> all;
+    for (int i = 0; i < buffers; ++i) {
+      const size_t from = all.size();
+      for (size_t k = 0; k < 400; ++k) all.push_back(static_cast<std::int16_t>(12000 * std::sin(0.11 * (from + k))));
+      const REFERENCE_TIME start = 1000 * (i + 1);
+      ASSERT_EQ(source_->Push(all.data() + from, 800, i == 0, 0x33, &start, i == 0), S_OK);
+    }
+    before_ = sink_->samples.size();
+    ASSERT_EQ(source_->PushEnd(), S_OK);
+    EXPECT_EQ(sink_->endOfStreams, 1);
+    EXPECT_EQ(sink_->samplesAtEnd, sink_->samples.size());
+    PitchEngine engine;
+    EXPECT_EQ(engine.SetParams(&params_), S_OK);
+    WavData in{MakeFormat(1, 1, kRate, 16), std::vector<std::uint8_t>(all.size() * 2)};
+    std::memcpy(in.bytes.data(), all.data(), in.bytes.size());
+    EXPECT_TRUE(sink_->Joined() == RunCopyingEngine(engine, in, 400).bytes);
+  }
+  PitchParams params_{};
+  size_t before_ = 0;  // samples delivered before the end of the stream
+};
+
+TEST_F(PitchInGraph, ReadOnlyUpstreamBuffersAreRefusedAsTheAntiAliasFilterWritesThem) {
+  Build(CLSID_TwPitchs, MakeAudioType(WAVE_FORMAT_PCM, 1, kRate, 16), 800, /*readOnly=*/true);
+  EXPECT_TRUE(FAILED(ConnectInput()));
+}
+
+TEST_F(PitchInGraph, KeepingTheDurationStampsTheFirstOutputAndFlushesToTheInputLength) {
+  Start(-7, 1, 0);
+  PushToneThenEnd(6);
+  ASSERT_GT(before_, 0u);
+  const Captured& first = sink_->samples[0];
+  EXPECT_TRUE(first.discontinuity && first.syncPoint && first.hasTime);
+  EXPECT_EQ(first.start, 1000);
+  EXPECT_EQ(first.stop, 1500);
+  for (size_t i = 1; i < sink_->samples.size(); ++i) EXPECT_FALSE(sink_->samples[i].hasTime) << i;
+  EXPECT_GT(sink_->samples.size(), before_);  // the stretcher's flush
+  EXPECT_EQ(sink_->Joined().size(), 6 * 400 * 2u);
+}
+
+TEST_F(PitchInGraph, WithoutKeepingTheDurationTheEndPassesAtOnce) {
+  Start(12, 0, 1);
+  PushToneThenEnd(4);
+  EXPECT_EQ(sink_->samples.size(), before_);
+  // An octave up: half as many frames, less the kernel's last four.
+  EXPECT_NEAR(static_cast<double>(sink_->Joined().size() / 2), (1600 - 4) * 0.5, 1.0);
+}
+
+}  // namespace
+}  // namespace quill::test
