@@ -141,7 +141,8 @@ bool Same(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)
 // The values tried on a row: its ends, one step beyond each, the type's extremes.
 std::vector<double> Probes(const FieldInfo& f) {
   if (f.type == FieldType::Int32) return {f.lo, f.hi, f.lo - 1, f.hi + 1, INT32_MIN, INT32_MAX};
-  return {f.lo, f.hi, f.lo - 0.5, f.hi + 0.5, -1e300, 1e300, 0.0, -1.0, std::numeric_limits<double>::quiet_NaN()};
+  return {f.lo, f.hi, f.lo - 0.5, f.hi + 0.5, -1e300, 1e300, 0.0, -1.0, std::numeric_limits<double>::quiet_NaN(),
+          std::numeric_limits<double>::infinity()};
 }
 
 template <class Case>
@@ -261,6 +262,41 @@ TYPED_TEST(InPlaceFields, AChangeSoundsAtTheNextBufferAsAFreshStartWithItWould) 
     HarnessOf<TypeParam> fresh(2, 8000, q);
     ASSERT_EQ(changed.Run(2000, input), fresh.Run(2000, input));
   }
+}
+
+TYPED_TEST(InPlaceFields, WithoutAFormatOrABufferNothingRuns) {
+  typename TypeParam::E e;
+  std::int16_t buf[4] = {};
+  std::uint32_t n = 4;
+  EXPECT_EQ(e.Restart(), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, nullptr, &n), E_POINTER);
+  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, nullptr), E_POINTER);
+}
+
+// The delays and the reverb take memory for their lines when they set up.
+template <class Case>
+class LineMemory : public ::testing::Test {};
+using Allocating = ::testing::Types<SimpleDelayCase, MultiTapCase, ReverbCase>;
+TYPED_TEST_SUITE(LineMemory, Allocating);
+
+TYPED_TEST(LineMemory, ARefusedLineFailsEveryBufferUntilMemoryReturns) {
+  const ParamsOf<TypeParam> p = TypeParam::Traits::Presets()[0].params;
+  HarnessOf<TypeParam> h(1, 44100, p), fresh(1, 44100, p);
+  h.engine.ReleaseLine();  // a stop; the reverb's lines need more than its pool starts with
+  std::vector<double> buf = h.Make(5000, test::Impulse(0.5));
+  std::uint32_t n = 5000;
+  {
+    test::RefuseLines refuse;
+    EXPECT_EQ(h.engine.Restart(), E_OUTOFMEMORY);
+    EXPECT_EQ(h.Process(ProcessMode::Continue, buf, n), E_OUTOFMEMORY);
+    EXPECT_EQ(buf[0], 0.5);  // untouched
+    EXPECT_EQ(h.Process(ProcessMode::Tail, buf, n), S_FALSE);
+    EXPECT_EQ(n, TypeParam::E::kChangeEndsTail ? 5000u : 0u);  // the simple delay keeps the count as it ends
+  }
+  n = 5000;
+  ASSERT_EQ(h.Process(ProcessMode::Continue, buf, n), S_OK);
+  EXPECT_EQ(buf, fresh.Run(5000, test::Impulse(0.5)));  // set up as completely as at a start
 }
 
 // The chorus and the reverb empty their lines in the full set-up; the delays

@@ -78,32 +78,6 @@ TEST(PitchRatio, TransposeRuleAndTheLengthOfTheShiftedOutput) {
   }
 }
 
-TEST(PitchKernel, PeakZerosEdgeAndTriangle) {
-  for (std::uint32_t taps : {9u, 15u}) {
-    InterpKernel k;
-    ASSERT_EQ(k.Build(taps), S_OK);
-    const std::uint32_t half = taps / 2;
-    const double e = 4000.0 / (half + 1);
-    EXPECT_DOUBLE_EQ(k.PointsPerFrame(), e);
-    EXPECT_EQ(k.Point(0), 1.0);
-    // A windowed sinc: near zero at whole frames, falling to the edge.
-    for (std::uint32_t m = 1; m <= half; ++m) EXPECT_NEAR(k(m), 0.0, 1e-9) << taps << " at " << m;
-    EXPECT_GT(k(0.5), 0.6);
-    EXPECT_LT(k(1.5), 0.0);
-    EXPECT_NEAR(k.Point(3999), 0.0, 1e-4);
-    EXPECT_EQ(k.Point(4000), k.Point(3999));
-    const auto i = static_cast<std::uint32_t>(0.25 * e);
-    EXPECT_NEAR(k(0.25), k.Point(i) + (k.Point(i + 1) - k.Point(i)) * (0.25 * e - std::trunc(0.25 * e)), 1e-15);
-  }
-  InterpKernel t;
-  ASSERT_EQ(t.Build(2), S_OK);
-  EXPECT_DOUBLE_EQ(t(0.25), 0.75);
-  EXPECT_EQ((std::vector{t.Point(0), t.Point(1999), t.Point(2000)}), (std::vector{1.0, 1.0 / 2000, 0.0}));
-  EXPECT_EQ(t.Build(4), E_INVALIDARG);
-  EXPECT_EQ((std::vector{KernelTaps(1), KernelTaps(3), KernelTaps(0), KernelTaps(7)}),
-            (std::vector<decltype(KernelTaps(0))>{2, 15, 9, 9}));
-}
-
 template <class Kind>
 class PitchKinds : public ::testing::Test {};
 TYPED_TEST_SUITE(PitchKinds, AllKinds);
@@ -266,18 +240,6 @@ TEST(PitchHeard, ToneFrequencyFollowsTheRatio) {
   }
 }
 
-TEST(PitchParameters, RatioMustBePositiveAndFiniteAndTheRateNeedsAFormat) {
-  PitchEngine e;
-  double d = 0.0;
-  for (double bad : {0.0, -1.5, std::nan(""), HUGE_VAL}) EXPECT_EQ(e.SetRatio(bad), E_INVALIDARG) << bad;
-  EXPECT_EQ(e.GetRatio(&d), S_OK);
-  EXPECT_EQ(d, 1.0);
-  EXPECT_EQ(e.SetRatio(1e-9), S_OK);
-  std::uint32_t rate;
-  EXPECT_EQ(e.GetSampleRate(&rate), E_FAIL);
-  EXPECT_EQ(rate, 44100u);
-}
-
 // A ratio change keeps the rings: the tone continues without a restart,
 // while a change of accuracy rebuilds (kernel and rings anew).
 TEST(PitchParameters, LightAndFullChangesMidStream) {
@@ -298,28 +260,27 @@ TEST(PitchFailure, AllocationFailureIsRetriedAndBadValuesRefused) {
   std::vector<std::int16_t> block = rig.Make(500, [](std::uint32_t f, std::uint32_t) { return Sine(300, 44100, f); });
   std::vector<std::int16_t> out(2000);
   std::uint32_t n, room;
-  const auto process = [&](std::uint32_t frames, std::uint32_t space) {
-    n = frames;
-    room = space;
+  const auto process = [&](std::uint32_t frames) {
+    n = frames, room = 1000;
     return rig.engine.Process(ProcessMode::Continue, block.data(), &n, out.data(), &room);
   };
   {
     RefuseLines refuse;
     ASSERT_EQ(rig.engine.SetAccuracy(3), S_OK);
     EXPECT_EQ(rig.engine.PreFilter(ProcessMode::Continue, block.data(), 250), E_OUTOFMEMORY);
-    EXPECT_EQ(process(250, 1000), E_OUTOFMEMORY);
-    EXPECT_EQ(std::pair(n, room), std::pair(0u, 0u));
+    EXPECT_EQ(process(250), E_OUTOFMEMORY);
+    EXPECT_EQ(n + room, 0u);
   }
-  EXPECT_EQ(process(250, 1000), S_OK);
+  EXPECT_EQ(process(250), S_OK);
   EXPECT_EQ(n, 250u);
   // A ratio too small for the rate, and a mode outside the table with the
   // stretcher in use, are refused at the next buffer.
   for (const PitchParams& p : {Pitch(1e-6), Pitch(1.2, 2, 1, 0, 40)}) {
     rig.engine.SetParams(&p);
-    EXPECT_EQ(process(10, 100), E_INVALIDARG) << p.ratio;
+    EXPECT_EQ(process(10), E_INVALIDARG) << p.ratio;
   }
   EXPECT_EQ(rig.engine.SetMode(3), S_OK);
-  EXPECT_EQ(process(10, 100), S_OK);
+  EXPECT_EQ(process(10), S_OK);
 }
 
 TEST(PitchFields, SemitonesAndCentsSetTheRatio) {

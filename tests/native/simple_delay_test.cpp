@@ -154,32 +154,12 @@ TEST(SimpleDelay, ParameterChangeDuringTailEndsItAtOnce) {
   for (auto s : next) ASSERT_EQ(s, 7);  // ... and the buffer untouched
 }
 
-TEST(SimpleDelay, FailuresAreReportedAndTheNextBufferTriesAgain) {
-  SimpleDelayEngine e;
-  std::int16_t buf[64] = {};
-  std::uint32_t n = 64;
-  EXPECT_EQ(e.Restart(), VFW_E_NOT_CONNECTED);
-  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), VFW_E_NOT_CONNECTED);
-  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, nullptr, &n), E_POINTER);
-  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, nullptr), E_POINTER);
-  const AudioFormat f = MakeFormat(1, 1, 1000, 16);
-  e.SetFormat(&f);
-  ASSERT_EQ(e.SetDelay(10), S_OK);
-  {
-    test::RefuseLines refuse;
-    EXPECT_EQ(e.Restart(), E_OUTOFMEMORY);
-    EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), E_OUTOFMEMORY);
-    EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Tail, buf, &n), S_FALSE);
-  }
-  buf[0] = buf[63] = 1000;
-  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), S_OK);
-  EXPECT_EQ((std::vector{buf[0], buf[10]}), (std::vector<std::int16_t>{501, 501}));  // 1000 * 10^-0.3, truncated
-  // A stop releases the line with the last impulse in it; the next start begins silent.
-  e.ReleaseLine();
-  ASSERT_EQ(e.Restart(), S_OK);
-  std::fill_n(buf, 64, std::int16_t{0});
-  EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), S_OK);
-  for (auto s : buf) ASSERT_EQ(s, 0);
+TEST(SimpleDelay, AStopReleasesTheLineAndTheNextStartBeginsSilent) {
+  Harness<Pcm16> h(1, 1000, SimpleDelayParams{0, 10, 1, 0, -800});
+  h.Run(5, Impulse(0.5));
+  h.engine.ReleaseLine();
+  ASSERT_EQ(h.engine.Restart(), S_OK);
+  for (auto s : h.Silence(20)) ASSERT_EQ(s, 0);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The time stretcher: sizes per mode row, the input hop, the taper, the
-// offset search, and the stretch loop behind the copying loop in every
-// sample kind.
+// The time stretcher and the time engine: sizes per mode row, the input
+// hop, the taper, the offset search, the stretch loop behind the copying
+// loop in every sample kind, and the engine's format and parameter rules.
 #include "dsp/time_stretcher.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 
 #include "dsp/stretch_modes.h"
 #include "tests/native/copying_rig.h"
+#include "tests/native/test_support.h"
 
 namespace quill {
 namespace {
@@ -27,44 +28,27 @@ double Lifted(std::uint32_t f, std::uint32_t c) {
   return 0.3 + 0.2 * std::sin(0.05 * f + 1.3 * c);
 }
 
-TEST(StretchGeometry, RowsZeroAndSixteenAt44100And8000) {
-  const struct {
-    std::uint32_t rate;
-    int row;
-    std::uint32_t N, H;
-    std::int32_t L, R;
-    std::uint32_t D;
-    float A;
-  } cases[] = {
-      {44100, 0, 13230, 6615, 661, 661, 2, 25.0f},  // L: 661.5 truncated
-      {8000, 16, 400, 200, 24, 40, 1, 10.0f},       // D: 2 * 8000 / 44100 truncates to 0, raised to 1
-      {8000, 0, 2400, 1200, 120, 120, 1, 25.0f},
-      {44100, 16, 2205, 1102, 132, 220, 2, 10.0f},
-  };
-  for (const auto& c : cases) {
-    const StretchGeometry g = DeriveGeometry(c.rate, StretchModeTable[c.row]);
-    EXPECT_EQ(std::tuple(g.N, g.H, g.L, g.R, g.D, g.A), std::tuple(c.N, c.H, c.L, c.R, c.D, c.A))
-        << "row " << c.row << " at " << c.rate;
+TEST(StretchGeometry, SizesPerRowAndRateAndTheInputHopForARatio) {
+  // Row, rate: N, H, L (661.5 truncated), R, D (2 * 8000 / 44100 raised to 1), A.
+  const std::tuple<int, std::uint32_t, StretchGeometry> rows[] = {{0, 44100, {13230, 6615, 661, 661, 2, 25.0f}},
+                                                                  {16, 8000, {400, 200, 24, 40, 1, 10.0f}},
+                                                                  {0, 8000, {2400, 1200, 120, 120, 1, 25.0f}},
+                                                                  {16, 44100, {2205, 1102, 132, 220, 2, 10.0f}}};
+  for (const auto& [row, rate, w] : rows) {
+    const StretchGeometry g = DeriveGeometry(rate, StretchModeTable[row]);
+    EXPECT_EQ(std::tuple(g.N, g.H, g.L, g.R, g.D, g.A), std::tuple(w.N, w.H, w.L, w.R, w.D, w.A)) << row << "@" << rate;
   }
   // The stride scales below 32 kHz and stays as stored from 32 kHz on.
   for (const auto& [rate, stride] : {std::pair{22050u, 4u}, {31999u, 5u}, {32000u, 8u}})
     EXPECT_EQ(DeriveGeometry(rate, StretchModeTable[15]).D, stride) << rate;
   // A fade longer than the hop is cut to one below it, the search to what is left.
-  const StretchMode longFade = {"fade", 50, 20, 2, 40, 1000};
-  const StretchGeometry g = DeriveGeometry(8000, longFade);
+  const StretchGeometry g = DeriveGeometry(8000, StretchMode{"fade", 50, 20, 2, 40, 1000});
   EXPECT_EQ(std::tuple(g.H, g.L, g.R), std::tuple(200u, 199, 1));
-}
-
-TEST(StretchGeometry, InputHopAcrossTheRatioRangeAndItsClamps) {
-  // 2.0: 3307.5 rounds up; 0.5: 13230.5 lowered to N; 1e9: raised to 1; 0.85: 235.29 + 0.5.
-  const struct {
-    std::uint32_t H, N;
-    double r;
-    std::uint32_t hop;
-  } cases[] = {{6615, 13230, 1.1, 6014}, {6615, 13230, 5.0, 1323},  {6615, 13230, 1.0, 6615},
-               {6615, 13230, 2.0, 3308}, {6615, 13230, 0.5, 13230}, {6615, 13230, 0.1, 13230},
-               {6615, 13230, 1e9, 1},    {200, 400, 5.0, 40},       {200, 400, 0.85, 235}};
-  for (const auto& c : cases) EXPECT_EQ(InputHop(c.H, c.N, c.r), c.hop) << c.H << "/" << c.r;
+  // H / r rounded: 2.0 gives 3307.5 up; 0.5 gives 13230.5, lowered to N; 1e9 raised to 1.
+  const std::tuple<std::uint32_t, std::uint32_t, double, std::uint32_t> hops[] = {
+      {6615, 13230, 1.1, 6014}, {6615, 13230, 5.0, 1323},  {6615, 13230, 2.0, 3308}, {6615, 13230, 0.5, 13230},
+      {6615, 13230, 1e9, 1},    {200, 400, 0.85, 235}};
+  for (const auto& [H, N, r, hop] : hops) EXPECT_EQ(InputHop(H, N, r), hop) << H << "/" << r;
 }
 
 TEST(StretchTaper, RisesOverTheFadeHoldsToTheHopAndFallsToZero) {
@@ -287,36 +271,124 @@ TYPED_TEST(StretchLoop, ADiscontinuityRestartsWithAFreshUnfadedWindow) {
 }
 
 TEST(StretchLoop, OwnerFeedsAnIntermediateFloatBufferIntoAnIntegerStream) {
-  // The pitch effect's arrangement: its own ratio, its intermediate buffer
-  // of the stream's precision, the stream's kind written out.
+  // The pitch effect's arrangement: its intermediate buffer of the stream's
+  // precision in, the stream's kind out; nothing else pairs.
   TimeStretcher s;
   EXPECT_EQ(s.SelectKinds(SampleKind::Float32, SampleKind::Pcm32, 1), E_INVALIDARG);  // precision differs
   EXPECT_EQ(s.SelectKinds(SampleKind::Pcm16, SampleKind::Pcm8, 1), E_INVALIDARG);
   EXPECT_EQ(s.SelectKinds(SampleKind::Float32, SampleKind::Float32, 3), E_INVALIDARG);  // three channels
   ASSERT_EQ(s.SelectKinds(SampleKind::Float32, SampleKind::Pcm16, 1), S_OK);
-  std::uint32_t n = 1;
-  float one = 0.5f;
-  std::int16_t out[4];
-  std::uint32_t room = 4;
-  EXPECT_EQ(s.Run(&one, &n, out, &room), E_UNEXPECTED);  // not configured yet
-  ASSERT_EQ(s.Configure(8000, 16, 1.0), S_OK);
-  s.BeginStream();
   std::vector<float> in(150);
   for (std::uint32_t i = 0; i < 150; ++i) in[i] = static_cast<float>(Tone(i, 0));
-  n = 150;
-  room = 4;
-  ASSERT_EQ(s.Run(in.data(), &n, out, &room), S_OK);
-  EXPECT_EQ(std::tuple(n, room), std::tuple(150u, 0u));
+  std::vector<std::int16_t> out(150);
+  std::uint32_t n = 150, room = 4;
+  EXPECT_EQ(s.Run(in.data(), &n, out.data(), &room), E_UNEXPECTED);  // not configured yet
+  ASSERT_EQ(s.Configure(8000, 16, 1.0), S_OK);
+  s.BeginStream();
+  ASSERT_EQ(s.Run(in.data(), &n, out.data(), &room), S_OK);
+  EXPECT_EQ(std::tuple(n, room), std::tuple(150u, 0u));  // taken, but less than a window
   s.SetTail(true);
-  std::vector<std::int16_t> flushed(150);
-  std::uint32_t none = 0;
   room = 150;
-  ASSERT_EQ(s.Run(nullptr, &none, flushed.data(), &room), S_OK);
+  ASSERT_EQ(s.Run(nullptr, nullptr, out.data(), &room), S_OK);
   ASSERT_EQ(room, 150u);
-  for (std::uint32_t i = 0; i < 150; ++i) ASSERT_EQ(flushed[i], Pcm16::FromEngine(in[i])) << i;
-  room = 150;
-  EXPECT_EQ(s.Run(nullptr, nullptr, flushed.data(), &room), S_FALSE);
+  for (std::uint32_t i = 0; i < 150; ++i) ASSERT_EQ(out[i], Pcm16::FromEngine(in[i])) << i;
+  EXPECT_EQ(s.Run(nullptr, nullptr, out.data(), &room), S_FALSE);
   EXPECT_EQ(room, 0u);
+}
+
+// The time engine around its stretcher: one Process call of `take` frames
+// into `space` frames of room; the counts come back in n and room.
+template <class S>
+HRESULT Step(TimeEngine& e, S* in, std::uint32_t& n, std::uint32_t take, S* out, std::uint32_t& room,
+             std::uint32_t space) {
+  n = take, room = space;
+  return e.Process(ProcessMode::Continue, in, &n, out, &room);
+}
+
+TEST(TimeEngine, SelectFormatRefusesWhatItCannotProcessAndKeepsThePrevious) {
+  TimeEngine engine;
+  std::uint32_t rate = 0;
+  EXPECT_EQ(engine.GetSampleRate(&rate), E_FAIL);
+  EXPECT_EQ(rate, 44100u);
+  const AudioFormat good = MakeFormat(1, 1, 8000, 16);
+  ASSERT_EQ(engine.SelectFormat(&good), S_OK);
+  EXPECT_EQ(std::pair(engine.GetSampleRate(&rate), rate), std::pair(S_OK, 8000u));
+  EXPECT_EQ(engine.SelectFormat(nullptr), E_POINTER);
+  for (const AudioFormat& bad : {MakeFormat(1, 1, 8000, 24), MakeFormat(2, 1, 8000, 16), MakeFormat(1, 3, 8000, 16)})
+    EXPECT_EQ(engine.SelectFormat(&bad), E_FAIL) << bad.formatTag << "/" << bad.channels << "/" << bad.bitsPerSample;
+  // Still 16-bit mono, row 0 at 8000 Hz: 2400 frames fill the window exactly
+  // and the first hop of 1200 is copied unfaded.
+  std::vector<std::int16_t> in(2400, 1000), out(1200);
+  std::uint32_t n, room;
+  ASSERT_EQ(Step(engine, in.data(), n, 2400, out.data(), room, 1200), S_OK);
+  EXPECT_EQ(std::tuple(n, room, out[0]), std::tuple(2400u, 1200u, std::int16_t{1000}));
+  // Any tag other than integer PCM with 32 or 64 bits is read as float.
+  const AudioFormat extensible = MakeFormat(0xFFFE, 1, 8000, 64);
+  ASSERT_EQ(engine.SelectFormat(&extensible), S_OK);
+  std::vector<double> fin(2400, 0.25), fout(1200);
+  ASSERT_EQ(Step(engine, fin.data(), n, 2400, fout.data(), room, 1200), S_OK);
+  EXPECT_EQ(std::tuple(room, fout[0]), std::tuple(1200u, 0.25));
+}
+
+TEST(TimeEngine, RefusesBadCallsUnconnectedUseBadModesAndMissingMemory) {
+  TimeEngine engine;
+  std::int16_t buf[2 * 2400] = {};
+  std::uint32_t n = 4, room = 4;
+  EXPECT_EQ(engine.Process(ProcessMode::Continue, buf, &n, buf, &room), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(n, 0u);
+  room = 4;
+  EXPECT_EQ(engine.Process(ProcessMode::Tail, nullptr, nullptr, buf, &room), S_FALSE);
+  EXPECT_EQ(room, 0u);
+  const AudioFormat f = MakeFormat(1, 1, 8000, 16);
+  ASSERT_EQ(engine.SelectFormat(&f), S_OK);
+  EXPECT_EQ(Step<std::int16_t>(engine, nullptr, n, 4, buf, room, 4), E_POINTER);
+  EXPECT_EQ(Step<std::int16_t>(engine, buf, n, 4, nullptr, room, 4), E_POINTER);
+  EXPECT_EQ(engine.Process(ProcessMode::Continue, nullptr, nullptr, nullptr, nullptr), S_OK);  // counts of none
+  for (std::int32_t bad : {19, -1}) {  // a mode outside the table is refused until a valid one is set
+    engine.SetMode(bad);
+    EXPECT_EQ(Step(engine, buf, n, 4, buf, room, 4), E_INVALIDARG) << bad;
+    EXPECT_EQ(n, 0u);
+  }
+  engine.SetMode(16);
+  EXPECT_EQ(Step(engine, buf, n, 4, buf, room, 4), S_OK);
+  const AudioFormat slow = MakeFormat(1, 1, 20, 16);  // a rate too low for any window of the row
+  EXPECT_EQ(engine.SelectFormat(&slow), E_INVALIDARG);
+  engine.SetMode(0);
+  const AudioFormat stereo = MakeFormat(1, 2, 8000, 16);
+  {
+    test::RefuseLines refuse;
+    EXPECT_EQ(engine.SelectFormat(&stereo), E_OUTOFMEMORY);
+    EXPECT_EQ(Step(engine, buf, n, 400, buf, room, 400), E_OUTOFMEMORY);
+    EXPECT_EQ(std::tuple(n, room), std::tuple(0u, 0u));
+  }
+  std::vector<std::int16_t> out(2 * 1200);
+  EXPECT_EQ(Step(engine, buf, n, 2400, out.data(), room, 1200), S_OK);  // row 0: a full window
+  EXPECT_EQ(std::tuple(n, room), std::tuple(2400u, 1200u));
+}
+
+// At r = 1 every frame fed since the window was last emptied comes out again.
+TEST(TimeEngine, WholeBlockSetsAndNewModesDropTheWindowLightChangesKeepIt) {
+  const std::pair<void (*)(TimeEngine&), std::size_t> edits[] = {
+      {[](TimeEngine& e) { e.SetTempo(900); }, 160},
+      {[](TimeEngine& e) {
+         TimeParams p;
+         e.GetParams(&p);
+         e.SetParams(&p);
+       }, 10},
+      {[](TimeEngine& e) { e.SetMode(15); }, 10}};
+  const auto dc = [](std::uint32_t, std::uint32_t) { return 0.1; };
+  for (const auto& [edit, frames] : edits) {
+    TimeRig<Pcm16> rig(1, 8000, Time(16, 1000.0));
+    const std::size_t before = rig.Feed(rig.Make(150, dc), 150, 1000).size();
+    edit(rig.engine);
+    EXPECT_EQ(before + rig.Stream(rig.Make(10, dc), 10, 1000).size(), frames);
+  }
+  // A flush does not pick changes up; the next stream does.
+  TimeRig<Float32> rig(1, 8000, Time(16, 1000.0));
+  const auto out = rig.Feed(rig.Make(1000, [](std::uint32_t f, std::uint32_t) { return 0.001 * (f % 100); }), 100, 64);
+  rig.engine.SetFinal(2000.0);
+  EXPECT_EQ(rig.Frames(out) + rig.Frames(rig.Flush(64)), 1000u);  // still at r = 1
+  EXPECT_NEAR(rig.Frames(rig.Stream(rig.Make(4000, dc), 4000, 64, true)), 8000.0, 400.0);
 }
 
 }  // namespace

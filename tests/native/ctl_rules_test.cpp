@@ -1,0 +1,186 @@
+// The control library's portable rules: the slider taper, value <-> pixel,
+// layout and hit test, the pages' scroll rules, the colour scheme and the
+// number texts of the edit fields.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <utility>
+
+#include "twctllib/ctl_colors.h"
+#include "twctllib/number_text.h"
+#include "twctllib/scroll_rules.h"
+#include "twctllib/slider_geometry.h"
+#include "twctllib/slider_scale.h"
+
+namespace quill {
+namespace {
+
+TEST(Taper, BreakpointsTruncatedInterpolationAndTheIdentityBeyond) {
+  const int in[] = {0, 30, 60, 120, 250, 400, 700, 1000}, out[] = {0, 250, 400, 500, 600, 800, 950, 1000};
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(std::tuple(Taper(in[i]), Taper(-in[i])), std::tuple(out[i], -out[i])) << in[i];
+    EXPECT_EQ(std::tuple(InverseTaper(out[i]), InverseTaper(-out[i])), std::tuple(in[i], -in[i])) << out[i];
+  }
+  // 950 + 100 * 50 / 300 = 966.7, 500 + 80 * 100 / 130 = 561.5, 250 / 30 = 8.3.
+  for (const auto& [x, t] : {std::pair{800, 966}, {-800, -966}, {200, 561}, {1, 8}, {1500, 1500}, {INT32_MIN, INT32_MIN}})
+    EXPECT_EQ(Taper(x), t) << x;
+  for (const auto& [t, x] : {std::pair{966, 796}, {8, 0}, {5000, 5000}}) EXPECT_EQ(InverseTaper(t), x) << t;
+}
+
+TEST(SliderScale, TaperedLevelsEndsResetAndDigits) {
+  SliderScale scale;
+  scale.SetTapered(true);
+  scale.SetRange(-800, 0);
+  // The top 3 dB get a quarter of the travel; -20 dB sits at 58 % from the top.
+  EXPECT_NEAR(800 - scale.OffsetOf(-30, 800), 200, 8);
+  EXPECT_NEAR((800 - scale.OffsetOf(-200, 800)) / 8.0, 58.0, 0.5);
+  EXPECT_NEAR(scale.ValueAt(scale.OffsetOf(-200, 800), 800), -200, 2);
+  for (int travel : {2, 37, 966})  // the ends of the travel are the ends of the range, beyond them too
+    EXPECT_EQ((std::array{scale.OffsetOf(-5000, travel), scale.OffsetOf(77, travel), scale.ValueAt(-3, travel),
+                          scale.ValueAt(travel + 3, travel)}),
+              (std::array{0, travel, -800, 0}));
+  scale.SetTapered(false);
+  scale.SetRange(0, 3);
+  EXPECT_EQ(scale.ValueAt(66, 100), 1);  // 66 * 3 / 100 = 1.98, truncated
+  scale.SetRange(INT32_MIN, INT32_MAX);  // huge ranges do not overflow
+  EXPECT_EQ(std::tuple(scale.OffsetOf(0, 1000), scale.ValueAt(1000, 1000)), std::tuple(500, INT32_MAX));
+  for (const auto& [lo, hi, reset] : {std::tuple{-50, 50, 0}, {0, 200, 100}, {-800, 0, -800}, {-101, -20, -61}}) {
+    scale.SetRange(lo, hi);
+    EXPECT_EQ(scale.ResetValue(), reset) << lo << ".." << hi;
+  }
+  scale.SetRange(-800, 100);
+  EXPECT_EQ(std::tuple(scale.DigitValue(0), scale.DigitValue(9), scale.DigitValue(3), scale.Clamp(250)),
+            std::tuple(-800, 100, -500, 100));
+}
+
+TEST(SliderLayout, ThumbStaysInsideTheTravelAndEachPartAnswersItsHits) {
+  // Style 0x0002: horizontal, 10-pixel thumb, channel 8, arrows from 183.
+  const SliderLayout t = ComputeSliderLayout(SliderKind::Trackbar, 0x0002, 200, 20);
+  ASSERT_FALSE(t.tooSmall);
+  SliderScale scale;
+  EXPECT_EQ(std::tuple(ThumbRect(t, ThumbPixel(t, scale, 0)).left, ThumbRect(t, ThumbPixel(t, scale, 100)).right),
+            std::tuple(0, 183));
+  const int pixel = ThumbPixel(t, scale, 50);
+  EXPECT_EQ(pixel, 5 + 173 * 50 / 100);
+  const std::pair<int, int> hits[] = {{pixel - 5, kPartThumb},     {pixel - 6, kPartChannelBefore},
+                                      {pixel + 5, kPartChannelAfter}, {181, kPartNone},
+                                      {190, kPartFirstArrow},      {191, kPartSecondArrow}};
+  for (const auto& [x, part] : hits) EXPECT_EQ(HitTest(t, false, pixel, x, 10), part) << x;
+  EXPECT_EQ(HitTest(t, true, pixel, pixel, 10), kPartNone);  // disabled
+  // Style 0x1083: a vertical fader, 20-pixel cap, tapered; the maximum at the top.
+  const SliderLayout f = ComputeSliderLayout(SliderKind::Fader, 0x1083, 40, 236);
+  EXPECT_TRUE(!f.tooSmall && f.vertical && f.ticks && f.grip && !f.arrows);
+  scale.SetTapered(true);
+  scale.SetRange(-800, 0);
+  EXPECT_EQ(std::tuple(ThumbRect(f, ThumbPixel(f, scale, 0)).top, ThumbRect(f, ThumbPixel(f, scale, -800)).bottom),
+            std::tuple(0, 236));
+  EXPECT_EQ(std::tuple(ValueAtPixel(f, scale, TravelStart(f) - 4), ValueAtPixel(f, scale, TravelEnd(f) + 9)),
+            std::tuple(0, -800));
+  const int at = ThumbPixel(f, scale, -400);
+  EXPECT_EQ(std::tuple(HitTest(f, false, at, 20, at - 20), HitTest(f, false, at, 2, at + 40)),
+            std::tuple(kPartChannelBefore, kPartNone));
+  // Too small below the thumb and its margins (cap 20 + 2 * 8) or the channel's breadth.
+  const std::tuple<SliderKind, int, int, int, bool> sizes[] = {
+      {SliderKind::Fader, 1, 30, 35, true},     {SliderKind::Fader, 1, 30, 36, false},
+      {SliderKind::Fader, 1, 7, 100, true},     {SliderKind::Trackbar, 0x0400, 15, 20, true},
+      {SliderKind::Trackbar, 0x0400, 16, 20, false}, {SliderKind::Trackbar, 0, 32, 20, true}};
+  for (const auto& [kind, style, w, h, small] : sizes)
+    EXPECT_EQ(ComputeSliderLayout(kind, style, w, h).tooSmall, small) << style << " " << w << "x" << h;
+}
+
+TEST(ScrollRules, TrackbarAndFaderPositions) {
+  EXPECT_EQ(std::tuple(DefaultPageStep(10, 5000), DefaultPageStep(-800, 0), DefaultPageStep(0, 14)),
+            std::tuple(499, 80, 1));
+  // 0 trackbar, 1 vertical fader (up is louder, Home is unity gain unless
+  // ctrl or no boost range), 2 horizontal fader (trackbar directions).
+  const ScrollState t{10, 5000, 5000}, m{0, 200, 100}, f{-800, 0, -350}, boost{-100, 100, -40};
+  const std::tuple<int, ScrollState, int, int, int, bool, int> cases[] = {
+      {0, t, kScrollPageUp, 1, 0, false, 5000 - 499}, {0, t, kScrollPageUp, 1, 0, true, 5000 - 4990},
+      {0, m, kScrollLineUp, 3, 10, false, 97},        {0, m, kScrollPageDown, 3, 10, true, 200},
+      {0, m, kScrollBottom, 3, 10, false, 200},       {0, m, kScrollThumbTrack, 3, 10, false, 100},
+      {1, f, kScrollLineUp, 1, 10, false, -349},      {1, f, kScrollPageUp, 1, 10, true, -250},
+      {1, f, kScrollPageUp, 1, 0, false, -270},       {1, f, kScrollBottom, 1, 10, false, -800},
+      {1, boost, kScrollTop, 1, 10, false, 0},        {1, boost, kScrollTop, 1, 10, true, 100},
+      {1, {-100, -10, -40}, kScrollTop, 1, 10, false, -10}, {2, boost, kScrollLineUp, 1, 10, false, -41},
+      {2, boost, kScrollTop, 1, 10, false, -100}};
+  for (const auto& [kind, s, code, line, page, ctrl, pos] : cases)
+    EXPECT_EQ(kind == 0 ? TrackbarScrollPosition(s, code, line, page, ctrl)
+                        : FaderScrollPosition(s, kind == 1, code, line, page, ctrl),
+              pos)
+        << "kind " << kind << " at " << s.position << " code " << code << (ctrl ? " ctrl" : "");
+}
+
+// System colour n is 0x00100000 + n, so a reference is easy to recognise.
+class FakeSystem final : public SystemColorSource {
+ public:
+  int bits = 32;
+  std::uint32_t overrideColor = kInvalidColor;  // returned for every index when set
+  std::uint32_t SystemColor(int index) const override {
+    return overrideColor != kInvalidColor ? overrideColor : 0x00100000u + static_cast<std::uint32_t>(index);
+  }
+  int ScreenBits() const override { return bits; }
+};
+
+TEST(CtlColors, SlotsSystemReferencesAndTheLightnessLift) {
+  FakeSystem system;
+  ColorTable table = kDefaultColors;
+  for (const auto& [stored, index, rgb] : {std::tuple{255, 105, 0x0000FFu}, {0x0400000F, 105, 0x0010000Fu},
+                                           {-1, 105, 0x000000u}, {255, -105, 0x000000u}}) {
+    table[5] = SlotValue(5, stored);
+    EXPECT_EQ(LookupColor(index, table, system), rgb) << stored << " " << index;
+  }
+  for (const auto& [index, rgb] : {std::pair{15, 0x0010000Fu}, {141, 0x0000FFu}, {142, kInvalidColor}})
+    EXPECT_EQ(std::pair(LookupColor(index, kDefaultColors, system), LookupColor(-index, kDefaultColors, system)),
+              std::pair(rgb, rgb)) << index;
+  // Hue, lightness, saturation on 0..240; a grey's hue is 160.
+  for (const auto& [rgb, h, l, s] : {std::tuple{0x0000FFu, 0, 120, 240}, {0xFF0000u, 160, 120, 240},
+                                     {0x00FFFFu, 40, 120, 240}, {0xFFFFFFu, 160, 240, 0}, {0x808080u, 160, 120, 0}}) {
+    const Hls hls = RgbToHls(rgb);
+    EXPECT_EQ(std::tuple(hls.hue, hls.lightness, hls.saturation), std::tuple(h, l, s)) << std::hex << rgb;
+  }
+  EXPECT_EQ(std::tuple(HlsToRgb({160, 120, 0}), HlsToRgb(RgbToHls(0xFF0000u))), std::tuple(0x7F7F7Fu, 0xFF0000u));
+  // Mid greys leave the band 90..150 on deep screens only; saturated colours stay.
+  for (const auto& [in, bits, out] : {std::tuple{0x808080u, 32, 0x5F5F5Fu}, {0x8C8C8Cu, 9, 0x9F9F9Fu},
+                                      {0x8C8C8Cu, 8, 0x8C8C8Cu}, {0xA0A0A0u, 32, 0xA0A0A0u}, {0x0000C0u, 32, 0x0000C0u}})
+    EXPECT_EQ(AdjustedSystemColor(in, bits), out) << std::hex << in << " " << bits;
+  system.overrideColor = 0x808080;  // 04 refers to a system colour, 05 to one lifted out of the band
+  EXPECT_EQ(std::tuple(ResolveColor(0x00123456, system), ResolveColor(0x0500000F, system),
+                       ResolveColor(0x0400000F, system), ResolveColor(0x03000005, system)),
+            std::tuple(0x00123456u, 0x5F5F5Fu, 0x808080u, 0x03000005u));
+}
+
+const NumberSeparators kDefault{}, kSwapped{L',', L'.', L';'}, kNoGroup{L'.', 0, L','};
+
+TEST(NumberText, GroupsForDisplayAndParsesLeniently) {
+  for (const auto& [in, out, seps] : {std::tuple{"12000", "12,000", &kDefault}, {"-123456.789", "-123,456.789", &kDefault},
+                                      {"1000 Hz", "1,000 Hz", &kDefault}, {"42 \t ", "42", &kDefault},
+                                      {"", "0", &kDefault}, {"1234,5", "1.234,5", &kSwapped}, {"12000", "12000", &kNoGroup}}) {
+    char buffer[32];
+    std::strcpy(buffer, in);
+    EXPECT_EQ(InsertThousands(buffer, sizeof buffer, *seps), static_cast<int>(std::strlen(out))) << in;
+    EXPECT_STREQ(buffer, out);
+  }
+  char tight[7] = "123456";
+  EXPECT_EQ(InsertThousands(tight, sizeof tight, kDefault), -1);  // does not fit: untouched
+  EXPECT_STREQ(tight, "123456");
+  for (const auto& [in, stop, value, seps] : {std::tuple{"5,000", 0, 5000, &kDefault}, {"12k", 'k', 12, &kDefault},
+                                              {"\t-1,234\t", 0, -1234, &kDefault}, {"5.000", 0, 5000, &kSwapped},
+                                              {"5,000", ',', 5, &kNoGroup}, {"", 0, 0, &kDefault},
+                                              {"-99,999,999,999", 0, INT32_MIN, &kDefault}}) {
+    std::int32_t v = -1;
+    EXPECT_EQ(std::pair(static_cast<int>(ParseNumber(in, &v, *seps)), v), std::pair(stop, value)) << in;
+  }
+  for (const auto& [in, stop, value, seps] : {std::tuple{"1,234.5", 0, 1234.5, &kDefault}, {"1.2.3", '.', 1.2, &kDefault},
+                                              {"1.234,75", 0, 1234.75, &kSwapped}, {"", 0, 0.0, &kDefault}}) {
+    double v = -1;
+    EXPECT_EQ(std::pair(static_cast<int>(ParseDecimal(in, &v, *seps)), v), std::pair(stop, value)) << in;
+  }
+  EXPECT_EQ(std::tuple(MetricFromText(""), MetricFromText(" 12abc"), MetricFromText("99999999999")),
+            std::tuple(0, 12, INT32_MAX));
+}
+
+}  // namespace
+}  // namespace quill
