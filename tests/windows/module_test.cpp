@@ -1,9 +1,7 @@
 // QUILLFX1.DLL as a component server: its exports, class objects and class
-// factory, unloading, persistence and presets through every filter, and
-// registration with the system's regsvr32.
+// factory, unloading, and registration with the system's regsvr32.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -84,99 +82,9 @@ TEST(ClassObject, FactoriesHandOutFiltersAndTheModuleCountsLocksAndObjects) {
   EXPECT_EQ(Quill().canUnloadNow(), S_OK);
 }
 
-std::vector<std::uint8_t> Saved(IPersistStream* persist, BOOL clearDirty) {
-  ComRef<IStream> stream;
-  EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), S_OK);
-  if (!stream) return {};
-  EXPECT_EQ(persist->Save(stream.Get(), clearDirty), S_OK);
-  LARGE_INTEGER zero{};
-  ULARGE_INTEGER end{};
-  EXPECT_EQ(stream->Seek(zero, STREAM_SEEK_END, &end), S_OK);
-  EXPECT_EQ(stream->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
-  std::vector<std::uint8_t> bytes(static_cast<size_t>(end.QuadPart));
-  ULONG read = 0;
-  EXPECT_EQ(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read), S_OK);
-  EXPECT_EQ(read, bytes.size());
-  return bytes;
-}
-
-HRESULT Load(IPersistStream* persist, const std::vector<std::uint8_t>& bytes) {
-  ComRef<IStream> stream;
-  HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, stream.Put());
-  if (SUCCEEDED(hr)) hr = stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
-  LARGE_INTEGER zero{};
-  if (SUCCEEDED(hr)) hr = stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-  return SUCCEEDED(hr) ? persist->Load(stream.Get()) : hr;
-}
-
-ComRef<IPersistStream> Persistent(const HostEffect& effect) {
-  ComRef<IPersistStream> persist;
-  EXPECT_EQ(CreateFromModule(*effect.clsid, IID_IPersistStream, persist.PutVoid()), S_OK);
-  return persist;
-}
-
-// Every filter saves its block behind a header (total size, parameter
-// interface), loads it back into a fresh filter, and refuses the next
-// effect's stream or a stream of its size tagged for another effect.
-TEST(EffectPersistence, EachFilterSavesItsBlockAndLoadsOnlyItsOwn) {
-  const std::vector<HostEffect>& effects = HostEffects();
-  for (size_t i = 0; i < effects.size(); ++i) {
-    const HostEffect& effect = effects[i];
-    const HostEffect& next = effects[(i + 1) % effects.size()];
-    SCOPED_TRACE(effect.name);
-    const size_t size = 20 + effect.blockSize;
-    ComRef<IPersistStream> persist = Persistent(effect);
-    ULARGE_INTEGER max{};
-    ASSERT_EQ(persist->GetSizeMax(&max), S_OK);
-    EXPECT_EQ(max.QuadPart, size);
-    CLSID id{};
-    ASSERT_EQ(persist->GetClassID(&id), S_OK);
-    EXPECT_EQ(id, *effect.clsid);
-    EXPECT_EQ(persist->IsDirty(), S_FALSE);  // a new filter holds its default
-    ComRef<IEffectPresets> presets;
-    ASSERT_EQ(persist->QueryInterface(IID_IEffectPresets, presets.PutVoid()), S_OK);
-    std::int32_t count = 0;
-    ASSERT_EQ(presets->GetPresetCount(&count), S_OK);
-    ASSERT_GE(count, 2);
-    WCHAR name[64];
-    ASSERT_EQ(presets->GetPresetName(0, name, 64), S_OK);
-    EXPECT_STREQ(name, L"(Default)");
-    EXPECT_EQ(presets->GetPresetName(count, name, 64), E_INVALIDARG);
-    EXPECT_EQ(presets->ApplyPreset(count), E_INVALIDARG);
-    EXPECT_EQ(presets->ApplyPreset(-1), E_INVALIDARG);
-    EXPECT_EQ(persist->IsDirty(), S_FALSE);
-    ASSERT_EQ(presets->ApplyPreset(count - 1), S_OK);
-    EXPECT_EQ(persist->IsDirty(), S_OK);
-    EXPECT_EQ(Saved(persist.Get(), FALSE).size(), size);
-    EXPECT_EQ(persist->IsDirty(), S_OK);  // not asked to clear
-    const std::vector<std::uint8_t> saved = Saved(persist.Get(), TRUE);
-    EXPECT_EQ(persist->IsDirty(), S_FALSE);
-    ASSERT_EQ(saved.size(), size);
-    std::uint32_t total = 0;
-    std::memcpy(&total, saved.data(), 4);
-    EXPECT_EQ(total, size);
-    EXPECT_EQ(std::memcmp(saved.data() + 4, effect.paramsIid, 16), 0);
-    ComRef<IUnknown> params;
-    ASSERT_EQ(persist->QueryInterface(*effect.paramsIid, params.PutVoid()), S_OK);
-    std::vector<std::uint8_t> block(effect.blockSize);
-    ASSERT_EQ(effect.getParams(params.Get(), block.data()), S_OK);
-    EXPECT_EQ(std::memcmp(saved.data() + 20, block.data(), block.size()), 0);
-    ComRef<IPersistStream> other = Persistent(effect);
-    const std::vector<std::uint8_t> fresh = Saved(other.Get(), FALSE);
-    EXPECT_EQ(Load(other.Get(), Saved(Persistent(next).Get(), FALSE)), E_FAIL);
-    std::vector<std::uint8_t> forged = fresh;
-    std::memcpy(forged.data() + 4, next.paramsIid, 16);
-    EXPECT_EQ(Load(other.Get(), forged), E_FAIL);
-    EXPECT_EQ(Saved(other.Get(), FALSE), fresh);  // refusals change nothing
-    EXPECT_EQ(Load(other.Get(), saved), S_OK);
-    EXPECT_EQ(other->IsDirty(), S_FALSE);  // loading is not an edit
-    EXPECT_EQ(Saved(other.Get(), FALSE), saved);
-  }
-  EXPECT_EQ(Quill().canUnloadNow(), S_OK);
-}
-
 // ---------------------------------------------------------------------------
-// Self-registration through the system's regsvr32, on a copy of the DLL.
+// Registration through the system's regsvr32, on a copy of the DLL.
+
 // A value under the classes root, or "<missing>".
 std::wstring StringValue(const std::wstring& path, const wchar_t* name) {
   WCHAR data[MAX_PATH * 2] = {};
