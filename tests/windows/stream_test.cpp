@@ -121,10 +121,12 @@ TEST_P(EngineInGraph, OutputAndTailAreTheEnginesInEveryRun) {
   for (const std::int16_t s : Noise((3 * kBufferFrames + kBufferFrames / 2) * c.channels, 23)) {
     const double x = Normalised(s);
     const float f = static_cast<float>(x);
+    const std::int32_t i32 = s * 65536;
     const auto b8 = static_cast<std::uint8_t>((s >> 8) + 128);
-    const void* bytes = c.bits == 8 ? static_cast<const void*>(&b8) : c.bits == 16 ? static_cast<const void*>(&s)
-                                                                 : c.bits == 32 ? static_cast<const void*>(&f)
-                                                                                : static_cast<const void*>(&x);
+    const void* bytes = c.bits == 8    ? static_cast<const void*>(&b8)
+                        : c.bits == 16 ? static_cast<const void*>(&s)
+                        : c.bits == 64 ? static_cast<const void*>(&x)
+                        : c.tag == WAVE_FORMAT_PCM ? static_cast<const void*>(&i32) : static_cast<const void*>(&f);
     in.bytes.insert(in.bytes.end(), static_cast<const std::uint8_t*>(bytes),
                     static_cast<const std::uint8_t*>(bytes) + c.bits / 8);
   }
