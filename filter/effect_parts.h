@@ -52,9 +52,6 @@ class EffectParts : public ISpecifyPropertyPages, public IPersistStream {
     return S_OK;
   }
 
-  // For tests and tools inside the module.
-  Engine& EngineObject() { return engine_; }
-
  protected:
   // Applies preset 0 as the construction state, which is not an edit.
   HRESULT ApplyDefaultPreset(IUnknown* owner) {
