@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "dsp/copying_loop.h"
@@ -30,16 +31,13 @@ class CopyingRig {
   }
 
   std::vector<Sample> Make(std::uint32_t frames, const Signal& input) const {
-    std::vector<Sample> v(static_cast<std::size_t>(frames) * channels);
-    for (std::uint32_t f = 0; f < frames; ++f)
-      for (std::uint32_t c = 0; c < channels; ++c) v[f * channels + c] = Kind::FromEngine(input(f, c));
-    return v;
+    return Interleave<Kind>(frames, channels, input);
   }
 
   // `input` in buffers of inBlock frames into output buffers of outBlock
   // frames; returns what came out. The first buffer may carry a discontinuity.
   std::vector<Sample> Feed(const std::vector<Sample>& input, std::uint32_t inBlock, std::uint32_t outBlock,
-                           bool discontinuity = false) {
+                           bool discontinuity = false, bool take = true) {
     Outputs(outBlock);
     const std::uint32_t frames = Frames(input);
     for (std::uint32_t at = 0; at < frames; at += inBlock) {
@@ -53,7 +51,7 @@ class CopyingRig {
       in.discontinuity = discontinuity && at == 0;
       EXPECT_EQ(loop_.Receive(in), S_OK) << "at frame " << at;
     }
-    return Take();
+    return take ? Take() : std::vector<Sample>();
   }
 
   // The end of the stream in output buffers of outBlock frames.
@@ -65,10 +63,8 @@ class CopyingRig {
 
   std::vector<Sample> Stream(const std::vector<Sample>& input, std::uint32_t inBlock, std::uint32_t outBlock,
                              bool discontinuity = false) {
-    std::vector<Sample> out = Feed(input, inBlock, outBlock, discontinuity);
-    const std::vector<Sample> tail = Flush(outBlock);
-    out.insert(out.end(), tail.begin(), tail.end());
-    return out;
+    Feed(input, inBlock, outBlock, discontinuity, false);
+    return Flush(outBlock);
   }
 
   std::uint32_t Frames(const std::vector<Sample>& v) const { return static_cast<std::uint32_t>(v.size() / channels); }
@@ -81,11 +77,7 @@ class CopyingRig {
 
  private:
   void Outputs(std::uint32_t frames) { outlet_.SetBuffer(static_cast<std::size_t>(frames) * format_.blockAlign, format_.blockAlign); }
-  std::vector<Sample> Take() {
-    std::vector<Sample> out;
-    out.swap(got_);
-    return out;
-  }
+  std::vector<Sample> Take() { return std::exchange(got_, {}); }
 
   AudioFormat format_;
   std::vector<Sample> got_;

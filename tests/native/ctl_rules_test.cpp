@@ -171,12 +171,12 @@ TEST(NumberText, GroupsForDisplayAndParsesLeniently) {
                                               {"5,000", ',', 5, &kNoGroup}, {"", 0, 0, &kDefault},
                                               {"-99,999,999,999", 0, INT32_MIN, &kDefault}}) {
     std::int32_t v = -1;
-    EXPECT_EQ(std::pair(static_cast<int>(ParseNumber(in, &v, *seps)), v), std::pair(stop, value)) << in;
+    EXPECT_EQ((std::pair{static_cast<int>(ParseNumber(in, &v, *seps)), v}), std::pair(stop, value)) << in;
   }
   for (const auto& [in, stop, value, seps] : {std::tuple{"1,234.5", 0, 1234.5, &kDefault}, {"1.2.3", '.', 1.2, &kDefault},
                                               {"1.234,75", 0, 1234.75, &kSwapped}, {"", 0, 0.0, &kDefault}}) {
     double v = -1;
-    EXPECT_EQ(std::pair(static_cast<int>(ParseDecimal(in, &v, *seps)), v), std::pair(stop, value)) << in;
+    EXPECT_EQ((std::pair{static_cast<int>(ParseDecimal(in, &v, *seps)), v}), std::pair(stop, value)) << in;
   }
   EXPECT_EQ(std::tuple(MetricFromText(""), MetricFromText(" 12abc"), MetricFromText("99999999999")),
             std::tuple(0, 12, INT32_MAX));

@@ -13,6 +13,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "framework/field_table.h"
@@ -35,96 +36,59 @@ struct Accessor {
   std::function<HRESULT(E&, double)> set;
   std::function<double(E&)> get;
 };
-
-template <class E, class T>
-Accessor<E> Pair(const char* name, HRESULT (STDMETHODCALLTYPE E::*set)(T), HRESULT (STDMETHODCALLTYPE E::*get)(T*)) {
-  return {name, [set](E& e, double v) { return (e.*set)(static_cast<T>(v)); },
-          [get](E& e) {
+template <class E, class T, class Set, class Get>
+Accessor<E> Pair(std::string name, Set set, Get get) {
+  return {name, [set](E& e, double v) { return set(e, static_cast<T>(v)); }, [get](E& e) {
             T v{};
-            EXPECT_EQ((e.*get)(&v), S_OK);
+            EXPECT_EQ(get(e, &v), S_OK);
             return static_cast<double>(v);
           }};
 }
-#define QUILL_PAIR(name, Field) Pair<E>(name, &E::Set##Field, &E::Get##Field)
+#define QUILL_PAIR(name, Field) \
+  Pair<E, decltype(E::Params::name)>(#name, [](E& e, auto v) { return e.Set##Field(v); }, [](E& e, auto* v) { return e.Get##Field(v); })
+#define QUILL_CASE(Case, Name, ...)                                                  \
+  struct Case {                                                                      \
+    using E = Name##Engine;                                                          \
+    using Traits = Name##Traits;                                                     \
+    static std::vector<Accessor<E>> Accessors() { return Extra<E>({__VA_ARGS__}); } \
+  };
 
-struct SimpleDelayCase {
-  using E = SimpleDelayEngine;
-  using Traits = SimpleDelayTraits;
-  static std::vector<Accessor<E>> Accessors() {
-    return {QUILL_PAIR("feedback", Feedback), QUILL_PAIR("delayMs", Delay), QUILL_PAIR("decayTenths", Decay),
-            QUILL_PAIR("delayOut", DelayOut), QUILL_PAIR("dryOut", DryOut)};
-  }
-};
+// The multi-tap delay's per-tap runs, reached by index.
+template <class E>
+std::vector<Accessor<E>> Extra(std::vector<Accessor<E>> a) {
+  if constexpr (std::is_same_v<E, MultiTapEngine>)
+    for (auto run : {&MultiTapParams::tapDelayMs, &MultiTapParams::tapGain, &MultiTapParams::tapPan})
+      for (int k = 0; k < 8; ++k) {
+        const char* field = run == &MultiTapParams::tapGain ? "tapGain" : run == &MultiTapParams::tapPan ? "tapPan" : "tapDelayMs";
+        a.push_back(Pair<E, std::int32_t>(std::string(field) + "[" + std::to_string(k) + "]",
+                                          [run, k](E& e, std::int32_t v) { return e.SetTap(run, k, v); },
+                                          [run, k](E& e, std::int32_t* v) { return e.GetTap(run, k, v); }));
+      }
+  return a;
+}
 
-struct MultiTapCase {
-  using E = MultiTapEngine;
-  using Traits = MultiTapTraits;
-  static std::vector<Accessor<E>> Accessors() {
-    std::vector<Accessor<E>> a = {
-        QUILL_PAIR("inputGain", InputGain), QUILL_PAIR("dryOut", DryOut),       QUILL_PAIR("wetOut", WetOut),
-        QUILL_PAIR("modRate", ModRate),     QUILL_PAIR("modDepth", ModDepth),   QUILL_PAIR("feedbackPct", Feedback),
-        QUILL_PAIR("lowpass", Lowpass),     QUILL_PAIR("lowpassHz", LowpassHz), QUILL_PAIR("tapCount", TapCount),
-        QUILL_PAIR("currentTap", CurrentTap), QUILL_PAIR("graphResolution", GraphResolution)};
-    using Run = std::int32_t (MultiTapParams::*)[8];
-    for (const auto& [field, run] : {std::pair<const char*, Run>{"tapDelayMs", &MultiTapParams::tapDelayMs},
-                                     {"tapGain", &MultiTapParams::tapGain}, {"tapPan", &MultiTapParams::tapPan}})
-      for (int k = 0; k < 8; ++k)
-        a.push_back({std::string(field) + "[" + std::to_string(k) + "]",
-                     [run, k](E& e, double v) { return e.SetTap(run, k, static_cast<std::int32_t>(v)); },
-                     [run, k](E& e) {
-                       std::int32_t v = 0;
-                       EXPECT_EQ(e.GetTap(run, k, &v), S_OK);
-                       return static_cast<double>(v);
-                     }});
-    return a;
-  }
-};
-
-struct ChorusCase {
-  using E = ChorusEngine;
-  using Traits = ChorusTraits;
-  static std::vector<Accessor<E>> Accessors() {
-    return {QUILL_PAIR("inputGain", InputGain),       QUILL_PAIR("dryOut", DryOut),
-            QUILL_PAIR("chorusOut", ChorusOut),       QUILL_PAIR("chorusSize", ChorusSize),
-            QUILL_PAIR("feedbackPct", Feedback),      QUILL_PAIR("invertChorus", InvertChorus),
-            QUILL_PAIR("delayTenths", Delay),         QUILL_PAIR("modRate", ModRate),
-            QUILL_PAIR("modDepth", ModDepth),         QUILL_PAIR("highCut", HighCut),
-            QUILL_PAIR("highCutHz", HighCutHz),       QUILL_PAIR("invertFeedback", InvertFeedback)};
-  }
-};
-
-struct ReverbCase {
-  using E = ReverbEngine;
-  using Traits = ReverbTraits;
-  static std::vector<Accessor<E>> Accessors() {
-    return {QUILL_PAIR("dryOut", DryOut),         QUILL_PAIR("reverbOut", ReverbOut),
-            QUILL_PAIR("earlyOut", EarlyOut),     QUILL_PAIR("reverbMode", ReverbMode),
-            QUILL_PAIR("earlyStyle", EarlyStyle), QUILL_PAIR("decayTenths", Decay),
-            QUILL_PAIR("preDelayMs", PreDelay),   QUILL_PAIR("bassCut", BassCut),
-            QUILL_PAIR("bassCutHz", BassCutHz),   QUILL_PAIR("highCut", HighCut),
-            QUILL_PAIR("highCutHz", HighCutHz)};
-  }
-};
-
-struct TimeCase {
-  using E = TimeEngine;
-  using Traits = TimeTraits;
-  static std::vector<Accessor<E>> Accessors() {
-    return {QUILL_PAIR("finalTenths", Final), QUILL_PAIR("mode", Mode), QUILL_PAIR("tempoTenths", Tempo),
-            QUILL_PAIR("lengthSamples", Length), QUILL_PAIR("inputFormat", InputFormat)};
-  }
-};
-
-struct PitchCase {
-  using E = PitchEngine;
-  using Traits = PitchTraits;
-  static std::vector<Accessor<E>> Accessors() {
-    return {QUILL_PAIR("semitones", Semitones), QUILL_PAIR("centsTenths", Cents),
-            QUILL_PAIR("accuracy", Accuracy),   QUILL_PAIR("preserveDuration", Preserve),
-            QUILL_PAIR("mode", Mode),           QUILL_PAIR("ratio", Ratio),
-            QUILL_PAIR("antiAlias", AntiAlias), QUILL_PAIR("lengthSamples", Length)};
-  }
-};
+QUILL_CASE(SimpleDelayCase, SimpleDelay, QUILL_PAIR(feedback, Feedback), QUILL_PAIR(delayMs, Delay),
+           QUILL_PAIR(decayTenths, Decay), QUILL_PAIR(delayOut, DelayOut), QUILL_PAIR(dryOut, DryOut))
+QUILL_CASE(MultiTapCase, MultiTap, QUILL_PAIR(inputGain, InputGain), QUILL_PAIR(dryOut, DryOut),
+           QUILL_PAIR(wetOut, WetOut), QUILL_PAIR(modRate, ModRate), QUILL_PAIR(modDepth, ModDepth),
+           QUILL_PAIR(feedbackPct, Feedback), QUILL_PAIR(lowpass, Lowpass), QUILL_PAIR(lowpassHz, LowpassHz),
+           QUILL_PAIR(tapCount, TapCount), QUILL_PAIR(currentTap, CurrentTap),
+           QUILL_PAIR(graphResolution, GraphResolution))
+QUILL_CASE(ChorusCase, Chorus, QUILL_PAIR(inputGain, InputGain), QUILL_PAIR(dryOut, DryOut),
+           QUILL_PAIR(chorusOut, ChorusOut), QUILL_PAIR(chorusSize, ChorusSize), QUILL_PAIR(feedbackPct, Feedback),
+           QUILL_PAIR(invertChorus, InvertChorus), QUILL_PAIR(delayTenths, Delay), QUILL_PAIR(modRate, ModRate),
+           QUILL_PAIR(modDepth, ModDepth), QUILL_PAIR(highCut, HighCut), QUILL_PAIR(highCutHz, HighCutHz),
+           QUILL_PAIR(invertFeedback, InvertFeedback))
+QUILL_CASE(ReverbCase, Reverb, QUILL_PAIR(dryOut, DryOut), QUILL_PAIR(reverbOut, ReverbOut),
+           QUILL_PAIR(earlyOut, EarlyOut), QUILL_PAIR(reverbMode, ReverbMode), QUILL_PAIR(earlyStyle, EarlyStyle),
+           QUILL_PAIR(decayTenths, Decay), QUILL_PAIR(preDelayMs, PreDelay), QUILL_PAIR(bassCut, BassCut),
+           QUILL_PAIR(bassCutHz, BassCutHz), QUILL_PAIR(highCut, HighCut), QUILL_PAIR(highCutHz, HighCutHz))
+QUILL_CASE(TimeCase, Time, QUILL_PAIR(finalTenths, Final), QUILL_PAIR(mode, Mode),
+           QUILL_PAIR(tempoTenths, Tempo), QUILL_PAIR(lengthSamples, Length), QUILL_PAIR(inputFormat, InputFormat))
+QUILL_CASE(PitchCase, Pitch, QUILL_PAIR(semitones, Semitones), QUILL_PAIR(centsTenths, Cents),
+           QUILL_PAIR(accuracy, Accuracy), QUILL_PAIR(preserveDuration, Preserve), QUILL_PAIR(mode, Mode),
+           QUILL_PAIR(ratio, Ratio), QUILL_PAIR(antiAlias, AntiAlias), QUILL_PAIR(lengthSamples, Length))
+#undef QUILL_CASE
 #undef QUILL_PAIR
 
 template <class Case>

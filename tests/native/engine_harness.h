@@ -48,6 +48,15 @@ inline std::vector<double> Noise(std::size_t n, double scale, std::uint32_t seed
   return v;
 }
 
+// `frames` interleaved frames of `input` in the kind.
+template <class Kind>
+std::vector<typename Kind::Sample> Interleave(std::uint32_t frames, std::uint32_t channels, const Signal& input) {
+  std::vector<typename Kind::Sample> data(static_cast<std::size_t>(frames) * channels);
+  for (std::size_t i = 0; i < data.size(); ++i)
+    data[i] = Kind::FromEngine(input(static_cast<std::uint32_t>(i / channels), static_cast<std::uint32_t>(i % channels)));
+  return data;
+}
+
 // Largest error a round trip through the kind may add.
 template <class Kind>
 double Step() {
@@ -68,11 +77,7 @@ class EngineHarness {
   }
 
   std::vector<Sample> Make(std::uint32_t frames, const Signal& input) const {
-    std::vector<Sample> data(static_cast<std::size_t>(frames) * format_.channels);
-    for (std::uint32_t f = 0; f < frames; ++f)
-      for (std::uint32_t c = 0; c < format_.channels; ++c)
-        data[static_cast<std::size_t>(f) * format_.channels + c] = Kind::FromEngine(input(f, c));
-    return data;
+    return Interleave<Kind>(frames, format_.channels, input);
   }
 
   // `frames` frames through the stream in buffers of `block` (no frames:

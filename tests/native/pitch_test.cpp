@@ -9,7 +9,6 @@
 
 #include "tests/native/copying_rig.h"
 #include "tests/native/test_support.h"
-#include "twpitchs/pitch_fields.h"
 #include "twpitchs/transpose.h"
 
 namespace quill::test {
@@ -152,15 +151,6 @@ TEST(PitchLength, LongDownwardStreamIsNotCutBeforeTheEnd) {
   EXPECT_GT(late, 0.4);
 }
 
-TEST(PitchLength, TailWithoutPreservedDurationEndsAtOnce) {
-  PitchRig<Float32> rig(1, 44100, Pitch(1.5));
-  std::vector<float> out(64, 7.0f);
-  std::uint32_t room = 64;
-  EXPECT_EQ(rig.engine.Process(ProcessMode::Tail, nullptr, nullptr, out.data(), &room), S_FALSE);
-  EXPECT_EQ(room, 0u);
-  EXPECT_EQ(out[0], 7.0f);
-}
-
 TEST(PitchResampler, TwoTapsInterpolateLinearly) {
   // Ratio 0.5: every other output frame falls halfway between two inputs.
   PitchRig<Float64> rig(2, 44100, Pitch(0.5, 1));
@@ -281,20 +271,6 @@ TEST(PitchFailure, AllocationFailureIsRetriedAndBadValuesRefused) {
   }
   EXPECT_EQ(rig.engine.SetMode(3), S_OK);
   EXPECT_EQ(process(10), S_OK);
-}
-
-TEST(PitchFields, SemitonesAndCentsSetTheRatio) {
-  PitchParams p = Pitch(1.0);
-  const FieldTable t = PitchFields();
-  const auto edit = [&](std::vector<FieldEdit> edits) {
-    ApplyEdits(&p, edits);
-    DerivePitchRatio(&p, edits);
-    return p.ratio;
-  };
-  EXPECT_EQ(edit({{FindField(t, "semitones"), 7.0}}), PageRatio(7, 0));
-  EXPECT_EQ(edit({{FindField(t, "semitones"), 70.0}}), PageRatio(50, 0));  // clamped first, as the page does
-  EXPECT_EQ(edit({{FindField(t, "centsTenths"), 200.0}, {FindField(t, "ratio"), 1.25}}), 1.25);  // explicit ratio wins
-  EXPECT_EQ(edit({{FindField(t, "accuracy"), 3.0}}), 1.25);
 }
 
 }  // namespace

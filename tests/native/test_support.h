@@ -1,26 +1,23 @@
-// Fakes shared by the core tests: a byte stream, a windowing host and a
-// line allocator that refuses.
+// Fakes shared by the core tests: a byte stream and a line allocator that refuses.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <set>
 #include <vector>
 
 #include "dsp/line_memory.h"
 #include "framework/com.h"
-#include "framework/notify_host.h"
 
 namespace quill::test {
 
-// A byte stream that can be told to fail its n-th call.
+// A byte stream that can be told to fail its n-th Read or Write.
 class MemoryStream : public ISequentialStream {
  public:
   std::vector<std::uint8_t> bytes;
   std::size_t readAt = 0;
-  int failCall = -1;  // index of the Read/Write call that fails, -1 for none
+  int failCall = -1, calls = 0;
   HRESULT failWith = STG_E_READFAULT;
-  int calls = 0;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
     *object = nullptr;
@@ -28,7 +25,6 @@ class MemoryStream : public ISequentialStream {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
   HRESULT STDMETHODCALLTYPE Read(void* data, ULONG count, ULONG* done) override {
     if (calls++ == failCall) return failWith;
     const std::size_t n = std::min<std::size_t>(count, bytes.size() - readAt);
@@ -39,8 +35,7 @@ class MemoryStream : public ISequentialStream {
   }
   HRESULT STDMETHODCALLTYPE Write(const void* data, ULONG count, ULONG* done) override {
     if (calls++ == failCall) return failWith;
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    bytes.insert(bytes.end(), p, p + count);
+    bytes.insert(bytes.end(), static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + count);
     if (done != nullptr) *done = count;
     return S_OK;
   }
@@ -56,31 +51,6 @@ MemoryStream StreamOf(const Params& p, const GUID& id, std::uint32_t total = 20 
   std::memcpy(s.bytes.data() + 20, &p, sizeof p);
   return s;
 }
-
-class FakeWindows : public NotifyHost {
- public:
-  struct Post {
-    HWND window;
-    std::uint16_t id, code;
-  };
-  std::set<HWND> alive;
-  std::vector<Post> posts;
-
-  bool WindowExists(HWND w) override { return alive.count(w) != 0; }
-  void PostCommand(HWND w, std::uint16_t id, std::uint16_t code) override { posts.push_back({w, id, code}); }
-};
-
-inline HWND Window(std::uintptr_t n) { return reinterpret_cast<HWND>(n * 0x100); }
-
-// Installs a host for the length of a scope.
-class ScopedNotifyHost {
- public:
-  explicit ScopedNotifyHost(NotifyHost* host) : previous_(SetNotifyHost(host)) {}
-  ~ScopedNotifyHost() { SetNotifyHost(previous_); }
-
- private:
-  NotifyHost* previous_;
-};
 
 // Every line allocation fails for the length of a scope.
 class RefuseLines {

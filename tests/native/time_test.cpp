@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <tuple>
 #include <vector>
@@ -78,50 +79,32 @@ class StretchSearch : public ::testing::Test {};
 using Reals = ::testing::Types<float, double>;
 TYPED_TEST_SUITE(StretchSearch, Reals);
 
-TYPED_TEST(StretchSearch, MonoAcceptsTheFirstCandidateAboveTheThresholdElseTheLargest) {
+TYPED_TEST(StretchSearch, AcceptsTheFirstCandidateAboveTheThresholdOnEveryChannelElseTheLargestSum) {
   using Real = TypeParam;
-  // Reference energy 1; R = 4, D = 1; C(p) = sum over k < 4 of (in[p + k] + block[k])^2.
-  const Real block[4] = {1, 0, 0, 0};
-  const Real in[8] = {-1, -1, 0.5, 0, 0, 0, 3, 0};
-  // C(0) = 0 + 1 + 0.25 = 1.25, C(1) = 0 + 0.25 = 0.25, C(2) = 2.25, C(3) = 1 + 9 = 10.
-  EXPECT_EQ(TimeStretcher::Search(in, block, 1, 4, 1, 1.0f), 0u);    // threshold 1
-  EXPECT_EQ(TimeStretcher::Search(in, block, 1, 4, 1, 2.0f), 2u);    // threshold 2
-  EXPECT_EQ(TimeStretcher::Search(in, block, 1, 4, 1, 100.0f), 3u);  // none passes: the largest
-  // Equal sums keep the earliest candidate.
-  const Real flat[8] = {0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5};
-  EXPECT_EQ(TimeStretcher::Search(flat, block, 1, 4, 1, 100.0f), 0u);
-  // A silent reference accepts the first candidate with energy at the stride points:
-  // frame 7 is seen only with stride 1, frame 8 with stride 2 from p = 2 (k = 6).
+  const auto search = [](const Real* in, const Real* block, std::uint32_t ch, std::int32_t R, std::uint32_t D, float A) {
+    return TimeStretcher::Search(in, block, ch, R, D, A);
+  };
+  // Mono, reference energy 1, R = 4, D = 1: C(p) = sum over k < 4 of (in[p + k] + block[k])^2
+  // = 1.25, 0.25, 2.25, 10. Equal sums keep the earliest candidate.
+  const Real block[4] = {1, 0, 0, 0}, in[8] = {-1, -1, 0.5, 0, 0, 0, 3, 0}, flat[8] = {1, 1, 1, 1, 1, 1, 1, 1};
+  EXPECT_EQ((std::array{search(in, block, 1, 4, 1, 1.0f), search(in, block, 1, 4, 1, 2.0f),
+                        search(in, block, 1, 4, 1, 100.0f), search(flat, block, 1, 4, 1, 100.0f)}),
+            (std::array<std::uint32_t, 4>{0, 2, 3, 0}));
+  // A silent reference takes the first candidate with energy at the stride
+  // points: frame 7 is seen only with stride 1, frame 8 with stride 2 from p = 2.
   const Real zero[8] = {};
   Real late[16] = {};
   late[7] = late[8] = 0.25;
-  EXPECT_EQ(TimeStretcher::Search(late, zero, 1, 8, 2, 25.0f), 2u);
-  EXPECT_EQ(TimeStretcher::Search(late, zero, 1, 8, 1, 25.0f), 0u);  // p = 0 sees frame 7
-  EXPECT_EQ(TimeStretcher::Search(late, zero, 1, 7, 1, 25.0f), 1u);  // p = 0 sees 0..6 only
-}
-
-TYPED_TEST(StretchSearch, StereoAcceptsEarlyOnlyWhenBothChannelsPass) {
-  using Real = TypeParam;
-  // Both reference channels have energy 1; A = 2 gives thresholds 2 and 2.
-  const Real block[8] = {1, 1, 0, 0, 0, 0, 0, 0};
-  // Channel 0: C0(0) = (9 + 1)^2 + 1 = 101, C0(1) = (1 + 1)^2 = 4.
-  // Channel 1: C1(0) = (-1 + 1)^2 + 1 = 1 (fails), C1(1) = (1 + 1)^2 = 4.
-  const Real in[16] = {9, -1, 1, 1};
-  // p = 0 passes on channel 0 only and has the largest sum; p = 1 passes on both.
-  EXPECT_EQ(TimeStretcher::Search(in, block, 2, 4, 1, 2.0f), 1u);
-  // The same channel 0 alone is accepted at once.
-  Real mono[8], monoBlock[4];
-  for (int i = 0; i < 8; ++i) mono[i] = in[2 * i];
-  for (int i = 0; i < 4; ++i) monoBlock[i] = block[2 * i];
-  EXPECT_EQ(TimeStretcher::Search(mono, monoBlock, 1, 4, 1, 2.0f), 0u);
-  // Without a candidate passing on both, the summed energy decides.
-  // Channel 1: C1 = 0, 1, 1, 1, below its threshold everywhere; channel 0:
-  // C0 = 11, 11, 17, 4 (frames 2 and 3 hold 3 and 1).
-  const Real in2[16] = {0, -1, 0, 0, 3, 0, 1};
-  EXPECT_EQ(TimeStretcher::Search(in2, block, 2, 4, 1, 2.0f), 2u);  // sums 11, 12, 18, 5
-  for (int i = 0; i < 8; ++i) mono[i] = in2[2 * i];
-  EXPECT_EQ(TimeStretcher::Search(mono, monoBlock, 1, 4, 1, 2.0f), 0u);  // alone, 11 > 2 at once
-  EXPECT_EQ(TimeStretcher::Search(in, block, 2, 0, 1, 2.0f), 0u);        // no range
+  EXPECT_EQ((std::array{search(late, zero, 1, 8, 2, 25.0f), search(late, zero, 1, 8, 1, 25.0f),
+                        search(late, zero, 1, 7, 1, 25.0f)}),
+            (std::array<std::uint32_t, 3>{2, 0, 1}));
+  // Stereo, both reference channels of energy 1, A = 2. C0 = 101, 4 and C1 = 1, 4:
+  // p = 0 passes on channel 0 only; p = 1 on both. Alone, channel 0 passes at p = 0.
+  const Real pair[8] = {1, 1, 0, 0, 0, 0, 0, 0}, both[16] = {9, -1, 1, 1}, left[8] = {9, 1}, one[4] = {1, 0, 0, 0};
+  EXPECT_EQ(std::tuple(search(both, pair, 2, 4, 1, 2.0f), search(left, one, 1, 4, 1, 2.0f)), std::tuple(1u, 0u));
+  // Channel 1 passes nowhere (C1 = 0, 1, 1, 1): the summed energy decides (11, 12, 18, 5).
+  const Real summed[16] = {0, -1, 0, 0, 3, 0, 1};
+  EXPECT_EQ(std::tuple(search(summed, pair, 2, 4, 1, 2.0f), search(summed, pair, 2, 0, 1, 2.0f)), std::tuple(2u, 0u));
 }
 
 template <class Kind>
@@ -270,32 +253,6 @@ TYPED_TEST(StretchLoop, ADiscontinuityRestartsWithAFreshUnfadedWindow) {
   }
 }
 
-TEST(StretchLoop, OwnerFeedsAnIntermediateFloatBufferIntoAnIntegerStream) {
-  // The pitch effect's arrangement: its intermediate buffer of the stream's
-  // precision in, the stream's kind out; nothing else pairs.
-  TimeStretcher s;
-  EXPECT_EQ(s.SelectKinds(SampleKind::Float32, SampleKind::Pcm32, 1), E_INVALIDARG);  // precision differs
-  EXPECT_EQ(s.SelectKinds(SampleKind::Pcm16, SampleKind::Pcm8, 1), E_INVALIDARG);
-  EXPECT_EQ(s.SelectKinds(SampleKind::Float32, SampleKind::Float32, 3), E_INVALIDARG);  // three channels
-  ASSERT_EQ(s.SelectKinds(SampleKind::Float32, SampleKind::Pcm16, 1), S_OK);
-  std::vector<float> in(150);
-  for (std::uint32_t i = 0; i < 150; ++i) in[i] = static_cast<float>(Tone(i, 0));
-  std::vector<std::int16_t> out(150);
-  std::uint32_t n = 150, room = 4;
-  EXPECT_EQ(s.Run(in.data(), &n, out.data(), &room), E_UNEXPECTED);  // not configured yet
-  ASSERT_EQ(s.Configure(8000, 16, 1.0), S_OK);
-  s.BeginStream();
-  ASSERT_EQ(s.Run(in.data(), &n, out.data(), &room), S_OK);
-  EXPECT_EQ(std::tuple(n, room), std::tuple(150u, 0u));  // taken, but less than a window
-  s.SetTail(true);
-  room = 150;
-  ASSERT_EQ(s.Run(nullptr, nullptr, out.data(), &room), S_OK);
-  ASSERT_EQ(room, 150u);
-  for (std::uint32_t i = 0; i < 150; ++i) ASSERT_EQ(out[i], Pcm16::FromEngine(in[i])) << i;
-  EXPECT_EQ(s.Run(nullptr, nullptr, out.data(), &room), S_FALSE);
-  EXPECT_EQ(room, 0u);
-}
-
 // The time engine around its stretcher: one Process call of `take` frames
 // into `space` frames of room; the counts come back in n and room.
 template <class S>
@@ -312,7 +269,7 @@ TEST(TimeEngine, SelectFormatRefusesWhatItCannotProcessAndKeepsThePrevious) {
   EXPECT_EQ(rate, 44100u);
   const AudioFormat good = MakeFormat(1, 1, 8000, 16);
   ASSERT_EQ(engine.SelectFormat(&good), S_OK);
-  EXPECT_EQ(std::pair(engine.GetSampleRate(&rate), rate), std::pair(S_OK, 8000u));
+  EXPECT_EQ((std::pair{engine.GetSampleRate(&rate), rate}), std::pair(S_OK, 8000u));
   EXPECT_EQ(engine.SelectFormat(nullptr), E_POINTER);
   for (const AudioFormat& bad : {MakeFormat(1, 1, 8000, 24), MakeFormat(2, 1, 8000, 16), MakeFormat(1, 3, 8000, 16)})
     EXPECT_EQ(engine.SelectFormat(&bad), E_FAIL) << bad.formatTag << "/" << bad.channels << "/" << bad.bitsPerSample;
