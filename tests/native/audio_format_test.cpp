@@ -16,7 +16,8 @@ TEST(SampleConversion, IntegerKindsRoundTripTruncateTowardZeroAndClamp) {
   for (int v = -32768; v <= 32767; ++v) ASSERT_EQ(Pcm16::FromEngine(Pcm16::ToEngine(static_cast<std::int16_t>(v))), v);
   for (std::int64_t v = INT32_MIN; v <= INT32_MAX; v += 65521)
     ASSERT_EQ(Pcm32::FromEngine(Pcm32::ToEngine(static_cast<std::int32_t>(v))), v);
-  EXPECT_EQ(std::tuple(Pcm8::ToEngine(0x00), Pcm8::ToEngine(0x80), Pcm8::ToEngine(0xFF)), std::tuple(-1.0, 0.0, 127 / 128.0));
+  EXPECT_EQ(std::tuple(Pcm8::ToEngine(0x00), Pcm8::ToEngine(0x80), Pcm8::ToEngine(0xFF)),
+            std::tuple(-1.0, 0.0, 127 / 128.0));
   const std::pair<double, int> pcm8[] = {{1.0, 0xFF}, {-1.5, 0x00}, {7.0, 0xFF}, {-0.004, 0x80}, {0.0078, 0x80},
                                          {-0.0079, 0x7F}};
   for (const auto& [x, b] : pcm8) EXPECT_EQ(Pcm8::FromEngine(x), b) << x;
@@ -46,7 +47,9 @@ struct Offer {
   std::uint32_t rate, bytesPerSec;
   std::uint16_t align, bits, extra;
 };
-MediaTypeView View(const Offer& o, std::uint32_t length = 18) { return MediaTypeView{kMediaTypeAudio, false, &o, length}; }
+MediaTypeView View(const Offer& o, std::uint32_t length = 18) {
+  return MediaTypeView{kMediaTypeAudio, false, &o, length};
+}
 
 TEST(FormatAcceptance, TakesEveryKindMonoAndStereoAndRefusesEachRule) {
   for (std::uint16_t ch : {1, 2})
@@ -64,7 +67,8 @@ TEST(FormatAcceptance, TakesEveryKindMonoAndStereoAndRefusesEachRule) {
   EXPECT_EQ(CheckAudioType(MediaTypeView{kMediaTypeAudio, false, nullptr, 18}), E_INVALIDARG);
   const Offer bad[] = {{1, 3, 44100, 0, 0, 16, 0}, {1, 0, 44100, 0, 0, 16, 0}, {1, 2, 44100, 0, 0, 24, 0},
                        {1, 2, 44100, 0, 0, 64, 0}, {3, 2, 44100, 0, 0, 16, 0}, {0xFFFE, 2, 44100, 0, 0, 16, 0}};
-  for (const Offer& o : bad) EXPECT_EQ(CheckAudioType(View(o)), E_INVALIDARG) << o.tag << " " << o.channels << " " << o.bits;
+  for (const Offer& o : bad)
+    EXPECT_EQ(CheckAudioType(View(o)), E_INVALIDARG) << o.tag << " " << o.channels << " " << o.bits;
   // The kept copy recomputes the derived fields.
   const AudioFormat f = CaptureFormat(View({1, 2, 44100, 12345, 3, 16, 22}));
   EXPECT_EQ(std::tuple(f.channels, f.sampleRate, f.bitsPerSample, f.blockAlign, f.avgBytesPerSec, f.extraSize),

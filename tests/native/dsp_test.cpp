@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <utility>
 
 #include "dsp/one_pole.h"
 #include "tests/native/test_support.h"
@@ -15,55 +14,32 @@
 namespace quill {
 namespace {
 
-TEST(LinePool, BlocksAreZeroFilledAlignedAndDisjointEvenWhenReused) {
+TEST(LinePool, ZeroFilledAlignedDisjointBlocksGrowthGivenBackAndFailures) {
   LinePool pool(64 * 1024);
   ASSERT_TRUE(pool.Valid());
-  for (int round = 0; round < 2; ++round) {
+  for (int round = 0; round < 2; ++round) {  // the second round finds the first one's garbage cleared
     double* a = pool.AllocDoubles(100);
     double* b = pool.AllocDoubles(3);
-    ASSERT_NE(a, nullptr);
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(a) % 16, 0u);
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b) % 16, 0u);
+    ASSERT_TRUE(a != nullptr && b != nullptr);
+    EXPECT_EQ((reinterpret_cast<std::uintptr_t>(a) | reinterpret_cast<std::uintptr_t>(b)) % 16, 0u);
     EXPECT_TRUE(b >= a + 100 || a >= b + 3);
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(a[i], 0.0);
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(b[i], 0.0);
-    // Garbage left behind for the next round to find cleared.
-    for (int i = 0; i < 100; ++i) a[i] = 1.5;
-    for (int i = 0; i < 3; ++i) b[i] = -2.5;
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(a[i] + (i < 3 ? b[i] : 0.0), 0.0) << i;
+    std::fill_n(a, 100, 1.5), std::fill_n(b, 3, -2.5);
     pool.Reset();
   }
-}
-
-TEST(LinePool, GrowsForLargeLinesAndGivesTheGrowthBackOnReset) {
-  LinePool pool(64 * 1024);
-  EXPECT_EQ(pool.ChunkCount(), 1u);
-  EXPECT_EQ(pool.BytesHeld(), 64u * 1024u);
-  ASSERT_NE(pool.AllocDoubles(1000), nullptr);
-  double* big = pool.AllocDoubles(172065);  // larger than the first chunk
+  double* big = pool.AllocDoubles(172065);  // larger than the first chunk: a second one
   ASSERT_NE(big, nullptr);
+  big[0] = big[172064] = 1.0;
   EXPECT_EQ(pool.ChunkCount(), 2u);
   EXPECT_GE(pool.BytesHeld(), 64u * 1024 + 172065 * sizeof(double));
-  big[0] = big[172064] = 1.0;  // both ends usable
-  EXPECT_EQ(big[1], 0.0);
-  pool.Reset();
+  pool.Reset();  // the growth goes back at once
   EXPECT_EQ(pool.ChunkCount(), 1u);
   EXPECT_EQ(pool.BytesHeld(), 64u * 1024u);
-}
-
-TEST(LinePool, FailuresGiveNullAndKeepWhatWasHandedOut) {
-  {
-    test::RefuseLines refuse;
-    LinePool missing(64 * 1024);
-    EXPECT_FALSE(missing.Valid());
-    EXPECT_EQ(missing.AllocDoubles(1), nullptr);
-  }
-  LinePool pool(1024);
   double* kept = pool.AllocDoubles(10);
-  ASSERT_NE(kept, nullptr);
   kept[9] = 3.0;
   {
     test::RefuseLines refuse;
+    EXPECT_FALSE(LinePool(1024).Valid());
     EXPECT_EQ(pool.AllocDoubles(100000), nullptr);
     EXPECT_NE(pool.AllocDoubles(8), nullptr);  // what still fits the first chunk needs no allocator
   }
@@ -86,15 +62,12 @@ TEST(OnePole, OffPassesTheSignalOnAndOnSmoothsAStep) {
 }
 
 TEST(OnePole, BelowHalfRateAtTheBoundary) {
-  const struct {
-    std::int32_t hz;
-    std::uint32_t rate;
-    bool includeHalf, below;
-  } cases[] = {{5000, 10000, true, true},   {5000, 10000, false, false}, {4999, 10000, false, true},
-               {5001, 10000, true, false},  {5512, 11025, true, true},   {5512, 11025, false, false},
-               {5511, 11025, false, true},  {5513, 11025, true, false},  {100, 0, true, false}};
-  for (const auto& c : cases)
-    EXPECT_EQ(BelowHalfRate(c.hz, c.rate, c.includeHalf), c.below) << c.hz << " at " << c.rate << "/" << c.includeHalf;
+  const std::tuple<std::int32_t, std::uint32_t, bool, bool> cases[] = {
+      {5000, 10000, true, true},  {5000, 10000, false, false}, {4999, 10000, false, true}, {5001, 10000, true, false},
+      {5512, 11025, true, true},  {5512, 11025, false, false}, {5511, 11025, false, true}, {5513, 11025, true, false},
+      {100, 0, true, false}};
+  for (const auto& [hz, rate, includeHalf, below] : cases)
+    EXPECT_EQ(BelowHalfRate(hz, rate, includeHalf), below) << hz << " at " << rate << "/" << includeHalf;
 }
 
 }  // namespace

@@ -44,8 +44,9 @@ Accessor<E> Pair(std::string name, Set set, Get get) {
             return static_cast<double>(v);
           }};
 }
-#define QUILL_PAIR(name, Field) \
-  Pair<E, decltype(E::Params::name)>(#name, [](E& e, auto v) { return e.Set##Field(v); }, [](E& e, auto* v) { return e.Get##Field(v); })
+#define QUILL_PAIR(name, Field)       \
+  Pair<E, decltype(E::Params::name)>( \
+      #name, [](E& e, auto v) { return e.Set##Field(v); }, [](E& e, auto* v) { return e.Get##Field(v); })
 #define QUILL_CASE(Case, Name, ...)                                                  \
   struct Case {                                                                      \
     using E = Name##Engine;                                                          \
@@ -59,7 +60,9 @@ std::vector<Accessor<E>> Extra(std::vector<Accessor<E>> a) {
   if constexpr (std::is_same_v<E, MultiTapEngine>)
     for (auto run : {&MultiTapParams::tapDelayMs, &MultiTapParams::tapGain, &MultiTapParams::tapPan})
       for (int k = 0; k < 8; ++k) {
-        const char* field = run == &MultiTapParams::tapGain ? "tapGain" : run == &MultiTapParams::tapPan ? "tapPan" : "tapDelayMs";
+        const char* field = run == &MultiTapParams::tapGain  ? "tapGain"
+                            : run == &MultiTapParams::tapPan ? "tapPan"
+                                                             : "tapDelayMs";
         a.push_back(Pair<E, std::int32_t>(std::string(field) + "[" + std::to_string(k) + "]",
                                           [run, k](E& e, std::int32_t v) { return e.SetTap(run, k, v); },
                                           [run, k](E& e, std::int32_t* v) { return e.GetTap(run, k, v); }));

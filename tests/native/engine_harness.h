@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <source_location>
 #include <vector>
 
 #include "framework/audio_format.h"
@@ -32,6 +33,12 @@ S At(const std::vector<S>& v, std::uint32_t channels, std::uint32_t f, std::uint
   return v[static_cast<std::size_t>(f) * channels + c];
 }
 
+// Helpers take the caller's place, so that a failure inside one names the test line too.
+using Where = std::source_location;
+struct CalledFrom : ::testing::ScopedTrace {
+  explicit CalledFrom(Where w) : ScopedTrace(w.file_name(), static_cast<int>(w.line()), "called from here") {}
+};
+
 // The value of channel c at frame f.
 using Signal = std::function<double(std::uint32_t, std::uint32_t)>;
 inline Signal Impulse(double v, std::uint32_t at = 0) {
@@ -53,7 +60,8 @@ template <class Kind>
 std::vector<typename Kind::Sample> Interleave(std::uint32_t frames, std::uint32_t channels, const Signal& input) {
   std::vector<typename Kind::Sample> data(static_cast<std::size_t>(frames) * channels);
   for (std::size_t i = 0; i < data.size(); ++i)
-    data[i] = Kind::FromEngine(input(static_cast<std::uint32_t>(i / channels), static_cast<std::uint32_t>(i % channels)));
+    data[i] =
+        Kind::FromEngine(input(static_cast<std::uint32_t>(i / channels), static_cast<std::uint32_t>(i % channels)));
   return data;
 }
 
@@ -83,7 +91,8 @@ class EngineHarness {
   // `frames` frames through the stream in buffers of `block` (no frames:
   // one empty buffer); the first one may carry a discontinuity.
   std::vector<Sample> Run(std::uint32_t frames, const Signal& input, std::uint32_t block = 1000,
-                          bool discontinuity = false) {
+                          bool discontinuity = false, Where where = Where::current()) {
+    const CalledFrom trace(where);
     std::vector<Sample> data = Make(frames, input);
     std::uint32_t at = 0;
     do {
@@ -97,7 +106,9 @@ class EngineHarness {
     } while (at < frames);
     return data;
   }
-  std::vector<Sample> Silence(std::uint32_t frames, std::uint32_t block = 1000) { return Run(frames, Silent, block); }
+  std::vector<Sample> Silence(std::uint32_t frames, Where where = Where::current()) {
+    return Run(frames, Silent, 1000, false, where);
+  }
 
   // One buffer straight to the engine, outside the stream.
   HRESULT Process(ProcessMode mode, std::vector<Sample>& data, std::uint32_t& frames) {
@@ -106,7 +117,8 @@ class EngineHarness {
 
   // The end of the stream: tail buffers of `block` frames until the engine
   // reports the tail complete.
-  std::vector<Sample> Tail(std::uint32_t block = 4096, int* calls = nullptr) {
+  std::vector<Sample> Tail(std::uint32_t block = 4096, int* calls = nullptr, Where where = Where::current()) {
+    const CalledFrom trace(where);
     std::vector<Sample> all, buffer(static_cast<std::size_t>(block) * format_.channels);
     int count = 0;
     EXPECT_EQ(stream_.PlayTail([&](const auto& fill) {

@@ -34,14 +34,22 @@ TEST(ValueText, EachFormatAsThePagesShowIt) {
     std::int32_t value;
     const char* text;
   } cases[] = {
-      {Row(SimpleDelayFields(), "delayOut"), -60, "-6.0 dB"},   {Row(SimpleDelayFields(), "delayOut"), -5, "-0.5 dB"},
-      {Row(SimpleDelayFields(), "delayOut"), 0, "0.0 dB"},      {Row(SimpleDelayFields(), "delayOut"), -800, "-Inf. dB"},
-      {Row(ChorusFields(), "dryOut"), -600, "-Inf. dB"},        {Row(ChorusFields(), "dryOut"), -44, "-4.4 dB"},
-      {Row(SimpleDelayFields(), "delayMs"), 400, "0.400"},      {Row(SimpleDelayFields(), "decayTenths"), 20, "2.0"},
-      {Row(ReverbFields(), "decayTenths"), 25, "2.5 sec."},     {Row(ReverbFields(), "preDelayMs"), 30, "30 ms."},
-      {Row(ReverbFields(), "preDelayMs"), 0, "Off"},            {Row(ReverbFields(), "highCutHz"), 12000, "12,000"},
-      {Row(MultiTapFields(), "tapDelayMs[3]"), 10000, "10,000"}, {Row(MultiTapFields(), "modRate"), 25, "2.5 Hz"},
-      {Row(MultiTapFields(), "feedbackPct"), 150, "150 %"},     {Row(PitchFields(), "semitones"), -7, "-7"},
+      {Row(SimpleDelayFields(), "delayOut"), -60, "-6.0 dB"},
+      {Row(SimpleDelayFields(), "delayOut"), -5, "-0.5 dB"},
+      {Row(SimpleDelayFields(), "delayOut"), 0, "0.0 dB"},
+      {Row(SimpleDelayFields(), "delayOut"), -800, "-Inf. dB"},
+      {Row(ChorusFields(), "dryOut"), -600, "-Inf. dB"},
+      {Row(ChorusFields(), "dryOut"), -44, "-4.4 dB"},
+      {Row(SimpleDelayFields(), "delayMs"), 400, "0.400"},
+      {Row(SimpleDelayFields(), "decayTenths"), 20, "2.0"},
+      {Row(ReverbFields(), "decayTenths"), 25, "2.5 sec."},
+      {Row(ReverbFields(), "preDelayMs"), 30, "30 ms."},
+      {Row(ReverbFields(), "preDelayMs"), 0, "Off"},
+      {Row(ReverbFields(), "highCutHz"), 12000, "12,000"},
+      {Row(MultiTapFields(), "tapDelayMs[3]"), 10000, "10,000"},
+      {Row(MultiTapFields(), "modRate"), 25, "2.5 Hz"},
+      {Row(MultiTapFields(), "feedbackPct"), 150, "150 %"},
+      {Row(PitchFields(), "semitones"), -7, "-7"},
   };
   for (const auto& c : cases) EXPECT_EQ(ValueText(c.field, c.value), c.text) << c.field.name << " " << c.value;
   // The locale's separator, and a level just above the floor.
@@ -49,9 +57,11 @@ TEST(ValueText, EachFormatAsThePagesShowIt) {
   EXPECT_EQ(ValueText(Row(SimpleDelayFields(), "delayOut"), -799), "-79.9 dB");
   // The range a host is shown, for each kind of range.
   const std::tuple<const FieldInfo&, const char*> ranges[] = {
-      {Row(SimpleDelayFields(), "delayMs"), "1..5000 ms"},  {Row(ReverbFields(), "earlyStyle"), "style row 0..9"},
+      {Row(SimpleDelayFields(), "delayMs"), "1..5000 ms"},
+      {Row(ReverbFields(), "earlyStyle"), "style row 0..9"},
       {Row(TimeFields(), "tempoTenths"), "tenths of a bpm, at most 5000"},
-      {Row(PitchFields(), "ratio"), "transposition ratio, above 0"}, {Row(MultiTapFields(), "lowpass"), "non-zero is on"}};
+      {Row(PitchFields(), "ratio"), "transposition ratio, above 0"},
+      {Row(MultiTapFields(), "lowpass"), "non-zero is on"}};
   for (const auto& [f, text] : ranges) EXPECT_EQ(FieldRangeText(f), text) << f.name;
 }
 

@@ -89,11 +89,14 @@ TYPED_TEST(PitchKinds, UnityRatioReproducesInputAfterPreload) {
   for (std::int32_t accuracy : {1, 2, 3}) {
     for (std::uint16_t channels : {1, 2}) {
       PitchRig<Kind> rig(channels, 44100, Pitch(1.0, accuracy));
-      const auto in = rig.Make(3000, [](std::uint32_t f, std::uint32_t c) { return Sine(c ? 300 : 1000, 44100, f) * 1.6; });
+      const auto in =
+          rig.Make(3000, [](std::uint32_t f, std::uint32_t c) { return Sine(c ? 300 : 1000, 44100, f) * 1.6; });
       const auto out = rig.Stream(in, 700, 256, true);
       const std::uint32_t half = KernelTaps(accuracy) / 2;
       ASSERT_EQ(rig.Frames(out), 3000 - half) << accuracy;
-      const double step = Kind::kind == SampleKind::Pcm8 ? 1.0 / 128 : Kind::kind == SampleKind::Pcm16 ? 1.0 / 32768 : 1e-9;
+      const double step = Kind::kind == SampleKind::Pcm8    ? 1.0 / 128
+                          : Kind::kind == SampleKind::Pcm16 ? 1.0 / 32768
+                                                            : 1e-9;
       for (std::uint32_t i = 0; i < rig.Frames(out) * channels; ++i) {
         const std::uint32_t f = i / channels, c = i % channels;
         if (accuracy == 1) {
@@ -128,7 +131,8 @@ TEST(PitchLength, ShiftingUpPadsTheEndWithSilence) {
   // A short 8-bit clip shifted up: the stretcher's flush comes up short and
   // the rest is silence of the unsigned kind.
   PitchRig<Pcm8> rig(1, 8000, Pitch(PageRatio(12, 0), 1, 1, 0, 16));
-  const auto out = rig.Stream(rig.Make(1000, [](std::uint32_t f, std::uint32_t) { return Sine(500, 8000, f); }), 1000, 300, true);
+  const auto out =
+      rig.Stream(rig.Make(1000, [](std::uint32_t f, std::uint32_t) { return Sine(500, 8000, f); }), 1000, 300, true);
   ASSERT_EQ(rig.Frames(out), 1000u);
   std::uint32_t padded = 0;
   while (padded < 1000 && out[999 - padded] == 0x80) ++padded;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <source_location>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -41,7 +42,9 @@ std::pair<int, std::string> Quillfx(const std::string& args) {
 }
 
 // Runs quillfx, expecting `status` and `says` among its messages; returns the messages.
-std::string Expect(const std::string& args, int status, const std::string& says = "") {
+std::string Expect(const std::string& args, int status, const std::string& says = "",
+                   std::source_location where = std::source_location::current()) {
+  const testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), "called from here");
   const auto [got, errors] = Quillfx(args);
   EXPECT_EQ(got, status) << args << "\n" << errors;
   EXPECT_NE(errors.find(says), std::string::npos) << args << "\n" << errors;
@@ -99,7 +102,9 @@ std::function<WavData(const WavData&)> Via(Set set) {
   };
 }
 
-void ExpectSameAudio(const WavData& got, const WavData& expected) {
+void ExpectSameAudio(const WavData& got, const WavData& expected,
+                     std::source_location where = std::source_location::current()) {
+  const testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), "called from here");
   EXPECT_EQ(std::memcmp(&got.format, &expected.format, sizeof got.format), 0);
   ASSERT_EQ(got.Frames(), expected.Frames());
   EXPECT_TRUE(got.bytes == expected.bytes);

@@ -293,6 +293,7 @@ TEST(ReverbMemory, WithoutAPoolNothingRunsAndASmallSetUpNeedsNoAllocation) {
   EXPECT_EQ(buf[3], 4);
   EXPECT_EQ(e.Restart(), S_OK);  // 2000 Hz stereo fits the pool's first chunk, even after a stop
   e.ReleaseLine();
+  n = 2;  // two stereo frames of silence
   EXPECT_EQ(e.Process(SampleKind::Pcm8, ProcessMode::Continue, buf + 4, &n), S_OK);
 }
 

@@ -65,7 +65,8 @@ TEST(StretchTaper, RisesOverTheFadeHoldsToTheHopAndFallsToZero) {
   // With the fade cut to H - 1: 399 is H + L, the end of the fade.
   ASSERT_EQ(s.SelectKinds(SampleKind::Float32, SampleKind::Float32, 1), S_OK);
   ASSERT_EQ(s.ConfigureFull(8000, StretchMode{"fade", 50, 20, 2, 40, 1000}, 1.0), S_OK);
-  for (const auto& [i, v] : {std::pair{0, 0.0f}, {100, 100.0f / 199}, {199, 1.0f}, {200, 1.0f}, {201, 198.0f / 199}, {399, 0.0f}})
+  for (const auto& [i, v] :
+       {std::pair{0, 0.0f}, {100, 100.0f / 199}, {199, 1.0f}, {200, 1.0f}, {201, 198.0f / 199}, {399, 0.0f}})
     EXPECT_FLOAT_EQ(s.TaperAt(i), v) << i;
   // Row 16: a fade of one frame at 400 Hz and none at 300 Hz leave it all ones.
   for (std::uint32_t rate : {400u, 300u}) {
@@ -81,9 +82,8 @@ TYPED_TEST_SUITE(StretchSearch, Reals);
 
 TYPED_TEST(StretchSearch, AcceptsTheFirstCandidateAboveTheThresholdOnEveryChannelElseTheLargestSum) {
   using Real = TypeParam;
-  const auto search = [](const Real* in, const Real* block, std::uint32_t ch, std::int32_t R, std::uint32_t D, float A) {
-    return TimeStretcher::Search(in, block, ch, R, D, A);
-  };
+  const auto search = [](const Real* in, const Real* block, std::uint32_t ch, std::int32_t R, std::uint32_t D,
+                         float A) { return TimeStretcher::Search(in, block, ch, R, D, A); };
   // Mono, reference energy 1, R = 4, D = 1: C(p) = sum over k < 4 of (in[p + k] + block[k])^2
   // = 1.25, 0.25, 2.25, 10. Equal sums keep the earliest candidate.
   const Real block[4] = {1, 0, 0, 0}, in[8] = {-1, -1, 0.5, 0, 0, 0, 3, 0}, flat[8] = {1, 1, 1, 1, 1, 1, 1, 1};
@@ -113,7 +113,9 @@ TYPED_TEST_SUITE(StretchLoop, test::AllKinds);
 
 // The first `frames` output frames are the input's from frame `from` on, unfaded.
 template <class Kind, class V>
-void ExpectCopied(const TimeRig<Kind>& rig, const V& out, const V& input, std::uint32_t from, std::uint32_t frames) {
+void ExpectCopied(const TimeRig<Kind>& rig, const V& out, const V& input, std::uint32_t from, std::uint32_t frames,
+                  test::Where where = test::Where::current()) {
+  const test::CalledFrom trace(where);
   ASSERT_GE(rig.Frames(out), frames);
   for (std::uint32_t i = 0; i < frames * rig.channels; ++i) ASSERT_EQ(out[i], input[from * rig.channels + i]) << i;
 }
@@ -247,7 +249,8 @@ TYPED_TEST(StretchLoop, ADiscontinuityRestartsWithAFreshUnfadedWindow) {
     // Less than a window after the restart: nothing, as after a start.
     const auto b = rig.Make(399, [](std::uint32_t f, std::uint32_t c) { return Tone(f + 5000, c); });
     EXPECT_TRUE(rig.Feed(b, 399, 4096, true).empty());
-    const auto after = rig.Feed(rig.Make(1, [](std::uint32_t f, std::uint32_t c) { return Tone(f + 5399, c); }), 1, 4096);
+    const auto after =
+        rig.Feed(rig.Make(1, [](std::uint32_t f, std::uint32_t c) { return Tone(f + 5399, c); }), 1, 4096);
     ASSERT_EQ(rig.Frames(after), 200u);
     ExpectCopied(rig, after, b, 0, 200);
   }
