@@ -27,7 +27,8 @@ mkdir -p "$out"
 "$native/tools/quilldemo" --make-material "$out/mono.wav"
 "$native/tools/quilldemo" --make-long "$out/stereo.wav" 10 2
 
-export WINEPREFIX="$PWD/$windows/wineprefix"
+# The build folders may be given relative to the tree or as absolute paths.
+export WINEPREFIX="$(cd "$windows" && pwd)/wineprefix"
 cmake/wine-server.sh up "$WINEPREFIX" >/dev/null
 trap 'cmake/wine-server.sh down "$WINEPREFIX" >/dev/null' EXIT
 cmake/wine-run.sh regsvr32 /s "$windows/bin/QUILLFX1.DLL"

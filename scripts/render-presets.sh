@@ -25,7 +25,8 @@ mkdir -p "$out"
 material="$out/demo-material.wav"
 "$native/tools/quilldemo" --make-material "$material"
 
-export WINEPREFIX="$PWD/$windows/wineprefix"
+# The build folders may be given relative to the tree or as absolute paths.
+export WINEPREFIX="$(cd "$windows" && pwd)/wineprefix"
 cmake/wine-server.sh up "$WINEPREFIX" >/dev/null
 trap 'cmake/wine-server.sh down "$WINEPREFIX" >/dev/null' EXIT
 cmake/wine-run.sh regsvr32 /s "$windows/bin/QUILLFX1.DLL"
