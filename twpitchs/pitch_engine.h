@@ -82,21 +82,9 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   HRESULT Process(ProcessMode mode, const void* in, std::uint32_t* inFrames, void* out,
                   std::uint32_t* outFrames) override;
 
-  // State, for tests.
-  std::uint32_t VirtualRate() const { return virtualRate_; }
-  double EffectiveRatio() const { return r_; }
-  std::uint32_t Taps() const { return taps_; }
-  const InterpKernel& Kernel() const { return kernel_; }
-  const AntiAliasFilter& Filter() const { return filter_; }
+ private:
   // Shifting up by more than 1.1 with the anti-alias switch on.
   bool Filtering() const { return r_ > 1.1 && active_.antiAlias != 0; }
-  const TimeStretcher& Stretcher() const { return stretcher_; }
-  bool ConfiguredOk() const { return configuredOk_ != 0; }
-  bool Started() const { return started_ != 0; }
-  std::uint64_t TotalIn() const { return totalIn_; }
-  std::uint64_t TotalOut() const { return totalOut_; }
-
- private:
   // The restart; `configured` receives the result of its full set-up.
   HRESULT Restart(HRESULT& configured);
   HRESULT Configure(const PitchParams& p, bool full);

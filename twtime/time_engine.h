@@ -55,9 +55,6 @@ class TimeEngine : public EffectEngine<TimeTraits>, public FrameProcessor {
   HRESULT Process(ProcessMode mode, const void* in, std::uint32_t* inFrames, void* out,
                   std::uint32_t* outFrames) override;
 
-  const TimeStretcher& Stretcher() const { return stretcher_; }
-  bool Started() const { return started_ != 0; }
-
  private:
   HRESULT ConfigureWith(const TimeParams& p);
 
