@@ -1,6 +1,4 @@
-// The multi-tap delay: where each tap's echo lands, pans, the sweep (rounded
-// in mono, truncated in stereo), feedback, low-pass, the tail and what keeps
-// the history.
+// The multi-tap delay: tap positions, pans, the sweep, feedback, low-pass, the tail and history.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -273,14 +271,10 @@ TEST(MultiTapChanges, TapDelayChangeWithinTheRingMovesTheEchoDiscontinuityKeepsI
   EXPECT_EQ(out[620], 0.25);
 }
 
-TEST(MultiTapFailures, AStopReleasesTheRingAndHugeRingsAreRefused) {
+TEST(MultiTapFailures, HugeRingsAreRefused) {
   Harness<Float64> h(1, 8000, OneTap(100));
   h.Run(10, Impulse(0.5));
-  h.engine.ReleaseLine();
-  ASSERT_EQ(h.engine.Restart(), S_OK);
-  for (double x : h.Silence(1000)) ASSERT_EQ(x, 0.0);  // the impulse's echo is gone
-  EXPECT_EQ(h.Tail().size(), 840u);                    // and the new ring has its own tail
-  h.Format().sampleRate = 4000000000u;                 // a ring beyond 32-bit indices cannot be had
+  h.Format().sampleRate = 4000000000u;  // a ring beyond 32-bit indices cannot be had
   ASSERT_EQ(h.engine.SetTapDelay0(2500), S_OK);
   std::vector<double> buf(64, 0.0);
   std::uint32_t n = 64;

@@ -1,5 +1,4 @@
-// The simple delay: echo positions, feedback, the tail and what keeps the
-// history, in every sample kind, mono and stereo, through the stream.
+// The simple delay: echo positions, feedback, the tail and what keeps the history.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -152,14 +151,6 @@ TEST(SimpleDelay, ParameterChangeDuringTailEndsItAtOnce) {
   EXPECT_EQ(h.Process(ProcessMode::Tail, next, n), S_FALSE);
   EXPECT_EQ(n, 1000u);                   // the count comes back unchanged ...
   for (auto s : next) ASSERT_EQ(s, 7);  // ... and the buffer untouched
-}
-
-TEST(SimpleDelay, AStopReleasesTheLineAndTheNextStartBeginsSilent) {
-  Harness<Pcm16> h(1, 1000, SimpleDelayParams{0, 10, 1, 0, -800});
-  h.Run(5, Impulse(0.5));
-  h.engine.ReleaseLine();
-  ASSERT_EQ(h.engine.Restart(), S_OK);
-  for (auto s : h.Silence(20)) ASSERT_EQ(s, 0);
 }
 
 }  // namespace

@@ -138,16 +138,6 @@ TYPED_TEST(StretchLoop, InputShorterThanAWindowWaitsForTheFlushThenComesOutWhole
     }
 }
 
-TYPED_TEST(StretchLoop, AtRatioOneTheOutputHasTheInputsLength) {
-  using Kind = TypeParam;
-  for (std::uint16_t ch : {1, 2})
-    for (std::uint32_t frames : {400u, 1000u, 1050u, 12345u})
-      for (const auto& [inBlock, outBlock] : {std::pair{333u, 512u}, {100u, 64u}}) {
-        TimeRig<Kind> rig(ch, 8000, Time(16, 1000.0));
-        EXPECT_EQ(rig.Frames(rig.Stream(rig.Make(frames, Tone), inBlock, outBlock)), frames) << ch << "/" << inBlock;
-      }
-}
-
 TYPED_TEST(StretchLoop, FirstWindowStartsAtTheFirstStridePointWithEnergy) {
   using Kind = TypeParam;
   // Row 16 at 44100 Hz: N = 2205, H = 1102, L = 132, R = 220, D = 2.
@@ -174,20 +164,23 @@ TYPED_TEST(StretchLoop, FirstWindowStartsAtTheFirstStridePointWithEnergy) {
   ExpectCopied(rig, rig.Feed(input, 5000, 4096), input, 82, 1102);
 }
 
-TYPED_TEST(StretchLoop, TheOutputDoesNotDependOnTheBufferSizes) {
+TYPED_TEST(StretchLoop, TheOutputDoesNotDependOnTheBufferSizesAndAtRatioOneKeepsTheLength) {
   using Kind = TypeParam;
+  // With 6000 frames at r = 1 the last window closes on the last input frame,
+  // so the flush starts with a block still pending in the small buffers.
   for (std::uint16_t ch : {1, 2})
-    // At r = 1 the last window closes on the last input frame, so the
-    // flush starts with a block still pending in the small buffers.
-    for (double finalTenths : {700.0, 1000.0, 1100.0, 3000.0}) {
-      TimeRig<Kind> whole(ch, 8000, Time(16, finalTenths)), pieces(ch, 8000, Time(16, finalTenths)),
-          single(ch, 8000, Time(16, finalTenths));
-      const auto input = whole.Make(6000, Tone);
-      const auto a = whole.Stream(input, 6000, 1 << 20);
-      ASSERT_GT(a.size(), 0u);
-      EXPECT_EQ(a, pieces.Stream(input, 97, 37)) << ch << "/" << finalTenths;  // 37 < H = 200
-      EXPECT_EQ(a, single.Stream(input, 1, 1)) << ch << "/" << finalTenths;
-    }
+    for (std::uint32_t frames : {1050u, 6000u})
+      for (double finalTenths : {700.0, 1000.0, 1100.0, 3000.0}) {
+        SCOPED_TRACE(testing::Message() << ch << "/" << frames << "/" << finalTenths);
+        TimeRig<Kind> whole(ch, 8000, Time(16, finalTenths)), pieces(ch, 8000, Time(16, finalTenths)),
+            single(ch, 8000, Time(16, finalTenths));
+        const auto input = whole.Make(frames, Tone);
+        const auto a = whole.Stream(input, frames, 1 << 20);
+        ASSERT_GT(a.size(), 0u);
+        if (finalTenths == 1000.0) EXPECT_EQ(whole.Frames(a), frames);
+        EXPECT_EQ(a, pieces.Stream(input, 97, 37));  // 37 < H = 200
+        EXPECT_EQ(a, single.Stream(input, 1, 1));
+      }
 }
 
 TYPED_TEST(StretchLoop, OutputLengthTendsToInputTimesHopOverStep) {

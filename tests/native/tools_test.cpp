@@ -1,14 +1,11 @@
-// The tools' own pieces: WAV files and the clip driver.
+// WAV files of every sample kind.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "tools/common/demo_material.h"
-#include "tools/common/run_engine.h"
 #include "tools/common/wav_file.h"
-#include "twechos/simple_delay_engine.h"
 
 namespace quill {
 namespace {
@@ -30,20 +27,6 @@ TEST(WavFile, WritesAndReadsBackEveryKind) {
   WavData none;
   EXPECT_FALSE(ReadWav(path, none, error));
   EXPECT_NE(error.find("cannot open"), std::string::npos);
-}
-
-TEST(RunInPlace, DemoMaterialThroughTheDefaultDelayGrowsByOneDelayPeriodAtAnyBlockSize) {
-  const WavData material = MakeDemoMaterial();
-  EXPECT_EQ(material.Frames(), 176400u);
-  EXPECT_GT(PeakOf(material), 0.3);
-  WavData out[2];
-  for (int i = 0; i < 2; ++i) {
-    SimpleDelayEngine engine;
-    RunStats stats;
-    ASSERT_EQ(RunInPlace(engine, material, out[i], i == 0 ? 1024 : 4410, stats), S_OK);
-    EXPECT_EQ(std::tuple(stats.framesIn, stats.tailFrames, stats.framesOut), std::tuple(176400u, 4410u, 180810u));
-  }
-  EXPECT_EQ(out[0].bytes, out[1].bytes);
 }
 
 }  // namespace
