@@ -70,34 +70,37 @@ TEST(CtlStartup, EffectFiltersStartTheLibraryInTheModuleAndCountEachOther) {
   EXPECT_FALSE(Registered(dll, kTrackbarClass) || Registered(dll, kFaderClass));
 }
 
-// The host editor's "wexa32.ini" in the prefix's Windows directory
-// overrides the colour scheme, and WIN.INI's "intl" section gives the
-// separators; both are read at start-up only.
-TEST(CtlSettings, HostEditorOverridesAndLocaleSeparatorsAreReadAtStartUp) {
+// "wexa32.ini" in the Windows directory overrides colours and WIN.INI's
+// "intl" section gives the separators, both read at start-up only.
+TEST(CtlSettings, HostEditorColoursAndLocaleSeparatorsAreReadAtStartUp) {
   WCHAR dir[MAX_PATH], saved[32];
   const std::wstring ini = std::wstring(dir, GetWindowsDirectoryW(dir, MAX_PATH)) + L"\\wexa32.ini";
   GetProfileStringW(L"intl", L"sThousand", L"\x1F", saved, 32);
-  ASSERT_TRUE(WritePrivateProfileStringW(L"Metrics", L"1105", L"255", L"wexa32.ini"));
-  ASSERT_TRUE(WritePrivateProfileStringW(L"Metrics", L"1106", L"67108879", L"wexa32.ini"));  // 0x0400000F: a system colour
-  ASSERT_TRUE(WriteProfileStringW(L"intl", L"sThousand", L"."));
+  const auto write = [](const wchar_t* colour, const wchar_t* separator) {
+    EXPECT_TRUE(WritePrivateProfileStringW(L"Metrics", L"1105", colour, L"wexa32.ini"));
+    EXPECT_TRUE(WriteProfileStringW(L"intl", L"sThousand", separator));
+  };
+  write(L"255", L".");
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Metrics", L"1106", L"67108879", L"wexa32.ini"));  // system colour 15
   StopAll();
   ASSERT_EQ(CtlInitialize(TRUE), S_OK);
+  write(L"65535", L"'");
   EXPECT_EQ(CtlColor(105), 0x0000FFu);
   EXPECT_EQ(CtlColor(106), GetSysColor(COLOR_3DFACE));
-  EXPECT_EQ(CtlSeparators().thousands, L'.');
-  ASSERT_TRUE(WritePrivateProfileStringW(L"Metrics", L"1105", L"65535", L"wexa32.ini"));
-  ASSERT_TRUE(WriteProfileStringW(L"intl", L"sThousand", L"'"));
-  EXPECT_EQ(CtlColor(105), 0x0000FFu);
   EXPECT_EQ(CtlSeparators().thousands, L'.');
   DeleteFileW(ini.c_str());
   WriteProfileStringW(L"intl", L"sThousand", saved[0] == L'\x1F' ? nullptr : saved);
   StopAll();
 }
 
+// Palette entries 0, 7, 8, 15, 11 and 10 of a 16-colour bitmap take the six
+// colours (the top row shows them in that order, then entry 1 untouched);
+// a 256-colour or missing bitmap gives nothing.
 TEST(CtlDrawing, TintedBitmapReplacesSixPaletteEntries) {
-  const COLORREF c[6] = {RGB(1, 2, 3),       RGB(70, 71, 72),    RGB(80, 81, 82),
-                         RGB(150, 151, 152), RGB(110, 111, 112), RGB(100, 101, 102)};
-  HBITMAP bitmap = LoadTintedBitmap(Self(), 1, c[0], c[1], c[2], c[3], c[4], c[5]);
+  const COLORREF c[6] = {RGB(1, 2, 3), RGB(70, 71, 72), RGB(80, 81, 82), RGB(150, 151, 152), RGB(110, 111, 112),
+                         RGB(100, 101, 102)};
+  const auto tint = [&](int id) { return LoadTintedBitmap(Self(), id, c[0], c[1], c[2], c[3], c[4], c[5]); };
+  HBITMAP bitmap = tint(1);
   ASSERT_NE(bitmap, nullptr);
   HDC screen = GetDC(nullptr);
   BITMAPINFO info{{sizeof(BITMAPINFOHEADER), 8, -2, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};  // top row first
@@ -105,12 +108,10 @@ TEST(CtlDrawing, TintedBitmapReplacesSixPaletteEntries) {
   EXPECT_EQ(GetDIBits(screen, bitmap, 0, 2, px, &info, DIB_RGB_COLORS), 2);
   ReleaseDC(nullptr, screen);
   DeleteObject(bitmap);
-  // Top row: entries 0, 7, 8, 15, 11, 10, then the untouched 1 and 2.
-  const COLORREF untouched[2] = {RGB(16, 0x22, 0x33), RGB(32, 0x22, 0x33)};
-  for (int x = 0; x < 8; ++x)
-    EXPECT_EQ(RGB((px[x] >> 16) & 0xFF, (px[x] >> 8) & 0xFF, px[x] & 0xFF), x < 6 ? c[x] : untouched[x - 6]) << x;
-  EXPECT_EQ(LoadTintedBitmap(Self(), 2, c[0], c[1], c[2], c[3], c[4], c[5]), nullptr);  // 256 colours
-  EXPECT_EQ(LoadTintedBitmap(Self(), 3, c[0], c[1], c[2], c[3], c[4], c[5]), nullptr);  // missing
+  for (int x = 0; x < 7; ++x)
+    EXPECT_EQ(RGB((px[x] >> 16) & 0xFF, (px[x] >> 8) & 0xFF, px[x] & 0xFF), x < 6 ? c[x] : RGB(16, 0x22, 0x33)) << x;
+  EXPECT_EQ(tint(2), nullptr);
+  EXPECT_EQ(tint(3), nullptr);
 }
 
 TEST(CtlPlacement, PopupGoesOverItsOwnerOrAPointAndStaysOnScreen) {
@@ -123,22 +124,16 @@ TEST(CtlPlacement, PopupGoesOverItsOwnerOrAPointAndStaysOnScreen) {
     UINT flags;
     int x, y;
   } cases[] = {
-      // A third down over the owner, as the about box goes.
-      {{}, kPlaceOnParent | kPlaceBelowTop, 100 + (400 - 200) / 2, 100 + 300 / 3 - 100 / 3},
-      {{}, 0, (screenW - 200) / 2, (screenH - 100) / 2},
-      {{5, 5}, kPlaceAtPoint, 0, 0},
+      {{}, kPlaceOnParent | kPlaceBelowTop, 100 + (400 - 200) / 2, 100 + 300 / 3 - 100 / 3},  // a third down
       {{screenW, screenH}, kPlaceAtPoint, screenW - 200, screenH - 100},
-      {{}, kPlaceAtPointer, 200, 210},  // the pointer at 300, 260
+      {{}, kPlaceAtPointer, 200, 210},  // centred on the pointer at 300, 260
   };
+  ASSERT_TRUE(SetCursorPos(300, 260));
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.flags << " " << c.at.x << "," << c.at.y);
-    ASSERT_TRUE(SetCursorPos(300, 260));
     ASSERT_TRUE(PlaceWindow(popup, nullptr, c.at, c.flags));
     RECT r{};
     GetWindowRect(popup, &r);
-    EXPECT_EQ(r.left, c.x);
-    EXPECT_EQ(r.top, c.y);
-    EXPECT_EQ(r.right - r.left, 200);  // never resized
+    EXPECT_TRUE(r.left == c.x && r.top == c.y && r.right - r.left == 200) << c.flags << ": " << r.left << "," << r.top;
   }
   EXPECT_FALSE(PlaceWindow(nullptr, nullptr, POINT{}, 0));
   DestroyWindow(owner);

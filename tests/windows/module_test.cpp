@@ -14,7 +14,6 @@ namespace {
 
 // {0E7C3E4A-5B21-4F0B-9D53-1D6B2C7A9F10}: belongs to nobody.
 constexpr CLSID kUnknownClass = {0x0E7C3E4A, 0x5B21, 0x4F0B, {0x9D, 0x53, 0x1D, 0x6B, 0x2C, 0x7A, 0x9F, 0x10}};
-void* const kJunk = reinterpret_cast<void*>(1);
 
 TEST(Module, ExportsExactlyItsFiveEntryPointsInOrdinalOrder) {
   const auto* base = reinterpret_cast<const BYTE*>(Quill().handle);
@@ -82,8 +81,10 @@ TEST(ClassObject, FactoriesHandOutFiltersAndTheModuleCountsLocksAndObjects) {
   EXPECT_EQ(Quill().canUnloadNow(), S_OK);
 }
 
-// ---------------------------------------------------------------------------
 // Registration through the system's regsvr32, on a copy of the DLL.
+int Regsvr32(const std::wstring& dll, bool unregister = false) {
+  return RunProcess(std::wstring(L"regsvr32 /s ") + (unregister ? L"/u \"" : L"\"") + dll + L"\"");
+}
 
 // A value under the classes root, or "<missing>".
 std::wstring StringValue(const std::wstring& path, const wchar_t* name) {

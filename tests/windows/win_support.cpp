@@ -44,13 +44,11 @@ int RunProcess(const std::wstring& commandLine, const std::wstring& outputFile) 
     if (output == INVALID_HANDLE_VALUE) return -1;
   }
   std::wstring line = commandLine;  // CreateProcessW may write into it
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
+  STARTUPINFOW startup{sizeof startup};
   if (output != nullptr) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = output;
-    startup.hStdError = output;
+    startup.hStdOutput = startup.hStdError = output;
   }
   PROCESS_INFORMATION process{};
   DWORD code = static_cast<DWORD>(-1);
@@ -85,10 +83,6 @@ std::string Narrow(const std::wstring& text) {
   WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
   out.pop_back();
   return out;
-}
-
-int Regsvr32(const std::wstring& dll, bool unregister) {
-  return RunProcess(std::wstring(L"regsvr32 /s ") + (unregister ? L"/u " : L"") + L"\"" + dll + L"\"");
 }
 
 AudioType MakeAudioType(WORD tag, WORD channels, DWORD rate, WORD bits) {
@@ -149,16 +143,16 @@ PushSource::PushSource(const AudioType& t, long size, bool readOnlyBuffers)
   type.pbFormat = reinterpret_cast<BYTE*>(&wave);
 }
 
-HRESULT PushSource::Push(const void* data, long length, bool discontinuity, BYTE junk, const REFERENCE_TIME* start,
+HRESULT PushSource::Push(const void* data, long length, bool discontinuity, const REFERENCE_TIME* start,
                          bool syncPoint) {
   ComRef<IMediaSample> sample;
   BYTE* buffer = nullptr;
   HRESULT hr = pin_.GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0);
   if (SUCCEEDED(hr)) hr = sample->GetPointer(&buffer);
   if (FAILED(hr)) return hr;
-  std::memset(buffer, junk, static_cast<size_t>(sample->GetSize()));
+  std::memset(buffer, 0x33, static_cast<size_t>(sample->GetSize()));
   std::memcpy(buffer, data, static_cast<size_t>(length));
-  REFERENCE_TIME times[2] = {start != nullptr ? *start : 0, start != nullptr ? *start + 500 : 0};
+  REFERENCE_TIME times[2] = {start != nullptr ? *start : 0, (start != nullptr ? *start : 0) + 500};
   sample->SetActualDataLength(length);
   sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
   sample->SetSyncPoint(syncPoint ? TRUE : FALSE);
@@ -193,9 +187,9 @@ HRESULT CaptureSink::OnStreamEnd() {
   return S_OK;
 }
 
-std::vector<std::uint8_t> CaptureSink::Joined(size_t first) const {
+std::vector<std::uint8_t> CaptureSink::Joined() const {
   std::vector<std::uint8_t> out;
-  for (size_t i = first; i < samples.size(); ++i) out.insert(out.end(), samples[i].bytes.begin(), samples[i].bytes.end());
+  for (const Captured& c : samples) out.insert(out.end(), c.bytes.begin(), c.bytes.end());
   return out;
 }
 
@@ -219,14 +213,10 @@ void GraphRig::Build(const CLSID& clsid, const AudioType& type, long bufferSize,
 
 void GraphRig::Dismantle() {
   if (graph_) Stop();
-  in_.Reset();
-  out_.Reset();
-  effect_.Reset();
-  graph_.Reset();
+  in_.Reset(), out_.Reset(), effect_.Reset(), graph_.Reset();
   if (source_ != nullptr) source_->NonDelegatingRelease();
   if (sink_ != nullptr) sink_->NonDelegatingRelease();
-  source_ = nullptr;
-  sink_ = nullptr;
+  source_ = nullptr, sink_ = nullptr;
   EXPECT_EQ(Quill().canUnloadNow(), S_OK);
 }
 

@@ -1,8 +1,6 @@
-// Shared by the Windows tests: the module under test loaded from the build
-// tree, reference counts, child processes and scratch files; and a filter of
-// the module in a real graph between a source the test drives buffer by
-// buffer and a sink that records what arrives, both on our own streaming
-// machinery.
+// Shared by the Windows tests: the module loaded from the build tree, child
+// processes and scratch files, and a graph rig that puts one of the module's
+// filters between a source the test drives and a sink that records.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,13 +18,13 @@
 
 namespace quill::test {
 
-// Current reference count of an object (one AddRef and one Release).
+inline void* const kJunk = reinterpret_cast<void*>(1);  // an out-parameter a failing call must clear
+
 inline ULONG Refs(IUnknown* object) {
   object->AddRef();
   return object->Release();
 }
 
-// `object`'s interface `iid`, or nullptr with a failure.
 template <class T>
 T* Query(IUnknown* object, REFIID iid) {
   T* result = nullptr;
@@ -34,38 +32,28 @@ T* Query(IUnknown* object, REFIID iid) {
   return result;
 }
 
-// The test executable's directory with a trailing backslash; the DLL and
-// the tools are built next to it.
-std::wstring BinDir();
+std::wstring BinDir();  // the test executable's directory, with the DLL and tools, ending in a backslash
 
-// QUILLFX1.DLL loaded into the test process once, and two of its entry points.
 struct Module {
   HMODULE handle = nullptr;
   HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, void**) = nullptr;
   HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
 };
-const Module& Quill();
-
-// A filter of the module by class identifier through its class factory
-// (not the registry).
+const Module& Quill();  // QUILLFX1.DLL, loaded once
+// Through the module's class factory, not the registry.
 HRESULT CreateFromModule(const CLSID& clsid, REFIID riid, void** object);
 
-// Runs a command line to its end: the exit code, or -1. With `outputFile`,
-// standard output and error go there.
+// The exit code, or -1; standard output and error go to `outputFile` if given.
 int RunProcess(const std::wstring& commandLine, const std::wstring& outputFile = L"");
-int Regsvr32(const std::wstring& dll, bool unregister = false);
 std::string ReadText(const std::wstring& path);  // empty if missing
-
-// A directory under the build tree for one test's files.
 std::wstring ScratchDir(const wchar_t* name);
 std::string Narrow(const std::wstring& text);
 
-// An audio type with a wave format header; `formatBytes` may be cut short.
 struct AudioType {
   GUID major = MEDIATYPE_Audio;
   bool temporalCompression = false;
   WAVEFORMATEX wave{};
-  ULONG formatBytes = sizeof(WAVEFORMATEX);
+  ULONG formatBytes = sizeof(WAVEFORMATEX);  // may be cut short
 };
 AudioType MakeAudioType(WORD tag, WORD channels, DWORD rate, WORD bits);
 
@@ -83,8 +71,7 @@ class PushPin final : public OutputPin {
   PushSource* source_;
 };
 
-// One buffer in its allocator, offered read-only or not. The test pushes on
-// its own thread while the graph runs.
+// One buffer in the downstream allocator, offered read-only or not.
 class PushSource final : public BaseFilter {
  public:
   PushSource(const AudioType& type, long bufferSize, bool readOnly);
@@ -92,10 +79,10 @@ class PushSource final : public BaseFilter {
   BasePin* Pin(int index) override { return index == 0 ? &pin_ : nullptr; }
   PushPin& Output() { return pin_; }
 
-  // Delivers one buffer: first filled with `junk`, then `length` bytes of
-  // `data` copied in; stamped from `start` to `start` + 500 when given.
-  HRESULT Push(const void* data, long length, bool discontinuity = false, BYTE junk = 0x33,
-               const REFERENCE_TIME* start = nullptr, bool syncPoint = false);
+  // The buffer is filled with 0x33 before `length` bytes of `data` go in;
+  // stamped from `start` to `start` + 500 when given.
+  HRESULT Push(const void* data, long length, bool discontinuity = false, const REFERENCE_TIME* start = nullptr,
+               bool syncPoint = false);
   HRESULT PushEnd() { return pin_.DeliverEndOfStream(); }
   IMediaSample* LastPushed() const { return lastPushed_; }  // identity only
 
@@ -122,7 +109,7 @@ class CaptureSink final : public SinkFilter {
   HRESULT CheckType(const AM_MEDIA_TYPE& type) override;
   HRESULT OnSample(IMediaSample* sample) override;
   HRESULT OnStreamEnd() override;
-  std::vector<std::uint8_t> Joined(size_t first = 0) const;  // the bytes of the samples from `first` on
+  std::vector<std::uint8_t> Joined() const;
 
   std::vector<Captured> samples;
   int endOfStreams = 0;
@@ -134,10 +121,10 @@ inline std::vector<std::int16_t> Int16s(const std::vector<std::uint8_t>& bytes) 
   std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
   return samples;
 }
-// Deterministic noise of about half full scale.
-std::vector<std::int16_t> Noise(size_t count, std::uint32_t seed);
+std::vector<std::int16_t> Noise(size_t count, std::uint32_t seed);  // about half full scale
 
-// Source, the module's filter and sink in one graph without a clock.
+// Source, the module's filter and sink in one graph without a clock; the
+// teardown checks that the module has nothing left alive.
 class GraphRig : public ::testing::Test {
  protected:
   void Build(const CLSID& clsid, const AudioType& type, long bufferSize, bool readOnly = false);
@@ -158,7 +145,6 @@ class GraphRig : public ::testing::Test {
   HRESULT Push(const std::vector<std::int16_t>& frames, bool discontinuity = false) {
     return source_->Push(frames.data(), static_cast<long>(frames.size() * 2), discontinuity);
   }
-  // Releases everything; the module must have nothing left alive.
   void Dismantle();
   void TearDown() override { Dismantle(); }
 
