@@ -78,11 +78,9 @@ TEST(FormatAcceptance, TakesEveryKindMonoAndStereoAndRefusesEachRule) {
 }
 
 TEST(MulDiv, RoundsHalfAwayFromZeroAndReportsOverflow) {
-  const struct {
-    int a, b, c, result;
-  } cases[] = {{100, 44100, 1000, 4410}, {1, 1500, 1000, 2}, {1, 1499, 1000, 1}, {-1, 1500, 1000, -2},
+  const std::tuple<int, int, int, int> cases[] = {{100, 44100, 1000, 4410}, {1, 1500, 1000, 2}, {1, 1499, 1000, 1}, {-1, 1500, 1000, -2},
                {5000, 2000000000, 1000, -1}, {5, 5, 0, -1}, {400, 88200, 1000, 35280}};
-  for (const auto& c : cases) EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.result) << c.a << "*" << c.b << "/" << c.c;
+  for (const auto& [a, b, c, result] : cases) EXPECT_EQ(MulDiv(a, b, c), result) << a << "*" << b << "/" << c;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <numbers>
 #include <vector>
 
@@ -107,15 +108,10 @@ TYPED_TEST(ChorusKinds, TailIsEmpty) {
 
 TEST(ChorusHighCut, FiltersTheStagesAndSwitchesOffAtHalfTheRate) {
   // 1.0 ms: the delay is 44 samples at 44100 Hz, 10 at 10000 Hz, no depth.
-  const struct {
-    std::uint32_t rate;
-    std::int32_t on;
-    std::uint32_t delay;
-    double echo;
-  } cases[] = {{44100, 1, 44, 0.45 * (1 - 0.490476)}, {10000, 1, 10, 0.45}, {10000, 0, 10, 0.45}};
-  for (const auto& c : cases) {
-    Harness<Float64> h(1, c.rate, Plain([&](ChorusParams& p) { p.delayTenths = 10, p.highCut = c.on; }));
-    EXPECT_NEAR(h.Run(c.delay + 1, kImpulse)[c.delay], c.echo, 1e-6) << c.rate << "/" << c.on;
+  const std::tuple<std::uint32_t, std::int32_t, std::uint32_t, double> cases[] = {{44100, 1, 44, 0.45 * (1 - 0.490476)}, {10000, 1, 10, 0.45}, {10000, 0, 10, 0.45}};
+  for (const auto& [rate, on, delay, echo] : cases) {
+    Harness<Float64> h(1, rate, Plain([&](ChorusParams& p) { p.delayTenths = 10, p.highCut = on; }));
+    EXPECT_NEAR(h.Run(delay + 1, kImpulse)[delay], echo, 1e-6) << rate << "/" << on;
   }
   Harness<Float64> above(1, 10002, Plain([](ChorusParams& p) { p.delayTenths = 10, p.highCut = 1; }));
   EXPECT_LT(above.Run(11, kImpulse)[10], 0.45);  // 5000 is below 5001
@@ -127,22 +123,18 @@ TEST(ChorusModulation, ReadSweepsAroundTheBaseDelayAndStaysInsideTheLineAtHighRa
   // 800 samples, swept by 400, over 400-sample cycles. At 96 kHz 9600 samples
   // do not fit 6500; the delay folds back into the line, and with full depth
   // the position spans more than two line lengths.
-  const struct {
-    std::uint32_t rate;
-    std::int32_t depthPct;
-    double baseDelay, depth, period;
-  } sweeps[] = {{8000, 50, 800, 400, 400}, {96000, 1, 9600, 96, 4800}, {96000, 100, 9600, 9600, 4800}};
-  for (const auto& c : sweeps) {
-    SCOPED_TRACE(testing::Message() << c.rate << " Hz, depth " << c.depthPct);
-    Harness<Float64> h(1, c.rate, Plain([&](ChorusParams& p) {
-                         p.delayTenths = 1000, p.modDepth = c.depthPct, p.modRate = 200;
+  const std::tuple<std::uint32_t, std::int32_t, double, double, double> sweeps[] = {{8000, 50, 800, 400, 400}, {96000, 1, 9600, 96, 4800}, {96000, 100, 9600, 9600, 4800}};
+  for (const auto& [rate, depthPct, baseDelay, depth, period] : sweeps) {
+    SCOPED_TRACE(testing::Message() << rate << " Hz, depth " << depthPct);
+    Harness<Float64> h(1, rate, Plain([&](ChorusParams& p) {
+                         p.delayTenths = 1000, p.modDepth = depthPct, p.modRate = 200;
                        }));
     const double step = 1.0 / 65536;
     const auto out = h.Run(30000, [&](std::uint32_t f, std::uint32_t) { return f * step; }, 700);
     int checked = 0;
     for (std::uint32_t f = 14000; f < 30000; ++f) {
-      const double n = std::fmod(static_cast<double>(f), c.period);
-      double delay = std::fmod(c.baseDelay + c.depth * std::sin(n * 2 * std::numbers::pi / c.period), 6500.0);
+      const double n = std::fmod(static_cast<double>(f), period);
+      double delay = std::fmod(baseDelay + depth * std::sin(n * 2 * std::numbers::pi / period), 6500.0);
       if (delay < 0) delay += 6500.0;
       if (delay < 1.0) continue;  // reads between the newest sample and the slot being replaced
       ASSERT_NEAR(out[f], 0.9 * (f - delay) * step, 1e-9) << f;

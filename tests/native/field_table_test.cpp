@@ -29,11 +29,7 @@ const FieldInfo& Row(FieldTable table, const char* name) {
 }
 
 TEST(ValueText, EachFormatAsThePagesShowIt) {
-  const struct {
-    const FieldInfo& field;
-    std::int32_t value;
-    const char* text;
-  } cases[] = {
+  const std::tuple<const FieldInfo&, std::int32_t, const char*> cases[] = {
       {Row(SimpleDelayFields(), "delayOut"), -60, "-6.0 dB"},
       {Row(SimpleDelayFields(), "delayOut"), -5, "-0.5 dB"},
       {Row(SimpleDelayFields(), "delayOut"), 0, "0.0 dB"},
@@ -51,7 +47,7 @@ TEST(ValueText, EachFormatAsThePagesShowIt) {
       {Row(MultiTapFields(), "feedbackPct"), 150, "150 %"},
       {Row(PitchFields(), "semitones"), -7, "-7"},
   };
-  for (const auto& c : cases) EXPECT_EQ(ValueText(c.field, c.value), c.text) << c.field.name << " " << c.value;
+  for (const auto& [field, value, text] : cases) EXPECT_EQ(ValueText(field, value), text) << field.name << " " << value;
   // The locale's separator, and a level just above the floor.
   EXPECT_EQ(ValueText(Row(ReverbFields(), "highCutHz"), 12000, '.'), "12.000");
   EXPECT_EQ(ValueText(Row(SimpleDelayFields(), "delayOut"), -799), "-79.9 dB");

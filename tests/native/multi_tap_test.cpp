@@ -1,7 +1,9 @@
 // The multi-tap delay: tap positions, pans, the sweep, feedback, low-pass, the tail and history.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <tuple>
 #include <cstddef>
 #include <vector>
 
@@ -110,22 +112,19 @@ TYPED_TEST(MultiTapKinds, LightChangeKeepsHistoryLengthChangeLosesIt) {
 
 TEST(MultiTapTaps, EachTapLandsAtItsDelayPlusItsOffsetAndTheTailIsTheRing) {
   // Every tap at 1 ms, only tap k audible: it answers spm + offset[k] samples late.
-  const struct {
-    std::uint32_t rate;
-    int offset[8];
-  } rates[] = {{44100, {5, 16, -18, 4, -13, -11, 20, 7}}, {8000, {0, 3, -3, 0, -2, -2, 3, 1}}};
-  for (const auto& r : rates)
+  const std::tuple<std::uint32_t, std::array<int, 8>> rates[] = {{44100, {5, 16, -18, 4, -13, -11, 20, 7}}, {8000, {0, 3, -3, 0, -2, -2, 3, 1}}};
+  for (const auto& [rate, offset] : rates)
     for (int k = 0; k < 8; ++k) {
       MultiTapParams p = OneTap(1, [&](MultiTapParams& p) {
         p.tapCount = 8;
         for (int j = 0; j < 8; ++j) p.tapDelayMs[j] = 1, p.tapGain[j] = j == k ? 100 : 0;
       });
-      Harness<Float64> h(1, r.rate, p);
+      Harness<Float64> h(1, rate, p);
       const auto out = h.Run(100, Impulse(1.0));
-      const auto at = static_cast<std::uint32_t>(static_cast<int>(r.rate / 1000) + r.offset[k]);
-      for (std::uint32_t f = 0; f < 100; ++f) ASSERT_EQ(out[f], f == at ? 1.0 : 0.0) << r.rate << " tap " << k;
+      const auto at = static_cast<std::uint32_t>(static_cast<int>(rate / 1000) + offset[k]);
+      for (std::uint32_t f = 0; f < 100; ++f) ASSERT_EQ(out[f], f == at ? 1.0 : 0.0) << rate << " tap " << k;
       // At 8000 Hz the longest is 8 + 3 = 11 samples; 1.05 * 11 truncates to 11, raised to 12.
-      if (r.rate == 8000 && k == 0) {
+      if (rate == 8000 && k == 0) {
         EXPECT_EQ(h.Tail().size(), 12u);
       }
     }
@@ -191,39 +190,30 @@ TEST(MultiTapLowpass, FiltersInputAndTapSumUpToHalfTheRate) {
   // Above half the rate, or switched off, the echo comes through whole;
   // at exactly half the rate (a = e^-pi) it is still filtered.
   const double half = (1 - std::exp(-3.14159265359)) * (1 - std::exp(-3.14159265359));
-  const struct {
-    std::uint32_t rate;
-    std::int32_t on, hz;
-    std::uint32_t P;
-    double first;
-  } cases[] = {{11025, 1, 6000, 1101, 1.0}, {12000, 1, 6000, 1201, half}, {12000, 0, 100, 1201, 1.0}};
-  for (const auto& c : cases) {
-    Harness<Float64> h(1, c.rate, OneTap(100, [&](MultiTapParams& p) { p.lowpass = c.on, p.lowpassHz = c.hz; }));
-    const auto out = h.Run(c.P + 1, Impulse(1.0));
-    EXPECT_EQ(out[c.P - 1], 0.0) << c.rate;
-    EXPECT_NEAR(out[c.P], c.first, 1e-12) << c.rate << "/" << c.on;
+  const std::tuple<std::uint32_t, std::int32_t, std::int32_t, std::uint32_t, double> cases[] = {{11025, 1, 6000, 1101, 1.0}, {12000, 1, 6000, 1201, half}, {12000, 0, 100, 1201, 1.0}};
+  for (const auto& [rate, on, hz, P, first] : cases) {
+    Harness<Float64> h(1, rate, OneTap(100, [&](MultiTapParams& p) { p.lowpass = on, p.lowpassHz = hz; }));
+    const auto out = h.Run(P + 1, Impulse(1.0));
+    EXPECT_EQ(out[P - 1], 0.0) << rate;
+    EXPECT_NEAR(out[P], first, 1e-12) << rate << "/" << on;
   }
 }
 
 TEST(MultiTapFeedback, SameSignTapsHalveTheFactorAndStereoCountsBothSides) {
   // Tap 0 at 800, tap 1 at 1603 samples: at 1600 only tap 0's first
   // recirculation sounds, g0 * fb * g0 of the impulse.
-  const struct {
-    std::int32_t gain0, gain1, feedback;
-    std::uint16_t channels;
-    double fb;
-  } cases[] = {{100, 100, 80, 1, 0.4},      // 80 / (2 * 100)
+  const std::tuple<std::int32_t, std::int32_t, std::int32_t, std::uint16_t, double> cases[] = {{100, 100, 80, 1, 0.4},      // 80 / (2 * 100)
                {100, -100, 80, 1, 0.8},     // cancelled, raised to 1
                {30, 20, 80, 1, 0.8},        // 0.5, raised to 1
                {100, 100, 150, 2, 0.375}};  // stereo, centred: the sum counts both sides
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.gain0 << "/" << c.gain1 << "/" << c.channels);
-    Harness<Float64> h(c.channels, 8000, OneTap(100, [&](MultiTapParams& p) {
-                         p.tapCount = 2, p.tapDelayMs[1] = 200, p.tapGain[0] = c.gain0, p.tapGain[1] = c.gain1;
-                         p.feedbackPct = c.feedback;
+  for (const auto& [gain0, gain1, feedback, channels, fb] : cases) {
+    SCOPED_TRACE(testing::Message() << gain0 << "/" << gain1 << "/" << channels);
+    Harness<Float64> h(channels, 8000, OneTap(100, [&](MultiTapParams& p) {
+                         p.tapCount = 2, p.tapDelayMs[1] = 200, p.tapGain[0] = gain0, p.tapGain[1] = gain1;
+                         p.feedbackPct = feedback;
                        }));
     const auto out = h.Run(1601, Impulse(1.0));
-    EXPECT_NEAR(At(out, c.channels, 1600, 0), c.gain0 * 0.01 * c.fb * c.gain0 * 0.01, 1e-15);
+    EXPECT_NEAR(At(out, channels, 1600, 0), gain0 * 0.01 * fb * gain0 * 0.01, 1e-15);
   }
 }
 

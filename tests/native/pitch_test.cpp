@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <numbers>
 #include <vector>
 
@@ -62,18 +63,14 @@ TEST(PitchRatio, TransposeRuleAndTheLengthOfTheShiftedOutput) {
   EXPECT_DOUBLE_EQ(PageRatio(7, 0), TransposeRatio(7, 0) + 0.000001);
   // A fifth up reads 44100 frames for every 29433 written; the kernel's last
   // four frames never come out. With the duration kept, exactly the input's length.
-  const struct {
-    double ratio;
-    std::int32_t preserve;
-    double frames;
-  } cases[] = {{TransposeRatio(7, 0), 0, (44100 - 4) * 29433.0 / 44100}, {TransposeRatio(-12, 0), 0, (44100 - 4) * 2.0},
+  const std::tuple<double, std::int32_t, double> cases[] = {{TransposeRatio(7, 0), 0, (44100 - 4) * 29433.0 / 44100}, {TransposeRatio(-12, 0), 0, (44100 - 4) * 2.0},
                {TransposeRatio(-12, 0), 1, 44100}, {TransposeRatio(-24, 0), 0, (44100 - 4) * 4.0},
                {TransposeRatio(-24, 0), 1, 44100}};
-  for (const auto& c : cases) {
-    PitchRig<Pcm16> rig(1, 44100, Pitch(c.ratio, 2, c.preserve));
+  for (const auto& [ratio, preserve, frames] : cases) {
+    PitchRig<Pcm16> rig(1, 44100, Pitch(ratio, 2, preserve));
     const auto out = rig.Stream(rig.Make(44100, [](std::uint32_t f, std::uint32_t) { return Sine(300, 44100, f); }),
                                 4410, 8192, true);
-    EXPECT_NEAR(rig.Frames(out), c.frames, c.preserve ? 0.0 : 1.0) << c.ratio << "/" << c.preserve;
+    EXPECT_NEAR(rig.Frames(out), frames, preserve ? 0.0 : 1.0) << ratio << "/" << preserve;
   }
 }
 
@@ -180,23 +177,19 @@ TEST(PitchAntiAlias, ResponseOfTheDesignedFilter) {
 }
 
 TEST(PitchAntiAlias, FiltersOnlyShiftsUpByMoreThanOnePointOneWhenSwitchedOn) {
-  const struct {
-    double ratio;  // 1.1 itself quantises to just above 1.1 at 44.1 kHz
-    std::int32_t on;
-    bool filters;
-  } cases[] = {{1.08, 1, false}, {1.2, 1, true}, {2.0, 0, false}};
-  for (const auto& c : cases) {
-    PitchRig<Float32> rig(1, 44100, Pitch(c.ratio, 2, 0, c.on));
+  const std::tuple<double, std::int32_t, bool> cases[] = {{1.08, 1, false}, {1.2, 1, true}, {2.0, 0, false}};
+  for (const auto& [ratio, on, filters] : cases) {
+    PitchRig<Float32> rig(1, 44100, Pitch(ratio, 2, 0, on));
     std::vector<float> block(512);
     for (std::size_t i = 0; i < block.size(); ++i) block[i] = (i & 1) ? 0.5f : -0.5f;  // at the Nyquist frequency
     const auto before = block;
     ASSERT_EQ(rig.engine.PreFilter(ProcessMode::Discontinuity, block.data(), 512), S_OK);
     float late = 0.0f;
     for (std::size_t i = 256; i < 512; ++i) late = std::max(late, std::fabs(block[i]));
-    if (c.filters)
-      EXPECT_LT(late, 0.5f * 0.01f) << c.ratio;  // more than 40 dB down
+    if (filters)
+      EXPECT_LT(late, 0.5f * 0.01f) << ratio;  // more than 40 dB down
     else
-      EXPECT_EQ(block, before) << c.ratio;
+      EXPECT_EQ(block, before) << ratio;
   }
 }
 

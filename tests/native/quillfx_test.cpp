@@ -12,6 +12,7 @@
 #include <string>
 #include <type_traits>
 #include <vector>
+#include <tuple>
 
 #include "tools/common/demo_material.h"
 #include "tools/common/run_engine.h"
@@ -115,13 +116,7 @@ TEST(Quillfx, EachEffectWithPresetAndFieldsEqualsItsEngineTailAndFlushIncluded) 
   const std::string monoPath = Write("mono.wav", mono), stereoPath = Write("stereo.wav", stereo);
   const std::string out = Dir() + "out.wav";
   const double frames = mono.Frames();
-  const struct {
-    const char* what;
-    bool stereo;
-    std::string args;
-    double frames, tolerance;
-    std::function<WavData(const WavData&)> expected;
-  } cases[] = {
+  const std::tuple<const char*, bool, std::string, double, double, std::function<WavData(const WavData&)>> cases[] = {
       {"simple delay: one 250 ms period and 2.0 s of decay follow the input", false,
        "delay \"Echo chamber\" delayMs=250 dryOut=-30", frames + 11025 + 88200, 0,
        Via<SimpleDelayEngine>([](auto& e) { return Calls{e.ApplyPreset(1), e.SetDelay(250), e.SetDryOut(-30)}; })},
@@ -142,12 +137,12 @@ TEST(Quillfx, EachEffectWithPresetAndFieldsEqualsItsEngineTailAndFlushIncluded) 
       {"pitch preset keeping the duration: exactly the input's length", false,
        "twpitchs \"Third down\" preserveDuration=1", frames, 0,
        Via<PitchEngine>([](auto& e) { return Calls{e.ApplyPreset(3), e.SetPreserve(1)}; })}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    ASSERT_EQ(Quillfx((c.stereo ? stereoPath : monoPath) + " " + out + " " + c.args).first, 0);
+  for (const auto& [what, two, args, length, tolerance, expected] : cases) {
+    SCOPED_TRACE(what);
+    ASSERT_EQ(Quillfx((two ? stereoPath : monoPath) + " " + out + " " + args).first, 0);
     const WavData got = Read(out);
-    EXPECT_NEAR(got.Frames(), c.frames, c.tolerance);
-    ExpectSameAudio(got, c.expected(c.stereo ? stereo : mono));
+    EXPECT_NEAR(got.Frames(), length, tolerance);
+    ExpectSameAudio(got, expected(two ? stereo : mono));
   }
 }
 
@@ -191,11 +186,7 @@ TEST(Quillfx, EveryErrorHasItsMessageAndStatus) {
   deep.format = MakeFormat(1, 1, 44100, 24);
   deep.bytes.assign(900, 0);
   const std::string deepPath = Write("deep.wav", deep);
-  const struct {
-    std::string args;
-    int status;
-    const char* says;
-  } cases[] = {{Dir() + "missing.wav " + out + " delay", 3, "cannot read"},
+  const std::tuple<std::string, int, const char*> cases[] = {{Dir() + "missing.wav " + out + " delay", 3, "cannot read"},
                {threePath + " " + out + " delay", 3, "3 channels"},
                {deepPath + " " + out + " delay", 3, "24 bit"},
                {in + " " + out + " flanger", 2, "unknown effect flanger"},
@@ -213,7 +204,7 @@ TEST(Quillfx, EveryErrorHasItsMessageAndStatus) {
                {in + " " + Dir() + "no/such/dir/out.wav delay", 4, "cannot write"},
                {in + " " + Dir() + "out.xyz delay", 4, "unknown file type \"xyz\""},
                {"--presets flanger", 2, "unknown effect flanger"}};
-  for (const auto& c : cases) Expect(c.args, c.status, c.says);
+  for (const auto& [args, status, says] : cases) Expect(args, status, says);
   EXPECT_EQ(Read(in).Frames(), 66150u);  // the input survives the refusal to overwrite it
 }
 

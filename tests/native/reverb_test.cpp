@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <tuple>
 #include <cstring>
 #include <vector>
 
@@ -57,21 +58,16 @@ TEST(ReverbImpulse, TailArrivesAfterShortestLinePlusPreDelayAndFallsByItsGain) {
   // The first arrival carries the high cut's b: 1 - 0.032731 for 12000 Hz at
   // 44100 Hz; none without pre-delay ("Off": one slot) or with the cut at the
   // sample rate; a cut just below the rate filters, if slightly.
-  const struct {
-    std::uint32_t rate;
-    std::int32_t preDelay, highCut, hz;
-    std::uint32_t first;
-    double b;
-  } cases[] = {{44100, 1, 1, 12000, 879 + 43, 1 - 0.032731}, {44100, 0, 0, 12000, 879, 1.0},
+  const std::tuple<std::uint32_t, std::int32_t, std::int32_t, std::int32_t, std::uint32_t, double> cases[] = {{44100, 1, 1, 12000, 879 + 43, 1 - 0.032731}, {44100, 0, 0, 12000, 879, 1.0},
                {8000, 0, 1, 8000, 160, 1.0}, {8001, 0, 1, 8000, 160, 0.0}};
-  for (const auto& c : cases) {
-    Harness<Float64> h(1, c.rate, TailOnly(c.preDelay, c.highCut, c.hz));
-    const auto out = h.Run(c.first + 1, kImpulse);
-    EXPECT_EQ(out[c.first - 1], 0.0) << c.rate;
-    if (c.b == 0.0)
-      EXPECT_LT(out[c.first], g - 1e-9) << c.rate;
+  for (const auto& [rate, preDelay, highCut, hz, first, b] : cases) {
+    Harness<Float64> h(1, rate, TailOnly(preDelay, highCut, hz));
+    const auto out = h.Run(first + 1, kImpulse);
+    EXPECT_EQ(out[first - 1], 0.0) << rate;
+    if (b == 0.0)
+      EXPECT_LT(out[first], g - 1e-9) << rate;
     else
-      EXPECT_NEAR(out[c.first], g * c.b, 1e-6 * c.b) << c.rate << "/" << c.highCut;
+      EXPECT_NEAR(out[first], g * b, 1e-6 * b) << rate << "/" << highCut;
   }
 }
 
@@ -81,15 +77,11 @@ TEST(ReverbImpulse, StereoTailSwapsLinesZeroAndOneForTheTwinsOnTheRight) {
   // the left, their twins (967, 2199) only on the right.
   Harness<Float64> h(2, 44100, TailOnly(0));
   const auto out = h.Run(2200, kImpulse);
-  const struct {
-    std::uint32_t frame;
-    double ms;
-    bool left, right;
-  } arrivals[] = {{879, 19.941, true, true},   {967, 0.93 * 23.583, false, true}, {1040, 23.583, true, false},
+  const std::tuple<std::uint32_t, double, bool, bool> arrivals[] = {{879, 19.941, true, true},   {967, 0.93 * 23.583, false, true}, {1040, 23.583, true, false},
                   {2075, 47.049, true, false}, {2199, 1.06 * 47.049, false, true}};
-  for (const auto& a : arrivals)
+  for (const auto& [frame, ms, left, right] : arrivals)
     for (std::uint32_t c = 0; c < 2; ++c)
-      EXPECT_NEAR(At(out, 2, a.frame, c), (c == 0 ? a.left : a.right) ? 0.5 * LineGain(a.ms) : 0.0, 1e-12) << a.frame;
+      EXPECT_NEAR(At(out, 2, frame, c), (c == 0 ? left : right) ? 0.5 * LineGain(ms) : 0.0, 1e-12) << frame;
   for (std::uint32_t f = 0; f < 879; ++f) ASSERT_EQ(At(out, 2, f, 0) + At(out, 2, f, 1), 0.0) << f;
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "tests/native/engine_harness.h"
@@ -121,17 +122,14 @@ TEST(SimpleDelay, LineLengthFeedbackAndTailRules) {
   EXPECT_EQ(shortest.Run(3, Impulse(1.0)), (std::vector<double>{0.0, 0.0, 1.0}));
   // 5000 ms with 0.1 s of decay: r = 100 / 5000, one echo only. Without
   // feedback the decay does not count at all.
-  const struct {
-    SimpleDelayParams p;
-    std::uint32_t line, tail;
-  } cases[] = {{{1, 5000, 1, 0, -800}, 5000, 5100}, {{0, 100, 200, 0, -800}, 100, 100}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.line);
-    Harness<Float64> h(1, 1000, c.p);
-    const auto out = h.Run(2 * c.line + 1, Impulse(1.0));
-    EXPECT_EQ(out[c.line], 1.0);
-    EXPECT_EQ(out[2 * c.line], 0.0);
-    EXPECT_EQ(h.Tail().size(), c.tail);
+  const std::tuple<SimpleDelayParams, std::uint32_t, std::uint32_t> cases[] = {{{1, 5000, 1, 0, -800}, 5000, 5100}, {{0, 100, 200, 0, -800}, 100, 100}};
+  for (const auto& [p, line, tail] : cases) {
+    SCOPED_TRACE(line);
+    Harness<Float64> h(1, 1000, p);
+    const auto out = h.Run(2 * line + 1, Impulse(1.0));
+    EXPECT_EQ(out[line], 1.0);
+    EXPECT_EQ(out[2 * line], 0.0);
+    EXPECT_EQ(h.Tail().size(), tail);
   }
   // 1 ms at 1500 Hz stereo: L = 3, so the left channel has two slots, the right one.
   Harness<Float64> odd(2, 1500, SimpleDelayParams{0, 1, 1, 0, -800});

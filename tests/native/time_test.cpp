@@ -142,19 +142,15 @@ TYPED_TEST(StretchLoop, FirstWindowStartsAtTheFirstStridePointWithEnergy) {
   using Kind = TypeParam;
   // Row 16 at 44100 Hz: N = 2205, H = 1102, L = 132, R = 220, D = 2.
   // Candidates p and compared frames k are even, k up to 218.
-  const struct {
-    std::uint32_t silentUpTo;  // frames below are zero ...
-    bool oddAlive;             // ... except the odd ones when set
-    std::uint32_t pos;
-  } cases[] = {{0, false, 0}, {250, false, 32}, {300, true, 82}};
-  for (const auto& k : cases)
+  const std::tuple<std::uint32_t, bool, std::uint32_t> cases[] = {{0, false, 0}, {250, false, 32}, {300, true, 82}};
+  for (const auto& [silentUpTo, oddAlive, pos] : cases)
     for (std::uint16_t ch : {1, 2}) {
-      SCOPED_TRACE(testing::Message() << k.pos << "/" << ch);
+      SCOPED_TRACE(testing::Message() << pos << "/" << ch);
       TimeRig<Kind> rig(ch, 44100, Time(16, 1100.0));
       const auto input = rig.Make(5000, [&](std::uint32_t f, std::uint32_t c) {
-        return f < k.silentUpTo && !(k.oddAlive && f % 2 == 1) ? 0.0 : Lifted(f, c);
+        return f < silentUpTo && !(oddAlive && f % 2 == 1) ? 0.0 : Lifted(f, c);
       });
-      ExpectCopied(rig, rig.Feed(input, 5000, 1102), input, k.pos, 1102);
+      ExpectCopied(rig, rig.Feed(input, 5000, 1102), input, pos, 1102);
     }
   // Stereo, left alive from frame 0, right only from frame 300: only p = 82
   // sees both, and a silent reference accepts the first such candidate.
