@@ -1,6 +1,4 @@
-// The chorus: stage delays and gains, stereo weights, inversion, the swept
-// interpolated read, the high cut, the -60 dB floor, what clears the lines,
-// high rates and the absent tail.
+// The chorus: stages, stereo weights, inversion, the swept read, high cut, floor, changes, no tail.
 #include <gtest/gtest.h>
 
 #include <cmath>

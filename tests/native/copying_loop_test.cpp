@@ -1,6 +1,4 @@
-// The copying filters' buffer loop over fake samples and a fake output pin:
-// where time stamps and sync points land, the flush at the end of the
-// stream, the failure paths and how the engine is called.
+// The copying filters' buffer loop over fake samples and a fake output pin: stamps, flush, failures.
 #include "dsp/copying_loop.h"
 
 #include <gtest/gtest.h>

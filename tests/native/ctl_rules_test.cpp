@@ -1,6 +1,4 @@
-// The control library's portable rules: the slider taper, value <-> pixel,
-// layout and hit test, the pages' scroll rules, the colour scheme and the
-// number texts of the edit fields.
+// The control library's portable rules: the slider taper and layout, scroll rules and number texts.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,7 +7,6 @@
 #include <tuple>
 #include <utility>
 
-#include "twctllib/ctl_colors.h"
 #include "twctllib/number_text.h"
 #include "twctllib/scroll_rules.h"
 #include "twctllib/slider_geometry.h"
@@ -111,48 +108,6 @@ TEST(ScrollRules, TrackbarAndFaderPositions) {
                         : FaderScrollPosition(s, kind == 1, code, line, page, ctrl),
               pos)
         << "kind " << kind << " at " << s.position << " code " << code << (ctrl ? " ctrl" : "");
-}
-
-// System colour n is 0x00100000 + n, so a reference is easy to recognise.
-class FakeSystem final : public SystemColorSource {
- public:
-  int bits = 32;
-  std::uint32_t overrideColor = kInvalidColor;  // returned for every index when set
-  std::uint32_t SystemColor(int index) const override {
-    return overrideColor != kInvalidColor ? overrideColor : 0x00100000u + static_cast<std::uint32_t>(index);
-  }
-  int ScreenBits() const override { return bits; }
-};
-
-TEST(CtlColors, SlotsSystemReferencesAndTheLightnessLift) {
-  FakeSystem system;
-  ColorTable table = kDefaultColors;
-  for (const auto& [stored, index, rgb] : {std::tuple{255, 105, 0x0000FFu}, {0x0400000F, 105, 0x0010000Fu},
-                                           {-1, 105, 0x000000u}, {255, -105, 0x000000u}}) {
-    table[5] = SlotValue(5, stored);
-    EXPECT_EQ(LookupColor(index, table, system), rgb) << stored << " " << index;
-  }
-  for (const auto& [index, rgb] : {std::pair{15, 0x0010000Fu}, {141, 0x0000FFu}, {142, kInvalidColor}})
-    EXPECT_EQ(std::pair(LookupColor(index, kDefaultColors, system), LookupColor(-index, kDefaultColors, system)),
-              std::pair(rgb, rgb)) << index;
-  // Hue, lightness, saturation on 0..240; a grey's hue is 160.
-  for (const auto& [rgb, h, l, s] : {std::tuple{0x0000FFu, 0, 120, 240}, {0xFF0000u, 160, 120, 240},
-                                     {0x00FFFFu, 40, 120, 240}, {0xFFFFFFu, 160, 240, 0}, {0x808080u, 160, 120, 0}}) {
-    const Hls hls = RgbToHls(rgb);
-    EXPECT_EQ(std::tuple(hls.hue, hls.lightness, hls.saturation), std::tuple(h, l, s)) << std::hex << rgb;
-  }
-  EXPECT_EQ(std::tuple(HlsToRgb({160, 120, 0}), HlsToRgb(RgbToHls(0xFF0000u))), std::tuple(0x7F7F7Fu, 0xFF0000u));
-  // Mid greys leave the band 90..150 on deep screens only; saturated colours stay.
-  for (const auto& [in, bits, out] : {std::tuple{0x808080u, 32, 0x5F5F5Fu},
-                                      {0x8C8C8Cu, 9, 0x9F9F9Fu},
-                                      {0x8C8C8Cu, 8, 0x8C8C8Cu},
-                                      {0xA0A0A0u, 32, 0xA0A0A0u},
-                                      {0x0000C0u, 32, 0x0000C0u}})
-    EXPECT_EQ(AdjustedSystemColor(in, bits), out) << std::hex << in << " " << bits;
-  system.overrideColor = 0x808080;  // 04 refers to a system colour, 05 to one lifted out of the band
-  EXPECT_EQ(std::tuple(ResolveColor(0x00123456, system), ResolveColor(0x0500000F, system),
-                       ResolveColor(0x0400000F, system), ResolveColor(0x03000005, system)),
-            std::tuple(0x00123456u, 0x5F5F5Fu, 0x808080u, 0x03000005u));
 }
 
 const NumberSeparators kDefault{}, kSwapped{L',', L'.', L';'}, kNoGroup{L'.', 0, L','};

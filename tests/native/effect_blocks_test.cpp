@@ -1,9 +1,5 @@
-// Every row of every effect's field table, through the effect's parameter
-// interface: the single-field setter, SetParams and Load keep a value as
-// the row's range says and report a clamp; the presets are rows the effect
-// takes as they stand; the stream carries the block; and for the in-place
-// effects a change of any field sounds at the next buffer as a fresh start
-// with it would, a Full row's change also emptying the lines.
+// Every row of every effect's field table through the effect's parameter interface: clamping,
+// presets, the stream, and for the in-place effects how a change of each field sounds.
 #include <gtest/gtest.h>
 
 #include <algorithm>

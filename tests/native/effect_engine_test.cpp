@@ -1,7 +1,5 @@
-// The parameter-block machinery every effect shares, through the simple
-// delay's parameter interface: the changed and dirty flags, notification
-// slots, presets and the persisted stream. Each effect's own rows are in
-// effect_blocks_test.cpp.
+// The parameter-block machinery every effect shares, through the simple delay: flags,
+// notification slots, preset names and the persisted stream's failures.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -148,18 +146,6 @@ TEST(Persistence, SaveAndLoadKeepTheFlagsAsTheOwnerNeedsThemAndRefuseWhatFails) 
     EXPECT_EQ(target.Load(&in), hr) << total << " " << failCall << " " << bytes;
   }
   EXPECT_TRUE(Same(before, target.Params()));
-}
-
-TEST(Identifiers, PageIsFilterPlusOneAndInterfacePlusThree) {
-  const std::tuple<GUID, GUID, GUID> ids[] = {{CLSID_TwTime, CLSID_TwTimePage, IID_ITimeParams},
-                                              {CLSID_TwPitchs, CLSID_TwPitchsPage, IID_IPitchParams},
-                                              {CLSID_TwEchos, CLSID_TwEchosPage, IID_ISimpleDelayParams},
-                                              {CLSID_TwEchomt, CLSID_TwEchomtPage, IID_IMultiTapParams},
-                                              {CLSID_TwReverb, CLSID_TwReverbPage, IID_IReverbParams},
-                                              {CLSID_TwChorus, CLSID_TwChorusPage, IID_IChorusParams}};
-  for (const auto& [filter, page, params] : ids)
-    EXPECT_TRUE(OffsetGuid(filter, 1) == page && OffsetGuid(filter, 3) == params) << filter.Data1;
-  EXPECT_EQ(IID_ISimpleDelayParams.Data1, 0x54F29263u);
 }
 
 }  // namespace

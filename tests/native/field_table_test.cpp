@@ -1,6 +1,4 @@
-// The field tables as hosts and pages read them: the text a value and a
-// range are shown as, table rows against the tables they index, exact
-// lookup and an edit made through a real engine.
+// The field tables as hosts and pages read them: value and range texts, lookup, edits.
 #include "framework/field_table.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// The pitch engine: the ratio it applies, the kernel, the resampler's
-// alignment and interpolation, the anti-alias filter, lengths with and
-// without preserved duration, and the pitch actually heard.
+// The pitch engine: ratio, lengths, interpolation, the anti-alias filter and the pitch heard.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -145,35 +143,6 @@ TEST(PitchResampler, TwoTapsInterpolateLinearly) {
       EXPECT_DOUBLE_EQ(rig.At(out, 2 * n, c), rig.At(in, n, c));
       EXPECT_NEAR(rig.At(out, 2 * n + 1, c), 0.5 * (rig.At(in, n, c) + rig.At(in, n + 1, c)), 1e-15);
     }
-}
-
-TEST(PitchResampler, WithoutPreloadTheOutputLags) {
-  PitchRig<Float64> rig(1, 44100, Pitch(1.0, 2));
-  const auto out = rig.Stream(rig.Make(100, Impulse(1.0)), 100, 4096);
-  // The impulse reaches the kernel's centre half + 1 frames late.
-  std::uint32_t peak = 0;
-  for (std::uint32_t f = 1; f < rig.Frames(out); ++f)
-    if (std::fabs(rig.At(out, f, 0)) > std::fabs(rig.At(out, peak, 0))) peak = f;
-  EXPECT_EQ(peak, 5u);
-  EXPECT_NEAR(rig.At(out, 5, 0), 1.0, 1e-12);
-}
-
-double Db(std::complex<double> h) {
-  return 20.0 * std::log10(std::abs(h));
-}
-
-TEST(PitchAntiAlias, ResponseOfTheDesignedFilter) {
-  AntiAliasFilter f;
-  f.Design(0.5 / 2.0);
-  EXPECT_NEAR(Db(f.Response(0.0)), 0.1, 0.005);
-  for (double x = 0.0; x <= 0.9 * 0.25; x += 0.005) {
-    EXPECT_GT(Db(f.Response(x)), 0.099) << x;  // the ripple sits between +0.1 and +0.2 dB
-    EXPECT_LT(Db(f.Response(x)), 0.201) << x;
-  }
-  EXPECT_NEAR(Db(f.Response(0.25)), -17.6, 0.3);
-  EXPECT_LT(Db(f.Response(0.4)), -60.0);
-  f.Design(0.5 / 1.2);
-  EXPECT_NEAR(Db(f.Response(0.5 / 1.2)), -47.0, 1.0);
 }
 
 TEST(PitchAntiAlias, FiltersOnlyShiftsUpByMoreThanOnePointOneWhenSwitchedOn) {

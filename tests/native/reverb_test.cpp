@@ -1,13 +1,10 @@
-// The reverb: impulses through the tail and the early reflections, the
-// filters, the tail rules, every sample kind, very low rates and a
-// refusing pool.
+// The reverb: tail and early reflections, filters, tail rules, sample kinds, low rates, memory.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <tuple>
-#include <cstring>
 #include <vector>
 
 #include "tests/native/engine_harness.h"
@@ -168,30 +165,6 @@ TEST(ReverbTail, ChangesDuringTheTailWaitForTheNextOrdinaryBuffer) {
 template <class Kind>
 class ReverbKinds : public ::testing::Test {};
 TYPED_TEST_SUITE(ReverbKinds, test::AllKinds);
-
-TYPED_TEST(ReverbKinds, DryOnlyPassesEverySampleThroughUnchanged) {
-  using Kind = TypeParam;
-  using Sample = typename Kind::Sample;
-  std::vector<double> values;
-  if constexpr (sizeof(Sample) <= 2 && Kind::kind != SampleKind::Float32) {
-    for (std::int32_t v = 0; v < (1 << (8 * sizeof(Sample))); ++v) {
-      Sample s;
-      const auto u = static_cast<std::uint16_t>(v);
-      std::memcpy(&s, &u, sizeof s);
-      values.push_back(Kind::ToEngine(s));
-    }
-  } else {
-    values = test::Noise(20000, 1.25, 7);
-    values.insert(values.end(), {-1.0, 1.0 - 1.0 / 2147483648.0, 0.0});
-    for (double& v : values) v = Kind::ToEngine(Kind::FromEngine(v));
-  }
-  for (std::uint16_t channels : {1, 2}) {
-    Harness<Kind> h(channels, 44100, Defaults([](ReverbParams& p) { p.reverbOut = p.earlyOut = -800; }));
-    const auto frames = static_cast<std::uint32_t>(values.size() / channels);
-    const auto out = h.Run(frames, [&](std::uint32_t f, std::uint32_t c) { return values[f * channels + c]; }, 777);
-    for (std::uint32_t i = 0; i < frames * channels; ++i) ASSERT_EQ(out[i], Kind::FromEngine(values[i])) << i;
-  }
-}
 
 TYPED_TEST(ReverbKinds, EveryKindComputesTheSameAsDoublesMonoAndStereo) {
   // Inputs of k/128 reach the engine as the same doubles in every kind, so

@@ -1,6 +1,4 @@
-// The time stretcher and the time engine: sizes per mode row, the input
-// hop, the taper, the offset search, the stretch loop behind the copying
-// loop in every sample kind, and the engine's format and parameter rules.
+// The time stretcher (sizes, hop, taper, search, the stretch loop in every kind) and the time engine.
 #include "dsp/time_stretcher.h"
 
 #include <gtest/gtest.h>
@@ -173,7 +171,7 @@ TYPED_TEST(StretchLoop, TheOutputDoesNotDependOnTheBufferSizesAndAtRatioOneKeeps
         const auto input = whole.Make(frames, Tone);
         const auto a = whole.Stream(input, frames, 1 << 20);
         ASSERT_GT(a.size(), 0u);
-        if (finalTenths == 1000.0) EXPECT_EQ(whole.Frames(a), frames);
+        EXPECT_TRUE(finalTenths != 1000.0 || whole.Frames(a) == frames) << whole.Frames(a);
         EXPECT_EQ(a, pieces.Stream(input, 97, 37));  // 37 < H = 200
         EXPECT_EQ(a, single.Stream(input, 1, 1));
       }
