@@ -1,4 +1,4 @@
-// Sample conversions, format acceptance, the level function and MulDiv.
+// Sample conversions, format acceptance and MulDiv.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -30,15 +30,6 @@ TEST(SampleConversion, IntegerKindsRoundTripTruncateTowardZeroAndClamp) {
   // The float kinds pass beyond full scale; 0.1 is rounded to single precision.
   EXPECT_EQ(std::tuple(Float32::FromEngine(1.75), Float32::FromEngine(0.1), Float64::FromEngine(-12.5)),
             std::tuple(1.75f, 0.1f, -12.5));
-}
-
-TEST(DbToGain, FloorAndLevels) {
-  EXPECT_EQ(std::tuple(DbToGain(-800, -800), DbToGain(-2000, -800), DbToGain(0, -800), DbToGain(-600, -600)),
-            std::tuple(0.0, 0.0, 1.0, 0.0));
-  EXPECT_DOUBLE_EQ(DbToGain(-799, -800), std::pow(10.0, -3.995));
-  EXPECT_NEAR(DbToGain(-60, -800), 0.501187, 1e-6);
-  EXPECT_NEAR(DbToGain(60, -800), 1.995262, 1e-6);
-  EXPECT_NEAR(DbToGain(-600, -800), 0.001, 1e-12);  // -60 dB is silence for the chorus only
 }
 
 // A wave format block as a host offers it.
@@ -78,7 +69,8 @@ TEST(FormatAcceptance, TakesEveryKindMonoAndStereoAndRefusesEachRule) {
 }
 
 TEST(MulDiv, RoundsHalfAwayFromZeroAndReportsOverflow) {
-  const std::tuple<int, int, int, int> cases[] = {{100, 44100, 1000, 4410}, {1, 1500, 1000, 2}, {1, 1499, 1000, 1}, {-1, 1500, 1000, -2},
+  const std::tuple<int, int, int, int> cases[] =
+      {{100, 44100, 1000, 4410}, {1, 1500, 1000, 2}, {1, 1499, 1000, 1}, {-1, 1500, 1000, -2},
                {5000, 2000000000, 1000, -1}, {5, 5, 0, -1}, {400, 88200, 1000, 35280}};
   for (const auto& [a, b, c, result] : cases) EXPECT_EQ(MulDiv(a, b, c), result) << a << "*" << b << "/" << c;
 }

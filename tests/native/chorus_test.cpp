@@ -106,13 +106,14 @@ TYPED_TEST(ChorusKinds, TailIsEmpty) {
 
 TEST(ChorusHighCut, FiltersTheStagesAndSwitchesOffAtHalfTheRate) {
   // 1.0 ms: the delay is 44 samples at 44100 Hz, 10 at 10000 Hz, no depth.
-  const std::tuple<std::uint32_t, std::int32_t, std::uint32_t, double> cases[] = {{44100, 1, 44, 0.45 * (1 - 0.490476)}, {10000, 1, 10, 0.45}, {10000, 0, 10, 0.45}};
+  const std::tuple<std::uint32_t, std::int32_t, std::uint32_t, double> cases[] =
+      {{44100, 1, 44, 0.45 * (1 - 0.490476)}, {10000, 1, 10, 0.45}, {10000, 0, 10, 0.45}};
   for (const auto& [rate, on, delay, echo] : cases) {
-    Harness<Float64> h(1, rate, Plain([&](ChorusParams& p) { p.delayTenths = 10, p.highCut = on; }));
-    EXPECT_NEAR(h.Run(delay + 1, kImpulse)[delay], echo, 1e-6) << rate << "/" << on;
+    const ChorusParams p = Plain([&](ChorusParams& p) { p.delayTenths = 10, p.highCut = on; });
+    EXPECT_NEAR(test::Output<ChorusEngine>(1, rate, p, delay + 1, kImpulse)[delay], echo, 1e-6) << rate << "/" << on;
   }
-  Harness<Float64> above(1, 10002, Plain([](ChorusParams& p) { p.delayTenths = 10, p.highCut = 1; }));
-  EXPECT_LT(above.Run(11, kImpulse)[10], 0.45);  // 5000 is below 5001
+  const ChorusParams cut = Plain([](ChorusParams& p) { p.delayTenths = 10, p.highCut = 1; });
+  EXPECT_LT(test::Output<ChorusEngine>(1, 10002, cut, 11, kImpulse)[10], 0.45);  // 5000 is below 5001
 }
 
 TEST(ChorusModulation, ReadSweepsAroundTheBaseDelayAndStaysInsideTheLineAtHighRates) {
@@ -121,7 +122,8 @@ TEST(ChorusModulation, ReadSweepsAroundTheBaseDelayAndStaysInsideTheLineAtHighRa
   // 800 samples, swept by 400, over 400-sample cycles. At 96 kHz 9600 samples
   // do not fit 6500; the delay folds back into the line, and with full depth
   // the position spans more than two line lengths.
-  const std::tuple<std::uint32_t, std::int32_t, double, double, double> sweeps[] = {{8000, 50, 800, 400, 400}, {96000, 1, 9600, 96, 4800}, {96000, 100, 9600, 9600, 4800}};
+  const std::tuple<std::uint32_t, std::int32_t, double, double, double> sweeps[] =
+      {{8000, 50, 800, 400, 400}, {96000, 1, 9600, 96, 4800}, {96000, 100, 9600, 9600, 4800}};
   for (const auto& [rate, depthPct, baseDelay, depth, period] : sweeps) {
     SCOPED_TRACE(testing::Message() << rate << " Hz, depth " << depthPct);
     Harness<Float64> h(1, rate, Plain([&](ChorusParams& p) {
@@ -163,8 +165,8 @@ TEST(ChorusLevels, AtTheFloorAStageOrTheInputIsSilent) {
       for (std::uint32_t c = 0; c < channels; ++c) ASSERT_EQ(At(out, channels, f, c), gDry * (input(f, c) * gIn)) << f;
   }
   for (const auto& [gain, silent] : {std::pair{-600, true}, {-599, false}}) {
-    Harness<Float64> h(1, 4410, Plain([&](ChorusParams& p) { p.inputGain = gain, p.dryOut = 0; }));
-    const auto out = h.Run(100, kImpulse);
+    const auto out = test::Output<ChorusEngine>(
+        1, 4410, Plain([&](ChorusParams& p) { p.inputGain = gain, p.dryOut = 0; }), 100, kImpulse);
     EXPECT_EQ(out[0] == 0.0 && out[44] == 0.0, silent) << gain;
   }
 }

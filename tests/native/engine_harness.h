@@ -143,4 +143,12 @@ class EngineHarness {
   InPlaceStream<Engine> stream_;
 };
 
+// What a fresh engine makes of `frames` frames of `input`.
+template <class Engine, class Kind = Float64>
+std::vector<typename Kind::Sample> Output(std::uint16_t channels, std::uint32_t rate, const typename Engine::Params& p,
+                                          std::uint32_t frames, const Signal& input, Where where = Where::current()) {
+  EngineHarness<Engine, Kind> h(channels, rate, p);
+  return h.Run(frames, input, 1000, false, where);
+}
+
 }  // namespace quill::test

@@ -61,7 +61,8 @@ TEST(PitchRatio, TransposeRuleAndTheLengthOfTheShiftedOutput) {
   EXPECT_DOUBLE_EQ(PageRatio(7, 0), TransposeRatio(7, 0) + 0.000001);
   // A fifth up reads 44100 frames for every 29433 written; the kernel's last
   // four frames never come out. With the duration kept, exactly the input's length.
-  const std::tuple<double, std::int32_t, double> cases[] = {{TransposeRatio(7, 0), 0, (44100 - 4) * 29433.0 / 44100}, {TransposeRatio(-12, 0), 0, (44100 - 4) * 2.0},
+  const std::tuple<double, std::int32_t, double> cases[] =
+      {{TransposeRatio(7, 0), 0, (44100 - 4) * 29433.0 / 44100}, {TransposeRatio(-12, 0), 0, (44100 - 4) * 2.0},
                {TransposeRatio(-12, 0), 1, 44100}, {TransposeRatio(-24, 0), 0, (44100 - 4) * 4.0},
                {TransposeRatio(-24, 0), 1, 44100}};
   for (const auto& [ratio, preserve, frames] : cases) {

@@ -186,7 +186,8 @@ TEST(Quillfx, EveryErrorHasItsMessageAndStatus) {
   deep.format = MakeFormat(1, 1, 44100, 24);
   deep.bytes.assign(900, 0);
   const std::string deepPath = Write("deep.wav", deep);
-  const std::tuple<std::string, int, const char*> cases[] = {{Dir() + "missing.wav " + out + " delay", 3, "cannot read"},
+  const std::tuple<std::string, int, const char*> cases[] =
+      {{Dir() + "missing.wav " + out + " delay", 3, "cannot read"},
                {threePath + " " + out + " delay", 3, "3 channels"},
                {deepPath + " " + out + " delay", 3, "24 bit"},
                {in + " " + out + " flanger", 2, "unknown effect flanger"},

@@ -39,6 +39,10 @@ ReverbParams EarlyOnly(std::int32_t style) {
 double LineGain(double ms) { return std::pow(10.0, -3 * ms * 0.001 / 2.5); }
 
 const test::Signal kImpulse = [](std::uint32_t f, std::uint32_t c) { return f == 0 && c == 0 ? 1.0 : 0.0; };
+std::vector<double> Out(std::uint16_t channels, std::uint32_t rate, const ReverbParams& p, std::uint32_t frames,
+                        const test::Signal& input = kImpulse, test::Where where = test::Where::current()) {
+  return test::Output<ReverbEngine>(channels, rate, p, frames, input, where);
+}
 bool AllZero(const std::vector<double>& v) {
   return std::all_of(v.begin(), v.end(), [](double x) { return x == 0.0; });
 }
@@ -55,11 +59,11 @@ TEST(ReverbImpulse, TailArrivesAfterShortestLinePlusPreDelayAndFallsByItsGain) {
   // The first arrival carries the high cut's b: 1 - 0.032731 for 12000 Hz at
   // 44100 Hz; none without pre-delay ("Off": one slot) or with the cut at the
   // sample rate; a cut just below the rate filters, if slightly.
-  const std::tuple<std::uint32_t, std::int32_t, std::int32_t, std::int32_t, std::uint32_t, double> cases[] = {{44100, 1, 1, 12000, 879 + 43, 1 - 0.032731}, {44100, 0, 0, 12000, 879, 1.0},
+  const std::tuple<std::uint32_t, std::int32_t, std::int32_t, std::int32_t, std::uint32_t, double> cases[] =
+      {{44100, 1, 1, 12000, 879 + 43, 1 - 0.032731}, {44100, 0, 0, 12000, 879, 1.0},
                {8000, 0, 1, 8000, 160, 1.0}, {8001, 0, 1, 8000, 160, 0.0}};
   for (const auto& [rate, preDelay, highCut, hz, first, b] : cases) {
-    Harness<Float64> h(1, rate, TailOnly(preDelay, highCut, hz));
-    const auto out = h.Run(first + 1, kImpulse);
+    const auto out = Out(1, rate, TailOnly(preDelay, highCut, hz), first + 1);
     EXPECT_EQ(out[first - 1], 0.0) << rate;
     if (b == 0.0)
       EXPECT_LT(out[first], g - 1e-9) << rate;
@@ -72,9 +76,9 @@ TEST(ReverbImpulse, StereoTailSwapsLinesZeroAndOneForTheTwinsOnTheRight) {
   // The tail hears the mid signal, half of a one-channel impulse. Line 9
   // (879 samples) sounds on both sides; lines 0 and 1 (1040, 2075) only on
   // the left, their twins (967, 2199) only on the right.
-  Harness<Float64> h(2, 44100, TailOnly(0));
-  const auto out = h.Run(2200, kImpulse);
-  const std::tuple<std::uint32_t, double, bool, bool> arrivals[] = {{879, 19.941, true, true},   {967, 0.93 * 23.583, false, true}, {1040, 23.583, true, false},
+  const auto out = Out(2, 44100, TailOnly(0), 2200);
+  const std::tuple<std::uint32_t, double, bool, bool> arrivals[] =
+      {{879, 19.941, true, true},   {967, 0.93 * 23.583, false, true}, {1040, 23.583, true, false},
                   {2075, 47.049, true, false}, {2199, 1.06 * 47.049, false, true}};
   for (const auto& [frame, ms, left, right] : arrivals)
     for (std::uint32_t c = 0; c < 2; ++c)
@@ -109,24 +113,21 @@ TEST(ReverbImpulse, DecayFallsSixtyDecibelsOverTheDecayTimeAndTheBassCutTakesOut
 }
 
 TEST(ReverbImpulse, EarlyTapsArriveWithTheirGainsAndFollowThePansInStereoOnly) {
-  Harness<Float64> h(1, 44100, EarlyOnly(0));
-  const auto out = h.Run(1400, kImpulse);
+  const auto out = Out(1, 44100, EarlyOnly(0), 1400);
   for (std::uint32_t f = 0; f < 1400; ++f)
     ASSERT_EQ(out[f], f == 271 ? 46.0 * 0.01 : f == 758 ? -60.0 * 0.01 : f == 1292 ? 21.0 * 0.01 : 0.0) << f;
-  Harness<Float64> inv(1, 44100, EarlyOnly(2));  // style 3 inverts its first tap: 11.057 + 0.051 ms = 489
-  EXPECT_EQ(inv.Run(500, kImpulse)[489], -47.0 * 0.01);
-  Harness<Float64> a(1, 44100, EarlyOnly(1)), b(1, 44100, EarlyOnly(6));  // "pan right" in mono: its source style
-  EXPECT_EQ(a.Run(3000, kImpulse), b.Run(3000, kImpulse));
+  // Style 3 inverts its first tap: 11.057 + 0.051 ms = 489; "pan right" in mono is its source style.
+  EXPECT_EQ(Out(1, 44100, EarlyOnly(2), 500)[489], -47.0 * 0.01);
+  EXPECT_EQ(Out(1, 44100, EarlyOnly(1), 3000), Out(1, 44100, EarlyOnly(6), 3000));
   for (std::uint32_t side : {0u, 1u}) {  // both inputs feed the reflections; pan -72 and 71
-    Harness<Float64> s(2, 44100, EarlyOnly(0));
-    const auto out = s.Run(1300, [&](std::uint32_t f, std::uint32_t c) { return f == 0 && c == side ? 1.0 : 0.0; });
+    const auto out =
+        Out(2, 44100, EarlyOnly(0), 1300, [&](std::uint32_t f, std::uint32_t c) { return f == 0 && c == side; });
     EXPECT_NEAR(At(out, 2, 271, 0), 0.86 * 46 * 0.01, 1e-15) << side;
     EXPECT_NEAR(At(out, 2, 271, 1), 0.14 * 46 * 0.01, 1e-15) << side;
     EXPECT_NEAR(At(out, 2, 758, 0), 0.145 * -60 * 0.01, 1e-15) << side;
     EXPECT_NEAR(At(out, 2, 758, 1), 0.855 * -60 * 0.01, 1e-15) << side;
   }
-  Harness<Float64> left(2, 44100, EarlyOnly(7));  // "pan left": everything lands more on the left
-  const auto lo = left.Run(2400, kImpulse);
+  const auto lo = Out(2, 44100, EarlyOnly(7), 2400);  // "pan left": everything lands more on the left
   for (std::uint32_t f = 0; f < 2400; ++f) ASSERT_LE(std::abs(At(lo, 2, f, 1)), std::abs(At(lo, 2, f, 0))) << f;
 }
 
@@ -210,18 +211,18 @@ TEST(ReverbLimits, IndicesOutsideTheTablesUseTheirFirstRow) {
   const auto input = [&](std::uint32_t f, std::uint32_t c) { return in[f * 2 + c]; };
   const auto expect = ref.Run(3000, input);
   for (const auto& [mode, style] : {std::pair{-1, 10}, {19, -1}, {INT_MAX, INT_MIN}, {INT_MIN, INT_MAX}}) {
-    Harness<Float64> h(2, 44100, Defaults([&](ReverbParams& p) { p.reverbMode = mode, p.earlyStyle = style; }));
-    EXPECT_EQ(h.Run(3000, input), expect) << mode << "/" << style;
+    EXPECT_EQ(Out(2, 44100, Defaults([&](ReverbParams& p) { p.reverbMode = mode, p.earlyStyle = style; }), 3000, input),
+              expect)
+        << mode << "/" << style;
   }
 }
 
 TEST(ReverbLimits, LinesAndTapsNeverShrinkBelowOneSample) {
   // At 1 Hz every tap works out to 0 samples and reads the previous input:
   // (21 + 46 - 60) % of the impulse one frame later.
-  Harness<Float64> one(1, 1, EarlyOnly(0));
-  EXPECT_EQ(one.Run(3, kImpulse), (std::vector<double>{0.0, 7.0 * 0.01, 0.0}));
-  Harness<Float64> hundred(1, 100, EarlyOnly(0));  // taps of 0 -> 1, 1 and 2 samples
-  EXPECT_EQ(hundred.Run(4, kImpulse), (std::vector<double>{0.0, -14.0 * 0.01, 21.0 * 0.01, 0.0}));
+  EXPECT_EQ(Out(1, 1, EarlyOnly(0), 3), (std::vector<double>{0.0, 7.0 * 0.01, 0.0}));
+  // At 100 Hz taps of 0 -> 1, 1 and 2 samples.
+  EXPECT_EQ(Out(1, 100, EarlyOnly(0), 4), (std::vector<double>{0.0, -14.0 * 0.01, 21.0 * 0.01, 0.0}));
   // Every mode and style at very low rates; under the address sanitizer this
   // shows that every ring access stays inside its ring.
   for (std::uint32_t rate : {0u, 1u, 7u, 100u, 163u, 200u})

@@ -118,11 +118,12 @@ TYPED_TEST(SimpleDelayKinds, TailInSilentBuffersCarriesTheLastEcho) {
 
 TEST(SimpleDelay, LineLengthFeedbackAndTailRules) {
   // 1 ms at 1000 Hz mono: one sample, raised to two.
-  Harness<Float64> shortest(1, 1000, SimpleDelayParams{0, 1, 1, 0, -800});
-  EXPECT_EQ(shortest.Run(3, Impulse(1.0)), (std::vector<double>{0.0, 0.0, 1.0}));
+  EXPECT_EQ(test::Output<SimpleDelayEngine>(1, 1000, {0, 1, 1, 0, -800}, 3, Impulse(1.0)),
+            (std::vector<double>{0.0, 0.0, 1.0}));
   // 5000 ms with 0.1 s of decay: r = 100 / 5000, one echo only. Without
   // feedback the decay does not count at all.
-  const std::tuple<SimpleDelayParams, std::uint32_t, std::uint32_t> cases[] = {{{1, 5000, 1, 0, -800}, 5000, 5100}, {{0, 100, 200, 0, -800}, 100, 100}};
+  const std::tuple<SimpleDelayParams, std::uint32_t, std::uint32_t> cases[] =
+      {{{1, 5000, 1, 0, -800}, 5000, 5100}, {{0, 100, 200, 0, -800}, 100, 100}};
   for (const auto& [p, line, tail] : cases) {
     SCOPED_TRACE(line);
     Harness<Float64> h(1, 1000, p);
