@@ -1,8 +1,6 @@
-// The effects streaming in a real filter graph. In place: the buffer that
-// arrives is the buffer that leaves, a discontinuity clears the history,
-// and each effect's output with its tail is its engine's. Copying (time
-// and pitch): output buffers of their own, four times the upstream ones,
-// stamps on the first output after a discontinuity only, and the flush.
+// The effects streaming in a real filter graph: in place, in the arriving
+// buffer, with each effect's output and tail its engine's; copying (time and
+// pitch), in buffers of their own, stamped once, with the flush.
 #include <gtest/gtest.h>
 
 #include <cmath>

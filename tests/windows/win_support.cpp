@@ -44,7 +44,8 @@ int RunProcess(const std::wstring& commandLine, const std::wstring& outputFile) 
     if (output == INVALID_HANDLE_VALUE) return -1;
   }
   std::wstring line = commandLine;  // CreateProcessW may write into it
-  STARTUPINFOW startup{sizeof startup};
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
   if (output != nullptr) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
@@ -161,15 +162,6 @@ HRESULT PushSource::Push(const void* data, long length, bool discontinuity, cons
   return pin_.Deliver(sample.Get());
 }
 
-// {673FD7C0-5708-46D3-BA68-39A02D5B2261}
-constexpr CLSID kCaptureSinkClass = {0x673fd7c0, 0x5708, 0x46d3, {0xba, 0x68, 0x39, 0xa0, 0x2d, 0x5b, 0x22, 0x61}};
-
-CaptureSink::CaptureSink() : SinkFilter(L"Capture", kCaptureSinkClass, nullptr) {}
-
-HRESULT CaptureSink::CheckType(const AM_MEDIA_TYPE& type) {
-  return type.majortype == MEDIATYPE_Audio ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
-}
-
 HRESULT CaptureSink::OnSample(IMediaSample* sample) {
   BYTE* data = nullptr;
   HRESULT hr = sample->GetPointer(&data);
@@ -178,12 +170,6 @@ HRESULT CaptureSink::OnSample(IMediaSample* sample) {
              sample->IsSyncPoint() == S_OK, false, 0, 0};
   c.hasTime = SUCCEEDED(sample->GetTime(&c.start, &c.stop));
   samples.push_back(std::move(c));
-  return S_OK;
-}
-
-HRESULT CaptureSink::OnStreamEnd() {
-  ++endOfStreams;
-  samplesAtEnd = samples.size();
   return S_OK;
 }
 

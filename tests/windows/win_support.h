@@ -103,12 +103,21 @@ struct Captured {
   REFERENCE_TIME start, stop;
 };
 
+// {673FD7C0-5708-46D3-BA68-39A02D5B2261}
+inline constexpr CLSID kCaptureSinkClass = {0x673fd7c0, 0x5708, 0x46d3, {0xba, 0x68, 0x39, 0xa0, 0x2d, 0x5b, 0x22, 0x61}};
+
 class CaptureSink final : public SinkFilter {
  public:
-  CaptureSink();
-  HRESULT CheckType(const AM_MEDIA_TYPE& type) override;
+  CaptureSink() : SinkFilter(L"Capture", kCaptureSinkClass, nullptr) {}
+  HRESULT CheckType(const AM_MEDIA_TYPE& type) override {
+    return type.majortype == MEDIATYPE_Audio ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+  }
   HRESULT OnSample(IMediaSample* sample) override;
-  HRESULT OnStreamEnd() override;
+  HRESULT OnStreamEnd() override {
+    ++endOfStreams;
+    samplesAtEnd = samples.size();
+    return S_OK;
+  }
   std::vector<std::uint8_t> Joined() const;
 
   std::vector<Captured> samples;
