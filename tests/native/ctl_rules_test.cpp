@@ -1,4 +1,4 @@
-// The control library's portable rules: the slider taper and layout, scroll rules and number texts.
+// The control library's portable rules: the slider taper and scale, scroll rules and number texts.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,7 +9,6 @@
 
 #include "twctllib/number_text.h"
 #include "twctllib/scroll_rules.h"
-#include "twctllib/slider_geometry.h"
 #include "twctllib/slider_scale.h"
 
 namespace quill {
@@ -52,40 +51,6 @@ TEST(SliderScale, TaperedLevelsEndsResetAndDigits) {
   scale.SetRange(-800, 100);
   EXPECT_EQ(std::tuple(scale.DigitValue(0), scale.DigitValue(9), scale.DigitValue(3), scale.Clamp(250)),
             std::tuple(-800, 100, -500, 100));
-}
-
-TEST(SliderLayout, ThumbStaysInsideTheTravelAndEachPartAnswersItsHits) {
-  // Style 0x0002: horizontal, 10-pixel thumb, channel 8, arrows from 183.
-  const SliderLayout t = ComputeSliderLayout(SliderKind::Trackbar, 0x0002, 200, 20);
-  ASSERT_FALSE(t.tooSmall);
-  SliderScale scale;
-  EXPECT_EQ(std::tuple(ThumbRect(t, ThumbPixel(t, scale, 0)).left, ThumbRect(t, ThumbPixel(t, scale, 100)).right),
-            std::tuple(0, 183));
-  const int pixel = ThumbPixel(t, scale, 50);
-  EXPECT_EQ(pixel, 5 + 173 * 50 / 100);
-  const std::pair<int, int> hits[] = {{pixel - 5, kPartThumb},     {pixel - 6, kPartChannelBefore},
-                                      {pixel + 5, kPartChannelAfter}, {181, kPartNone},
-                                      {190, kPartFirstArrow},      {191, kPartSecondArrow}};
-  for (const auto& [x, part] : hits) EXPECT_EQ(HitTest(t, false, pixel, x, 10), part) << x;
-  EXPECT_EQ(HitTest(t, true, pixel, pixel, 10), kPartNone);  // disabled
-  // Style 0x1083: a vertical fader, 20-pixel cap, tapered; the maximum at the top.
-  const SliderLayout f = ComputeSliderLayout(SliderKind::Fader, 0x1083, 40, 236);
-  EXPECT_TRUE(!f.tooSmall && f.vertical && f.ticks && f.grip && !f.arrows);
-  scale.SetTapered(true);
-  scale.SetRange(-800, 0);
-  EXPECT_EQ(std::tuple(ThumbRect(f, ThumbPixel(f, scale, 0)).top, ThumbRect(f, ThumbPixel(f, scale, -800)).bottom),
-            std::tuple(0, 236));
-  EXPECT_EQ(std::tuple(ValueAtPixel(f, scale, TravelStart(f) - 4), ValueAtPixel(f, scale, TravelEnd(f) + 9)),
-            std::tuple(0, -800));
-  const int at = ThumbPixel(f, scale, -400);
-  EXPECT_EQ(std::tuple(HitTest(f, false, at, 20, at - 20), HitTest(f, false, at, 2, at + 40)),
-            std::tuple(kPartChannelBefore, kPartNone));
-  // Too small below the thumb and its margins (cap 20 + 2 * 8), or the channel's breadth.
-  EXPECT_EQ((std::array{ComputeSliderLayout(SliderKind::Fader, 1, 30, 35).tooSmall,
-                        ComputeSliderLayout(SliderKind::Fader, 1, 30, 36).tooSmall,
-                        ComputeSliderLayout(SliderKind::Fader, 1, 7, 100).tooSmall,
-                        ComputeSliderLayout(SliderKind::Trackbar, 0x0400, 16, 20).tooSmall}),
-            (std::array{true, false, true, false}));
 }
 
 TEST(ScrollRules, TrackbarAndFaderPositions) {
