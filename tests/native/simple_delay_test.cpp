@@ -102,20 +102,6 @@ TYPED_TEST(SimpleDelayKinds, DecayChangeKeepsHistoryDelayChangeStartsANewLine) {
   EXPECT_EQ(h.Tail(512).size(), 60u + 2000u);  // L + D, D = 20 * 1000 * 0.1
 }
 
-TYPED_TEST(SimpleDelayKinds, TailInSilentBuffersCarriesTheLastEcho) {
-  using Kind = TypeParam;
-  Harness<Kind> h(2, 1000, SimpleDelayParams{0, 10, 1, 0, 0});  // L = 20, 10 frames per channel
-  h.Run(10, [](std::uint32_t f, std::uint32_t c) { return f == 9 ? (c == 0 ? 0.5 : -0.25) : 0.0; });
-  int calls = 0;
-  const auto tail = h.Tail(4, &calls);
-  ASSERT_EQ(tail.size(), 20u);  // 10 frames, the last buffer holds the remainder
-  EXPECT_EQ(calls, 3);
-  for (std::uint32_t f = 0; f < 10; ++f) {
-    EXPECT_EQ(At(tail, 2, f, 0), Kind::FromEngine(f == 9 ? 0.5 : 0.0)) << f;
-    EXPECT_EQ(At(tail, 2, f, 1), Kind::FromEngine(f == 9 ? -0.25 : 0.0)) << f;
-  }
-}
-
 TEST(SimpleDelay, LineLengthFeedbackAndTailRules) {
   // 1 ms at 1000 Hz mono: one sample, raised to two.
   EXPECT_EQ(test::Output<SimpleDelayEngine>(1, 1000, {0, 1, 1, 0, -800}, 3, Impulse(1.0)),
