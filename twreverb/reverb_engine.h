@@ -29,8 +29,9 @@ class ReverbEngine : public InPlaceEngine<ReverbEngine, ReverbTraits> {
   static constexpr std::size_t kPoolBytes = 64 * 1024;
   static constexpr int kMaxLines = 10;
   static constexpr bool kHasTail = true;
-  // The tail runs on with the lines in force; a change made during it is
-  // applied at the next ordinary buffer.
+  // The tail runs on with the lines in force. A change made during it is
+  // kept for the next ordinary buffer rather than dropped, so that a stream
+  // that goes on after the tail sounds as the page shows it.
   static constexpr bool kChangeEndsTail = false;
 
   ReverbEngine() : pool_(kPoolBytes) {}
