@@ -7,7 +7,8 @@
 //                                            once (else it waits for the next
 //                                            ordinary buffer and the tail plays on)
 //   HRESULT Reset();                         [streaming] what a restart clears
-//                                            before the full set-up; may refuse
+//                                            before its set-up (and whether that
+//                                            is a full one); may refuse
 //   HRESULT Configure(const Params&);        [streaming] the full set-up
 //   void Retune(const Params&);              [streaming] the light set-up
 //   bool SetUpMoved() const;                 [streaming] the format moved away
@@ -35,8 +36,9 @@ class InPlaceEngine : public EffectEngine<Traits> {
   using Params = typename Traits::Params;
 
   // [application thread at streaming start; streaming thread on a
-  // discontinuity] The engine's own clearing, a fresh snapshot and the full
-  // set-up; the next buffer is the first of a run.
+  // discontinuity] The engine's own clearing, a fresh snapshot and its
+  // set-up (a full one when Reset asked for it, when a Full field changed or
+  // when nothing is set up yet); the next buffer is the first of a run.
   HRESULT Restart() {
     HRESULT hr = Self().Reset();
     if (FAILED(hr)) return hr;
