@@ -244,16 +244,8 @@ class EffectEngine : public Traits::Interface {
     return S_OK;
   }
 
-  // Copies the block under the lock and clears the changed flag; true if it was set.
-  bool TakeSnapshot(Params& out) {
-    std::lock_guard guard(lock_);
-    out = params_;
-    const bool was = changed_ != 0;
-    changed_ = 0;
-    return was;
-  }
-
-  // TakeSnapshot that also hands over (and clears) a pending full set-up request.
+  // Copies the block under the lock and clears the changed flag (true if it
+  // was set), handing over (and clearing) a pending full set-up request too.
   bool TakeSnapshot(Params& out, bool& rebuildRequested) {
     std::lock_guard guard(lock_);
     out = params_;

@@ -24,11 +24,15 @@ const FieldInfo* FieldAt(FieldTable table, std::size_t offset) {
   return nullptr;
 }
 
-bool LimitValue(const FieldInfo& field, std::int32_t& value) {
-  const bool floor = field.range == FieldRange::Clamped;
+namespace {
+
+// Clamped rows bring a value below lo up (a NaN too) and one above hi down;
+// Ceiling rows only the latter.
+template <class T>
+bool Limit(const FieldInfo& field, T& value) {
   if (field.range != FieldRange::Clamped && field.range != FieldRange::Ceiling) return false;
-  const auto lo = static_cast<std::int32_t>(field.lo), hi = static_cast<std::int32_t>(field.hi);
-  if (floor && value < lo) {
+  const auto lo = static_cast<T>(field.lo), hi = static_cast<T>(field.hi);
+  if (field.range == FieldRange::Clamped && !(value >= lo)) {
     value = lo;
     return true;
   }
@@ -39,39 +43,30 @@ bool LimitValue(const FieldInfo& field, std::int32_t& value) {
   return false;
 }
 
+template <class T>
+bool LimitInBlock(const FieldInfo& field, unsigned char* block) {
+  T v;
+  std::memcpy(&v, block + field.offset, sizeof v);
+  if (!Limit(field, v)) return false;
+  std::memcpy(block + field.offset, &v, sizeof v);
+  return true;
+}
+
+}  // namespace
+
+bool LimitValue(const FieldInfo& field, std::int32_t& value) {
+  return Limit(field, value);
+}
+
 bool LimitValue(const FieldInfo& field, double& value) {
-  if (field.range != FieldRange::Clamped && field.range != FieldRange::Ceiling) return false;
-  if (field.range == FieldRange::Clamped && !(value >= field.lo)) {  // a NaN lands on lo too
-    value = field.lo;
-    return true;
-  }
-  if (value > field.hi) {
-    value = field.hi;
-    return true;
-  }
-  return false;
+  return Limit(field, value);
 }
 
 bool ClampBlock(FieldTable table, void* block) {
   bool clamped = false;
   auto* bytes = static_cast<unsigned char*>(block);
-  for (const FieldInfo& f : table) {
-    if (f.type == FieldType::Double) {
-      double v;
-      std::memcpy(&v, bytes + f.offset, sizeof v);
-      if (LimitValue(f, v)) {
-        std::memcpy(bytes + f.offset, &v, sizeof v);
-        clamped = true;
-      }
-    } else {
-      std::int32_t v;
-      std::memcpy(&v, bytes + f.offset, sizeof v);
-      if (LimitValue(f, v)) {
-        std::memcpy(bytes + f.offset, &v, sizeof v);
-        clamped = true;
-      }
-    }
-  }
+  for (const FieldInfo& f : table)
+    clamped |= f.type == FieldType::Double ? LimitInBlock<double>(f, bytes) : LimitInBlock<std::int32_t>(f, bytes);
   return clamped;
 }
 
