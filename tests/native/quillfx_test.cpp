@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -163,19 +164,6 @@ TEST(Quillfx, ChainEqualsTheEnginesInSeriesAtAnyBlockSize) {
   ExpectSameAudio(Read(b), expected);
 }
 
-TEST(Quillfx, ClampedFieldsAreWarningsAndTheEffectKeepsTheClampedValue) {
-  const WavData mono = Mono16();
-  const std::string in = Write("mono.wav", mono), out = Dir() + "clamp.wav";
-  const std::string errors =
-      Expect(in + " " + out + " multitap \"Large hall 1\" tapGain[0]=140 wetOut=-30 reverb preDelayMs=250", 0,
-             "warning: twechomt: tapGain[0]=140 is outside -100..100 %; clamped to 100");
-  EXPECT_NE(errors.find("warning: twreverb: preDelayMs=250 is outside 0..200"), std::string::npos) << errors;
-  const WavData multi = Via<MultiTapEngine>([](auto& e) {
-    return Calls{e.ApplyPreset(13), e.SetTapGain0(100), e.SetWetOut(-30)};
-  })(mono);
-  ExpectSameAudio(Read(out), Via<ReverbEngine>([](auto& e) { return Calls{e.SetPreDelay(200)}; })(multi));
-}
-
 TEST(Quillfx, EveryErrorHasItsMessageAndStatus) {
   const std::string in = Write("mono.wav", Mono16()), out = Dir() + "err.wav";
   WavData three;
@@ -192,13 +180,17 @@ TEST(Quillfx, EveryErrorHasItsMessageAndStatus) {
                {deepPath + " " + out + " delay", 3, "24 bit"},
                {in + " " + out + " flanger", 2, "unknown effect flanger"},
                {in + " " + out + " delay 99", 2, "twechos has no preset \"99\""},
-               {in + " " + out + " reverb \"cathedral\"", 2, "twreverb has no preset \"cathedral\""},
+               {in + " " + out + " reverb \"catedral\"", 2, "twreverb has no preset \"catedral\""},
                {in + " " + out + " delay 1 2", 2, "one preset per effect"},
-               {in + " " + out + " delay delay=5", 2, "twechos has no field delay"},
+               {in + " " + out + " delay delai=5", 2, "twechos has no field delai"},
                {in + " " + out + " delay delayMs=fast", 2, "delayMs needs a whole number"},
                {in + " " + out + " time finalTenths=", 2, "finalTenths needs a number"},
                {in + " " + out, 2, "usage"},
-               {"--block 0 " + in + " " + out + " delay", 2, "frame count"},
+               {"--block 0 " + in + " " + out + " delay", 2, "--block needs a whole number from 1"},
+               {"-B " + in + " " + out + " delay", 2, "-B needs a whole number"},
+               {"--list flanger", 2, "unknown effect flanger"},
+               {"--tail forever " + in + " " + out + " delay", 2, "--tail takes auto"},
+               {"-o " + Dir() + " " + in + " delay", 2, "end the inputs with --"},
                {"--kind int24 " + in + " " + out + " delay", 2, "--kind takes"},
                {"--frobnicate " + in + " " + out + " delay", 2, "unknown option --frobnicate"},
                {in + " " + in + " delay", 2, "both input and output"},
@@ -207,6 +199,100 @@ TEST(Quillfx, EveryErrorHasItsMessageAndStatus) {
                {"--presets flanger", 2, "unknown effect flanger"}};
   for (const auto& [args, status, says] : cases) Expect(args, status, says);
   EXPECT_EQ(Read(in).Frames(), 66150u);  // the input survives the refusal to overwrite it
+}
+
+// Every spelling of the options a user of audio tools expects gives the
+// same result as the plain one.
+TEST(Quillfx, OptionsTakeTheUsualSpellings) {
+  const std::string in = Write("mono.wav", Mono16());
+  ASSERT_EQ(Quillfx("-B 512 " + in + " " + Dir() + "plain.wav delay 2").first, 0);
+  const WavData plain = Read(Dir() + "plain.wav");
+  for (const std::string options : {"--block=512", "-B512", "-qSB 512", "-qS --block 512", "--kind=pcm16 -B512"}) {
+    SCOPED_TRACE(options);
+    ASSERT_EQ(Quillfx(options + " " + in + " " + Dir() + "spelt.wav delay 2").first, 0);
+    ExpectSameAudio(Read(Dir() + "spelt.wav"), plain);
+  }
+  const std::string listing = Dir() + "list.txt";
+  ASSERT_EQ(Quillfx("--list reverb >" + listing).first, 0);
+  std::ostringstream text;
+  text << std::ifstream(listing).rdbuf();
+  EXPECT_NE(text.str().find("twreverb"), std::string::npos) << text.str();
+  EXPECT_EQ(text.str().find("twechos"), std::string::npos) << "--list EFFECT lists that effect alone";
+  ASSERT_EQ(Quillfx("--version >" + listing).first, 0);
+  text.str("");
+  text << std::ifstream(listing).rdbuf();
+  EXPECT_EQ(text.str().rfind("quillfx ", 0), 0u) << text.str();
+}
+
+// RMS of the last `frames` frames of 16-bit audio, in dBFS (-inf for silence).
+double EndLevelDb(const WavData& data, std::uint32_t frames) {
+  const auto* s = reinterpret_cast<const std::int16_t*>(data.bytes.data());
+  const std::size_t n = data.bytes.size() / 2, from = n - std::min<std::size_t>(n, frames * data.format.channels);
+  double sum = 0.0;
+  for (std::size_t i = from; i < n; ++i) sum += (s[i] / 32768.0) * (s[i] / 32768.0);
+  return 10.0 * std::log10(sum / static_cast<double>(n - from));
+}
+
+// Some presets' own tails stop while they are still loud; --pad and --tail
+// auto let the chain run on.
+TEST(Quillfx, PadAndQuietTailLetTheChainRunOn) {
+  const WavData mono = Mono16();
+  const std::string in = Write("mono.wav", mono), out = Dir() + "out.wav";
+  // The simple delay's own tail follows the padding: 250 ms and 2.0 s of decay.
+  ASSERT_EQ(Quillfx("--pad 0.5 " + in + " " + out + " delay \"Echo chamber\" delayMs=250").first, 0);
+  EXPECT_EQ(Read(out).Frames(), mono.Frames() + 22050u + 11025u + 88200u);
+
+  ASSERT_EQ(Quillfx(in + " " + out + " reverb \"Dense room\"").first, 0);
+  const WavData own = Read(out);
+  EXPECT_GT(EndLevelDb(own, 4410), -60.0) << "the preset's own tail is expected to stop while loud";
+
+  const std::string json = Dir() + "run.json";
+  ASSERT_EQ(Quillfx("--tail auto --json " + in + " " + out + " reverb \"Dense room\" >" + json).first, 0);
+  const WavData quiet = Read(out);
+  EXPECT_GT(quiet.Frames(), own.Frames());
+  // 16-bit output below -96 dBFS is digital silence.
+  EXPECT_TRUE(std::isinf(EndLevelDb(quiet, 4410))) << EndLevelDb(quiet, 4410);
+  ExpectSameAudio(WavData{own.format, {quiet.bytes.begin(), quiet.bytes.begin() + own.bytes.size()}}, own);
+  std::ostringstream summary;
+  summary << std::ifstream(json).rdbuf();
+  EXPECT_NE(summary.str().find("\"framesOut\": " + std::to_string(quiet.Frames())), std::string::npos)
+      << summary.str();
+  EXPECT_NE(summary.str().find("\"tailCapped\": false"), std::string::npos) << summary.str();
+
+  // A cap shorter than the decay stops the silence and says so.
+  const std::string errors = Expect("--tail auto --tail-cap 0.05 " + in + " " + out + " reverb \"Dense room\"", 0,
+                                    "still above -96 dBFS");
+  EXPECT_EQ(Read(out).Frames(), own.Frames() + 2205u) << errors;
+}
+
+// Several inputs in one run: each output is what a run of its own gives,
+// whatever the number of jobs; the JSON summary names every file.
+TEST(Quillfx, SeveralInputsGiveWhatSingleRunsGive) {
+  const WavData mono = Mono16(), stereo = Stereo16(mono);
+  WavData shortMono = mono;
+  shortMono.bytes.resize(10000 * 2);
+  const std::string dir = Dir() + "outdir";
+  ASSERT_EQ(std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str()), 0);
+  const std::string inputs[] = {Write("a.wav", mono), Write("b.wav", stereo), Write("c.wav", shortMono)};
+  const std::string effects = " -- chorus 3 reverb Plate";
+  const std::string json = Dir() + "run.json";
+  const std::string errors =
+      Expect("-j 2 --json -o " + dir + " " + inputs[0] + " " + inputs[1] + " " + inputs[2] + effects + " >" + json, 0);
+  std::ostringstream summary;
+  summary << std::ifstream(json).rdbuf();
+  for (const std::string& in : inputs) {
+    SCOPED_TRACE(in);
+    ASSERT_EQ(Quillfx(in + " " + Dir() + "single.wav chorus 3 reverb Plate").first, 0);
+    const std::string name = in.substr(in.rfind('/') + 1);
+    ExpectSameAudio(Read(dir + "/" + name), Read(Dir() + "single.wav"));
+    EXPECT_NE(errors.find(in + " -> " + dir + "/" + name + ": "), std::string::npos) << errors;
+    EXPECT_NE(summary.str().find("\"input\": \"" + in + "\""), std::string::npos) << summary.str();
+  }
+  EXPECT_NE(summary.str().find("\"framesIn\": 10000"), std::string::npos) << summary.str();
+  // One unreadable input fails alone; the others are still written.
+  ASSERT_EQ(std::system(("rm -f " + dir + "/*").c_str()), 0);
+  Expect("-o " + dir + " " + inputs[0] + " " + Dir() + "missing.wav" + effects, 3, "missing.wav: failed: cannot read");
+  EXPECT_EQ(Read(dir + inputs[0].substr(inputs[0].rfind('/'))).Frames(), mono.Frames() + 88200u);
 }
 
 }  // namespace
