@@ -69,18 +69,23 @@ class Progress {
 // below the quiet level.
 class OutputWatch {
  public:
-  // -96 dBFS: below a 16-bit step, so integer output must reach zero.
+  // -96 dBFS: below a 16-bit step, so 16-bit output must reach zero.
   static constexpr double kQuiet = 1.5848931924611134e-5;
 
   explicit OutputWatch(const AudioFormat& format) : kind_(*SampleKindOf(format)), channels_(format.channels) {}
 
   void See(const std::uint8_t* data, std::uint32_t frames) {
-    for (std::uint32_t f = 0; f < frames; ++f) {
-      double loudest = 0.0;
-      for (std::uint32_t c = 0; c < channels_; ++c)
-        loudest = std::max(loudest, Magnitude(data, static_cast<std::size_t>(f) * channels_ + c));
-      peak_ = std::max(peak_, loudest);
-      quietRun_ = loudest <= kQuiet ? quietRun_ + 1 : 0;
+    switch (kind_) {
+      case SampleKind::Pcm8:
+        return Scan<std::uint8_t>(data, frames, 128.0, 128);
+      case SampleKind::Pcm16:
+        return Scan<std::int16_t>(data, frames, 32768.0);
+      case SampleKind::Pcm32:
+        return Scan<std::int32_t>(data, frames, 2147483648.0);
+      case SampleKind::Float32:
+        return Scan<float>(data, frames, 1.0);
+      case SampleKind::Float64:
+        return Scan<double>(data, frames, 1.0);
     }
   }
 
@@ -88,32 +93,27 @@ class OutputWatch {
   std::uint64_t QuietRun() const { return quietRun_; }
 
  private:
-  double Magnitude(const std::uint8_t* data, std::size_t i) const {
-    switch (kind_) {
-      case SampleKind::Pcm8:
-        return std::abs(static_cast<int>(data[i]) - 128) / 128.0;
-      case SampleKind::Pcm16: {
-        std::int16_t s;
-        std::memcpy(&s, data + 2 * i, 2);
-        return std::abs(static_cast<double>(s)) / 32768.0;
-      }
-      case SampleKind::Pcm32: {
-        std::int32_t s;
-        std::memcpy(&s, data + 4 * i, 4);
-        return std::abs(static_cast<double>(s)) / 2147483648.0;
-      }
-      case SampleKind::Float32: {
-        float s;
-        std::memcpy(&s, data + 4 * i, 4);
-        return std::isnan(s) ? 1e300 : std::abs(static_cast<double>(s));
-      }
-      case SampleKind::Float64: {
-        double s;
-        std::memcpy(&s, data + 8 * i, 8);
-        return std::isnan(s) ? 1e300 : std::abs(s);
-      }
+  // One pass over a block: the largest magnitude, and the last sample above
+  // the quiet level, from which the quiet run is counted.
+  template <class T>
+  void Scan(const std::uint8_t* data, std::uint32_t frames, double fullScale, int zero = 0) {
+    const std::size_t n = static_cast<std::size_t>(frames) * channels_;
+    const double quiet = kQuiet * fullScale;
+    double loudest = 0.0;
+    std::size_t lastLoud = n;  // none
+    for (std::size_t i = 0; i < n; ++i) {
+      T s;
+      std::memcpy(&s, data + i * sizeof(T), sizeof(T));
+      double m = std::abs(static_cast<double>(s) - zero);
+      if (m != m) m = HUGE_VAL;  // a NaN is as loud as it gets
+      loudest = m > loudest ? m : loudest;
+      if (m > quiet) lastLoud = i;
     }
-    return 0.0;
+    peak_ = std::max(peak_, loudest / fullScale);
+    if (lastLoud == n)
+      quietRun_ += frames;
+    else
+      quietRun_ = frames - 1 - lastLoud / channels_;
   }
 
   SampleKind kind_;
