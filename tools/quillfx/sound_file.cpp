@@ -1,14 +1,19 @@
 #include "tools/quillfx/sound_file.h"
 
+#include <fcntl.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "tools/common/wav_file.h"
+#include "tools/quillfx/wav_out.h"
 
 namespace quill {
 
@@ -31,54 +36,63 @@ std::string FormatName(int format) {
   return info.name;
 }
 
-std::optional<SampleKind> KindOfEncoding(int subtype) {
+// The word an encoding stores; bits 0 for companded and coded data, whose
+// samples have no fixed word.
+SampleWord WordOfEncoding(int subtype) {
   switch (subtype) {
     case SF_FORMAT_PCM_S8:
     case SF_FORMAT_PCM_U8:
-      return SampleKind::Pcm8;
+    case SF_FORMAT_DPCM_8:
+      return {false, 8};
+    case SF_FORMAT_DWVW_12:
+      return {false, 12};
     case SF_FORMAT_PCM_16:
-      return SampleKind::Pcm16;
+    case SF_FORMAT_DPCM_16:
+    case SF_FORMAT_DWVW_16:
+    case SF_FORMAT_ALAC_16:
+      return {false, 16};
+    case SF_FORMAT_ALAC_20:
+      return {false, 20};
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_DWVW_24:
+    case SF_FORMAT_ALAC_24:
+      return {false, 24};
     case SF_FORMAT_PCM_32:
-      return SampleKind::Pcm32;
+    case SF_FORMAT_ALAC_32:
+      return {false, 32};
     case SF_FORMAT_FLOAT:
-      return SampleKind::Float32;
+      return {true, 32};
     case SF_FORMAT_DOUBLE:
-      return SampleKind::Float64;
+      return {true, 64};
     default:
-      return std::nullopt;
+      return {false, 0};
   }
 }
 
+// The kind to process a file's word as when the user does not say.
+SampleKind DefaultKind(SampleWord word) {
+  if (word.isFloat) return word.bits == 64 ? SampleKind::Float64 : SampleKind::Float32;
+  if (word.bits == 8) return SampleKind::Pcm8;
+  if (word.bits == 16) return SampleKind::Pcm16;
+  // Wider integer words fit 32 bits exactly, shifted up.
+  if (word.bits > 16 && word.bits <= 32) return SampleKind::Pcm32;
+  return SampleKind::Float32;
+}
+
 // What the processor says and knows of each kind, in the enumeration's order.
-struct KindFacts {
-  const char* name;  // on the command line
-  const char* text;  // in messages
-  std::uint16_t bits;
-};
-constexpr KindFacts kKindFacts[] = {
-    {"pcm8", "8-bit integer", 8},  {"pcm16", "16-bit integer", 16}, {"pcm32", "32-bit integer", 32},
-    {"float", "32-bit float", 32}, {"double", "64-bit float", 64},
-};
-
-const KindFacts& FactsOf(SampleKind kind) {
-  return kKindFacts[static_cast<int>(kind)];
-}
-
-const char* KindText(SampleKind kind) {
-  return FactsOf(kind).text;
-}
+constexpr const char* kKindNames[] = {"pcm8", "pcm16", "pcm32", "float", "double"};
 
 AudioFormat FormatOf(SampleKind kind, int channels, int rate) {
-  const bool isFloat = kind == SampleKind::Float32 || kind == SampleKind::Float64;
-  return MakeFormat(isFloat ? kFormatFloat : kFormatPcm, static_cast<std::uint16_t>(channels),
-                    static_cast<std::uint32_t>(rate), FactsOf(kind).bits);
+  const SampleWord word = WordOf(kind);
+  return MakeFormat(word.isFloat ? kFormatFloat : kFormatPcm, static_cast<std::uint16_t>(channels),
+                    static_cast<std::uint32_t>(rate), word.bits);
 }
 
 // Container names a user may write, beyond the extensions libsndfile lists.
 struct ContainerName {
   const char* name;
   int major;
-  int encoding;  // 0: the samples' own kind
+  int encoding;  // 0: the samples' own word
 };
 constexpr ContainerName kContainerNames[] = {
     {"aif", SF_FORMAT_AIFF, 0},
@@ -113,6 +127,134 @@ bool FindContainer(const std::string& type, int& major, int& encoding) {
   return false;
 }
 
+// libsndfile's encodings for a PCM word, the preferred first. 8-bit samples
+// are signed where the container allows it (AIFF, AU, CAF) and unsigned in
+// the RIFF family, which allows nothing else.
+std::vector<int> EncodingsOf(SampleWord word) {
+  if (word.isFloat) return {word.bits == 64 ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT};
+  switch (word.bits) {
+    case 8:
+      return {SF_FORMAT_PCM_S8, SF_FORMAT_PCM_U8};
+    case 16:
+      return {SF_FORMAT_PCM_16};
+    case 24:
+      return {SF_FORMAT_PCM_24};
+    default:
+      return {SF_FORMAT_PCM_32};
+  }
+}
+
+// The full format for `word` in `major`, or 0 if the container cannot hold it.
+// WAV is written here and holds every PCM word.
+int FormatFor(int major, SampleWord word, int channels, int rate) {
+  if (!IsPcmWord(word)) return 0;
+  if (major == SF_FORMAT_WAV) return SF_FORMAT_WAV | (word.bits == 8 ? SF_FORMAT_PCM_U8 : EncodingsOf(word).front());
+  for (int encoding : EncodingsOf(word)) {
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = rate;
+    info.format = major | encoding;
+    if (sf_format_check(&info)) return info.format;
+  }
+  return 0;
+}
+
+constexpr SampleWord kPcmWords[] = {{false, 8}, {false, 16}, {false, 24}, {false, 32}, {true, 32}, {true, 64}};
+
+// "8-, 16- and 24-bit integer" for the words of one encoding a container holds.
+std::string ListOfWords(int major, bool isFloat, int channels, int rate) {
+  std::vector<std::string> bits;
+  for (SampleWord w : kPcmWords)
+    if (w.isFloat == isFloat && FormatFor(major, w, channels, rate) != 0) bits.push_back(std::to_string(w.bits));
+  if (bits.empty()) return {};
+  std::string text;
+  for (std::size_t i = 0; i < bits.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == bits.size() ? " and " : ", ") + bits[i] + (i + 1 == bits.size() ? "" : "-");
+  return text + (isFloat ? "-bit float" : "-bit integer");
+}
+
+std::string WordsHeld(int major, int channels, int rate) {
+  const std::string ints = ListOfWords(major, false, channels, rate);
+  const std::string floats = ListOfWords(major, true, channels, rate);
+  if (ints.empty() || floats.empty()) return ints + floats;
+  return ints + " or " + floats;
+}
+
+// The word to write: the one asked for, else the input's when the container
+// holds it, else the processing kind's. -e signed alone keeps the width the
+// output would have had, or takes the widest integer the container holds.
+SampleWord ChooseWord(const OutputRequest& request, SampleWord own, std::optional<SampleWord> input, int major,
+                      int channels, int rate) {
+  const SampleWord fallback = input && FormatFor(major, *input, channels, rate) != 0 ? *input : own;
+  if (request.bits) {
+    const auto bits = static_cast<std::uint16_t>(*request.bits);
+    return {request.isFloat ? *request.isFloat : bits == 64, bits};
+  }
+  if (!request.isFloat) return fallback;
+  if (*request.isFloat) return {true, 32};
+  if (!fallback.isFloat) return fallback;
+  for (std::uint16_t bits : {32, 24, 16, 8})
+    if (FormatFor(major, {false, bits}, channels, rate) != 0) return {false, bits};
+  return {false, 32};
+}
+
+// The major formats libsndfile can write to a pipe, found once by trying
+// each on one. Asked before a stream is opened: libsndfile writes part of a
+// header before it finds that it cannot go on, and what went into a pipe
+// cannot be taken back.
+const std::vector<int>& StreamableMajors() {
+  static const std::vector<int> majors = [] {
+    std::vector<int> found;
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    for (int i = 0; i < count; ++i) {
+      SF_FORMAT_INFO major{};
+      major.format = i;
+      if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &major, sizeof major) != 0) continue;
+      const int type = major.format & SF_FORMAT_TYPEMASK;
+      for (int encoding : {SF_FORMAT_PCM_16, SF_FORMAT_VORBIS, SF_FORMAT_MPEG_LAYER_III}) {
+        SF_INFO info{};
+        info.channels = 1;
+        info.samplerate = 44100;
+        info.format = type | encoding;
+        if (!sf_format_check(&info)) continue;
+        int ends[2];
+        if (pipe(ends) != 0) return found;
+        if (SNDFILE* probe = sf_open_fd(ends[1], SFM_WRITE, &info, SF_FALSE)) {
+          sf_close(probe);
+          found.push_back(type);
+        }
+        close(ends[0]);
+        close(ends[1]);
+        break;
+      }
+    }
+    return found;
+  }();
+  return majors;
+}
+
+bool Streamable(int major) {
+  if (major == SF_FORMAT_WAV) return true;  // written here
+  const std::vector<int>& majors = StreamableMajors();
+  return std::find(majors.begin(), majors.end(), major) != majors.end();
+}
+
+// "wav, au, flac, ...": the names a user types for the streamable types.
+std::string StreamableNames() {
+  std::string list = "wav";
+  for (int type : StreamableMajors()) {
+    SF_FORMAT_INFO info{};
+    info.format = type;
+    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) != 0 || info.extension == nullptr) continue;
+    const std::string name = type == SF_FORMAT_OGG    ? "ogg, opus"
+                             : type == SF_FORMAT_MPEG ? "mp3"
+                                                      : Lower(info.extension);
+    if (list.find(name) == std::string::npos) list += ", " + name;
+  }
+  return list;
+}
+
 }  // namespace
 
 std::optional<SampleKind> ParseKind(const std::string& text) {
@@ -123,14 +265,16 @@ std::optional<SampleKind> ParseKind(const std::string& text) {
 }
 
 const char* KindName(SampleKind kind) {
-  return FactsOf(kind).name;
+  return kKindNames[static_cast<int>(kind)];
 }
+
+// --- reading ---
 
 SoundReader::~SoundReader() {
   if (file_ != nullptr) sf_close(file_);
 }
 
-bool SoundReader::Open(const std::string& path, std::optional<SampleKind> convertTo, std::string& error) {
+bool SoundReader::Open(const std::string& path, std::optional<SampleKind> processAs, bool dither, std::string& error) {
   SF_INFO info{};
   path_ = path;
   file_ = sf_open(path.c_str(), SFM_READ, &info);
@@ -149,45 +293,61 @@ bool SoundReader::Open(const std::string& path, std::optional<SampleKind> conver
     error = path + " has no usable sample rate";
     return false;
   }
-  const auto own = KindOfEncoding(subtype);
-  if (!own && !convertTo) {
-    error = path + " holds " + description_ +
-            " samples, which the effects do not take; choose the kind to process them as with "
-            "--kind pcm8|pcm16|pcm32|float|double";
-    return false;
-  }
-  kind_ = convertTo ? *convertTo : *own;
-  converted_ = !own || *own != kind_;
-  // Converting from float to integer: clip instead of wrapping.
-  if (converted_) sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  fileWord_ = WordOfEncoding(subtype);
+  kind_ = processAs ? *processAs : DefaultKind(fileWord_);
+  const SampleWord word = WordOf(kind_);
+  // libsndfile reads integers into a wider integer word exactly (shifted up)
+  // and anything into float normalised to full scale; the rest, a shorter
+  // integer word, goes through doubles and the quantizer.
+  const bool direct = word.isFloat || (!fileWord_.isFloat && fileWord_.bits != 0 && fileWord_.bits <= word.bits);
+  const bool dithered = !direct && dither && Shortens(fileWord_, word);
+  if (!direct) quantizer_.emplace(word.bits, info.channels, dithered);
+  if (word != fileWord_)
+    note_ = (fileWord_.bits != 0 ? WordText(fileWord_) : FormatName(subtype)) + " converted to " + WordText(word) +
+            (dithered ? ", dithered" : "");
   format_ = FormatOf(kind_, info.channels, info.samplerate);
   frames_ = info.frames >= 0 && info.frames < SF_COUNT_MAX ? info.frames : -1;
   return true;
 }
 
+std::uint64_t SoundReader::Clipped() const {
+  return quantizer_ ? quantizer_->Clipped() : 0;
+}
+
 std::int64_t SoundReader::Read(std::uint8_t* out, std::uint32_t frames, std::string& error) {
+  const std::size_t samples = static_cast<std::size_t>(frames) * format_.channels;
   sf_count_t got = 0;
-  switch (kind_) {
-    case SampleKind::Pcm8: {
-      // libsndfile hands 8-bit samples over as 16-bit values with the low byte zero.
-      std::vector<short> wide(static_cast<std::size_t>(frames) * format_.channels);
-      got = sf_readf_short(file_, wide.data(), frames);
-      const std::size_t n = static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) * format_.channels;
-      for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>((wide[i] >> 8) ^ 0x80);
-      break;
+  if (quantizer_) {
+    doubles_.resize(samples);
+    ints_.resize(samples);
+    got = sf_readf_double(file_, doubles_.data(), frames);
+    if (got > 0) {
+      quantizer_->Run(doubles_.data(), ints_.data(), static_cast<std::size_t>(got));
+      IntsToKind(kind_, ints_.data(), static_cast<std::size_t>(got) * format_.channels, out);
     }
-    case SampleKind::Pcm16:
-      got = sf_readf_short(file_, reinterpret_cast<short*>(out), frames);
-      break;
-    case SampleKind::Pcm32:
-      got = sf_readf_int(file_, reinterpret_cast<int*>(out), frames);
-      break;
-    case SampleKind::Float32:
-      got = sf_readf_float(file_, reinterpret_cast<float*>(out), frames);
-      break;
-    case SampleKind::Float64:
-      got = sf_readf_double(file_, reinterpret_cast<double*>(out), frames);
-      break;
+  } else {
+    switch (kind_) {
+      case SampleKind::Pcm8: {
+        // libsndfile hands 8-bit samples over as 16-bit values with the low byte zero.
+        shorts_.resize(samples);
+        got = sf_readf_short(file_, shorts_.data(), frames);
+        const std::size_t n = static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) * format_.channels;
+        for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>((shorts_[i] >> 8) ^ 0x80);
+        break;
+      }
+      case SampleKind::Pcm16:
+        got = sf_readf_short(file_, reinterpret_cast<short*>(out), frames);
+        break;
+      case SampleKind::Pcm32:
+        got = sf_readf_int(file_, reinterpret_cast<int*>(out), frames);
+        break;
+      case SampleKind::Float32:
+        got = sf_readf_float(file_, reinterpret_cast<float*>(out), frames);
+        break;
+      case SampleKind::Float64:
+        got = sf_readf_double(file_, reinterpret_cast<double*>(out), frames);
+        break;
+    }
   }
   if (got < 0 || sf_error(file_) != SF_ERR_NO_ERROR) {
     error = "reading " + path_ + ": " + sf_strerror(file_);
@@ -196,126 +356,278 @@ std::int64_t SoundReader::Read(std::uint8_t* out, std::uint32_t frames, std::str
   return got;
 }
 
-SoundWriter::~SoundWriter() {
-  if (file_ != nullptr) sf_close(file_);
+// --- writing ---
+
+bool CheckWordRequest(std::optional<unsigned> bits, std::optional<bool> isFloat, std::string& error) {
+  if (bits && *bits != 8 && *bits != 16 && *bits != 24 && *bits != 32 && *bits != 64) {
+    error = "-b takes 8, 16, 24, 32 or 64 bits, not " + std::to_string(*bits);
+    return false;
+  }
+  if (bits && isFloat && *isFloat && *bits < 32) {
+    error = "float samples have 32 or 64 bits, not " + std::to_string(*bits);
+    return false;
+  }
+  if (bits && isFloat && !*isFloat && *bits == 64) {
+    error = "64-bit samples are float (-e float); signed integers go up to 32 bits";
+    return false;
+  }
+  return true;
 }
 
-bool SoundWriter::Open(const std::string& path, const std::string& type, const AudioFormat& format,
-                       std::string& error) {
-  path_ = path;
+SoundWriter::SoundWriter() = default;
+
+SoundWriter::~SoundWriter() {
+  Abandon();
+}
+
+bool SoundWriter::Open(const std::string& path, const OutputRequest& request, const AudioFormat& format,
+                       std::optional<SampleWord> inputWord, std::string& error) {
+  Abandon();
+  name_ = path == "-" ? "standard output" : path;
   format_ = format;
+  note_.clear();
+  commitNote_.clear();
+  quantizer_.reset();
   const auto kind = SampleKindOf(format);
   if (!kind) {
     error = "no sample kind for the output";
     return false;
   }
   kind_ = *kind;
-  std::string container = type;
+  if (!CheckWordRequest(request.bits, request.isFloat, error)) return false;
+  const int channels = format.channels;
+  const int rate = static_cast<int>(format.sampleRate);
+
+  // A device or FIFO (/dev/null, a named pipe) takes the samples as a
+  // stream: it cannot be replaced by a renamed file.
+  struct stat st;
+  const bool toStdout = path == "-";
+  const bool stream = toStdout || (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode));
+
+  std::string container = request.type;
   if (container.empty()) {
     const std::size_t dot = path.rfind('.');
     const std::size_t slash = path.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+    if (!toStdout && dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+      container = path.substr(dot + 1);
+    } else if (stream) {
+      container = "wav";
+    } else {
       error = "cannot tell the file type of " + path + " without an extension; name it with -t (wav, flac, aiff, ...)";
       return false;
     }
-    container = path.substr(dot + 1);
   }
   int major = 0, encoding = 0;
   if (!FindContainer(container, major, encoding)) {
-    error = "unknown file type \"" + container + "\" for " + path;
+    error = "unknown file type \"" + container + "\" for " + name_;
     return false;
+  }
+
+  int sfFormat = 0;
+  if (encoding != 0) {
+    // Coded containers take full-scale samples and choose their own word.
+    if (request.bits || request.isFloat) {
+      error = FormatName(major) + " files hold " + FormatName(encoding) +
+              " data, which has no sample word; leave out -b and -e";
+      return false;
+    }
+    word_ = {false, 0};
+    sfFormat = major | encoding;
+    path_ = Path::Doubles;
+  } else {
+    const SampleWord own = WordOf(kind_);
+    word_ = ChooseWord(request, own, inputWord, major, channels, rate);
+    sfFormat = FormatFor(major, word_, channels, rate);
+    if (sfFormat == 0) {
+      const std::string held = WordsHeld(major, channels, rate);
+      error = FormatName(major) + " files " +
+              (held.empty() ? "cannot hold plain samples" : "hold " + held + " samples") + ", not " + WordText(word_) +
+              " (" + std::to_string(channels) + " channel(s), " + std::to_string(rate) +
+              " Hz); choose the word with -b and -e or another file type with -t";
+      return false;
+    }
+    bool dithered = false;
+    if (word_ == own) {
+      path_ = Path::Direct;
+    } else if (word_.isFloat) {
+      path_ = Path::Doubles;
+    } else if (!own.isFloat && own.bits < word_.bits) {
+      path_ = Path::Widen;
+    } else {
+      path_ = Path::Quantize;
+      dithered = request.dither && Shortens(own, word_);
+      quantizer_.emplace(word_.bits, channels, dithered);
+    }
+    if (path_ != Path::Direct)
+      note_ = WordText(own) + " converted to " + WordText(word_) + (dithered ? ", dithered" : "");
+  }
+
+  if (toStdout) {
+    fd_ = STDOUT_FILENO;
+  } else if (stream) {
+    ownedFd_ = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (ownedFd_ < 0) {
+      error = "cannot write " + path + ": " + std::strerror(errno);
+      return false;
+    }
+    fd_ = ownedFd_;
+  } else {
+    if (!file_.Create(path, error)) return false;
+    fd_ = file_.Fd();
+  }
+
+  if (stream && lseek(fd_, 0, SEEK_CUR) < 0 && !Streamable(major)) {
+    error = FormatName(major) +
+            " files cannot be written to a pipe (their header is finished last); types that can: " + StreamableNames();
+    Abandon();
+    return false;
+  }
+  if (major == SF_FORMAT_WAV) {
+    wav_ = std::make_unique<WavOut>();
+    if (!wav_->Begin(fd_, word_, channels, format.sampleRate, name_, error)) {
+      Abandon();
+      return false;
+    }
+    return true;
   }
   SF_INFO info{};
-  info.channels = format.channels;
-  info.samplerate = static_cast<int>(format.sampleRate);
-  int candidates[2] = {0, 0};
-  if (encoding != 0) {
-    candidates[0] = encoding;
-  } else {
-    switch (kind_) {
-      case SampleKind::Pcm8:
-        candidates[0] = SF_FORMAT_PCM_U8;
-        candidates[1] = SF_FORMAT_PCM_S8;
-        break;
-      case SampleKind::Pcm16:
-        candidates[0] = SF_FORMAT_PCM_16;
-        break;
-      case SampleKind::Pcm32:
-        candidates[0] = SF_FORMAT_PCM_32;
-        break;
-      case SampleKind::Float32:
-        candidates[0] = SF_FORMAT_FLOAT;
-        break;
-      case SampleKind::Float64:
-        candidates[0] = SF_FORMAT_DOUBLE;
-        break;
-    }
-  }
-  bool accepted = false;
-  for (int sub : candidates) {
-    if (sub == 0) continue;
-    info.format = major | sub;
-    if (sf_format_check(&info)) {
-      accepted = true;
-      break;
-    }
-  }
-  if (!accepted) {
-    error = FormatName(major) + " files cannot hold " + KindText(kind_) + " samples (" +
-            std::to_string(format.channels) + " channel(s), " + std::to_string(format.sampleRate) +
-            " Hz); choose another file type with -t or process as another kind with --kind";
-    return false;
-  }
-  file_ = sf_open(path.c_str(), SFM_WRITE, &info);
-  if (file_ == nullptr) {
-    error = "cannot write " + path + ": " + sf_strerror(nullptr);
+  info.channels = channels;
+  info.samplerate = rate;
+  info.format = sfFormat;
+  sf_ = sf_open_fd(fd_, SFM_WRITE, &info, SF_FALSE);
+  if (sf_ == nullptr) {
+    error = "cannot write " + name_ + ": " + sf_strerror(nullptr);
+    Abandon();
     return false;
   }
   // The peak chunk carries the time of writing: without it the same run
   // gives the same bytes.
-  sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+  sf_command(sf_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
   return true;
+}
+
+std::uint64_t SoundWriter::Clipped() const {
+  return quantizer_ ? quantizer_->Clipped() : 0;
 }
 
 bool SoundWriter::Write(const std::uint8_t* frames, std::uint32_t count, std::string& error) {
+  if (fd_ < 0) {
+    error = "writing " + name_ + ": the output is not open";
+    return false;
+  }
+  const std::size_t samples = static_cast<std::size_t>(count) * format_.channels;
+  switch (path_) {
+    case Path::Widen:
+      ints_.resize(samples);
+      KindToInts(kind_, frames, samples, word_.bits, ints_.data());
+      return Emit(ints_.data(), samples, error);
+    case Path::Quantize:
+      doubles_.resize(samples);
+      ints_.resize(samples);
+      KindToDoubles(kind_, frames, samples, doubles_.data());
+      quantizer_->Run(doubles_.data(), ints_.data(), count);
+      return Emit(ints_.data(), samples, error);
+    case Path::Doubles:
+      doubles_.resize(samples);
+      KindToDoubles(kind_, frames, samples, doubles_.data());
+      return Emit(doubles_.data(), samples, error);
+    case Path::Direct:
+      break;
+  }
+  if (wav_) return wav_->Write(frames, static_cast<std::size_t>(count) * format_.blockAlign, error);
   sf_count_t put = 0;
   switch (kind_) {
-    case SampleKind::Pcm8: {
-      std::vector<short> wide(static_cast<std::size_t>(count) * format_.channels);
-      for (std::size_t i = 0; i < wide.size(); ++i)
-        wide[i] = static_cast<short>(static_cast<std::int8_t>(frames[i] ^ 0x80) * 256);
-      put = sf_writef_short(file_, wide.data(), count);
+    case SampleKind::Pcm8:
+      shorts_.resize(samples);
+      for (std::size_t i = 0; i < samples; ++i)
+        shorts_[i] = static_cast<short>(static_cast<std::int8_t>(frames[i] ^ 0x80) * 256);
+      put = sf_writef_short(sf_, shorts_.data(), count);
       break;
-    }
     case SampleKind::Pcm16:
-      put = sf_writef_short(file_, reinterpret_cast<const short*>(frames), count);
+      put = sf_writef_short(sf_, reinterpret_cast<const short*>(frames), count);
       break;
     case SampleKind::Pcm32:
-      put = sf_writef_int(file_, reinterpret_cast<const int*>(frames), count);
+      put = sf_writef_int(sf_, reinterpret_cast<const int*>(frames), count);
       break;
     case SampleKind::Float32:
-      put = sf_writef_float(file_, reinterpret_cast<const float*>(frames), count);
+      put = sf_writef_float(sf_, reinterpret_cast<const float*>(frames), count);
       break;
     case SampleKind::Float64:
-      put = sf_writef_double(file_, reinterpret_cast<const double*>(frames), count);
+      put = sf_writef_double(sf_, reinterpret_cast<const double*>(frames), count);
       break;
   }
   if (put != static_cast<sf_count_t>(count)) {
-    error = "writing " + path_ + ": " + sf_strerror(file_);
+    error = "writing " + name_ + ": " + sf_strerror(sf_);
     return false;
   }
   return true;
 }
 
-bool SoundWriter::Close(std::string& error) {
-  if (file_ == nullptr) return true;
-  const int rc = sf_close(file_);
-  file_ = nullptr;
-  if (rc != 0) {
-    error = "finishing " + path_ + ": " + sf_error_number(rc);
+bool SoundWriter::Emit(const std::int32_t* ints, std::size_t samples, std::string& error) {
+  if (wav_) return wav_->WriteInts(ints, samples, error);
+  // libsndfile takes integers at the top of 32 bits and shifts them down to
+  // the file's width, exactly.
+  const int shift = 32 - word_.bits;
+  if (shift > 0)
+    for (std::size_t i = 0; i < samples; ++i)
+      ints_[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(ints[i]) << shift);
+  const sf_count_t frames = static_cast<sf_count_t>(samples / format_.channels);
+  if (sf_writef_int(sf_, shift > 0 ? ints_.data() : ints, frames) != frames) {
+    error = "writing " + name_ + ": " + sf_strerror(sf_);
     return false;
   }
   return true;
+}
+
+bool SoundWriter::Emit(const double* samples, std::size_t count, std::string& error) {
+  if (wav_) return wav_->WriteDoubles(samples, count, error);
+  const sf_count_t frames = static_cast<sf_count_t>(count / format_.channels);
+  if (sf_writef_double(sf_, samples, frames) != frames) {
+    error = "writing " + name_ + ": " + sf_strerror(sf_);
+    return false;
+  }
+  return true;
+}
+
+bool SoundWriter::Commit(std::string& error) {
+  if (fd_ < 0) {
+    error = "finishing " + name_ + ": the output is not open";
+    return false;
+  }
+  bool ok = true;
+  if (wav_) {
+    bool rf64 = false;
+    ok = wav_->Finish(rf64, error);
+    if (ok && rf64) commitNote_ = "over 4 GiB: written as RF64";
+    wav_.reset();
+  }
+  if (sf_ != nullptr) {
+    const int rc = sf_close(sf_);
+    sf_ = nullptr;
+    if (rc != 0) {
+      error = "finishing " + name_ + ": " + sf_error_number(rc);
+      ok = false;
+    }
+  }
+  if (ok && ownedFd_ >= 0 && close(ownedFd_) != 0) {
+    error = "finishing " + name_ + ": " + std::strerror(errno);
+    ok = false;
+  }
+  ownedFd_ = -1;
+  if (ok && file_.Fd() >= 0) ok = file_.Commit(error);
+  if (!ok) Abandon();
+  fd_ = -1;
+  return ok;
+}
+
+void SoundWriter::Abandon() {
+  if (sf_ != nullptr) sf_close(sf_);
+  sf_ = nullptr;
+  wav_.reset();
+  if (ownedFd_ >= 0) close(ownedFd_);
+  ownedFd_ = -1;
+  file_.Abandon();
+  fd_ = -1;
 }
 
 }  // namespace quill
