@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "tools/common/wav_file.h"
+#include "tools/quillfx/chain.h"
 #include "tools/quillfx/output_file.h"
 #include "tools/quillfx/sample_words.h"
 #include "tools/quillfx/sound_file.h"
@@ -702,6 +703,44 @@ TEST_F(QuillfxIo, StandardOutputTakesAStreamedWav) {
   struct stat st;
   ASSERT_EQ(stat("/dev/null", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+// --- the chain's count of samples beyond full scale ---
+
+// A stage that hands its input on unchanged.
+class Unchanged : public EffectStage {
+ public:
+  IUnknown* Params() override { return nullptr; }
+  IEffectPresets* Presets() override { return nullptr; }
+  HRESULT Start(const AudioFormat*) override { return S_OK; }
+  HRESULT Feed(std::uint8_t* data, std::uint32_t frames, const FrameSink& sink) override { return sink(data, frames); }
+  HRESULT Finish(const FrameSink&) override { return S_OK; }
+};
+
+// What each of two stages in a row counts in `samples`.
+template <class T>
+std::uint64_t ClippedAtEachStage(SampleKind kind, std::vector<T> samples) {
+  std::vector<ChainLink> links(2);
+  for (ChainLink& l : links) l.stage = std::make_unique<Unchanged>();
+  Chain chain(links, [](std::uint8_t*, std::uint32_t) { return S_OK; });
+  const AudioFormat format = FormatOfKind(kind, 1, 44100);
+  std::string failed;
+  EXPECT_EQ(chain.Start(&format, failed), S_OK);
+  const auto frames = static_cast<std::uint32_t>(samples.size());
+  EXPECT_EQ(chain.Feed(reinterpret_cast<std::uint8_t*>(samples.data()), frames, failed), S_OK);
+  EXPECT_EQ(links[0].clipped, links[1].clipped);
+  return links[1].clipped;
+}
+
+TEST(Chain, FloatSamplesBeyondFullScaleCountAsClipped) {
+  // Full scale itself fits; just beyond it, far beyond, infinity and NaN do not.
+  const float nanF = std::numeric_limits<float>::quiet_NaN(), infF = std::numeric_limits<float>::infinity();
+  EXPECT_EQ(ClippedAtEachStage<float>(SampleKind::Float32,
+                                      {0.5f, 1.0f, -1.0f, std::nextafter(1.0f, 2.0f), -3.0f, nanF, infF, 0.0f}),
+            4u);
+  EXPECT_EQ(ClippedAtEachStage<double>(SampleKind::Float64, {1.0, -1.0, std::nextafter(-1.0, -2.0), 2.0, kNan, -0.999}),
+            3u);
+  EXPECT_EQ(ClippedAtEachStage<std::int16_t>(SampleKind::Pcm16, {32767, -32768, 0, 32766}), 2u);
 }
 
 }  // namespace

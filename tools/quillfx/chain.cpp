@@ -1,6 +1,7 @@
 #include "tools/quillfx/chain.h"
 
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 namespace quill {
@@ -14,6 +15,17 @@ std::uint64_t CountAt(const std::uint8_t* data, std::size_t count, T lo, T hi) {
   const T* s = reinterpret_cast<const T*>(data);
   std::uint32_t n = 0;
   for (std::size_t i = 0; i < count; ++i) n += static_cast<std::uint32_t>((s[i] == lo) | (s[i] == hi));
+  return n;
+}
+
+// Floating-point samples beyond full scale, which integer output would clip,
+// and samples that are not numbers. The one comparison is false for both
+// and keeps the loop free of branches.
+template <class T>
+std::uint64_t CountOver(const std::uint8_t* data, std::size_t count) {
+  const T* s = reinterpret_cast<const T*>(data);
+  std::uint32_t n = 0;
+  for (std::size_t i = 0; i < count; ++i) n += static_cast<std::uint32_t>(!(std::fabs(s[i]) <= T(1)));
   return n;
 }
 
@@ -79,8 +91,11 @@ void Chain::Count(ChainLink& link, const std::uint8_t* data, std::uint32_t frame
       link.clipped += CountAt<std::int32_t>(data, count, INT32_MIN, INT32_MAX);
       break;
     case SampleKind::Float32:
+      link.clipped += CountOver<float>(data, count);
+      break;
     case SampleKind::Float64:
-      break;  // floating point keeps what goes beyond full scale
+      link.clipped += CountOver<double>(data, count);
+      break;
   }
 }
 

@@ -17,7 +17,7 @@ struct ChainLink {
   const NativeEffect* effect = nullptr;
   std::unique_ptr<EffectStage> stage;
   std::string presetName;     // the preset applied, if any
-  std::uint64_t clipped = 0;  // output samples at the integer limits
+  std::uint64_t clipped = 0;  // output samples at the integer limits or beyond ±1.0
   std::uint64_t framesOut = 0;
 };
 
