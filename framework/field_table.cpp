@@ -1,5 +1,6 @@
 #include "framework/field_table.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -15,6 +16,15 @@ namespace quill {
 const FieldInfo* FindField(FieldTable table, std::string_view name) {
   for (const FieldInfo& f : table)
     if (name == f.name) return &f;
+  return nullptr;
+}
+
+const FieldInfo* FindFriendly(FieldTable table, std::string_view name) {
+  const auto same = [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+  };
+  for (const FieldInfo& f : table)
+    if (f.friendly != nullptr && std::ranges::equal(name, std::string_view(f.friendly), same)) return &f;
   return nullptr;
 }
 
@@ -197,7 +207,10 @@ bool WithinRange(const FieldInfo& field, double value) {
 }
 
 void ApplyEdits(void* block, std::span<const FieldEdit> edits) {
-  for (const FieldEdit& e : edits) WriteFieldValue(block, *e.field, e.requested);
+  for (const FieldEdit& e : edits) {
+    WriteFieldValue(block, *e.field, e.requested);
+    if (e.turnsOn != nullptr) WriteFieldValue(block, *e.turnsOn, 1.0);
+  }
 }
 
 std::vector<FieldEdit> CheckEdits(const void* block, std::vector<FieldEdit>& edits) {

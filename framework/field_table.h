@@ -1,6 +1,7 @@
 // Every field of an effect's parameter block, described once: its name as a
 // host writes it, where it lies in the block, its type, unit and range,
-// whether a change needs the engine's full set-up, and how a page shows it.
+// whether a change needs the engine's full set-up, how a page shows it, and
+// the name and real unit a user may give it instead.
 // The field setters, the whole-block clamp of SetParams and Load, the
 // tools' listings and field parsing, and the pages all read these rows, so
 // a range or a format is written in exactly one place.
@@ -44,6 +45,10 @@ enum class ValueFormat : std::uint8_t {
   None,            // a switch, a list row or a value no text shows
 };
 
+// What a field measures, for values written in real units. Each has a base
+// unit that a bare number means: seconds, dB, percent, Hz, bpm, cents.
+enum class Quantity : std::uint8_t { None, OnOff, Time, Level, Percent, Frequency, Tempo, Cents };
+
 struct FieldInfo {
   const char* name;  // the block's field name; array elements as "tapGain[3]"
   std::size_t offset;
@@ -54,7 +59,11 @@ struct FieldInfo {
   double hi = 0.0;
   FieldSetup setup = FieldSetup::Light;
   ValueFormat format = ValueFormat::None;
-  std::int32_t floor = 0;  // Decibels: the level at and below which it is silent
+  std::int32_t floor = 0;          // Decibels: the level at and below which it is silent
+  const char* friendly = nullptr;  // what a user may call it instead, in any case: "delay", "gain[3]"
+  Quantity quantity = Quantity::None;
+  double step = 1.0;                 // one raw unit in the quantity's base unit: 0.001 for ms
+  const char* switchedBy = nullptr;  // the on/off field without which a frequency does nothing
 
   // Built up in the tables: IntField(...).Ranged(1, 5000).Full().Shows(ValueFormat::MsAsSeconds).
   constexpr FieldInfo Ranged(double l, double h) const { return With(FieldRange::Clamped, l, h); }
@@ -69,6 +78,20 @@ struct FieldInfo {
   constexpr FieldInfo Shows(ValueFormat how) const {
     FieldInfo f = *this;
     f.format = how;
+    return f;
+  }
+  // The friendly name, and what one raw unit is worth: .Says("delay", Quantity::Time, 0.001).
+  constexpr FieldInfo Says(const char* said, Quantity q = Quantity::None, double rawStep = 1.0) const {
+    FieldInfo f = *this;
+    f.friendly = said;
+    f.quantity = q;
+    f.step = rawStep;
+    return f;
+  }
+  // A frequency that acts only while the field `switchName` is non-zero.
+  constexpr FieldInfo SwitchedBy(const char* switchName) const {
+    FieldInfo f = *this;
+    f.switchedBy = switchName;
     return f;
   }
   // A level in tenths of a dB, silent at and below `silent`.
@@ -116,6 +139,8 @@ std::string ValueText(const FieldInfo& field, std::int32_t value, char thousands
 
 // Exact, case-sensitive match; null if the table has no such field.
 const FieldInfo* FindField(FieldTable table, std::string_view name);
+// By friendly name, case-insensitive; null if no row says it.
+const FieldInfo* FindFriendly(FieldTable table, std::string_view name);
 
 double ReadFieldValue(const void* block, const FieldInfo& field);
 // `value` must suit the field's type (see ParseFieldValue).
@@ -138,8 +163,12 @@ struct FieldEdit {
   const FieldInfo* field;
   double requested;
   double stored = 0.0;  // filled in by CheckEdits
+  // Set for a frequency given by its friendly name: its switch, turned on
+  // with it so that the frequency is heard.
+  const FieldInfo* turnsOn = nullptr;
 };
 
+// In order; an edit's switch is turned on with it.
 void ApplyEdits(void* block, std::span<const FieldEdit> edits);
 
 // After the block went through SetParams and back: records what each field

@@ -8,15 +8,19 @@ namespace {
 
 using P = SimpleDelayParams;
 using F = ValueFormat;
+using Q = Quantity;
 
 // Every change goes through the one set-up, which keeps the line and its
 // history unless the line's length changes.
 constexpr FieldInfo kFields[] = {
-    IntField(QUILL_FIELD_AT(P, feedback), "non-zero repeats"),
-    IntField(QUILL_FIELD_AT(P, delayMs), "ms").Ranged(1, 5000).Shows(F::MsAsSeconds),
-    IntField(QUILL_FIELD_AT(P, decayTenths), "tenths of a second").Ranged(1, 200).Shows(F::Tenths),
-    IntField(QUILL_FIELD_AT(P, delayOut), "tenths of a dB").Ranged(-800, 0).Level(-800),
-    IntField(QUILL_FIELD_AT(P, dryOut), "tenths of a dB").Level(-800),
+    IntField(QUILL_FIELD_AT(P, feedback), "non-zero repeats").Says("feedback", Q::OnOff),
+    IntField(QUILL_FIELD_AT(P, delayMs), "ms").Ranged(1, 5000).Shows(F::MsAsSeconds).Says("delay", Q::Time, 0.001),
+    IntField(QUILL_FIELD_AT(P, decayTenths), "tenths of a second")
+        .Ranged(1, 200)
+        .Shows(F::Tenths)
+        .Says("decay", Q::Time, 0.1),
+    IntField(QUILL_FIELD_AT(P, delayOut), "tenths of a dB").Ranged(-800, 0).Level(-800).Says("echo", Q::Level, 0.1),
+    IntField(QUILL_FIELD_AT(P, dryOut), "tenths of a dB").Level(-800).Says("dry", Q::Level, 0.1),
 };
 
 }  // namespace

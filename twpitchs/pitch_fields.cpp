@@ -13,19 +13,23 @@ namespace {
 using P = PitchParams;
 
 using F = ValueFormat;
+using Q = Quantity;
 
 // Accuracy values outside 1..3 play as 2. The kernel, the stretcher and the
 // anti-alias filter are set up anew for a new accuracy, mode, preserve or
 // anti-alias switch; the transposition is retuned between buffers.
 constexpr FieldInfo kFields[] = {
-    IntField(QUILL_FIELD_AT(P, semitones), "semitones (sets ratio)").Ranged(-50, 50).Shows(F::Number),
-    IntField(QUILL_FIELD_AT(P, centsTenths), "tenths of a cent (sets ratio)").Ranged(-1000, 1000).Shows(F::Tenths),
-    IntField(QUILL_FIELD_AT(P, accuracy), "1 low, 2, 3 high").Full().Shows(F::Number),
-    IntField(QUILL_FIELD_AT(P, preserveDuration), "non-zero keeps the length").Full(),
-    IntField(QUILL_FIELD_AT(P, mode), "stretch mode row").Rows(0, 18).Full(),
-    DoubleField(QUILL_FIELD_AT(P, ratio), "transposition ratio").PositiveOnly(),
-    IntField(QUILL_FIELD_AT(P, antiAlias), "non-zero filters when shifting up").Full(),
-    DoubleField(QUILL_FIELD_AT(P, lengthSamples), "frames").Ranged(0.0, 225306900.0),
+    IntField(QUILL_FIELD_AT(P, semitones), "semitones (sets ratio)").Ranged(-50, 50).Shows(F::Number).Says("semitones"),
+    IntField(QUILL_FIELD_AT(P, centsTenths), "tenths of a cent (sets ratio)")
+        .Ranged(-1000, 1000)
+        .Shows(F::Tenths)
+        .Says("cents", Q::Cents, 0.1),
+    IntField(QUILL_FIELD_AT(P, accuracy), "1 low, 2, 3 high").Full().Shows(F::Number).Says("accuracy"),
+    IntField(QUILL_FIELD_AT(P, preserveDuration), "non-zero keeps the length").Full().Says("preserve", Q::OnOff),
+    IntField(QUILL_FIELD_AT(P, mode), "stretch mode row").Rows(0, 18).Full().Says("mode"),
+    DoubleField(QUILL_FIELD_AT(P, ratio), "transposition ratio").PositiveOnly().Says("ratio"),
+    IntField(QUILL_FIELD_AT(P, antiAlias), "non-zero filters when shifting up").Full().Says("antialias", Q::OnOff),
+    DoubleField(QUILL_FIELD_AT(P, lengthSamples), "frames").Ranged(0.0, 225306900.0).Says("length"),
 };
 
 bool Names(std::span<const FieldEdit> edits, std::string_view name) {

@@ -7,14 +7,17 @@ namespace quill {
 namespace {
 
 using P = TimeParams;
+using Q = Quantity;
 
 // A new mode re-allocates the stretcher's buffers; the tempo has only a ceiling.
 constexpr FieldInfo kFields[] = {
-    DoubleField(QUILL_FIELD_AT(P, finalTenths), "tenths of a percent").Ranged(500.0, 5000.0),
-    IntField(QUILL_FIELD_AT(P, mode), "stretch mode row").Rows(0, 18).Full(),
-    IntField(QUILL_FIELD_AT(P, tempoTenths), "tenths of a bpm").AtMost(5000),
-    DoubleField(QUILL_FIELD_AT(P, lengthSamples), "frames").Ranged(0.0, 793800000.0),
-    IntField(QUILL_FIELD_AT(P, inputFormat), "0 percentage, 1 tempo, 2 time"),
+    DoubleField(QUILL_FIELD_AT(P, finalTenths), "tenths of a percent")
+        .Ranged(500.0, 5000.0)
+        .Says("final", Q::Percent, 0.1),
+    IntField(QUILL_FIELD_AT(P, mode), "stretch mode row").Rows(0, 18).Full().Says("mode"),
+    IntField(QUILL_FIELD_AT(P, tempoTenths), "tenths of a bpm").AtMost(5000).Says("tempo", Q::Tempo, 0.1),
+    DoubleField(QUILL_FIELD_AT(P, lengthSamples), "frames").Ranged(0.0, 793800000.0).Says("length"),
+    IntField(QUILL_FIELD_AT(P, inputFormat), "0 percentage, 1 tempo, 2 time").Says("format"),
 };
 
 }  // namespace
