@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "dsp/line_memory.h"
+#include "twpitchs/transpose.h"
 
 namespace quill {
 
@@ -109,10 +110,7 @@ HRESULT PitchEngine::Configure(const PitchParams& p, bool full) {
 
 // The applied ratio comes from a whole virtual rate, so it is quantised.
 HRESULT PitchEngine::SetRate(const PitchParams& p) {
-  if (!(p.ratio > 0.0)) return E_INVALIDARG;
-  const double virtualRate = std::trunc(rate_ / p.ratio);
-  if (!(virtualRate >= 1.0) || virtualRate > 4294967295.0) return E_INVALIDARG;
-  virtualRate_ = static_cast<std::uint32_t>(virtualRate);
+  if (!VirtualRate(rate_, p.ratio, virtualRate_)) return E_INVALIDARG;
   r_ = static_cast<double>(rate_) / virtualRate_;
   // The stretcher cannot restore more than a doubling of the length.
   if (p.preserveDuration != 0 && r_ < 0.5) r_ = 0.5;

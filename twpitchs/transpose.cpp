@@ -12,4 +12,12 @@ double TransposeRatio(std::int32_t semitones, std::int32_t centsTenths) {
   return centFactor * semitoneFactor;
 }
 
+bool VirtualRate(std::uint32_t rate, double ratio, std::uint32_t& virtualRate) {
+  if (!(ratio > 0.0)) return false;
+  const double v = std::trunc(rate / ratio);
+  if (!(v >= 1.0) || v > 4294967295.0) return false;
+  virtualRate = static_cast<std::uint32_t>(v);
+  return true;
+}
+
 }  // namespace quill

@@ -12,6 +12,10 @@ namespace quill {
 // is slightly larger than the hundredth root of the semitone base.
 double TransposeRatio(std::int32_t semitones, std::int32_t centsTenths);
 
+// The whole rate the input is read at for a ratio: trunc(rate / ratio).
+// False when that is not 1..4294967295, a ratio the engine cannot play.
+bool VirtualRate(std::uint32_t rate, double ratio, std::uint32_t& virtualRate);
+
 }  // namespace quill
 
 namespace quill {
