@@ -1,10 +1,16 @@
-// WAV files of every sample kind.
+// What the tools share: WAV files of every sample kind, and the effect
+// catalog's reading of fields, presets and blocks.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <vector>
 
+#include "include/quillfx1.h"
+#include "tools/common/effect_catalog.h"
 #include "tools/common/wav_file.h"
 
 namespace quill {
@@ -27,6 +33,231 @@ TEST(WavFile, WritesAndReadsBackEveryKind) {
   WavData none;
   EXPECT_FALSE(ReadWav(path, none, error));
   EXPECT_NE(error.find("cannot open"), std::string::npos);
+}
+
+// One FIELD=VALUE for an effect: the field it named, the raw value, the
+// switch it turns on, or the refusal.
+struct Parsed {
+  bool ok;
+  std::string field, turnsOn, error;
+  double value;
+};
+Parsed Parse(const char* effect, const std::string& arg) {
+  FieldEdit edit{};
+  std::string error;
+  const bool ok = ParseFieldArg(*FindHostEffect(effect), arg, edit, error);
+  if (!ok) return {false, "", "", error, 0.0};
+  return {true, edit.field->name, edit.turnsOn != nullptr ? edit.turnsOn->name : "", "", edit.requested};
+}
+
+// Real units to raw ones: a millisecond field holds 1000 per second, a
+// tenths field 10 per unit, kHz are 1000 Hz. Friendly names and units in
+// any case; a bare number after a friendly name is in the base unit.
+TEST(FieldArgs, RealUnitsBecomeRawValues) {
+  const std::tuple<const char*, const char*, const char*, double> cases[] = {
+      {"delay", "delay=0.25s", "delayMs", 250},
+      {"delay", "delay=250ms", "delayMs", 250},
+      {"delay", "DELAY=250 MS", "delayMs", 250},
+      {"delay", "delay=0.25", "delayMs", 250},
+      {"delay", "delayMs=0.25s", "delayMs", 250},  // a raw name with a unit of its quantity
+      {"delay", "delayMs=250", "delayMs", 250},
+      {"delay", "decay=4.5s", "decayTenths", 45},
+      {"delay", "dry=-3dB", "dryOut", -30},
+      {"delay", "dry=-3", "dryOut", -30},
+      {"delay", "dry=+6dB", "dryOut", 60},  // no range: any level
+      {"delay", "dry=-inf", "dryOut", -800},
+      {"delay", "dry=off", "dryOut", -800},
+      {"delay", "echo=-95dB", "delayOut", -800},  // below the floor is silent too
+      {"delay", "feedback=on", "feedback", 1},
+      {"multitap", "gain[3]=-50%", "tapGain[3]", -50},
+      {"multitap", "delay[7]=1.2s", "tapDelayMs[7]", 1200},
+      {"multitap", "rate=2.5Hz", "modRate", 25},
+      {"chorus", "delay=1.5ms", "delayTenths", 15},
+      {"chorus", "invert=off", "invertChorus", 0},
+      {"reverb", "predelay=off", "preDelayMs", 0},
+      {"reverb", "mode=18", "reverbMode", 18},
+      {"time", "final=110%", "finalTenths", 1100},
+      {"time", "final=110", "finalTenths", 1100},
+      {"time", "finalTenths=1100.5", "finalTenths", 1100.5},
+      {"time", "tempo=120bpm", "tempoTenths", 1200},
+      {"pitch", "cents=-15", "centsTenths", -150},
+      {"pitch", "ratio=1.5", "ratio", 1.5},
+  };
+  for (const auto& [effect, arg, field, value] : cases) {
+    const Parsed p = Parse(effect, arg);
+    EXPECT_TRUE(p.ok) << arg << ": " << p.error;
+    EXPECT_EQ(std::tuple(p.field, p.value, p.turnsOn), std::tuple(std::string(field), value, std::string())) << arg;
+  }
+}
+
+// A switched frequency by its friendly name turns its switch on, and "off"
+// turns the switch off; the switch's raw name with a bare number is the
+// switch, as it always was.
+TEST(FieldArgs, FrequenciesCarryTheirSwitches) {
+  const std::tuple<const char*, const char*, const char*, double, const char*> cases[] = {
+      {"multitap", "lowpass=4kHz", "lowpassHz", 4000, "lowpass"},
+      {"multitap", "lowpass=4000Hz", "lowpassHz", 4000, "lowpass"},
+      {"multitap", "LowPass=4000", "lowpassHz", 4000, "lowpass"},
+      {"multitap", "lowpass=off", "lowpass", 0, ""},
+      {"multitap", "lowpass=on", "lowpass", 1, ""},
+      {"multitap", "lowpass=1", "lowpass", 1, ""},
+      {"multitap", "lowpass=4000", "lowpass", 4000, ""},
+      {"multitap", "lowpassHz=4000", "lowpassHz", 4000, ""},
+      {"reverb", "highcut=8kHz", "highCutHz", 8000, "highCut"},
+      {"reverb", "basscut=off", "bassCut", 0, ""},
+      {"reverb", "bassCut=1", "bassCut", 1, ""},
+      {"chorus", "highcut=2.5kHz", "highCutHz", 2500, "highCut"},
+  };
+  for (const auto& [effect, arg, field, value, turnsOn] : cases) {
+    const Parsed p = Parse(effect, arg);
+    EXPECT_TRUE(p.ok) << arg << ": " << p.error;
+    EXPECT_EQ(std::tuple(p.field, p.value, p.turnsOn), std::tuple(std::string(field), value, std::string(turnsOn)))
+        << arg;
+  }
+}
+
+// Every refusal names the effect and the request, and a range refusal gives
+// the range in the units the value came in, then in the other.
+TEST(FieldArgs, RefusalsSayWhy) {
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"reverb", "predelay=250ms", "twreverb: predelay=250ms is outside 0..200 ms (preDelayMs 0..200 ms; 0 is off)"},
+      {"reverb", "preDelayMs=250", "twreverb: preDelayMs=250 is outside 0..200 ms; 0 is off (predelay 0..200 ms)"},
+      {"reverb", "preDelayMs=-1", "twreverb: preDelayMs=-1 is outside 0..200 ms; 0 is off (predelay 0..200 ms)"},
+      {"delay", "decay=4.55s", "twechos: decay=4.55s must be a multiple of 0.1 s"},
+      {"delay", "delay=0.0005", "twechos: delay=0.0005 must be a multiple of 0.001 s"},
+      {"delay", "delay=6s", "twechos: delay=6s is outside 0.001..5.000 s (delayMs 1..5000 ms)"},
+      {"delay", "decayTenths=3.5", "twechos: decayTenths=3.5: decayTenths needs a whole number"},
+      {"delay", "delayMs=fast", "twechos: delayMs=fast: delayMs needs a whole number"},
+      {"delay", "delay=3dB", "twechos: delay=3dB: delay takes s or ms"},
+      {"delay", "delay=fast", "twechos: delay=fast: delay needs a number, in s or ms"},
+      {"delay", "dry=on", "twechos: dry=on: dry cannot be switched on"},
+      {"delay", "delay", "twechos: delay: delay needs a number, in s or ms"},
+      {"delay", "wet=-3dB", "twechos has no field wet (try --list)"},
+      {"delay", "dryout=-30", "twechos has no field dryout (try --list)"},  // raw names are exact
+      {"multitap", "dry=+1dB", "twechomt: dry=+1dB is outside -inf..0.0 dB (dryOut -800..0 tenths of a dB)"},
+      {"multitap", "lowpass=50Hz", "twechomt: lowpass=50Hz is outside 100 Hz..10 kHz (lowpassHz 100..10000 Hz)"},
+      {"multitap", "taps=9", "twechomt: taps=9 is outside 1..8 taps (tapCount)"},
+      {"multitap", "tapGain[0]=140", "twechomt: tapGain[0]=140 is outside -100..100 % (gain[0] -100..100 %)"},
+      {"reverb", "mode=19", "twreverb: mode=19 is outside mode row 0..18 (reverbMode)"},
+      {"reverb", "bassCut=2", "twreverb: bassCut=2 is outside 0..1 on/off"},
+      {"time", "tempo=500.1", "twtime: tempo=500.1 is above 500.0 bpm (tempoTenths tenths of a bpm, at most 5000)"},
+      {"time", "final=49.9%", "twtime: final=49.9% is outside 50..500 % (finalTenths 500..5000 tenths of a percent)"},
+      {"pitch", "semitones=2st", "twpitchs: semitones=2st: semitones takes no unit"},
+      {"pitch", "ratio=0", "twpitchs: ratio=0 is not a positive number"},
+      {"pitch", "ratio=-1", "twpitchs: ratio=-1 is not a positive number"},
+      {"pitch", "ratio=inf", "twpitchs: ratio=inf: ratio needs a positive finite number"},
+      {"pitch", "ratio=nan", "twpitchs: ratio=nan: ratio needs a positive finite number"},
+  };
+  for (const auto& [effect, arg, error] : cases) {
+    const Parsed p = Parse(effect, arg);
+    EXPECT_FALSE(p.ok) << arg;
+    EXPECT_EQ(p.error, error);
+  }
+}
+
+// The engine reads its input at trunc(rate / ratio), which must be a whole
+// rate of 1..4294967295: at 44100 Hz the ratio may be at most 44100 and
+// must be above 44100 / 2^32.
+TEST(FieldArgs, TheRatioMustSuitTheInputRate) {
+  const HostEffect& pitch = *FindHostEffect("pitch");
+  PitchParams block{};
+  std::string error;
+  const std::tuple<double, std::uint32_t, bool> cases[] = {
+      {1.5, 44100, true},
+      {44100.0, 44100, true},
+      {44100.5, 44100, false},
+      {1e9, 44100, false},
+      {50000.0, 44100, false},
+      {50000.0, 96000, true},
+      {44100.0 / 4294967296.0, 44100, false},
+      {44100.0 / 4294967295.0, 44100, true},
+  };
+  for (const auto& [ratio, rate, plays] : cases) {
+    block.ratio = ratio;
+    EXPECT_EQ(CheckForRate(pitch, &block, rate, error), plays) << ratio << " at " << rate;
+  }
+  block.ratio = 1e9;
+  ASSERT_FALSE(CheckForRate(pitch, &block, 44100, error));
+  EXPECT_EQ(error,
+            "twpitchs: ratio=1e+09 cannot play at 44100 Hz: there it must be above 1.02678e-05 and at most 44100 (the "
+            "input is read at 44100 / ratio Hz, rounded down, which must be 1..4294967295)");
+  SimpleDelayParams delay{};
+  EXPECT_TRUE(CheckForRate(*FindHostEffect("delay"), &delay, 1, error));
+}
+
+TEST(PresetArgs, ByIndexOrNameInAnyCaseAndSpacing) {
+  const std::vector<std::string> names = {"Echo chamber", "Large  hall 1", "Large hall 2", "Cathedral", "Plate"};
+  const std::tuple<const char*, int> cases[] = {{"0", 0},
+                                                {"4", 4},
+                                                {"5", -1},
+                                                {"-1", -1},
+                                                {"Echo chamber", 0},
+                                                {"ECHO CHAMBER", 0},
+                                                {"  echo   chamber ", 0},
+                                                {"large hall 1", 1},
+                                                {"Large hall  2", 2},
+                                                {"cathedral", 3},
+                                                {"Echo", -1},
+                                                {"", -1},
+                                                {"   ", -1}};
+  for (const auto& [arg, index] : cases) EXPECT_EQ(FindPreset(names, arg), index) << '"' << arg << '"';
+  // Close names, closest first and at most three; nothing for what is far from all.
+  EXPECT_EQ(SimilarPresets(names, "catedral"), std::vector<std::string>{"Cathedral"});
+  EXPECT_EQ(SimilarPresets(names, "large hall"), (std::vector<std::string>{"Large  hall 1", "Large hall 2"}));
+  EXPECT_EQ(SimilarPresets(names, "Plat"), std::vector<std::string>{"Plate"});
+  EXPECT_TRUE(SimilarPresets(names, "spring").empty());
+  const std::vector<std::string> chorus = {"Chorus 1", "Chorus 2", "Chorus 3", "Chorus 4", "Flange"};
+  EXPECT_EQ(SimilarPresets(chorus, "chorus 5"), (std::vector<std::string>{"Chorus 1", "Chorus 2", "Chorus 3"}));
+  const HostEffect& reverb = *FindHostEffect("reverb");
+  EXPECT_EQ(NoPresetText(reverb, names, "catedral", "--presets"),
+            "twreverb has no preset \"catedral\"; did you mean \"Cathedral\"?");
+  EXPECT_EQ(NoPresetText(reverb, chorus, "chorus 5", "--presets"),
+            "twreverb has no preset \"chorus 5\"; did you mean \"Chorus 1\", \"Chorus 2\" or \"Chorus 3\"?");
+  EXPECT_EQ(NoPresetText(reverb, names, "spring", "--presets"),
+            "twreverb has no preset \"spring\" (an index 0..4 or a name; try --presets)");
+}
+
+// A block for a user: real units beside the raw field, a switch on its
+// frequency's line.
+TEST(ShowBlock, RealUnitsBesideRawFields) {
+  const HostEffect& delay = *FindHostEffect("delay");
+  const SimpleDelayParams d{1, 250, 20, -60, -800};
+  const std::vector<std::string> lines = ShowBlock(delay, &d);
+  ASSERT_EQ(lines.size(), delay.fields.size());
+  const std::tuple<std::size_t, const char*, const char*, const char*> expected[] = {
+      {0, "feedback", "on", "feedback=1"},
+      {1, "delay", "0.250 s", "delayMs=250"},
+      {2, "decay", "2.0 s", "decayTenths=20"},
+      {3, "echo", "-6.0 dB", "delayOut=-60"},
+      {4, "dry", "-inf dB", "dryOut=-800"}};
+  for (const auto& [row, name, real, raw] : expected) {
+    const std::string line = lines[row];
+    EXPECT_EQ(line.rfind(name, 0), 0u) << line;
+    EXPECT_NE(line.find(std::string(" ") + real + " "), std::string::npos) << line;
+    EXPECT_EQ(line.substr(line.size() - std::strlen(raw)), raw) << line;
+  }
+  // The multi-tap's low-pass switch shows on its frequency's line only.
+  const HostEffect& multi = *FindHostEffect("multitap");
+  MultiTapParams m{};
+  m.lowpassHz = 4000;
+  std::vector<std::string> shown = ShowBlock(multi, &m);
+  EXPECT_EQ(shown.size(), multi.fields.size() - 1);
+  const auto find = [](const std::vector<std::string>& ls, const char* text) {
+    for (const std::string& l : ls)
+      if (l.find(text) != std::string::npos) return l;
+    return std::string();
+  };
+  EXPECT_NE(find(shown, "off (4 kHz)").find("lowpassHz=4000 lowpass=0"), std::string::npos);
+  m.lowpass = 1;
+  shown = ShowBlock(multi, &m);
+  EXPECT_NE(find(shown, " 4 kHz ").find("lowpassHz=4000 lowpass=1"), std::string::npos);
+  // A listing line per field: both names, the range in both units.
+  const std::vector<std::string> listed = ListFields(*FindHostEffect("reverb"));
+  ASSERT_EQ(listed.size(), FindHostEffect("reverb")->fields.size());
+  EXPECT_NE(find(listed, "preDelayMs").find("predelay"), std::string::npos);
+  EXPECT_NE(find(listed, "preDelayMs").find("0..200 ms (0..200 ms; 0 is off)"), std::string::npos);
+  EXPECT_NE(find(listed, "highcut ").find("100 Hz..15 kHz (100..15000 Hz), or off"), std::string::npos);
+  EXPECT_NE(find(listed, "bassCut ").find("switches bassCutHz"), std::string::npos);
 }
 
 }  // namespace
