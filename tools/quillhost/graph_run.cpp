@@ -40,7 +40,7 @@ HRESULT Connect(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter* to) {
   return hr;
 }
 
-// By index or exact name; E_INVALIDARG if neither matches.
+// By index or name; E_INVALIDARG if neither matches.
 HRESULT ApplyPreset(IBaseFilter* effect, const std::string& arg, std::string& applied) {
   ComRef<IEffectPresets> presets;
   HRESULT hr = effect->QueryInterface(IID_IEffectPresets, presets.PutVoid());
@@ -48,13 +48,20 @@ HRESULT ApplyPreset(IBaseFilter* effect, const std::string& arg, std::string& ap
   return ApplyPresetArg(presets.Get(), arg, applied);
 }
 
+// The edits, then the settings as they stand checked against the input's
+// rate: E_INVALIDARG with `result.refusal` if they cannot run at it.
 HRESULT ApplyFields(IBaseFilter* effect, const GraphJob& job, GraphResult& result, std::string& step) {
-  if (job.fields.empty()) return S_OK;
   step = "parameter interface";
   ComRef<IUnknown> params;
   HRESULT hr = effect->QueryInterface(*job.effect->paramsIid, params.PutVoid());
   if (FAILED(hr)) return hr;
-  return ApplyFieldEdits(*job.effect, params.Get(), job.fields, result.notable, step);
+  hr = ApplyFieldEdits(*job.effect, params.Get(), job.fields, result.notable, step);
+  if (FAILED(hr)) return hr;
+  step = "reading the parameters";
+  std::vector<double> block;
+  hr = ReadBlock(*job.effect, params.Get(), block);
+  if (FAILED(hr)) return hr;
+  return CheckForRate(*job.effect, block.data(), job.sampleRate, result.refusal) ? S_OK : E_INVALIDARG;
 }
 
 }  // namespace

@@ -15,13 +15,15 @@ namespace quill {
 struct GraphJob {
   const HostEffect* effect = nullptr;
   std::wstring input;
-  std::string presetArg;          // index or exact name; empty: none
+  std::string presetArg;          // index or name; empty: none
   std::vector<FieldEdit> fields;  // applied after the preset, in one SetParams
+  std::uint32_t sampleRate = 0;   // the input's, for the checks that depend on it
 };
 
 struct GraphResult {
   std::string presetName;      // the preset applied, if any
   bool unknownPreset = false;  // presetArg is neither an index nor a name
+  std::string refusal;         // the settings cannot run at the input's rate; nothing ran
   // Field edits the effect clamped, or kept although they name no table row.
   std::vector<FieldEdit> notable;
   WavData output;

@@ -21,14 +21,16 @@ void Usage() {
                "usage: quillhost [--effect NAME] [--preset INDEX|NAME] [FIELD=VALUE ...] INPUT.wav OUTPUT.wav\n"
                "       quillhost --list\n"
                "       quillhost --effect NAME --presets\n"
-               "The effect is created by class identifier: register QUILLFX1.DLL first\n"
-               "(wine regsvr32 /s QUILLFX1.DLL).\n");
+               "FIELD is a field's raw or friendly name (see --list); VALUE a number in its raw\n"
+               "unit, or with a unit (0.25s, 250ms, -3dB, 4kHz, 110%%); a value outside the\n"
+               "field's range is refused. The effect is created by class identifier: register\n"
+               "QUILLFX1.DLL first (wine regsvr32 /s QUILLFX1.DLL).\n");
 }
 
 void List() {
   for (const HostEffect& e : HostEffects()) {
     std::printf("%s (alias %s)\n", e.name, e.alias);
-    for (const FieldInfo& f : e.fields) std::printf("  %-18s %s\n", f.name, FieldRangeText(f).c_str());
+    for (const std::string& line : ListFields(e)) std::printf("  %s\n", line.c_str());
   }
 }
 
@@ -44,8 +46,8 @@ int ListPresetsOf(const HostEffect& effect) {
   return 0;
 }
 
-// Clamped values are not errors: the effect keeps the nearest value in
-// range, as its settings page would, and the user is told.
+// Values outside a range are refused before the graph is built; should the
+// effect still change one, the user is told what it kept.
 void ReportNotable(const GraphResult& result) {
   for (const FieldEdit& e : result.notable) std::fprintf(stderr, "quillhost: warning: %s\n", NotableText(e).c_str());
 }
@@ -136,6 +138,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quillhost: %s: %s\n", inputPath.c_str(), error.c_str());
     return 1;
   }
+  job.sampleRate = input.format.sampleRate;
   if (!ToWide(inputPath, job.input)) {
     std::fprintf(stderr, "quillhost: cannot convert the path %s\n", inputPath.c_str());
     return 1;
@@ -150,8 +153,13 @@ int main(int argc, char** argv) {
   std::string step;
   const HRESULT hr = RunEffectGraph(job, result, step);
   if (result.unknownPreset) {
-    std::fprintf(stderr, "quillhost: %s has no preset \"%s\" (an index or exact name; try --presets)\n",
-                 job.effect->name, job.presetArg.c_str());
+    std::vector<std::string> names;
+    ListPresets(*job.effect, names, step);
+    std::fprintf(stderr, "quillhost: %s\n", NoPresetText(*job.effect, names, job.presetArg, "--presets").c_str());
+    return 2;
+  }
+  if (!result.refusal.empty()) {
+    std::fprintf(stderr, "quillhost: %s\n", result.refusal.c_str());
     return 2;
   }
   if (FAILED(hr)) {
