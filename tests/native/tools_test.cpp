@@ -141,6 +141,8 @@ TEST(FieldArgs, RefusalsSayWhy) {
       {"reverb", "mode=19", "twreverb: mode=19 is outside mode row 0..18 (reverbMode)"},
       {"reverb", "bassCut=2", "twreverb: bassCut=2 is outside 0..1 on/off"},
       {"time", "tempo=500.1", "twtime: tempo=500.1 is above 500.0 bpm (tempoTenths tenths of a bpm, at most 5000)"},
+      {"time", "tempo=-3e8", "twtime: tempo=-3e8 does not fit the field (tempoTenths, 32 bits)"},
+      {"delay", "dry=300000000dB", "twechos: dry=300000000dB does not fit the field (dryOut, 32 bits)"},
       {"time", "final=49.9%", "twtime: final=49.9% is outside 50..500 % (finalTenths 500..5000 tenths of a percent)"},
       {"pitch", "semitones=2st", "twpitchs: semitones=2st: semitones takes no unit"},
       {"pitch", "ratio=0", "twpitchs: ratio=0 is not a positive number"},

@@ -150,9 +150,6 @@ class FieldArg {
   }
 
   bool Keep(double value, FieldEdit& edit, std::string& error) {
-    const bool whole = f_.type == FieldType::Int32;
-    if (whole && (value < INT32_MIN || value > INT32_MAX) && f_.range == FieldRange::None)
-      return Refuse(" does not fit the field (" + std::string(f_.name) + ", 32 bits)", error);
     switch (f_.range) {
       case FieldRange::Clamped:
       case FieldRange::Table:
@@ -167,6 +164,9 @@ class FieldArg {
       case FieldRange::None:
         break;
     }
+    // Unranged, and below a ceiling, a value can still be too large for 32 bits.
+    if (f_.type == FieldType::Int32 && (value < INT32_MIN || value > INT32_MAX))
+      return Refuse(" does not fit the field (" + std::string(f_.name) + ", 32 bits)", error);
     edit = FieldEdit{&f_, value};
     if (friendly_ && f_.switchedBy != nullptr) edit.turnsOn = FindField(effect_.fields, f_.switchedBy);
     return true;
