@@ -2,6 +2,9 @@
 // compared with the engines driven directly in this process.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cmath>
 #include <cstdlib>
@@ -170,14 +173,9 @@ TEST(Quillfx, EveryErrorHasItsMessageAndStatus) {
   three.format = MakeFormat(1, 3, 44100, 16);
   three.bytes.assign(600, 0);
   const std::string threePath = Write("three.wav", three);
-  WavData deep;  // 24-bit samples
-  deep.format = MakeFormat(1, 1, 44100, 24);
-  deep.bytes.assign(900, 0);
-  const std::string deepPath = Write("deep.wav", deep);
   const std::tuple<std::string, int, const char*> cases[] =
       {{Dir() + "missing.wav " + out + " delay", 3, "cannot read"},
                {threePath + " " + out + " delay", 3, "3 channels"},
-               {deepPath + " " + out + " delay", 3, "24 bit"},
                {in + " " + out + " flanger", 2, "unknown effect flanger"},
                {in + " " + out + " delay 99", 2, "twechos has no preset \"99\""},
                {in + " " + out + " reverb \"catedral\"", 2, "twreverb has no preset \"catedral\""},
@@ -293,6 +291,152 @@ TEST(Quillfx, SeveralInputsGiveWhatSingleRunsGive) {
   ASSERT_EQ(std::system(("rm -f " + dir + "/*").c_str()), 0);
   Expect("-o " + dir + " " + inputs[0] + " " + Dir() + "missing.wav" + effects, 3, "missing.wav: failed: cannot read");
   EXPECT_EQ(Read(dir + inputs[0].substr(inputs[0].rfind('/'))).Frames(), mono.Frames() + 88200u);
+}
+
+// A tone of `amplitude` (full scale 1.0) at 441 Hz in any word WriteWav
+// writes: integer samples little-endian in `bits`, float in 32 or 64.
+WavData Tone(std::uint16_t tag, std::uint16_t bits, double amplitude, std::uint32_t frames = 44100) {
+  WavData d;
+  d.format = MakeFormat(tag, 1, 44100, bits);
+  for (std::uint32_t i = 0; i < frames; ++i) {
+    const double x = amplitude * std::sin(2.0 * 3.141592653589793 * 441.0 * i / 44100.0);
+    std::uint8_t bytes[8];
+    if (tag == 3 && bits == 32) {
+      const float f = static_cast<float>(x);
+      std::memcpy(bytes, &f, 4);
+    } else if (tag == 3) {
+      std::memcpy(bytes, &x, 8);
+    } else {
+      const auto v = static_cast<std::int32_t>(std::lround(x * std::ldexp(1.0, bits - 1)));
+      for (int b = 0; b < bits / 8; ++b) bytes[b] = static_cast<std::uint8_t>(v >> (8 * b));
+    }
+    d.bytes.insert(d.bytes.end(), bytes, bytes + bits / 8);
+  }
+  return d;
+}
+
+// The simple delay with the dry path at 0 dB and the echo silent passes its
+// input through, so levels can be checked end to end.
+constexpr const char* kThrough = " delay dry=0dB echo=off";
+
+TEST(Quillfx, LevelsAndWordsSurviveEveryConversion) {
+  // Float input processed as each integer kind keeps its level: a -6 dBFS
+  // sine peaks at half of full scale (it used to come out at one step).
+  const std::string floatIn = Write("float.wav", Tone(3, 32, 0.5)), out = Dir() + "out.wav";
+  for (const char* kind : {"pcm8", "pcm16", "pcm32"}) {
+    SCOPED_TRACE(kind);
+    ASSERT_EQ(Quillfx(std::string("--kind ") + kind + " " + floatIn + " " + out + kThrough).first, 0);
+    const WavData got = Read(out);
+    EXPECT_EQ(got.format.formatTag, 3) << "the output keeps the input's float word";
+    EXPECT_NEAR(PeakOf(got), 0.5, std::strcmp(kind, "pcm8") == 0 ? 1.0 / 128 : 1e-4);
+  }
+  // A 24-bit master stays 24-bit, bit for bit, in WAV and through FLAC (the
+  // silent echo's 100 ms come after it).
+  const WavData deep = Tone(1, 24, 0.7);
+  const auto head = [&](const WavData& got) {
+    return got.bytes.size() >= deep.bytes.size() && std::equal(deep.bytes.begin(), deep.bytes.end(), got.bytes.begin());
+  };
+  const std::string deepIn = Write("deep.wav", deep), flac = Dir() + "deep.flac";
+  ASSERT_EQ(Quillfx(deepIn + " " + out + kThrough).first, 0);
+  EXPECT_EQ(Read(out).format.bitsPerSample, 24);
+  EXPECT_TRUE(head(Read(out)));
+  ASSERT_EQ(Quillfx(deepIn + " " + flac + kThrough).first, 0);
+  ASSERT_EQ(Quillfx(flac + " " + out + kThrough).first, 0);
+  EXPECT_TRUE(head(Read(out)));
+  // Shortened to 16 bits it is dithered: no offset of half a step.
+  ASSERT_EQ(Quillfx("-b 16 " + Write("quiet.wav", Tone(1, 24, 5.6e-5)) + " " + out + kThrough).first, 0);
+  const WavData shortened = Read(out);
+  ASSERT_EQ(shortened.format.bitsPerSample, 16);
+  const auto* s = reinterpret_cast<const std::int16_t*>(shortened.bytes.data());
+  double mean = 0.0;
+  for (std::uint32_t i = 0; i < shortened.Frames(); ++i) mean += s[i];
+  EXPECT_NEAR(mean / shortened.Frames(), 0.0, 0.05);
+  // Float output beyond full scale is reported like integer clipping: a
+  // 0.9 sine plus its own echo 100 ms (44.1 periods) later reaches 1.8 cos 18°.
+  const WavData loud = Tone(3, 32, 0.9);
+  const auto* x = reinterpret_cast<const float*>(loud.bytes.data());
+  std::uint64_t over = 0;
+  for (std::uint32_t i = 4410; i < loud.Frames(); ++i)
+    over += std::abs(static_cast<float>(static_cast<double>(x[i]) + x[i - 4410])) > 1.0f;
+  Expect(Write("loud.wav", loud) + " " + out + " delay delay=100ms dry=0dB echo=0dB", 0,
+         "twechos: " + std::to_string(over) + " samples beyond full scale");
+  EXPECT_GT(PeakOf(Read(out)), 1.5);
+  Expect("-b 12 " + deepIn + " " + out + kThrough, 2, "8, 16, 24, 32 or 64");
+}
+
+TEST(Quillfx, EarlierFilesSurviveFailuresAndInterruptions) {
+  const std::string in = Write("mono.wav", Mono16());
+  const std::string dir = Dir() + "keep";
+  ASSERT_EQ(std::system(("rm -rf " + dir + " && mkdir " + dir).c_str()), 0);
+  const std::string keep = dir + "/keep.wav";
+  const WavData earlier = Tone(1, 16, 0.25, 1000);
+  std::string error;
+  ASSERT_TRUE(WriteWav(keep, earlier, error)) << error;
+  const auto onlyKeepIsLeft = [&] {
+    EXPECT_TRUE(Read(keep).bytes == earlier.bytes);
+    EXPECT_EQ(std::system(("test \"$(ls -A " + dir + ")\" = keep.wav").c_str()), 0) << "a temporary file is left";
+  };
+  // Refused before processing, by range and by what the rate allows.
+  Expect(in + " " + keep + " pitch ratio=0", 2, "ratio");
+  Expect(in + " " + keep + " pitch ratio=-1", 2, "ratio");
+  Expect(in + " " + keep + " pitch ratio=1e9", 2, "ratio");
+  onlyKeepIsLeft();
+  // Interrupted while writing an hour of padding: started directly, since a
+  // shell starts background jobs with SIGINT ignored.
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::freopen("/dev/null", "w", stderr);
+      execl(QUILLFX_PATH, QUILLFX_PATH, "--pad", "3600", in.c_str(), keep.c_str(), "reverb", "2", nullptr);
+      _exit(127);
+    }
+    usleep(500000);
+    kill(child, signal);
+    int raw = 0;
+    ASSERT_EQ(waitpid(child, &raw, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == signal) << "the run went on to the end or failed otherwise";
+    onlyKeepIsLeft();
+  }
+}
+
+TEST(Quillfx, WavGoesToStandardOutputThroughAPipe) {
+  const std::string in = Write("mono.wav", Mono16()), piped = Dir() + "piped.wav";
+  ASSERT_EQ(Quillfx(in + " " + Dir() + "file.wav delay 2").first, 0);
+  const int raw = std::system((std::string(QUILLFX_PATH) + " " + in + " - delay 2 | cat >" + piped).c_str());
+  ASSERT_EQ(WEXITSTATUS(raw), 0);
+  ExpectSameAudio(Read(piped), Read(Dir() + "file.wav"));
+  // AIFF finishes its header last, so it cannot go down a pipe.
+  const std::string err = Dir() + "err.txt";
+  const int refused = std::system(("sh -c '" + std::string(QUILLFX_PATH) + " -t aiff " + in + " - delay 2>" + err +
+                                   "; echo $? >" + err + ".status' | cat >/dev/null").c_str());
+  ASSERT_EQ(WEXITSTATUS(refused), 0);
+  std::ostringstream status, says;
+  status << std::ifstream(err + ".status").rdbuf();
+  says << std::ifstream(err).rdbuf();
+  EXPECT_EQ(status.str(), "4\n");
+  EXPECT_NE(says.str().find("types that can: wav"), std::string::npos) << says.str();
+}
+
+TEST(Quillfx, ValuesTakeRealUnitsAndPresetsTheirNamesLoosely) {
+  const std::string in = Write("mono.wav", Mono16()), a = Dir() + "a.wav", b = Dir() + "b.wav";
+  ASSERT_EQ(Quillfx(in + " " + a + " delay \"echo  CHAMBER\" delay=0.25s dry=-3dB decay=4.5s").first, 0);
+  ASSERT_EQ(Quillfx(in + " " + b + " delay 1 delayMs=250 dryOut=-30 decayTenths=45").first, 0);
+  ExpectSameAudio(Read(a), Read(b));
+  ASSERT_EQ(Quillfx(in + " " + a + " time final=110%").first, 0);
+  ASSERT_EQ(Quillfx(in + " " + b + " time finalTenths=1100").first, 0);
+  ExpectSameAudio(Read(a), Read(b));
+  Expect(in + " " + a + " delay decayTenths=3.5", 2, "decayTenths");
+  Expect(in + " " + a + " reverb predelay=250ms", 2, "0..200");
+  Expect(in + " " + a + " reverb catedral", 2, "did you mean \"Cathedral\"");
+  const std::string shown = Dir() + "show.txt";
+  ASSERT_EQ(Quillfx("--show delay \"echo chamber\" >" + shown).first, 0);
+  std::ostringstream text;
+  text << std::ifstream(shown).rdbuf();
+  EXPECT_NE(text.str().find("Echo chamber"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("delayMs="), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find(" s "), std::string::npos) << text.str();
 }
 
 }  // namespace

@@ -137,7 +137,8 @@ bool BuildChain(const std::vector<EffectRequest>& requests, std::uint32_t block,
       if (hr == E_INVALIDARG) {
         std::vector<std::string> names;
         PresetNames(link.stage->Presets(), names);
-        error = name + " has no preset \"" + r.preset + "\" (try --presets " + r.effect->catalog->alias + ")";
+        error = NoPresetText(*r.effect->catalog, names, r.preset,
+                             std::string("quillfx --presets ") + r.effect->catalog->alias);
         status = kExitUsage;
         return false;
       }
@@ -185,21 +186,32 @@ JobResult RunJob(const RunOptions& options, const std::string& input, const std:
   if (!BuildChain(options.effects, options.block, links, error, status)) return finish(status, error);
 
   SoundReader reader;
-  if (!reader.Open(input, options.kind, error)) return finish(kExitInput, error);
+  if (!reader.Open(input, options.kind, options.dither, error)) return finish(kExitInput, error);
   const AudioFormat format = reader.Format();
   job.sampleRate = format.sampleRate;
   job.channels = format.channels;
   job.kind = KindName(reader.Kind());
+  // What a value means can depend on the stream (the pitch ratio on the
+  // rate): checked before anything is written.
+  for (const ChainLink& link : links) {
+    std::vector<double> block;
+    const HRESULT hr = ReadBlock(*link.effect->catalog, link.stage->Params(), block);
+    if (FAILED(hr)) return finish(kExitProcessing, std::string(link.effect->catalog->name) +
+                                                       ": reading the parameters failed, " + Hex(hr));
+    if (!CheckForRate(*link.effect->catalog, block.data(), format.sampleRate, error))
+      return finish(kExitUsage, error);
+  }
 
   SoundWriter writer;
-  if (!writer.Open(output, options.type, format, error)) return finish(kExitOutput, error);
+  const OutputRequest request{options.type, options.word.bits, options.word.isFloat, options.dither};
+  if (!writer.Open(output, request, format, reader.FileWord(), error)) return finish(kExitOutput, error);
+  job.word = WordText(writer.Word());
   Progress meter(progress, format.sampleRate, reader.Frames());
-  // A failed run leaves no half-written output behind.
+  // A failed run leaves no half-written output behind, and an earlier file
+  // at the output's path as it was.
   const auto fail = [&](int status, const std::string& message) {
     if (meter.Shown()) std::fputc('\n', stderr);
-    std::string ignored;
-    writer.Close(ignored);
-    std::remove(output.c_str());
+    writer.Abandon();
     return finish(status, message);
   };
 
@@ -268,9 +280,16 @@ JobResult RunJob(const RunOptions& options, const std::string& input, const std:
   hr = chain.Finish(failed);
   if (writeFailed) return fail(kExitOutput, error);
   if (FAILED(hr)) return fail(kExitProcessing, failed + ": the end of the stream failed, " + Hex(hr));
-  if (!writer.Close(error)) return fail(kExitOutput, error);
+  if (!writer.Commit(error)) return fail(kExitOutput, error);
   meter.Update(job.framesIn + job.padFrames + job.quietFrames, job.framesOut, chain.Clipped(), true);
 
+  for (const std::string* note : {&reader.ConversionNote(), &writer.ConversionNote(), &writer.CommitNote()})
+    if (!note->empty()) job.notes.push_back(*note);
+  if (reader.Clipped() > 0)
+    job.notes.push_back(std::to_string(reader.Clipped()) + " input samples clipped at full scale by the conversion");
+  if (writer.Clipped() > 0)
+    job.notes.push_back(std::to_string(writer.Clipped()) + " output samples clipped at full scale by the conversion");
+  job.convertClipped = reader.Clipped() + writer.Clipped();
   if (job.tailCapped)
     job.notes.push_back("the output was still above -96 dBFS after " + Clock(options.tailCapSeconds) +
                         " of added silence (--tail-cap)");
@@ -325,7 +344,7 @@ std::string JobsJson(const std::vector<JobResult>& jobs) {
            ", \"status\": " + std::to_string(j.status);
     if (j.status != 0) out += ", \"error\": " + JsonString(j.error);
     out += ", \"sampleRate\": " + std::to_string(j.sampleRate) + ", \"channels\": " + std::to_string(j.channels) +
-           ", \"kind\": " + JsonString(j.kind) + ", \"framesIn\": " + std::to_string(j.framesIn) +
+           ", \"kind\": " + JsonString(j.kind) + ", \"outputWord\": " + JsonString(j.word) + ", \"framesIn\": " + std::to_string(j.framesIn) +
            ", \"padFrames\": " + std::to_string(j.padFrames) + ", \"quietFrames\": " + std::to_string(j.quietFrames) +
            ", \"tailCapped\": " + (j.tailCapped ? "true" : "false") +
            ", \"framesOut\": " + std::to_string(j.framesOut);
@@ -335,7 +354,7 @@ std::string JobsJson(const std::vector<JobResult>& jobs) {
     for (std::size_t k = 0; k < j.stages.size(); ++k)
       out += (k ? ", " : "") + std::string("{\"effect\": ") + JsonString(j.stages[k].effect) +
              ", \"clipped\": " + std::to_string(j.stages[k].clipped) + "}";
-    out += "], \"notes\": [";
+    out += "], \"conversionClipped\": " + std::to_string(j.convertClipped) + ", \"notes\": [";
     for (std::size_t k = 0; k < j.notes.size(); ++k) out += (k ? ", " : "") + JsonString(j.notes[k]);
     out += "], \"seconds\": " + JsonNumber(j.seconds) + "}";
   }
@@ -347,7 +366,7 @@ std::string JobSummary(const JobResult& j) {
   if (j.status != 0) return line + "failed: " + j.error;
   line += std::to_string(j.framesIn) + " frames in, " + std::to_string(j.framesOut) + " out";
   if (j.framesOut >= j.framesIn) line += " (" + std::to_string(j.framesOut - j.framesIn) + " of tail)";
-  std::uint64_t clipped = 0;
+  std::uint64_t clipped = j.convertClipped;
   for (const StageCount& s : j.stages) clipped += s.clipped;
   char text[64];
   std::snprintf(text, sizeof text, ", peak %s, %llu clipped, %.2f s", PeakDb(j.peak).c_str(),

@@ -33,6 +33,7 @@ struct JobResult {
   std::uint32_t sampleRate = 0;
   std::uint16_t channels = 0;
   std::string kind;         // the processing kind
+  std::string word;         // what the output file holds: "24-bit integer"
   std::uint64_t framesIn = 0;
   std::uint64_t padFrames = 0;     // --pad silence
   std::uint64_t quietFrames = 0;   // --tail auto silence
@@ -40,6 +41,7 @@ struct JobResult {
   std::uint64_t framesOut = 0;
   double peak = 0.0;               // of the output, full scale 1.0
   std::vector<StageCount> stages;
+  std::uint64_t convertClipped = 0;  // clipped by the input's and the output's conversions
   double seconds = 0.0;
 };
 

@@ -13,6 +13,7 @@
 
 #include "tools/quillfx/job.h"
 #include "tools/quillfx/options.h"
+#include "tools/quillfx/output_file.h"
 
 namespace {
 
@@ -22,8 +23,40 @@ void List(const NativeEffect* only) {
   for (const NativeEffect& e : NativeEffects()) {
     if (only != nullptr && only != &e) continue;
     std::printf("%s (alias %s): %s\n", e.catalog->name, e.catalog->alias, e.summary);
-    for (const FieldInfo& f : e.catalog->fields) std::printf("  %-18s %s\n", f.name, FieldRangeText(f).c_str());
+    for (const std::string& line : ListFields(*e.catalog)) std::printf("  %s\n", line.c_str());
   }
+}
+
+// Every field of the defaults or of a preset, in real units and raw.
+int Show(const NativeEffect& effect, const std::string& preset) {
+  auto stage = effect.create(kDefaultBlock);
+  std::string applied = "(Default)";
+  if (!preset.empty()) {
+    const HRESULT hr = ApplyPresetArg(stage->Presets(), preset, applied);
+    if (hr == E_INVALIDARG) {
+      std::vector<std::string> names;
+      PresetNames(stage->Presets(), names);
+      std::fprintf(stderr, "quillfx: %s\n",
+                   NoPresetText(*effect.catalog, names, preset, std::string("quillfx --presets ") + effect.catalog->alias)
+                       .c_str());
+      return kExitUsage;
+    }
+    if (FAILED(hr)) {
+      std::fprintf(stderr, "quillfx: %s: applying preset %s failed, 0x%08lX\n", effect.catalog->name, preset.c_str(),
+                   static_cast<unsigned long>(static_cast<std::uint32_t>(hr)));
+      return kExitProcessing;
+    }
+  }
+  std::vector<double> block;
+  const HRESULT hr = ReadBlock(*effect.catalog, stage->Params(), block);
+  if (FAILED(hr)) {
+    std::fprintf(stderr, "quillfx: %s: reading the parameters failed, 0x%08lX\n", effect.catalog->name,
+                 static_cast<unsigned long>(static_cast<std::uint32_t>(hr)));
+    return kExitProcessing;
+  }
+  std::printf("%s, preset \"%s\":\n", effect.catalog->name, applied.c_str());
+  for (const std::string& line : ShowBlock(*effect.catalog, block.data())) std::printf("  %s\n", line.c_str());
+  return 0;
 }
 
 int ListPresets(const NativeEffect& effect) {
@@ -53,7 +86,7 @@ int HelpEffect(const NativeEffect& effect) {
   else
     std::printf("  It adds nothing after the end of the input.\n");
   std::printf("  %zu presets (quillfx --presets %s); fields:\n", names.size(), c.alias);
-  for (const FieldInfo& f : c.fields) std::printf("    %-18s %s\n", f.name, FieldRangeText(f).c_str());
+  for (const std::string& line : ListFields(c)) std::printf("    %s\n", line.c_str());
   std::printf("  example: quillfx in.wav out.wav %s \"%s\" %s=%s\n", c.alias, names.size() > 1 ? names[1].c_str() : "0",
               c.fields.front().name, FieldValueText(c.fields.front(), c.fields.front().hi).c_str());
   return 0;
@@ -165,6 +198,8 @@ int Run(RunOptions& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // An interrupted run removes its temporary outputs, before any thread starts.
+  InstallSignalCleanup();
   Command command;
   if (!ParseCommandLine(argc, argv, command)) return kExitUsage;
   switch (command.action) {
@@ -182,7 +217,7 @@ int main(int argc, char** argv) {
     case Action::HelpEffect:
       return HelpEffect(*command.effect);
     case Action::Show:
-      return kExitUsage;  // wired below once the catalog shows blocks
+      return Show(*command.effect, command.preset);
     case Action::Run:
       break;
   }

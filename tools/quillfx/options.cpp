@@ -283,6 +283,8 @@ bool ParseCommandLine(int argc, const char* const* argv, Command& c) {
 
   std::vector<std::string> positional(words.begin() + static_cast<long>(i), words.end());
   RunOptions& r = c.run;
+  std::string error;
+  if (!CheckWordRequest(r.word.bits, r.word.isFloat, error)) return Complain(error);
   if (!r.outDir.empty()) {
     // -o DIR IN... -- EFFECT ...
     std::size_t split = 0;

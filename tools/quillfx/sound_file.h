@@ -40,9 +40,6 @@ class SoundReader {
   // `dither` is set, and clamps at full scale. More than two channels are
   // refused.
   bool Open(const std::string& path, std::optional<SampleKind> processAs, bool dither, std::string& error);
-  bool Open(const std::string& path, std::optional<SampleKind> processAs, std::string& error) {
-    return Open(path, processAs, true, error);
-  }
 
   const AudioFormat& Format() const { return format_; }
   SampleKind Kind() const { return kind_; }
@@ -108,9 +105,6 @@ class SoundWriter {
   // be streamed, is refused with a message saying what can.
   bool Open(const std::string& path, const OutputRequest& request, const AudioFormat& format,
             std::optional<SampleWord> inputWord, std::string& error);
-  bool Open(const std::string& path, const std::string& type, const AudioFormat& format, std::string& error) {
-    return Open(path, OutputRequest{type, {}, {}, true}, format, std::nullopt, error);
-  }
 
   SampleWord Word() const { return word_; }  // bits 0 for coded data (Vorbis, MP3)
   // "32-bit integer converted to 24-bit integer, dithered"; empty when the
@@ -130,7 +124,6 @@ class SoundWriter {
   // Drops the output: a temporary file is removed and an earlier file at the
   // path is left as it was. What went to a stream stays there.
   void Abandon();
-  bool Close(std::string& error) { return Commit(error); }
 
  private:
   enum class Path { Direct, Widen, Quantize, Doubles };
