@@ -3,9 +3,10 @@
 # 4-second mono demo material and 3 seconds of stereo measurement material in
 # 16-bit, and for the first three presets the stereo material in every other
 # sample kind with an odd block size. One line per render: effect, preset,
-# input, kind, MD5 of the output file. Two builds whose digests are equal
-# produce byte-identical output; run it before and after a change that must
-# not change the sound and compare the two with diff.
+# input, kind, MD5 of the output's samples (written headerless, in the
+# processing kind's own word). Two builds whose digests are equal produce
+# the same samples; run it before and after a change that must not change
+# the sound and compare the two with diff.
 #
 # usage: scripts/output-digest.sh [NATIVE_BUILD]     (default build/native)
 set -euo pipefail
@@ -23,8 +24,8 @@ trap 'rm -rf "$work"' EXIT
 render() {  # effect preset input kind [quillfx options...]
   local effect=$1 preset=$2 input=$3 kind=$4
   shift 4
-  if "$fx" -q "$@" "$work/$input.wav" "$work/out.wav" "$effect" "$preset" >/dev/null 2>&1; then
-    echo "$effect $preset $input $kind $(md5sum <"$work/out.wav" | cut -c1-32)"
+  if "$fx" -q -t raw "$@" "$work/$input.wav" "$work/out.raw" "$effect" "$preset" >/dev/null 2>&1; then
+    echo "$effect $preset $input $kind $(md5sum <"$work/out.raw" | cut -c1-32)"
   else
     echo "$effect $preset $input $kind failed"
   fi
@@ -37,7 +38,11 @@ for effect in "${effects[@]}"; do
     render "$effect" "$p" mono pcm16
     render "$effect" "$p" stereo pcm16
     if [ "$p" -lt 3 ]; then
-      for kind in pcm8 pcm32 float double; do render "$effect" "$p" stereo "$kind" -B 777 --kind "$kind"; done
+      # Each kind written in its own word, so that nothing is converted after the chain.
+      render "$effect" "$p" stereo pcm8 -B 777 --kind pcm8 -b 8
+      render "$effect" "$p" stereo pcm32 -B 777 --kind pcm32 -b 32
+      render "$effect" "$p" stereo float -B 777 --kind float -e float
+      render "$effect" "$p" stereo double -B 777 --kind double -b 64
     fi
   done
 done

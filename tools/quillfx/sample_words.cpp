@@ -47,6 +47,13 @@ bool IsPcmWord(SampleWord word) {
   return word.bits == 8 || word.bits == 16 || word.bits == 24 || word.bits == 32;
 }
 
+bool Holds(SampleWord to, SampleWord from) {
+  if (from.bits == 0) return false;  // coded data is decoded, never held as it was
+  if (!to.isFloat) return !from.isFloat && from.bits <= to.bits;
+  const int mantissa = to.bits == 32 ? 24 : 53;
+  return from.isFloat ? from.bits <= to.bits : from.bits <= mantissa;
+}
+
 bool Shortens(SampleWord from, SampleWord to) {
   if (to.isFloat || to.bits >= 32) return false;
   return from.isFloat || from.bits == 0 || from.bits > to.bits;

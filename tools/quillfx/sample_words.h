@@ -25,6 +25,10 @@ std::string WordText(SampleWord word);
 // One of the words a PCM file can hold: integer 8, 16, 24, 32; float 32, 64.
 bool IsPcmWord(SampleWord word);
 
+// Whether every sample of `from` has an exact equal in `to`: converting
+// then changes nothing, and the user need not hear of it.
+bool Holds(SampleWord to, SampleWord from);
+
 // Whether going from `from` to the integer word `to` drops resolution, and
 // so wants dither. A 32-bit integer step lies some 190 dB below full scale,
 // under the noise of any source, so rounding alone suffices there.

@@ -302,7 +302,7 @@ bool SoundReader::Open(const std::string& path, std::optional<SampleKind> proces
   const bool direct = word.isFloat || (!fileWord_.isFloat && fileWord_.bits != 0 && fileWord_.bits <= word.bits);
   const bool dithered = !direct && dither && Shortens(fileWord_, word);
   if (!direct) quantizer_.emplace(word.bits, info.channels, dithered);
-  if (word != fileWord_)
+  if (!Holds(word, fileWord_))
     note_ = (fileWord_.bits != 0 ? WordText(fileWord_) : FormatName(subtype)) + " converted to " + WordText(word) +
             (dithered ? ", dithered" : "");
   format_ = FormatOf(kind_, info.channels, info.samplerate);
@@ -458,7 +458,7 @@ bool SoundWriter::Open(const std::string& path, const OutputRequest& request, co
       dithered = request.dither && Shortens(own, word_);
       quantizer_.emplace(word_.bits, channels, dithered);
     }
-    if (path_ != Path::Direct)
+    if (!Holds(word_, own))
       note_ = WordText(own) + " converted to " + WordText(word_) + (dithered ? ", dithered" : "");
   }
 

@@ -48,10 +48,9 @@ class SoundReader {
   // "WAV, 24-bit PCM".
   SampleWord FileWord() const { return fileWord_; }
   const std::string& Description() const { return description_; }
-  // "32-bit float converted to 16-bit integer, dithered"; empty when the
-  // samples reach the engines as stored.
+  // "32-bit float converted to 16-bit integer, dithered"; empty when every
+  // sample reaches the engines with its value unchanged.
   const std::string& ConversionNote() const { return note_; }
-  bool Converted() const { return !note_.empty(); }
   // Samples clamped at full scale so far (or not numbers), by a conversion
   // to integers.
   std::uint64_t Clipped() const;
@@ -107,8 +106,8 @@ class SoundWriter {
             std::optional<SampleWord> inputWord, std::string& error);
 
   SampleWord Word() const { return word_; }  // bits 0 for coded data (Vorbis, MP3)
-  // "32-bit integer converted to 24-bit integer, dithered"; empty when the
-  // samples are written as the engines left them.
+  // "32-bit integer converted to 24-bit integer, dithered"; empty when every
+  // sample is written with the value the engines left.
   const std::string& ConversionNote() const { return note_; }
   // Samples clamped at full scale so far (or not numbers) on the way to an
   // integer word.
