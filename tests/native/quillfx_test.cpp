@@ -377,7 +377,7 @@ TEST(Quillfx, EarlierFilesSurviveFailuresAndInterruptions) {
     EXPECT_EQ(std::system(("test \"$(ls -A " + dir + ")\" = keep.wav").c_str()), 0) << "a temporary file is left";
   };
   // Refused before processing, by range and by what the rate allows.
-  Expect(in + " " + keep + " pitch ratio=0", 2, "ratio");
+  Expect(in + " " + keep + " pitch ratio=0", 2, "quillfx: twpitchs: ratio=0 ");
   Expect(in + " " + keep + " pitch ratio=-1", 2, "ratio");
   Expect(in + " " + keep + " pitch ratio=1e9", 2, "ratio");
   onlyKeepIsLeft();

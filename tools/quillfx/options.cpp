@@ -205,8 +205,7 @@ bool ParseEffects(const std::vector<std::string>& words, std::vector<EffectReque
     if (word.find('=') != std::string::npos) {
       FieldEdit edit{};
       std::string error;
-      if (!ParseFieldArg(*r.effect->catalog, word, edit, error))
-        return Complain(std::string(r.effect->catalog->name) + ": " + error);
+      if (!ParseFieldArg(*r.effect->catalog, word, edit, error)) return Complain(error);  // it names the effect
       r.edits.push_back(edit);
     } else if (!r.preset.empty()) {
       return Complain(std::string(r.effect->catalog->name) + ": a second preset \"" + word + "\" after \"" +
