@@ -61,10 +61,11 @@ HRESULT PitchEngine::Restart(HRESULT& configured) {
   fullPending_ = 1;
   configuredOk_ = 0;
   stretcher_.ClearFlushDone();
+  // Anew, as the kind or channel count may have changed; should it fail,
+  // the next buffer's full set-up tries again.
   FreeLine(intermediate_);
-  const std::size_t real = IsDoublePrecision(kind_) ? sizeof(double) : sizeof(float);
-  intermediate_ = AllocLine(static_cast<std::size_t>(kIntermediateFrames) * channels_, real);
-  if (intermediate_ == nullptr) return E_OUTOFMEMORY;
+  intermediate_ = nullptr;
+  if (FAILED(AllocIntermediate())) return E_OUTOFMEMORY;
   PitchParams snapshot;
   bool full;
   TakeSnapshot(snapshot, full);
@@ -75,6 +76,13 @@ HRESULT PitchEngine::Restart(HRESULT& configured) {
   stretcher_.SetFirstBlock();
   started_ = 0;
   return S_OK;
+}
+
+HRESULT PitchEngine::AllocIntermediate() {
+  if (intermediate_ != nullptr) return S_OK;
+  const std::size_t real = IsDoublePrecision(kind_) ? sizeof(double) : sizeof(float);
+  intermediate_ = AllocLine(static_cast<std::size_t>(kIntermediateFrames) * channels_, real);
+  return intermediate_ != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 void PitchEngine::ClearPositions() {
@@ -135,6 +143,10 @@ HRESULT PitchEngine::ConfigureFull(const PitchParams& p) {
     if (rings_[c] == nullptr) return E_OUTOFMEMORY;
   }
   hr = kernel_.Build(taps_);
+  if (FAILED(hr)) return hr;
+  // A restart whose allocation failed left none; the resampler must not
+  // run into it.
+  hr = AllocIntermediate();
   if (FAILED(hr)) return hr;
 
   if (p.preserveDuration != 0) {

@@ -69,7 +69,7 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   // configured in full, positions and totals cleared, the stretcher
   // restarted. A failing configure is left for the next buffer to retry
   // and report; only a failing allocation of the intermediate buffer is
-  // returned here.
+  // returned here, and the next buffer's full set-up allocates it again.
   HRESULT Restart();
 
   // Once per input buffer, before Process: picks up parameter changes and
@@ -90,6 +90,8 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   HRESULT Configure(const PitchParams& p, bool full);
   HRESULT ConfigureFull(const PitchParams& p);
   HRESULT SetRate(const PitchParams& p);
+  // The intermediate buffer for the kind and channels, unless it is there.
+  HRESULT AllocIntermediate();
   void ClearPositions();
   void FreeBuffers();
 

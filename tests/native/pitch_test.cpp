@@ -222,5 +222,28 @@ TEST(PitchFailure, AllocationFailureIsRetriedAndBadValuesRefused) {
   EXPECT_EQ(process(10), S_OK);
 }
 
+// A restart at a discontinuity that cannot have its intermediate buffer
+// reports it; the next buffer's full set-up allocates it again and the
+// duration-keeping run goes on from there, as long as its input.
+TEST(PitchFailure, ARestartWithoutItsBufferIsMadeGoodByTheNextBuffer) {
+  PitchRig<Float32> rig(1, 44100, Pitch(0.8, 2, 1, 0, 8));
+  const auto in = rig.Make(4000, [](std::uint32_t f, std::uint32_t) { return Sine(400, 44100, f); });
+  rig.Feed(in, 1000, 4096, true);
+  std::vector<float> out(4096);
+  {
+    RefuseLines refuse;
+    std::uint32_t n = 1000, room = 4096;
+    EXPECT_EQ(rig.engine.Process(ProcessMode::Discontinuity, in.data(), &n, out.data(), &room), E_OUTOFMEMORY);
+    EXPECT_EQ(n + room, 0u);
+  }
+  auto after = rig.Feed(in, 1000, 4096);
+  const auto flushed = rig.Flush(4096);
+  after.insert(after.end(), flushed.begin(), flushed.end());
+  ASSERT_EQ(rig.Frames(after), 4000u);
+  double peak = 0.0;
+  for (std::uint32_t f = 0; f < 4000; ++f) peak = std::max(peak, std::fabs(rig.At(after, f, 0)));
+  EXPECT_GT(peak, 0.4);
+}
+
 }  // namespace
 }  // namespace quill::test
