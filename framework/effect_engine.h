@@ -194,7 +194,10 @@ class EffectEngine : public Traits::Interface {
   // Refuses a stream of another size or effect with E_FAIL, leaving the
   // block as it was; a block with out-of-range fields is clamped, stored
   // and reported with E_FAIL. Does not touch changed or dirty: the engine
-  // picks the values up at its next restart.
+  // picks the values up at its next restart. It does request the full
+  // set-up, as any whole-block set does: should an edit make a running
+  // engine take the block before then, a Full field changed by the load
+  // must not be applied by a light set-up.
   HRESULT Load(ISequentialStream* stream) {
     if (stream == nullptr) return E_POINTER;
     unsigned char header[kStreamHeaderSize];
@@ -210,6 +213,7 @@ class EffectEngine : public Traits::Interface {
     if (FAILED(hr)) return hr;
     std::lock_guard guard(lock_);
     params_ = incoming;
+    rebuildRequest_ = 1;
     return ClampBlock(Traits::Fields(), &params_) ? E_FAIL : hr;
   }
 

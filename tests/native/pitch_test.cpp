@@ -245,5 +245,22 @@ TEST(PitchFailure, ARestartWithoutItsBufferIsMadeGoodByTheNextBuffer) {
   EXPECT_GT(peak, 0.4);
 }
 
+// A block loaded while streaming waits for the next restart, unless an
+// edit makes the engine take it first: then a duration switch it turned on
+// gets the full set-up with the stretcher, and the run from there keeps
+// its length (resampling alone would make 4000 / 0.8 frames).
+TEST(PitchParameters, ALoadedDurationSwitchIsSetUpInFullByTheNextEdit) {
+  PitchRig<Pcm16> rig(1, 44100, Pitch(0.8, 2, 0, 0, 8));
+  const auto in = rig.Make(4000, [](std::uint32_t f, std::uint32_t) { return Sine(400, 44100, f); });
+  EXPECT_NEAR(rig.Frames(rig.Feed(in, 1000, 4096, true)), (4000 - 4) / 0.8, 1.0);
+  MemoryStream saved = StreamOf(Pitch(0.8, 2, 1, 0, 8), PitchTraits::kInterfaceId);
+  ASSERT_EQ(rig.engine.Load(&saved), S_OK);
+  ASSERT_EQ(rig.engine.SetLength(1000.0), S_OK);  // any edit
+  auto after = rig.Feed(in, 1000, 4096);
+  const auto flushed = rig.Flush(4096);
+  after.insert(after.end(), flushed.begin(), flushed.end());
+  EXPECT_EQ(rig.Frames(after), 4000u);
+}
+
 }  // namespace
 }  // namespace quill::test
