@@ -71,11 +71,12 @@ class EffectEngine : public Traits::Interface {
   HRESULT STDMETHODCALLTYPE SetParams(const Params* in) override {
     if (in == nullptr) return E_POINTER;
     std::lock_guard guard(lock_);
+    const Params previous = params_;
     params_ = *in;
     changed_ = 1;
     dirty_ = 1;
     rebuildRequest_ = 1;
-    return ClampBlock(Traits::Fields(), &params_) ? E_FAIL : S_OK;
+    return ClampBlock(Traits::Fields(), &params_, &previous) ? E_FAIL : S_OK;
   }
 
   HRESULT STDMETHODCALLTYPE GetFormat(AudioFormat* out) override {
@@ -192,12 +193,13 @@ class EffectEngine : public Traits::Interface {
   }
 
   // Refuses a stream of another size or effect with E_FAIL, leaving the
-  // block as it was; a block with out-of-range fields is clamped, stored
-  // and reported with E_FAIL. Does not touch changed or dirty: the engine
-  // picks the values up at its next restart. It does request the full
-  // set-up, as any whole-block set does: should an edit make a running
-  // engine take the block before then, a Full field changed by the load
-  // must not be applied by a light set-up.
+  // block as it was; a block with out-of-range fields is clamped (a
+  // positive-only field given anything else keeps its stored value, as in
+  // SetParams), stored and reported with E_FAIL. Does not touch changed or
+  // dirty: the engine picks the values up at its next restart. It does
+  // request the full set-up, as any whole-block set does: should an edit
+  // make a running engine take the block before then, a Full field changed
+  // by the load must not be applied by a light set-up.
   HRESULT Load(ISequentialStream* stream) {
     if (stream == nullptr) return E_POINTER;
     unsigned char header[kStreamHeaderSize];
@@ -212,9 +214,10 @@ class EffectEngine : public Traits::Interface {
     hr = ReadAll(stream, &incoming, kBlockSize);
     if (FAILED(hr)) return hr;
     std::lock_guard guard(lock_);
+    const Params previous = params_;
     params_ = incoming;
     rebuildRequest_ = 1;
-    return ClampBlock(Traits::Fields(), &params_) ? E_FAIL : hr;
+    return ClampBlock(Traits::Fields(), &params_, &previous) ? E_FAIL : hr;
   }
 
  protected:

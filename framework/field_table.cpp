@@ -72,11 +72,36 @@ bool LimitValue(const FieldInfo& field, double& value) {
   return Limit(field, value);
 }
 
-bool ClampBlock(FieldTable table, void* block) {
+namespace {
+
+// A Positive field has no nearest value to clamp a zero, a negative, a NaN
+// or an infinity to: the smallest positive double is as unplayable as zero.
+// So a whole block keeps the value already stored, as the field's setter
+// does when it refuses, takes the rest of the block, and reports the change
+// as a clamp: the set answers E_FAIL and the engine keeps running.
+template <class T>
+bool KeepPositive(const FieldInfo& field, unsigned char* block, const unsigned char* current) {
+  T v;
+  std::memcpy(&v, block + field.offset, sizeof v);
+  if (v > 0 && std::isfinite(static_cast<double>(v))) return false;
+  std::memcpy(block + field.offset, current + field.offset, sizeof v);
+  return true;
+}
+
+}  // namespace
+
+bool ClampBlock(FieldTable table, void* block, const void* current) {
   bool clamped = false;
   auto* bytes = static_cast<unsigned char*>(block);
-  for (const FieldInfo& f : table)
+  const auto* kept = static_cast<const unsigned char*>(current);
+  for (const FieldInfo& f : table) {
+    if (f.range == FieldRange::Positive) {
+      clamped |= f.type == FieldType::Double ? KeepPositive<double>(f, bytes, kept)
+                                             : KeepPositive<std::int32_t>(f, bytes, kept);
+      continue;
+    }
     clamped |= f.type == FieldType::Double ? LimitInBlock<double>(f, bytes) : LimitInBlock<std::int32_t>(f, bytes);
+  }
   return clamped;
 }
 
@@ -195,8 +220,9 @@ std::string FieldRangeText(const FieldInfo& field) {
 bool WithinRange(const FieldInfo& field, double value) {
   switch (field.range) {
     case FieldRange::None:
-    case FieldRange::Positive:  // whole blocks keep it as given; the engine refuses to run on it
       return true;
+    case FieldRange::Positive:
+      return value > 0.0 && std::isfinite(value);
     case FieldRange::Ceiling:
       return value <= field.hi;
     case FieldRange::Clamped:

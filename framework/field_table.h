@@ -24,7 +24,7 @@ enum class FieldRange : std::uint8_t {
   Clamped,   // SetParams, Load and the field's setter clamp into [lo, hi]; a NaN lands on lo
   Ceiling,   // as Clamped, but only values above hi are brought down
   Table,     // stored as given, but only lo..hi are rows of the effect's table
-  Positive,  // the setter refuses anything but a positive finite number; whole blocks store it as given
+  Positive,  // the setter refuses anything but a positive finite number; whole blocks keep the stored one
 };
 
 // What a change of the field costs the engine: Light fields are picked up by
@@ -130,9 +130,10 @@ const FieldInfo* FieldAt(FieldTable table, std::size_t offset);
 bool LimitValue(const FieldInfo& field, std::int32_t& value);
 bool LimitValue(const FieldInfo& field, double& value);
 
-// Clamps every ranged field of a whole block, as SetParams and Load do; true
-// if any field had to be.
-bool ClampBlock(FieldTable table, void* block);
+// Clamps every ranged field of a whole block, as SetParams and Load do, and
+// gives a Positive field that is not a positive finite number the value it
+// has in `current` (the block being replaced); true if any field had to change.
+bool ClampBlock(FieldTable table, void* block, const void* current);
 
 // The text a page shows for the value; `thousands` is the locale's separator.
 std::string ValueText(const FieldInfo& field, std::int32_t value, char thousands = ',');

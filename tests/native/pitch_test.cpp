@@ -262,5 +262,32 @@ TEST(PitchParameters, ALoadedDurationSwitchIsSetUpInFullByTheNextEdit) {
   EXPECT_EQ(rig.Frames(after), 4000u);
 }
 
+// A ratio that no rate can play (zero, negative, NaN, infinite): the setter
+// refuses it, and a whole block, set or loaded, keeps the stored ratio,
+// takes its other fields and says so with E_FAIL; the stream goes on at the
+// kept ratio.
+TEST(PitchParameters, AnImpossibleRatioIsKeptOutOfEveryWayIn) {
+  PitchRig<Float64> rig(1, 44100, Pitch(1.5));
+  const auto in = rig.Make(2000, [](std::uint32_t f, std::uint32_t) { return Sine(500, 44100, f); });
+  rig.Feed(in, 1000, 4096, true);
+  for (const double bad : {0.0, -1.5, std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    SCOPED_TRACE(bad);
+    double ratio = 0.0;
+    std::int32_t accuracy = 0;
+    EXPECT_EQ(rig.engine.SetRatio(bad), E_INVALIDARG);
+    const PitchParams set = Pitch(bad, 3);
+    EXPECT_EQ(rig.engine.SetParams(&set), E_FAIL);
+    ASSERT_EQ(rig.engine.GetRatio(&ratio), S_OK);
+    ASSERT_EQ(rig.engine.GetAccuracy(&accuracy), S_OK);
+    EXPECT_EQ(std::pair(ratio, accuracy), std::pair(1.5, 3));
+    MemoryStream loaded = StreamOf(Pitch(bad, 1), PitchTraits::kInterfaceId);
+    EXPECT_EQ(rig.engine.Load(&loaded), E_FAIL);
+    ASSERT_EQ(rig.engine.GetRatio(&ratio), S_OK);
+    ASSERT_EQ(rig.engine.GetAccuracy(&accuracy), S_OK);
+    EXPECT_EQ(std::pair(ratio, accuracy), std::pair(1.5, 1));
+    EXPECT_NEAR(rig.Frames(rig.Feed(in, 1000, 4096)), 2000 / 1.5, 3.0);
+  }
+}
+
 }  // namespace
 }  // namespace quill::test
