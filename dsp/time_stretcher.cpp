@@ -332,7 +332,10 @@ HRESULT TimeStretcher::RunAs(const void* inData, std::uint32_t inFrames, void* o
       if (drain_ < blockLen_) break;  // the output buffer is full
       drain_ = 0;
       // A block spliced before the flush has not yet taken its hop off the
-      // fill, even when the flush is what drains it.
+      // fill, even when the flush is what drains it. Only a block spliced in
+      // the flush took its hop before its splice; skipping the hop for the
+      // other would leave the fill at N over a window just shifted by S, and
+      // the flush would splice those S stale frames again.
       if (blockFromTail_ == 0) fill_ = n32 - static_cast<std::int32_t>(S);
       pending_ = 0;
       std::memmove(window, window + static_cast<std::size_t>(S) * ch, sizeof(Real) * (N - S) * ch);

@@ -24,6 +24,10 @@ double ClampRing(double v) {
 
 }  // namespace
 
+// A new rate gets the full set-up, never a retune: tap positions and the
+// ring length are counted in frames of the rate they were made for, and
+// kept as they are every echo would land at the old frame distance, at the
+// wrong time. A new channel count changes the pans and the stereo loop.
 bool MultiTapEngine::SetUpMoved() const {
   const AudioFormat* format = Format();
   return format->sampleRate != rate_ || (format->channels == 2 ? 2u : 1u) != channels_;

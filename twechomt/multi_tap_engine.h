@@ -29,7 +29,9 @@ class MultiTapEngine : public InPlaceEngine<MultiTapEngine, MultiTapTraits> {
   static constexpr double kRingLimit = 16777216.0;
   static constexpr bool kHasTail = true;
   // The tail runs on with the coefficients in force; a change made during it
-  // is applied at the next ordinary buffer.
+  // is applied at the next ordinary buffer. Echoes still sounding are not
+  // cut off by an edit, and the change is kept rather than dropped so that
+  // a stream that goes on after the tail sounds as the page shows it.
   static constexpr bool kChangeEndsTail = false;
 
   MultiTapEngine() = default;

@@ -337,7 +337,10 @@ HRESULT PitchEngine::ProcessPreserving(ProcessMode mode, const void* in, std::ui
 
   // Length equalisation at the end of the stream: a downward shift cuts
   // what the flush makes beyond the input's length, and any shift pads a
-  // flush that comes up short with silence.
+  // flush that comes up short with silence. Only flush calls do either:
+  // the stretcher's rounded input hop lets its output run ahead of the
+  // input count long before the end, and cutting there would drop sound
+  // from the middle of the stream.
   if (tail && r_ < 1.0 && totalOut_ > totalIn_) {
     const std::uint64_t excess = totalOut_ - totalIn_;
     produced = excess >= produced ? 0 : produced - static_cast<std::uint32_t>(excess);
