@@ -1,5 +1,7 @@
 #include "dsp/copying_loop.h"
 
+#include "framework/flush_denormals.h"
+
 namespace quill {
 
 namespace {
@@ -15,6 +17,7 @@ HRESULT CopyingLoop::Receive(const InputSample& in) {
   const std::uint32_t inAlign = input_->blockAlign, outAlign = output_->blockAlign;
   if (inAlign == 0 || outAlign == 0) return VFW_E_NOT_CONNECTED;
   if (in.data == nullptr && in.length != 0) return E_POINTER;
+  const FlushDenormals flush;
 
   OutputSample* sample = nullptr;
   HRESULT hr = outlet_->GetDeliveryBuffer(&sample);
@@ -99,6 +102,7 @@ HRESULT CopyingLoop::Receive(const InputSample& in) {
 
 HRESULT CopyingLoop::EndOfStream() {
   if (outlet_ == nullptr) return S_OK;
+  const FlushDenormals flush;
   const std::uint32_t outAlign = output_ != nullptr ? output_->blockAlign : 0;
 
   OutputSample* sample = nullptr;

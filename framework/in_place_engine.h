@@ -26,6 +26,7 @@
 
 #include "framework/audio_format.h"
 #include "framework/effect_engine.h"
+#include "framework/flush_denormals.h"
 
 namespace quill {
 
@@ -149,6 +150,7 @@ class InPlaceEngine : public EffectEngine<Traits> {
 template <class Engine, class Traits>
 HRESULT InPlaceEngine<Engine, Traits>::Process(SampleKind kind, ProcessMode mode, void* data,
                                                std::uint32_t* frames) {
+  const FlushDenormals flush;
   return ProcessByKind(kind, data, frames,
                        [&](auto k, auto* samples) { return Drive<decltype(k)>(mode, samples, frames); });
 }
