@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <new>
 
 #include "dsp/line_memory.h"
 #include "dsp/oscillator.h"
@@ -43,28 +42,26 @@ inline double WrapPosition(double p) {
 
 }  // namespace
 
-ChorusEngine::ChorusEngine() {
-  pool_ = static_cast<double*>(AllocLine(static_cast<std::size_t>(kStages) * kLineLength, sizeof(double)));
-}
-
-ChorusEngine::~ChorusEngine() {
-  FreeLine(pool_);
-  for (Stage& st : stage_) delete[] st.sines;
-}
-
 // Up to a million values (8 MB) per stage: a 0.1 Hz sweep at 96 kHz on the
 // first stage. Longer periods call sin every sample.
 constexpr std::size_t kMaxSines = std::size_t{1} << 20;
 
+ChorusEngine::ChorusEngine() {
+  pool_ = static_cast<double*>(AllocLine(static_cast<std::size_t>(kStages) * kLineLength, sizeof(double)));
+  // Each stage's sine cache at its largest, taken here once so that a change
+  // of period while streaming only refills it. The memory is zero-filled on
+  // demand, so only the part a period uses is ever touched.
+  for (Stage& st : stage_) st.sines = static_cast<double*>(AllocLine(kMaxSines, sizeof(double)));
+}
+
+ChorusEngine::~ChorusEngine() {
+  FreeLine(pool_);
+  for (Stage& st : stage_) FreeLine(st.sines);
+}
+
 void ChorusEngine::ResetSines(Stage& st) {
-  const std::size_t length = st.period >= 1.0 && st.period <= static_cast<double>(kMaxSines)
-                                 ? static_cast<std::size_t>(st.period)
-                                 : 0;
-  if (length != st.sinesLength) {
-    delete[] st.sines;
-    st.sines = length > 0 ? new (std::nothrow) double[length] : nullptr;
-    st.sinesLength = st.sines != nullptr ? length : 0;
-  }
+  const bool fits = st.period >= 1.0 && st.period <= static_cast<double>(kMaxSines) && st.sines != nullptr;
+  st.sinesLength = fits ? static_cast<std::size_t>(st.period) : 0;
   std::fill_n(st.sines, st.sinesLength, std::numeric_limits<double>::quiet_NaN());
 }
 
@@ -92,7 +89,7 @@ void ChorusEngine::Retune(const ChorusParams& p) {
     const double period = std::trunc(fs * kStageFactor[s] * periodFactor_);
     // Below one sample per cycle (only at absurdly low rates) the sweep stands still.
     const double inc = SweepIncrement(period);
-    const bool keep = period == st.period && inc == st.inc && st.sines != nullptr;  // the values still hold
+    const bool keep = period == st.period && inc == st.inc && st.sinesLength > 0;  // the values still hold
     st.period = period;
     st.inc = inc;
     if (!keep) ResetSines(st);

@@ -87,12 +87,14 @@ class ChorusEngine : public InPlaceEngine<ChorusEngine, ChorusTraits> {
     double inc = 0.0;     // oscillator radians per sample
     // sin(n * inc) for n = 0..period-1, filled as the counter first reaches
     // each n (NaN until then): the same values as calling sin every sample,
-    // one call per counter value instead. Null when the period is too long
-    // to keep or the memory was not to be had; then sin is called each time.
+    // one call per counter value instead. Room for the longest period kept
+    // is taken with the engine; the length is zero when the period is too
+    // long to keep or the memory was not to be had, and then sin is called
+    // each time.
     double* sines = nullptr;
     std::size_t sinesLength = 0;
   };
-  // Sizes the stage's sine cache for its period and forgets its values.
+  // Fits the stage's sine cache to its period and forgets its values.
   static void ResetSines(Stage& st);
   // A stage's state in locals while it runs over a stretch of samples.
   struct Sweep;
