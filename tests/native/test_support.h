@@ -28,7 +28,8 @@ class MemoryStream : public ISequentialStream {
   HRESULT STDMETHODCALLTYPE Read(void* data, ULONG count, ULONG* done) override {
     if (calls++ == failCall) return failWith;
     const std::size_t n = std::min<std::size_t>(count, bytes.size() - readAt);
-    std::memcpy(data, bytes.data() + readAt, n);
+    // An empty vector's data() may be null, which memcpy may not be given.
+    if (n != 0) std::memcpy(data, bytes.data() + readAt, n);
     readAt += n;
     if (done != nullptr) *done = static_cast<ULONG>(n);
     return n == count ? S_OK : S_FALSE;
