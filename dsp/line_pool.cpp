@@ -1,5 +1,6 @@
 #include "dsp/line_pool.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -41,11 +42,26 @@ LinePool::Chunk* LinePool::NewChunk(std::size_t dataBytes) {
   return chunk;
 }
 
+std::size_t LinePool::BytesFor(std::size_t count) {
+  return (count * sizeof(double) + kAlign - 1) / kAlign * kAlign;
+}
+
+bool LinePool::Reserve(std::size_t bytes) {
+  Reset();
+  if (first_ != nullptr && first_->size >= bytes) return true;
+  // Also makes the first chunk of a pool that could not have one when it was made.
+  Chunk* bigger = NewChunk(std::max<std::size_t>((bytes + kAlign - 1) / kAlign * kAlign, kAlign));
+  if (bigger == nullptr) return false;
+  FreeLine(first_);
+  first_ = bigger;
+  return true;
+}
+
 double* LinePool::AllocDoubles(std::size_t count) {
   if (first_ == nullptr) return nullptr;
   constexpr std::size_t kMax = std::numeric_limits<std::size_t>::max() / 2;
   if (count == 0 || count > kMax / sizeof(double)) return nullptr;
-  const std::size_t bytes = (count * sizeof(double) + kAlign - 1) / kAlign * kAlign;
+  const std::size_t bytes = BytesFor(count);
 
   Chunk* last = nullptr;
   for (Chunk* c = first_; c != nullptr; c = c->next) {

@@ -25,6 +25,15 @@ class LinePool {
   // or the size cannot be represented. The block lives until Reset.
   double* AllocDoubles(std::size_t count);
 
+  // [streaming start] Takes back every block and makes the first chunk hold
+  // at least `bytes` (as BytesFor counts blocks), so that set-ups up to that
+  // size take nothing new; a pool without a first chunk gets one. False if
+  // the memory could not be had; the pool keeps its chunk.
+  bool Reserve(std::size_t bytes);
+
+  // What AllocDoubles(count) takes from a chunk.
+  static std::size_t BytesFor(std::size_t count);
+
   // Takes back every block handed out; keeps only the first chunk.
   void Reset();
 

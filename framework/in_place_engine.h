@@ -6,6 +6,9 @@
 //   static constexpr bool kChangeEndsTail;   a change during the tail ends it at
 //                                            once (else it waits for the next
 //                                            ordinary buffer and the tail plays on)
+//   HRESULT Reserve();                       [streaming start] holds the memory the
+//                                            largest set-up for the format can
+//                                            need (optional)
 //   HRESULT Reset();                         [streaming] what a restart clears
 //                                            before its set-up (and whether that
 //                                            is a full one); may refuse
@@ -35,6 +38,15 @@ class InPlaceEngine : public EffectEngine<Traits> {
  public:
   using Base = EffectEngine<Traits>;
   using Params = typename Traits::Params;
+
+  // [application thread at streaming start] Memory for the largest set-up
+  // the format allows first, so that no set-up while streaming, on an edit or
+  // a discontinuity, has to allocate; then the restart.
+  HRESULT StartStream() {
+    const HRESULT hr = Self().Reserve();
+    if (FAILED(hr)) return hr;
+    return Restart();
+  }
 
   // [application thread at streaming start; streaming thread on a
   // discontinuity] The engine's own clearing, a fresh snapshot and its
@@ -78,6 +90,7 @@ class InPlaceEngine : public EffectEngine<Traits> {
   }
 
   bool SetUpMoved() const { return false; }
+  HRESULT Reserve() { return S_OK; }
 
   // Channels of the kept format (mono unless it says two).
   std::uint32_t Channels() const {
@@ -93,11 +106,11 @@ class InPlaceEngine : public EffectEngine<Traits> {
     return tailLeft_ == 0 ? S_FALSE : S_OK;
   }
 
-  bool rebuild_ = true;          // the next set-up is a full one
-  std::int32_t ready_ = 0;       // the last full set-up succeeded
-  std::int32_t started_ = 1;     // a buffer was processed since the last restart
-  bool refreshDue_ = false;      // a change seen during the tail, for the next ordinary buffer
-  std::uint32_t tailLeft_ = 0;   // frames of tail still to play (engines that count one)
+  bool rebuild_ = true;         // the next set-up is a full one
+  std::int32_t ready_ = 0;      // the last full set-up succeeded
+  std::int32_t started_ = 1;    // a buffer was processed since the last restart
+  bool refreshDue_ = false;     // a change seen during the tail, for the next ordinary buffer
+  std::uint32_t tailLeft_ = 0;  // frames of tail still to play (engines that count one)
 
  private:
   Engine& Self() { return static_cast<Engine&>(*this); }
@@ -148,8 +161,7 @@ class InPlaceEngine : public EffectEngine<Traits> {
 };
 
 template <class Engine, class Traits>
-HRESULT InPlaceEngine<Engine, Traits>::Process(SampleKind kind, ProcessMode mode, void* data,
-                                               std::uint32_t* frames) {
+HRESULT InPlaceEngine<Engine, Traits>::Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames) {
   const FlushDenormals flush;
   return ProcessByKind(kind, data, frames,
                        [&](auto k, auto* samples) { return Drive<decltype(k)>(mode, samples, frames); });

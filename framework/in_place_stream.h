@@ -21,12 +21,12 @@ class InPlaceStream {
   explicit InPlaceStream(Engine& engine) : engine_(engine) {}
 
   // [streaming start] Points the engine at `format`, which the caller keeps,
-  // and restarts it.
+  // and starts it: its memory reserved, then a restart.
   HRESULT Start(const AudioFormat* format) {
     format_ = format;
     fed_ = false;
     engine_.SetFormat(format);
-    return engine_.Restart();
+    return engine_.StartStream();
   }
 
   // [streaming] One buffer of `*frames` frames in place; the count comes back
@@ -50,7 +50,9 @@ class InPlaceStream {
   HRESULT PlayTail(Buffers&& buffers) {
     if (!Engine::kHasTail || !fed_) return S_OK;
     fed_ = false;
-    const auto fill = [this](void* data, std::uint32_t bytes, std::uint32_t* frames) { return Fill(data, bytes, frames); };
+    const auto fill = [this](void* data, std::uint32_t bytes, std::uint32_t* frames) {
+      return Fill(data, bytes, frames);
+    };
     HRESULT hr;
     do {
       hr = buffers(fill);
