@@ -1,5 +1,6 @@
 #include "dsp/interp_kernel.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "dsp/line_memory.h"
@@ -11,10 +12,8 @@ InterpKernel::~InterpKernel() {
   FreeLine(pairs_);
 }
 
-HRESULT InterpKernel::Build(std::uint32_t taps) {
-  if (taps != 2 && taps != 9 && taps != 15) return E_INVALIDARG;
-  FreeLine(table_);
-  FreeLine(pairs_);
+HRESULT InterpKernel::Reserve() {
+  if (table_ != nullptr) return S_OK;
   table_ = static_cast<double*>(AllocLine(kKernelPoints + 3, sizeof(double)));
   pairs_ = static_cast<double*>(AllocLine(2 * (kKernelPoints + 2), sizeof(double)));
   if (table_ == nullptr || pairs_ == nullptr) {
@@ -23,12 +22,22 @@ HRESULT InterpKernel::Build(std::uint32_t taps) {
     table_ = pairs_ = nullptr;
     return E_OUTOFMEMORY;
   }
+  return S_OK;
+}
+
+HRESULT InterpKernel::Build(std::uint32_t taps) {
+  if (taps != 2 && taps != 9 && taps != 15) return E_INVALIDARG;
+  built_ = false;
+  if (FAILED(Reserve())) return E_OUTOFMEMORY;
+  // The table is rewritten in full; the two-tap triangle leaves the rest zero.
+  std::fill(table_, table_ + kKernelPoints + 3, 0.0);
   const std::uint32_t half = taps / 2;
   pointsPerFrame_ = static_cast<double>(kKernelPoints / (half + 1));
   table_[0] = 1.0;
   if (taps == 2) {
     for (std::uint32_t i = 1; i < 2000; ++i) table_[i] = (2000.0 - i) / 2000.0;
     FillPairs();
+    built_ = true;
     return S_OK;
   }
   const double span = half + 1.0;
@@ -40,6 +49,7 @@ HRESULT InterpKernel::Build(std::uint32_t taps) {
   }
   table_[kKernelPoints] = table_[kKernelPoints - 1];
   FillPairs();
+  built_ = true;
   return S_OK;
 }
 

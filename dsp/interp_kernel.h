@@ -22,8 +22,13 @@ class InterpKernel {
   InterpKernel(const InterpKernel&) = delete;
   InterpKernel& operator=(const InterpKernel&) = delete;
 
-  // Re-allocates (zero-filled) and fills the table for 2, 9 or 15 taps.
-  // E_OUTOFMEMORY leaves no table; E_INVALIDARG for another tap count.
+  // [streaming start] Takes the table's memory, unless it is held; every
+  // tap count fits it. E_OUTOFMEMORY if it cannot be had.
+  HRESULT Reserve();
+
+  // Fills the table for 2, 9 or 15 taps, in the memory Reserve took (taking
+  // it first if it was not). E_OUTOFMEMORY leaves no table; E_INVALIDARG for
+  // another tap count.
   HRESULT Build(std::uint32_t taps);
 
   // K(x) for 0 <= x < half + 1.
@@ -35,7 +40,7 @@ class InterpKernel {
     return p[0] + p[1] * (xe - j);
   }
 
-  bool Ready() const { return table_ != nullptr; }
+  bool Ready() const { return built_; }
   double PointsPerFrame() const { return pointsPerFrame_; }
   double Point(std::uint32_t i) const { return table_[i]; }
 
@@ -47,6 +52,7 @@ class InterpKernel {
   // memory access and no subtraction per tap, the same values.
   double* pairs_ = nullptr;
   double pointsPerFrame_ = 0.0;
+  bool built_ = false;
 };
 
 }  // namespace quill

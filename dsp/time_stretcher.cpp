@@ -8,8 +8,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "dsp/line_memory.h"
-
 namespace quill {
 
 StretchGeometry DeriveGeometry(std::uint32_t rate, const StretchMode& row) {
@@ -37,16 +35,7 @@ std::uint32_t InputHop(std::uint32_t H, std::uint32_t N, double ratio) {
   return static_cast<std::uint32_t>(s);
 }
 
-TimeStretcher::~TimeStretcher() {
-  FreeBuffers();
-}
-
-void TimeStretcher::FreeBuffers() {
-  FreeLine(window_);
-  FreeLine(block_);
-  FreeLine(taper_);
-  window_ = block_ = taper_ = nullptr;
-}
+TimeStretcher::~TimeStretcher() = default;
 
 HRESULT TimeStretcher::SelectKinds(SampleKind in, SampleKind out, std::uint32_t channels) {
   if (channels != 1 && channels != 2) return E_INVALIDARG;
@@ -59,6 +48,15 @@ HRESULT TimeStretcher::SelectKinds(SampleKind in, SampleKind out, std::uint32_t 
   configured_ = 0;
   fullPending_ = 1;
   return S_OK;
+}
+
+HRESULT TimeStretcher::Reserve(std::uint32_t rate) {
+  std::size_t widest = 0;
+  for (const StretchMode& row : StretchModeTable) widest = std::max<std::size_t>(widest, DeriveGeometry(rate, row).N);
+  const std::size_t real = IsDoublePrecision(outKind_) ? sizeof(double) : sizeof(float);
+  const bool held = windowMemory_.Reserve(widest * channels_ * real) &&
+                    blockMemory_.Reserve(widest * channels_ * real) && taperMemory_.Reserve(widest * real);
+  return held ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT TimeStretcher::Configure(std::uint32_t rate, std::int32_t mode, double ratio) {
@@ -81,7 +79,7 @@ HRESULT TimeStretcher::ConfigureFull(std::uint32_t rate, std::int32_t mode, doub
 HRESULT TimeStretcher::ConfigureFull(std::uint32_t rate, const StretchMode& row, double ratio) {
   configured_ = 0;
   fullPending_ = 1;
-  FreeBuffers();
+  window_ = block_ = taper_ = nullptr;
   const StretchGeometry g = DeriveGeometry(rate, row);
   // A window needs at least one output frame per hop, or the loop would
   // splice forever without emitting anything.
@@ -89,11 +87,12 @@ HRESULT TimeStretcher::ConfigureFull(std::uint32_t rate, const StretchMode& row,
 
   doubleBuffers_ = IsDoublePrecision(outKind_);
   const std::size_t real = doubleBuffers_ ? sizeof(double) : sizeof(float);
-  window_ = AllocLine(static_cast<std::size_t>(g.N) * channels_, real);
-  block_ = AllocLine(static_cast<std::size_t>(g.N) * channels_, real);
-  taper_ = AllocLine(g.N, real);
+  // From the memory the start reserved; zeroed, as a fresh buffer would be.
+  window_ = windowMemory_.Zeroed(static_cast<std::size_t>(g.N) * channels_ * real);
+  block_ = blockMemory_.Zeroed(static_cast<std::size_t>(g.N) * channels_ * real);
+  taper_ = taperMemory_.Zeroed(g.N * real);
   if (window_ == nullptr || block_ == nullptr || taper_ == nullptr) {
-    FreeBuffers();
+    window_ = block_ = taper_ = nullptr;
     return E_OUTOFMEMORY;
   }
 

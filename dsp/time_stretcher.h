@@ -9,9 +9,10 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "dsp/line_buffer.h"
+#include "dsp/stretch_modes.h"
 #include "framework/audio_format.h"
 #include "framework/com.h"
-#include "dsp/stretch_modes.h"
 
 namespace quill {
 
@@ -55,7 +56,12 @@ class TimeStretcher {
   // channel count other than 1 or 2; the previous choice is kept then.
   HRESULT SelectKinds(SampleKind in, SampleKind out, std::uint32_t channels);
 
-  // Full when a full configure is pending (allocates the buffers, drops the
+  // [streaming start, after SelectKinds] Holds the buffers the widest window
+  // of any mode at `rate` needs, so that no configure while streaming
+  // allocates. E_OUTOFMEMORY if they cannot be had.
+  HRESULT Reserve(std::uint32_t rate);
+
+  // Full when a full configure is pending (clears the buffers, drops the
   // window and any pending block), light otherwise (only the input hop).
   HRESULT Configure(std::uint32_t rate, std::int32_t mode, double ratio);
   // E_INVALIDARG for a mode outside the table or a rate too low for any
@@ -105,7 +111,6 @@ class TimeStretcher {
   double TaperAt(std::uint32_t i) const;
 
  private:
-  void FreeBuffers();
   template <class Real>
   void BuildTaper();
   template <class In, class Out>
@@ -122,6 +127,7 @@ class TimeStretcher {
   void* window_ = nullptr;  // N frames of input
   void* block_ = nullptr;   // N frames of output being assembled
   void* taper_ = nullptr;   // N fade factors shared by both channels
+  LineBuffer windowMemory_, blockMemory_, taperMemory_;
 
   StretchGeometry geometry_;
   std::int32_t mode_ = 0;

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
 #include "dsp/line_memory.h"
 #include "dsp/oscillator.h"
+#include "framework/field_table.h"
 
 namespace quill {
 
@@ -48,19 +50,37 @@ constexpr std::size_t kMaxSines = std::size_t{1} << 20;
 
 ChorusEngine::ChorusEngine() {
   pool_ = static_cast<double*>(AllocLine(static_cast<std::size_t>(kStages) * kLineLength, sizeof(double)));
-  // Each stage's sine cache at its largest, taken here once so that a change
-  // of period while streaming only refills it. The memory is zero-filled on
-  // demand, so only the part a period uses is ever touched.
-  for (Stage& st : stage_) st.sines = static_cast<double*>(AllocLine(kMaxSines, sizeof(double)));
 }
 
 ChorusEngine::~ChorusEngine() {
   FreeLine(pool_);
-  for (Stage& st : stage_) FreeLine(st.sines);
+}
+
+// The lines, should the engine have been made without them, and each stage's
+// sine cache for the longest period the slowest sweep has at this rate, so
+// that a change of period while streaming only refills it. The cache is
+// zero-filled on demand: only the part a period uses is ever touched.
+HRESULT ChorusEngine::Reserve() {
+  const AudioFormat* format = Format();
+  if (format == nullptr) return VFW_E_NOT_CONNECTED;
+  if (pool_ == nullptr) {
+    pool_ = static_cast<double*>(AllocLine(static_cast<std::size_t>(kStages) * kLineLength, sizeof(double)));
+    if (pool_ == nullptr) return E_OUTOFMEMORY;
+  }
+  const double slowest = FieldAt(ChorusTraits::Fields(), offsetof(ChorusParams, modRate))->lo;
+  for (int s = 0; s < kStages; ++s) {
+    const double longest = std::trunc(format->sampleRate * kStageFactor[s] * (10.0 / slowest));
+    const std::size_t kept = longest < static_cast<double>(kMaxSines) ? static_cast<std::size_t>(longest) : kMaxSines;
+    if (!stage_[s].sineMemory.Reserve(std::max<std::size_t>(kept, 1) * sizeof(double))) return E_OUTOFMEMORY;
+    stage_[s].sines = static_cast<double*>(stage_[s].sineMemory.Data());
+    stage_[s].sinesLength = 0;  // refilled by the restart's set-up
+  }
+  return S_OK;
 }
 
 void ChorusEngine::ResetSines(Stage& st) {
-  const bool fits = st.period >= 1.0 && st.period <= static_cast<double>(kMaxSines) && st.sines != nullptr;
+  const double room = static_cast<double>(st.sineMemory.Capacity() / sizeof(double));
+  const bool fits = st.period >= 1.0 && st.period <= room && st.sines != nullptr;
   st.sinesLength = fits ? static_cast<std::size_t>(st.period) : 0;
   std::fill_n(st.sines, st.sinesLength, std::numeric_limits<double>::quiet_NaN());
 }
@@ -143,8 +163,20 @@ HRESULT ChorusEngine::Reset() {
 // sample), so each keeps its state in registers.
 struct ChorusEngine::Sweep {
   Sweep(Stage& st, double* line, double depth, double a, double b, double fb)
-      : stage(st), line(line), w(st.w), rp(st.rp), z(st.z), n(st.n), period(st.period), inc(st.inc),
-        sines(st.sines), sinesLength(st.sinesLength), depth(depth), a(a), b(b), fb(fb) {}
+      : stage(st),
+        line(line),
+        w(st.w),
+        rp(st.rp),
+        z(st.z),
+        n(st.n),
+        period(st.period),
+        inc(st.inc),
+        sines(st.sines),
+        sinesLength(st.sinesLength),
+        depth(depth),
+        a(a),
+        b(b),
+        fb(fb) {}
   ~Sweep() {
     stage.w = w;
     stage.rp = rp;

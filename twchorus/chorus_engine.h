@@ -7,11 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dsp/line_buffer.h"
+#include "dsp/one_pole.h"
 #include "framework/audio_format.h"
+#include "framework/in_place_engine.h"
 #include "twchorus/chorus_fields.h"
 #include "twchorus/chorus_presets.h"
-#include "dsp/one_pole.h"
-#include "framework/in_place_engine.h"
 
 namespace quill {
 
@@ -32,8 +33,9 @@ class ChorusEngine : public InPlaceEngine<ChorusEngine, ChorusTraits> {
   static constexpr bool kHasTail = false;
   static constexpr bool kChangeEndsTail = false;
 
-  // Reserves the private pool that holds the three lines for the engine's
-  // whole life, so streaming never allocates; without it the engine cannot run.
+  // Takes the private pool that holds the three lines for the engine's whole
+  // life, so streaming never allocates; without it the engine cannot run
+  // until a start has it.
   ChorusEngine();
   ~ChorusEngine() override;
 
@@ -63,9 +65,7 @@ class ChorusEngine : public InPlaceEngine<ChorusEngine, ChorusTraits> {
   HRESULT STDMETHODCALLTYPE GetInvertFeedback(std::int32_t* v) override {
     return ReadField(&Params::invertFeedback, v);
   }
-  HRESULT STDMETHODCALLTYPE SetInvertFeedback(std::int32_t v) override {
-    return SetField(&Params::invertFeedback, v);
-  }
+  HRESULT STDMETHODCALLTYPE SetInvertFeedback(std::int32_t v) override { return SetField(&Params::invertFeedback, v); }
 
   // [streaming] Zeroes the lines and places every stage's read position from the delay.
   HRESULT Configure(const ChorusParams& params);
@@ -88,11 +88,12 @@ class ChorusEngine : public InPlaceEngine<ChorusEngine, ChorusTraits> {
     // sin(n * inc) for n = 0..period-1, filled as the counter first reaches
     // each n (NaN until then): the same values as calling sin every sample,
     // one call per counter value instead. Room for the longest period kept
-    // is taken with the engine; the length is zero when the period is too
-    // long to keep or the memory was not to be had, and then sin is called
+    // is taken at the stream's start; the length is zero when the period is
+    // too long to keep or no start took the memory, and then sin is called
     // each time.
     double* sines = nullptr;
     std::size_t sinesLength = 0;
+    LineBuffer sineMemory;
   };
   // Fits the stage's sine cache to its period and forgets its values.
   static void ResetSines(Stage& st);
@@ -101,6 +102,8 @@ class ChorusEngine : public InPlaceEngine<ChorusEngine, ChorusTraits> {
 
   friend class InPlaceEngine<ChorusEngine, ChorusTraits>;
 
+  // [streaming start] The lines if they are missing, and the sine caches.
+  HRESULT Reserve();
   // Silent lines and stages; the restart's set-up is a full one.
   HRESULT Reset();
   // The delay in samples belongs to the rate it was set up for.
@@ -127,6 +130,7 @@ class ChorusEngine : public InPlaceEngine<ChorusEngine, ChorusTraits> {
 };
 
 // The sample loops are instantiated with the engine, in its source file.
-extern template HRESULT InPlaceEngine<ChorusEngine, ChorusTraits>::Process(SampleKind, ProcessMode, void*, std::uint32_t*);
+extern template HRESULT InPlaceEngine<ChorusEngine, ChorusTraits>::Process(SampleKind, ProcessMode, void*,
+                                                                           std::uint32_t*);
 
 }  // namespace quill

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstddef>
 
-#include "dsp/line_memory.h"
 #include "dsp/oscillator.h"
 
 namespace quill {
@@ -44,6 +44,47 @@ void MultiTapEngine::Retune(const MultiTapParams& p) {
   lowpass_.Set(p.lowpass != 0 && BelowHalfRate(p.lowpassHz, rate, true), p.lowpassHz, fs);
 }
 
+// Tap positions and ring length, in 64 bits: at absurd sample rates they
+// would not fit the ring's 32-bit indices, and such a ring is refused like a
+// failed allocation (0), before anything in use has changed.
+std::int64_t MultiTapEngine::RingFor(const MultiTapParams& p, double fs, std::int64_t (&pos)[kTaps]) {
+  const int count = std::clamp(p.tapCount, 1, kTaps);
+  const double depth = p.modDepth * 3e-5 * fs;
+  const auto spm = static_cast<std::int64_t>(fs * 0.001);
+  std::int64_t longest = 0;
+  for (int k = 0; k < kTaps; ++k) pos[k] = 0;
+  for (int k = 0; k < count; ++k) {
+    const auto offset = static_cast<std::int64_t>(fs * kOffsetMs[k] * 0.001);
+    pos[k] = std::max<std::int64_t>(0, offset + spm * p.tapDelayMs[k]);
+    longest = std::max(longest, pos[k]);
+  }
+  const double wanted = 1.05 * static_cast<double>(longest) + 4.0 * depth;
+  if (!(wanted < static_cast<double>(INT_MAX))) return 0;
+  std::int64_t length = static_cast<std::int64_t>(wanted);
+  if (length < longest + 1) length = longest + 1;
+  return length > INT_MAX ? 0 : length;
+}
+
+// The ring grows with every tap's delay and with the depth, so the table's
+// largest of each makes the longest ring the format can have.
+HRESULT MultiTapEngine::Reserve() {
+  const AudioFormat* format = Format();
+  if (format == nullptr) return VFW_E_NOT_CONNECTED;
+  MultiTapParams widest = MultiTapTraits::Presets()[0].params;
+  const FieldTable fields = MultiTapTraits::Fields();
+  for (int k = 0; k < kTaps; ++k) {
+    const std::size_t offset = offsetof(MultiTapParams, tapDelayMs) + k * sizeof widest.tapDelayMs[0];
+    widest.tapDelayMs[k] = static_cast<std::int32_t>(FieldAt(fields, offset)->hi);
+  }
+  widest.tapCount = static_cast<std::int32_t>(FieldAt(fields, offsetof(MultiTapParams, tapCount))->hi);
+  widest.modDepth = static_cast<std::int32_t>(FieldAt(fields, offsetof(MultiTapParams, modDepth))->hi);
+  std::int64_t pos[kTaps];
+  const std::int64_t N = RingFor(widest, format->sampleRate, pos);
+  // A ring too long to index is refused at its set-up; the cap is held back.
+  const std::size_t wanted = N > 0 ? static_cast<std::size_t>(N) * sizeof(double) : kLineReserveCap;
+  return memory_.Reserve(wanted) ? S_OK : E_OUTOFMEMORY;
+}
+
 HRESULT MultiTapEngine::Configure(const MultiTapParams& p) {
   const AudioFormat* format = Format();
   if (format == nullptr) return VFW_E_NOT_CONNECTED;
@@ -51,23 +92,9 @@ HRESULT MultiTapEngine::Configure(const MultiTapParams& p) {
   const std::uint32_t channels = format->channels == 2 ? 2 : 1;
   const int count = std::clamp(p.tapCount, 1, kTaps);
   const double depth = p.modDepth * 3e-5 * fs;
-
-  // Tap positions and ring length first, in 64 bits: at absurd sample rates
-  // they would not fit the ring's 32-bit indices, and such a ring is refused
-  // like a failed allocation, before anything in use has changed.
-  const auto spm = static_cast<std::int64_t>(fs * 0.001);
-  std::int64_t pos[kTaps] = {};
-  std::int64_t longest = 0;
-  for (int k = 0; k < count; ++k) {
-    const auto offset = static_cast<std::int64_t>(fs * kOffsetMs[k] * 0.001);
-    pos[k] = std::max<std::int64_t>(0, offset + spm * p.tapDelayMs[k]);
-    longest = std::max(longest, pos[k]);
-  }
-  const double wanted = 1.05 * static_cast<double>(longest) + 4.0 * depth;
-  if (!(wanted < static_cast<double>(INT_MAX))) return E_OUTOFMEMORY;
-  std::int64_t length = static_cast<std::int64_t>(wanted);
-  if (length < longest + 1) length = longest + 1;
-  if (length > INT_MAX) return E_OUTOFMEMORY;
+  std::int64_t pos[kTaps];
+  const std::int64_t length = RingFor(p, fs, pos);
+  if (length == 0) return E_OUTOFMEMORY;
   const auto N = static_cast<std::int32_t>(length);
 
   for (int k = 0; k < kTaps; ++k) {
@@ -107,9 +134,10 @@ HRESULT MultiTapEngine::Configure(const MultiTapParams& p) {
     return S_OK;
   }
 
-  FreeLine(ring_);
+  // A new length starts an empty ring, in the memory the start reserved.
+  ring_ = nullptr;
   ringLength_ = 0;
-  ring_ = static_cast<double*>(AllocLine(static_cast<std::size_t>(N), sizeof(double)));
+  ring_ = static_cast<double*>(memory_.Zeroed(static_cast<std::size_t>(N) * sizeof(double)));
   if (ring_ == nullptr) return E_OUTOFMEMORY;
   ringLength_ = N;
   w_ = 0;
@@ -121,7 +149,7 @@ HRESULT MultiTapEngine::Configure(const MultiTapParams& p) {
 }
 
 void MultiTapEngine::ReleaseLine() {
-  FreeLine(ring_);
+  memory_.Release();
   ring_ = nullptr;
   ringLength_ = 0;
   rebuild_ = true;

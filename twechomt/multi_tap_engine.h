@@ -5,11 +5,12 @@
 
 #include <cstdint>
 
+#include "dsp/line_buffer.h"
+#include "dsp/one_pole.h"
 #include "framework/audio_format.h"
 #include "framework/in_place_engine.h"
 #include "twechomt/multi_tap_fields.h"
 #include "twechomt/multi_tap_presets.h"
-#include "dsp/one_pole.h"
 
 namespace quill {
 
@@ -102,13 +103,21 @@ class MultiTapEngine : public InPlaceEngine<MultiTapEngine, MultiTapTraits> {
   // [streaming] Levels, low-pass and oscillator rate only; taps, ring and history stay.
   void Retune(const MultiTapParams& params);
 
-  // [streaming stop, destruction] Frees the ring; the next set-up is a full one.
+  // [streaming stop, destruction] Frees the ring and its reservation; the
+  // next set-up is a full one.
   void ReleaseLine();
 
  private:
   friend class InPlaceEngine<MultiTapEngine, MultiTapTraits>;
 
-  HRESULT Reset() { return S_OK; }
+  // The ring for the longest taps and depth the table allows at this format.
+  HRESULT Reserve();
+  // The ring's length for `p` at `fs` (0 if it cannot be indexed) and the
+  // taps' positions in it.
+  static std::int64_t RingFor(const MultiTapParams& p, double fs, std::int64_t (&pos)[kTaps]);
+  HRESULT Reset() {
+    return S_OK;
+  }
   // Taps, pans and ring belong to the rate and channel count they were set up for.
   bool SetUpMoved() const;
   template <class Kind>
@@ -129,6 +138,7 @@ class MultiTapEngine : public InPlaceEngine<MultiTapEngine, MultiTapTraits> {
   double fb_ = 0.0;
   OnePole lowpass_;
   double phase_ = 0.0, increment_ = 0.0;
+  LineBuffer memory_;
   double* ring_ = nullptr;
   std::int32_t ringLength_ = 0;
   std::int32_t w_ = 0;
@@ -136,6 +146,7 @@ class MultiTapEngine : public InPlaceEngine<MultiTapEngine, MultiTapTraits> {
 };
 
 // The sample loops are instantiated with the engine, in its source file.
-extern template HRESULT InPlaceEngine<MultiTapEngine, MultiTapTraits>::Process(SampleKind, ProcessMode, void*, std::uint32_t*);
+extern template HRESULT InPlaceEngine<MultiTapEngine, MultiTapTraits>::Process(SampleKind, ProcessMode, void*,
+                                                                               std::uint32_t*);
 
 }  // namespace quill

@@ -2,12 +2,25 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
-#include "dsp/line_memory.h"
 #include "framework/mul_div.h"
 
 namespace quill {
+
+HRESULT SimpleDelayEngine::Reserve() {
+  const AudioFormat* format = Format();
+  if (format == nullptr) return VFW_E_NOT_CONNECTED;
+  // The longest delay's line, counted without the 32-bit wrap of the set-up:
+  // the reservation only has to be at least as long as any line it makes.
+  const double longest = FieldAt(SimpleDelayTraits::Fields(), offsetof(SimpleDelayParams, delayMs))->hi;
+  const double samples = std::ceil(longest * format->sampleRate * Channels() / 1000.0) + 2.0;
+  const double bytes = samples * sizeof(double);
+  const std::size_t wanted =
+      bytes < static_cast<double>(kLineReserveCap) ? static_cast<std::size_t>(bytes) : kLineReserveCap;
+  return memory_.Reserve(wanted) ? S_OK : E_OUTOFMEMORY;
+}
 
 HRESULT SimpleDelayEngine::Configure(const SimpleDelayParams& p, bool keepHistory) {
   const AudioFormat* format = Format();
@@ -30,8 +43,10 @@ HRESULT SimpleDelayEngine::Configure(const SimpleDelayParams& p, bool keepHistor
     return S_OK;
   }
 
-  ReleaseLine();
-  line_ = static_cast<double*>(AllocLine(L, sizeof(double)));
+  // A new length starts an empty line, in the memory the start reserved.
+  line_ = nullptr;
+  lineLength_ = 0;
+  line_ = static_cast<double*>(memory_.Zeroed(sizeof(double) * static_cast<std::size_t>(L)));
   if (line_ == nullptr) return E_OUTOFMEMORY;
   lineLength_ = L;
   // A decay longer than 2^32 samples cannot be counted; the tail stops there.
@@ -53,7 +68,7 @@ HRESULT SimpleDelayEngine::SetUp(const SimpleDelayParams& p, ProcessMode mode) {
 }
 
 void SimpleDelayEngine::ReleaseLine() {
-  FreeLine(line_);
+  memory_.Release();
   line_ = nullptr;
   lineLength_ = 0;
   ready_ = 0;  // the next buffer sets the line up again
@@ -91,6 +106,7 @@ HRESULT SimpleDelayEngine::Run(ProcessMode mode, typename Kind::Sample* data, st
   return end ? S_FALSE : S_OK;
 }
 
-template HRESULT InPlaceEngine<SimpleDelayEngine, SimpleDelayTraits>::Process(SampleKind, ProcessMode, void*, std::uint32_t*);
+template HRESULT InPlaceEngine<SimpleDelayEngine, SimpleDelayTraits>::Process(SampleKind, ProcessMode, void*,
+                                                                              std::uint32_t*);
 
 }  // namespace quill

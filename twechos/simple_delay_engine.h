@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "dsp/line_buffer.h"
 #include "framework/audio_format.h"
 #include "framework/in_place_engine.h"
 #include "twechos/simple_delay_fields.h"
@@ -44,12 +45,15 @@ class SimpleDelayEngine : public InPlaceEngine<SimpleDelayEngine, SimpleDelayTra
   // `params`. An unchanged line length keeps the line (zeroed unless keepHistory).
   HRESULT Configure(const SimpleDelayParams& params, bool keepHistory);
 
-  // [streaming stop, destruction] Frees the line; the next buffer sets it up again.
+  // [streaming stop, destruction] Frees the line and its reservation; the
+  // next start reserves again.
   void ReleaseLine();
 
  private:
   friend class InPlaceEngine<SimpleDelayEngine, SimpleDelayTraits>;
 
+  // The line for the longest delay the table allows at this format.
+  HRESULT Reserve();
   HRESULT Reset() { return S_OK; }
   // Gains, then the one set-up; the history goes only on a discontinuity.
   HRESULT SetUp(const SimpleDelayParams& p, ProcessMode mode);
@@ -59,6 +63,7 @@ class SimpleDelayEngine : public InPlaceEngine<SimpleDelayEngine, SimpleDelayTra
   double gainDelay_ = 0.0;
   double gainDry_ = 0.0;
   double fb_ = 0.0;
+  LineBuffer memory_;
   double* line_ = nullptr;
   std::uint32_t lineLength_ = 0;
   std::uint32_t pos_[2] = {0, 0};
@@ -66,6 +71,7 @@ class SimpleDelayEngine : public InPlaceEngine<SimpleDelayEngine, SimpleDelayTra
 };
 
 // The sample loops are instantiated with the engine, in its source file.
-extern template HRESULT InPlaceEngine<SimpleDelayEngine, SimpleDelayTraits>::Process(SampleKind, ProcessMode, void*, std::uint32_t*);
+extern template HRESULT InPlaceEngine<SimpleDelayEngine, SimpleDelayTraits>::Process(SampleKind, ProcessMode, void*,
+                                                                                     std::uint32_t*);
 
 }  // namespace quill

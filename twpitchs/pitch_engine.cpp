@@ -5,7 +5,6 @@
 #include <cstring>
 #include <type_traits>
 
-#include "dsp/line_memory.h"
 #include "twpitchs/transpose.h"
 
 namespace quill {
@@ -16,17 +15,7 @@ std::uint32_t KernelTaps(std::int32_t accuracy) {
   return 9;
 }
 
-PitchEngine::~PitchEngine() {
-  FreeBuffers();
-}
-
-void PitchEngine::FreeBuffers() {
-  FreeLine(rings_[0]);
-  FreeLine(rings_[1]);
-  FreeLine(intermediate_);
-  rings_[0] = rings_[1] = nullptr;
-  intermediate_ = nullptr;
-}
+PitchEngine::~PitchEngine() = default;
 
 HRESULT PitchEngine::GetSampleRate(std::uint32_t* rate) {
   return ConnectedSampleRate(Format(), rate);
@@ -47,6 +36,14 @@ HRESULT PitchEngine::SelectFormat(const AudioFormat* format) {
   rate_ = format->sampleRate;
   selected_ = format;
   SetFormat(format);
+  // Everything a set-up while streaming uses is held from here on: the
+  // intermediate buffer for this kind and channel count, the kernel's table
+  // and the stretcher's buffers for its widest window, which an edit that
+  // turns preserveDuration on needs at once.
+  intermediate_ = nullptr;
+  if (!intermediateMemory_.Reserve(IntermediateBytes()) || FAILED(kernel_.Reserve()) ||
+      FAILED(stretcher_.Reserve(rate_)))
+    return E_OUTOFMEMORY;
   return Restart();
 }
 
@@ -61,9 +58,8 @@ HRESULT PitchEngine::Restart(HRESULT& configured) {
   fullPending_ = 1;
   configuredOk_ = 0;
   stretcher_.ClearFlushDone();
-  // Anew, as the kind or channel count may have changed; should it fail,
-  // the next buffer's full set-up tries again.
-  FreeLine(intermediate_);
+  // Cleared, from the memory the start reserved; should it fail, the next
+  // buffer's full set-up tries again.
   intermediate_ = nullptr;
   if (FAILED(AllocIntermediate())) return E_OUTOFMEMORY;
   PitchParams snapshot;
@@ -78,10 +74,14 @@ HRESULT PitchEngine::Restart(HRESULT& configured) {
   return S_OK;
 }
 
+std::size_t PitchEngine::IntermediateBytes() const {
+  const std::size_t real = IsDoublePrecision(kind_) ? sizeof(double) : sizeof(float);
+  return static_cast<std::size_t>(kIntermediateFrames) * channels_ * real;
+}
+
 HRESULT PitchEngine::AllocIntermediate() {
   if (intermediate_ != nullptr) return S_OK;
-  const std::size_t real = IsDoublePrecision(kind_) ? sizeof(double) : sizeof(float);
-  intermediate_ = AllocLine(static_cast<std::size_t>(kIntermediateFrames) * channels_, real);
+  intermediate_ = intermediateMemory_.Zeroed(IntermediateBytes());
   return intermediate_ != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -135,12 +135,9 @@ HRESULT PitchEngine::ConfigureFull(const PitchParams& p) {
   half_ = taps_ / 2;
   ringPos_ = 0;
 
-  FreeLine(rings_[0]);
-  FreeLine(rings_[1]);
-  rings_[0] = rings_[1] = nullptr;
-  for (std::uint32_t c = 0; c < channels_; ++c) {
-    rings_[c] = static_cast<double*>(AllocLine(2 * taps_, sizeof(double)));
-    if (rings_[c] == nullptr) return E_OUTOFMEMORY;
+  for (std::uint32_t c = 0; c < 2; ++c) {
+    std::fill(std::begin(ringMemory_[c]), std::end(ringMemory_[c]), 0.0);
+    rings_[c] = c < channels_ ? ringMemory_[c] : nullptr;
   }
   hr = kernel_.Build(taps_);
   if (FAILED(hr)) return hr;
@@ -272,8 +269,7 @@ void PitchEngine::ResampleTo(const void* in, std::uint32_t inFrames, void* out, 
                              std::uint32_t& consumed, std::uint32_t& produced) {
   // One loop per channel count and kernel length, chosen once per call.
   const auto run = [&](auto channels, auto taps) {
-    ResampleAs<In, Out, decltype(channels)::value, decltype(taps)::value>(in, inFrames, out, room, consumed,
-                                                                           produced);
+    ResampleAs<In, Out, decltype(channels)::value, decltype(taps)::value>(in, inFrames, out, room, consumed, produced);
   };
   using One = std::integral_constant<std::uint32_t, 1>;
   using Two = std::integral_constant<std::uint32_t, 2>;
@@ -326,8 +322,8 @@ HRESULT PitchEngine::ProcessPreserving(ProcessMode mode, const void* in, std::ui
 
   std::uint32_t taken = held_ - readPos_;
   produced = room;
-  const HRESULT hr = stretcher_.Run(static_cast<const std::uint8_t*>(intermediate_) + readPos_ * frameBytes, &taken,
-                                    out, &produced);
+  const HRESULT hr =
+      stretcher_.Run(static_cast<const std::uint8_t*>(intermediate_) + readPos_ * frameBytes, &taken, out, &produced);
   if (FAILED(hr)) {
     produced = 0;
     return hr;

@@ -10,14 +10,14 @@
 
 #include <cstdint>
 
-#include "twpitchs/anti_alias.h"
-#include "framework/audio_format.h"
 #include "dsp/copying_loop.h"
-#include "framework/effect_engine.h"
 #include "dsp/interp_kernel.h"
+#include "dsp/time_stretcher.h"
+#include "framework/audio_format.h"
+#include "framework/effect_engine.h"
+#include "twpitchs/anti_alias.h"
 #include "twpitchs/pitch_fields.h"
 #include "twpitchs/pitch_presets.h"
-#include "dsp/time_stretcher.h"
 
 namespace quill {
 
@@ -62,14 +62,16 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   HRESULT STDMETHODCALLTYPE GetSampleRate(std::uint32_t* rate) override;
 
   // Streaming start: keeps the format, picks the loaders and writers for
-  // its kind and restarts. E_FAIL for a kind or channel count it cannot take.
+  // its kind, holds the memory every later set-up uses and restarts. E_FAIL
+  // for a kind or channel count it cannot take, E_OUTOFMEMORY if the memory
+  // cannot be had.
   HRESULT SelectFormat(const AudioFormat* format);
 
-  // Full restart: the intermediate buffer re-allocated, a fresh snapshot
+  // Full restart: the intermediate buffer cleared, a fresh snapshot
   // configured in full, positions and totals cleared, the stretcher
   // restarted. A failing configure is left for the next buffer to retry
-  // and report; only a failing allocation of the intermediate buffer is
-  // returned here, and the next buffer's full set-up allocates it again.
+  // and report; only a missing intermediate buffer is returned here, and the
+  // next buffer's full set-up takes it again.
   HRESULT Restart();
 
   // Once per input buffer, before Process: picks up parameter changes and
@@ -90,10 +92,10 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   HRESULT Configure(const PitchParams& p, bool full);
   HRESULT ConfigureFull(const PitchParams& p);
   HRESULT SetRate(const PitchParams& p);
-  // The intermediate buffer for the kind and channels, unless it is there.
+  // The intermediate buffer for the kind and channels, cleared, unless it is there.
   HRESULT AllocIntermediate();
+  std::size_t IntermediateBytes() const;
   void ClearPositions();
-  void FreeBuffers();
 
   // The resampler from `in` (input frames of the connected kind) to `out`
   // (frames of the output kind, or of the intermediate buffer's float kind).
@@ -119,6 +121,7 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   double r_ = 1.0;
   std::uint32_t taps_ = 9, half_ = 4;
   double* rings_[2] = {nullptr, nullptr};  // 2 x taps: every frame stored twice
+  double ringMemory_[2][2 * 15] = {};      // for the longest kernel
   std::uint32_t ringPos_ = 0;
   std::uint32_t need_ = 0;
   double T_ = 0.0, P_ = 0.0;
@@ -130,6 +133,7 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
 
   // Between the resampler and the stretcher.
   void* intermediate_ = nullptr;
+  LineBuffer intermediateMemory_;
   std::uint32_t held_ = 0, readPos_ = 0;
   std::uint64_t totalIn_ = 0, totalOut_ = 0;
   TimeStretcher stretcher_;

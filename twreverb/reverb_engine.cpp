@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+
+#include "dsp/line_buffer.h"
 
 namespace quill {
 
@@ -48,6 +51,56 @@ void ReverbEngine::SetLineGains(double T) {
   }
 }
 
+bool ReverbEngine::RingsFor(const ReverbMode& row, const EarlyStyle& style, std::int32_t preDelayMs, double rate,
+                            bool stereo, ReverbRings& out, EarlyTaps& taps) {
+  out.count = 0;
+  const auto add = [&out](double samples) {
+    std::uint32_t n;
+    if (!RingLength(samples, n)) return false;
+    out.size[out.count++] = n;
+    return true;
+  };
+  // The tables hold 8 to 10 lines; stereo needs lines 0 and 1 for the twins.
+  out.lines = std::clamp(static_cast<int>(row.lines), 2, kMaxLines);
+  for (int i = 0; i < out.lines; ++i)
+    if (!add(rate * (row.delayMs[i] * 0.001) + 0.5)) return false;
+  if (stereo) {
+    if (!add(rate * (0.93 * (row.delayMs[0] * 0.001)) + 0.5)) return false;
+    if (!add(rate * (1.06 * (row.delayMs[1] * 0.001)) + 0.5)) return false;
+  }
+  const int channels = stereo ? 2 : 1;
+  for (int c = 0; c < channels; ++c)
+    if (!add(preDelayMs * rate * 0.001)) return false;
+  if (!ComputeEarlyTaps(style, rate, stereo, taps)) return false;
+  for (int c = 0; c < channels; ++c) out.size[out.count++] = taps.length[2];
+  return true;
+}
+
+// Every mode and style at the longest pre-delay: the most any set-up at this
+// format can take from the pool.
+HRESULT ReverbEngine::Reserve() {
+  const AudioFormat* format = Format();
+  if (format == nullptr) return VFW_E_NOT_CONNECTED;
+  const double rate = format->sampleRate;
+  const bool stereo = format->channels == 2;
+  const auto preDelay =
+      static_cast<std::int32_t>(FieldAt(ReverbTraits::Fields(), offsetof(ReverbParams, preDelayMs))->hi);
+  std::size_t most = 0;
+  for (const ReverbMode& row : ReverbModeTable()) {
+    for (const EarlyStyle& style : EarlyStyleTable()) {
+      ReverbRings rings;
+      EarlyTaps taps;
+      // A ring too long to count is refused at its set-up; the cap is held back.
+      if (!RingsFor(row, style, preDelay, rate, stereo, rings, taps))
+        return pool_.Reserve(kLineReserveCap) ? S_OK : E_OUTOFMEMORY;
+      std::size_t bytes = 0;
+      for (int i = 0; i < rings.count; ++i) bytes += LinePool::BytesFor(rings.size[i]);
+      most = std::max(most, bytes);
+    }
+  }
+  return pool_.Reserve(std::min(most, kLineReserveCap)) ? S_OK : E_OUTOFMEMORY;
+}
+
 HRESULT ReverbEngine::Rebuild(const ReverbParams& p, const ReverbMode& row, double rate, bool stereo, double T) {
   // Every old line goes back to the pool; until all new ones are in place
   // the engine is not ready and does not touch them.
@@ -56,36 +109,39 @@ HRESULT ReverbEngine::Rebuild(const ReverbParams& p, const ReverbMode& row, doub
   builtRow_ = &row;
   builtStereo_ = stereo;
 
-  auto attach = [this](auto& ring, double samples) -> bool {
-    std::uint32_t n;
-    if (!RingLength(samples, n)) return false;
-    double* memory = pool_.AllocDoubles(n);
-    if (memory == nullptr) return false;
-    ring.Attach(memory, n);
-    return true;
+  ReverbRings rings;
+  if (!RingsFor(row, StyleRow(p.earlyStyle), p.preDelayMs, rate, stereo, rings, taps_)) return E_OUTOFMEMORY;
+  int next = 0;
+  auto take = [&](std::uint32_t& n) -> double* {
+    n = rings.size[next++];
+    return pool_.AllocDoubles(n);
   };
-
-  // The tables hold 8 to 10 lines; stereo needs lines 0 and 1 for the twins.
-  const int count = std::clamp(static_cast<int>(row.lines), 2, kMaxLines);
-  for (int i = 0; i < count; ++i)
-    if (!attach(lines_[i], rate * (row.delayMs[i] * 0.001) + 0.5)) return E_OUTOFMEMORY;
-  lineCount_ = count;
+  std::uint32_t n;
+  for (int i = 0; i < rings.lines; ++i) {
+    double* memory = take(n);
+    if (memory == nullptr) return E_OUTOFMEMORY;
+    lines_[i].Attach(memory, n);
+  }
+  lineCount_ = rings.lines;
   if (stereo) {
-    if (!attach(twins_[0], rate * (0.93 * (row.delayMs[0] * 0.001)) + 0.5)) return E_OUTOFMEMORY;
-    if (!attach(twins_[1], rate * (1.06 * (row.delayMs[1] * 0.001)) + 0.5)) return E_OUTOFMEMORY;
+    for (TwinLine& twin : twins_) {
+      double* memory = take(n);
+      if (memory == nullptr) return E_OUTOFMEMORY;
+      twin.Attach(memory, n);
+    }
   }
   SetLineGains(T);
 
   const int channels = stereo ? 2 : 1;
-  for (int c = 0; c < channels; ++c)
-    if (!attach(preDelay_[c], p.preDelayMs * rate * 0.001)) return E_OUTOFMEMORY;
-
-  if (!ComputeEarlyTaps(StyleRow(p.earlyStyle), rate, stereo, taps_)) return E_OUTOFMEMORY;
-  const std::uint32_t N = taps_.length[2];
   for (int c = 0; c < channels; ++c) {
-    double* memory = pool_.AllocDoubles(N);
+    double* memory = take(n);
     if (memory == nullptr) return E_OUTOFMEMORY;
-    early_[c].Attach(memory, N, taps_.length[0], taps_.length[1]);
+    preDelay_[c].Attach(memory, n);
+  }
+  for (int c = 0; c < channels; ++c) {
+    double* memory = take(n);
+    if (memory == nullptr) return E_OUTOFMEMORY;
+    early_[c].Attach(memory, n, taps_.length[0], taps_.length[1]);
   }
 
   highCut_.h = 0.0;

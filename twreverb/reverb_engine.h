@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
+#include "dsp/line_pool.h"
 #include "framework/audio_format.h"
 #include "framework/in_place_engine.h"
-#include "dsp/line_pool.h"
 #include "twreverb/reverb_fields.h"
 #include "twreverb/reverb_lines.h"
 #include "twreverb/reverb_presets.h"
@@ -45,9 +45,7 @@ class ReverbEngine : public InPlaceEngine<ReverbEngine, ReverbTraits> {
   HRESULT STDMETHODCALLTYPE GetDryOut(std::int32_t* v) override { return ReadField(&Params::dryOut, v); }
   HRESULT STDMETHODCALLTYPE SetDryOut(std::int32_t v) override { return SetField(&Params::dryOut, v); }
   HRESULT STDMETHODCALLTYPE GetReverbOut(std::int32_t* v) override { return ReadField(&Params::reverbOut, v); }
-  HRESULT STDMETHODCALLTYPE SetReverbOut(std::int32_t v) override {
-    return SetField(&Params::reverbOut, v);
-  }
+  HRESULT STDMETHODCALLTYPE SetReverbOut(std::int32_t v) override { return SetField(&Params::reverbOut, v); }
   HRESULT STDMETHODCALLTYPE GetEarlyOut(std::int32_t* v) override { return ReadField(&Params::earlyOut, v); }
   HRESULT STDMETHODCALLTYPE SetEarlyOut(std::int32_t v) override { return SetField(&Params::earlyOut, v); }
   HRESULT STDMETHODCALLTYPE GetDecay(std::int32_t* v) override { return ReadField(&Params::decayTenths, v); }
@@ -59,13 +57,9 @@ class ReverbEngine : public InPlaceEngine<ReverbEngine, ReverbTraits> {
   HRESULT STDMETHODCALLTYPE GetHighCut(std::int32_t* v) override { return ReadField(&Params::highCut, v); }
   HRESULT STDMETHODCALLTYPE SetHighCut(std::int32_t v) override { return SetField(&Params::highCut, v); }
   HRESULT STDMETHODCALLTYPE GetBassCutHz(std::int32_t* v) override { return ReadField(&Params::bassCutHz, v); }
-  HRESULT STDMETHODCALLTYPE SetBassCutHz(std::int32_t v) override {
-    return SetField(&Params::bassCutHz, v);
-  }
+  HRESULT STDMETHODCALLTYPE SetBassCutHz(std::int32_t v) override { return SetField(&Params::bassCutHz, v); }
   HRESULT STDMETHODCALLTYPE GetHighCutHz(std::int32_t* v) override { return ReadField(&Params::highCutHz, v); }
-  HRESULT STDMETHODCALLTYPE SetHighCutHz(std::int32_t v) override {
-    return SetField(&Params::highCutHz, v);
-  }
+  HRESULT STDMETHODCALLTYPE SetHighCutHz(std::int32_t v) override { return SetField(&Params::highCutHz, v); }
 
   // [streaming] Every line, tap and ring sized and cleared for `params`,
   // after the levels and filters. E_OUTOFMEMORY if the pool cannot supply a
@@ -75,8 +69,8 @@ class ReverbEngine : public InPlaceEngine<ReverbEngine, ReverbTraits> {
   // and their contents stay.
   void Retune(const ReverbParams& params);
 
-  // [streaming stop] The lines go back to the pool, which keeps its first
-  // chunk for the next start's rebuild.
+  // [streaming stop] The lines go back to the pool, which keeps what the
+  // start reserved for the next start's rebuild.
   void ReleaseLine();
 
   // The table rows an index stands for.
@@ -86,6 +80,19 @@ class ReverbEngine : public InPlaceEngine<ReverbEngine, ReverbTraits> {
  private:
   friend class InPlaceEngine<ReverbEngine, ReverbTraits>;
 
+  // The rings one set-up takes from the pool, in the order it takes them:
+  // the lines, the stereo twins, the pre-delays, the early rings.
+  struct ReverbRings {
+    std::uint32_t size[kMaxLines + 6];
+    int count = 0;
+    int lines = 0;
+  };
+  // False if a ring cannot be counted in 32 bits; `taps` gets the early taps.
+  static bool RingsFor(const ReverbMode& row, const EarlyStyle& style, std::int32_t preDelayMs, double rate,
+                       bool stereo, ReverbRings& out, EarlyTaps& taps);
+  // Holds the pool's memory for the largest set-up at this format (making
+  // the pool's first chunk if the engine could not have it when made).
+  HRESULT Reserve();
   // Every line is built afresh at a restart; E_FAIL without a memory pool.
   HRESULT Reset();
   // Lines built for the other channel count cannot be used.
@@ -120,6 +127,7 @@ class ReverbEngine : public InPlaceEngine<ReverbEngine, ReverbTraits> {
 };
 
 // The sample loops are instantiated with the engine, in its source file.
-extern template HRESULT InPlaceEngine<ReverbEngine, ReverbTraits>::Process(SampleKind, ProcessMode, void*, std::uint32_t*);
+extern template HRESULT InPlaceEngine<ReverbEngine, ReverbTraits>::Process(SampleKind, ProcessMode, void*,
+                                                                           std::uint32_t*);
 
 }  // namespace quill

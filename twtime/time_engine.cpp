@@ -14,6 +14,9 @@ HRESULT TimeEngine::SelectFormat(const AudioFormat* format) {
   if (FAILED(stretcher_.SelectKinds(kind, kind, format->channels))) return E_FAIL;
   selected_ = format;
   SetFormat(format);
+  // The buffers for the widest window at this rate, so that a new mode while
+  // streaming takes nothing new.
+  if (FAILED(stretcher_.Reserve(format->sampleRate))) return E_OUTOFMEMORY;
   return Restart();
 }
 

@@ -4,12 +4,12 @@
 
 #include <cstdint>
 
-#include "framework/audio_format.h"
 #include "dsp/copying_loop.h"
+#include "dsp/time_stretcher.h"
+#include "framework/audio_format.h"
 #include "framework/effect_engine.h"
 #include "twtime/time_fields.h"
 #include "twtime/time_presets.h"
-#include "dsp/time_stretcher.h"
 
 namespace quill {
 
@@ -40,8 +40,9 @@ class TimeEngine : public EffectEngine<TimeTraits>, public FrameProcessor {
   HRESULT STDMETHODCALLTYPE GetSampleRate(std::uint32_t* rate) override;
 
   // Streaming start: keeps the format, picks the loader and writer for its
-  // kind and restarts. E_FAIL for a kind or channel count it cannot take
-  // (the previous choice stays).
+  // kind, holds the buffers of the widest window at its rate and restarts.
+  // E_FAIL for a kind or channel count it cannot take (the previous choice
+  // stays), E_OUTOFMEMORY if the buffers cannot be had.
   HRESULT SelectFormat(const AudioFormat* format);
 
   // Full reset: fresh snapshot, buffers re-allocated, window and pending

@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <tuple>
+#include <memory>
 #include <numbers>
+#include <tuple>
 #include <vector>
 
 #include "tests/native/engine_harness.h"
@@ -106,8 +107,8 @@ TYPED_TEST(ChorusKinds, TailIsEmpty) {
 
 TEST(ChorusHighCut, FiltersTheStagesAndSwitchesOffAtHalfTheRate) {
   // 1.0 ms: the delay is 44 samples at 44100 Hz, 10 at 10000 Hz, no depth.
-  const std::tuple<std::uint32_t, std::int32_t, std::uint32_t, double> cases[] =
-      {{44100, 1, 44, 0.45 * (1 - 0.490476)}, {10000, 1, 10, 0.45}, {10000, 0, 10, 0.45}};
+  const std::tuple<std::uint32_t, std::int32_t, std::uint32_t, double> cases[] = {
+      {44100, 1, 44, 0.45 * (1 - 0.490476)}, {10000, 1, 10, 0.45}, {10000, 0, 10, 0.45}};
   for (const auto& [rate, on, delay, echo] : cases) {
     const ChorusParams p = Plain([&](ChorusParams& p) { p.delayTenths = 10, p.highCut = on; });
     EXPECT_NEAR(test::Output<ChorusEngine>(1, rate, p, delay + 1, kImpulse)[delay], echo, 1e-6) << rate << "/" << on;
@@ -122,15 +123,15 @@ TEST(ChorusModulation, ReadSweepsAroundTheBaseDelayAndStaysInsideTheLineAtHighRa
   // 800 samples, swept by 400, over 400-sample cycles. At 96 kHz 9600 samples
   // do not fit 6500; the delay folds back into the line, and with full depth
   // the position spans more than two line lengths.
-  const std::tuple<std::uint32_t, std::int32_t, double, double, double> sweeps[] =
-      {{8000, 50, 800, 400, 400}, {96000, 1, 9600, 96, 4800}, {96000, 100, 9600, 9600, 4800}};
+  const std::tuple<std::uint32_t, std::int32_t, double, double, double> sweeps[] = {
+      {8000, 50, 800, 400, 400}, {96000, 1, 9600, 96, 4800}, {96000, 100, 9600, 9600, 4800}};
   for (const auto& [rate, depthPct, baseDelay, depth, period] : sweeps) {
     SCOPED_TRACE(testing::Message() << rate << " Hz, depth " << depthPct);
-    Harness<Float64> h(1, rate, Plain([&](ChorusParams& p) {
-                         p.delayTenths = 1000, p.modDepth = depthPct, p.modRate = 200;
-                       }));
+    Harness<Float64> h(1, rate,
+                       Plain([&](ChorusParams& p) { p.delayTenths = 1000, p.modDepth = depthPct, p.modRate = 200; }));
     const double step = 1.0 / 65536;
-    const auto out = h.Run(30000, [&](std::uint32_t f, std::uint32_t) { return f * step; }, 700);
+    const auto out = h.Run(
+        30000, [&](std::uint32_t f, std::uint32_t) { return f * step; }, 700);
     int checked = 0;
     for (std::uint32_t f = 14000; f < 30000; ++f) {
       const double n = std::fmod(static_cast<double>(f), period);
@@ -190,17 +191,22 @@ TEST(ChorusChanges, FeedbackChangeKeepsTheLinesDiscontinuityAndDelayChangeClearT
   EXPECT_DOUBLE_EQ(h.Silence(100)[29], 0.45);  // trunc(90 * 4410 * 0.0001) = 39
 }
 
-TEST(ChorusFailures, WithoutItsPoolNothingRunsAndTheFirstBufferSetsUpWithoutARestart) {
+TEST(ChorusFailures, WithoutItsPoolNothingRunsUntilAStartHasItAndTheFirstBufferSetsUpWithoutARestart) {
   const AudioFormat f = MakeFormat(1, 1, 44100, 16);
   std::int16_t buf[16] = {1000};
   std::uint32_t n = 16;
+  auto broken = std::make_unique<ChorusEngine>();
   {
     test::RefuseLines refuse;  // the pool is taken when the engine is made
-    ChorusEngine broken;
-    broken.SetFormat(&f);
-    EXPECT_EQ(broken.Restart(), E_FAIL);
-    EXPECT_EQ(broken.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), E_FAIL);
+    broken = std::make_unique<ChorusEngine>();
+    broken->SetFormat(&f);
+    EXPECT_EQ(broken->Restart(), E_FAIL);
+    EXPECT_EQ(broken->Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), E_FAIL);
+    EXPECT_EQ(broken->StartStream(), E_OUTOFMEMORY);
   }
+  EXPECT_EQ(broken->StartStream(), S_OK);
+  EXPECT_EQ(broken->Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), S_OK);
+  buf[0] = 1000;
   ChorusEngine lazy;
   lazy.SetFormat(&f);
   EXPECT_EQ(lazy.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, &n), S_OK);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "framework/field_table.h"
+#include "framework/in_place_stream.h"
 #include "tests/native/engine_harness.h"
 #include "tests/native/test_support.h"
 #include "twchorus/chorus_engine.h"
@@ -34,7 +35,8 @@ struct Accessor {
 };
 template <class E, class T, class Set, class Get>
 Accessor<E> Pair(std::string name, Set set, Get get) {
-  return {name, [set](E& e, double v) { return set(e, static_cast<T>(v)); }, [get](E& e) {
+  return {name, [set](E& e, double v) { return set(e, static_cast<T>(v)); },
+          [get](E& e) {
             T v{};
             EXPECT_EQ(get(e, &v), S_OK);
             return static_cast<double>(v);
@@ -43,10 +45,10 @@ Accessor<E> Pair(std::string name, Set set, Get get) {
 #define QUILL_PAIR(name, Field)       \
   Pair<E, decltype(E::Params::name)>( \
       #name, [](E& e, auto v) { return e.Set##Field(v); }, [](E& e, auto* v) { return e.Get##Field(v); })
-#define QUILL_CASE(Case, Name, ...)                                                  \
-  struct Case {                                                                      \
-    using E = Name##Engine;                                                          \
-    using Traits = Name##Traits;                                                     \
+#define QUILL_CASE(Case, Name, ...)                                                 \
+  struct Case {                                                                     \
+    using E = Name##Engine;                                                         \
+    using Traits = Name##Traits;                                                    \
     static std::vector<Accessor<E>> Accessors() { return Extra<E>({__VA_ARGS__}); } \
   };
 
@@ -59,9 +61,10 @@ std::vector<Accessor<E>> Extra(std::vector<Accessor<E>> a) {
         const char* field = run == &MultiTapParams::tapGain  ? "tapGain"
                             : run == &MultiTapParams::tapPan ? "tapPan"
                                                              : "tapDelayMs";
-        a.push_back(Pair<E, std::int32_t>(std::string(field) + "[" + std::to_string(k) + "]",
-                                          [run, k](E& e, std::int32_t v) { return e.SetTap(run, k, v); },
-                                          [run, k](E& e, std::int32_t* v) { return e.GetTap(run, k, v); }));
+        a.push_back(Pair<E, std::int32_t>(
+            std::string(field) + "[" + std::to_string(k) + "]",
+            [run, k](E& e, std::int32_t v) { return e.SetTap(run, k, v); },
+            [run, k](E& e, std::int32_t* v) { return e.GetTap(run, k, v); }));
       }
   return a;
 }
@@ -82,8 +85,8 @@ QUILL_CASE(ReverbCase, Reverb, QUILL_PAIR(dryOut, DryOut), QUILL_PAIR(reverbOut,
            QUILL_PAIR(earlyOut, EarlyOut), QUILL_PAIR(reverbMode, ReverbMode), QUILL_PAIR(earlyStyle, EarlyStyle),
            QUILL_PAIR(decayTenths, Decay), QUILL_PAIR(preDelayMs, PreDelay), QUILL_PAIR(bassCut, BassCut),
            QUILL_PAIR(bassCutHz, BassCutHz), QUILL_PAIR(highCut, HighCut), QUILL_PAIR(highCutHz, HighCutHz))
-QUILL_CASE(TimeCase, Time, QUILL_PAIR(finalTenths, Final), QUILL_PAIR(mode, Mode),
-           QUILL_PAIR(tempoTenths, Tempo), QUILL_PAIR(lengthSamples, Length), QUILL_PAIR(inputFormat, InputFormat))
+QUILL_CASE(TimeCase, Time, QUILL_PAIR(finalTenths, Final), QUILL_PAIR(mode, Mode), QUILL_PAIR(tempoTenths, Tempo),
+           QUILL_PAIR(lengthSamples, Length), QUILL_PAIR(inputFormat, InputFormat))
 QUILL_CASE(PitchCase, Pitch, QUILL_PAIR(semitones, Semitones), QUILL_PAIR(centsTenths, Cents),
            QUILL_PAIR(accuracy, Accuracy), QUILL_PAIR(preserveDuration, Preserve), QUILL_PAIR(mode, Mode),
            QUILL_PAIR(ratio, Ratio), QUILL_PAIR(antiAlias, AntiAlias), QUILL_PAIR(lengthSamples, Length))
@@ -99,12 +102,22 @@ double Kept(const FieldInfo& f, double v) {
   if (f.range == FieldRange::Ceiling) return v > f.hi ? f.hi : v;
   return v;
 }
-bool Same(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+bool Same(double a, double b) {
+  return a == b || (std::isnan(a) && std::isnan(b));
+}
 
 // The values tried on a row: its ends, one step beyond each, the type's extremes.
 std::vector<double> Probes(const FieldInfo& f) {
   if (f.type == FieldType::Int32) return {f.lo, f.hi, f.lo - 1, f.hi + 1, INT32_MIN, INT32_MAX};
-  return {f.lo, f.hi, f.lo - 0.5, f.hi + 0.5, -1e300, 1e300, 0.0, -1.0, std::numeric_limits<double>::quiet_NaN(),
+  return {f.lo,
+          f.hi,
+          f.lo - 0.5,
+          f.hi + 0.5,
+          -1e300,
+          1e300,
+          0.0,
+          -1.0,
+          std::numeric_limits<double>::quiet_NaN(),
           std::numeric_limits<double>::infinity()};
 }
 
@@ -240,30 +253,45 @@ TYPED_TEST(InPlaceFields, WithoutAFormatOrABufferNothingRuns) {
   EXPECT_EQ(e.Process(SampleKind::Pcm16, ProcessMode::Continue, buf, nullptr), E_POINTER);
 }
 
-// The delays and the reverb take memory for their lines when they set up.
+// The delays and the reverb hold the memory for their lines from the
+// stream's start: a start that cannot have it is refused, and a buffer after
+// it tries a set-up of its own, which fails while memory is short. Once a
+// start has it, nothing the stream does needs more.
 template <class Case>
 class LineMemory : public ::testing::Test {};
 using Allocating = ::testing::Types<SimpleDelayCase, MultiTapCase, ReverbCase>;
 TYPED_TEST_SUITE(LineMemory, Allocating);
 
-TYPED_TEST(LineMemory, ARefusedLineFailsEveryBufferUntilMemoryReturns) {
+TYPED_TEST(LineMemory, AStartWithoutMemoryIsRefusedAndAStartWithItNeedsNoMore) {
+  using E = typename TypeParam::E;
   const ParamsOf<TypeParam> p = TypeParam::Traits::Presets()[0].params;
-  HarnessOf<TypeParam> h(1, 44100, p), fresh(1, 44100, p);
-  h.Run(3000, test::Impulse(0.5));
-  h.engine.ReleaseLine();  // a stop; the reverb's lines need more than its pool starts with
-  std::vector<double> buf = h.Make(5000, test::Impulse(0.5));
+  HarnessOf<TypeParam> fresh(1, 44100, p);
+  E e;
+  ASSERT_EQ(e.SetParams(&p), S_OK);
+  const AudioFormat f = test::FormatFor<Float64>(1, 44100);
+  InPlaceStream<E> stream(e);
+  std::vector<double> buf = fresh.Make(5000, test::Impulse(0.5));
   std::uint32_t n = 5000;
   {
     test::RefuseLines refuse;
-    EXPECT_EQ(h.engine.Restart(), E_OUTOFMEMORY);
-    EXPECT_EQ(h.Process(ProcessMode::Continue, buf, n), E_OUTOFMEMORY);
+    EXPECT_EQ(stream.Start(&f), E_OUTOFMEMORY);
+    EXPECT_EQ(e.Process(SampleKind::Float64, ProcessMode::Continue, buf.data(), &n), E_OUTOFMEMORY);
     EXPECT_EQ(buf[0], 0.5);  // untouched
-    EXPECT_EQ(h.Process(ProcessMode::Tail, buf, n), S_FALSE);
-    EXPECT_EQ(n, TypeParam::E::kChangeEndsTail ? 5000u : 0u);  // the simple delay keeps the count as it ends
+    EXPECT_EQ(e.Process(SampleKind::Float64, ProcessMode::Tail, buf.data(), &n), S_FALSE);
+    EXPECT_EQ(n, E::kChangeEndsTail ? 5000u : 0u);  // the simple delay keeps the count as it ends
   }
   n = 5000;
-  ASSERT_EQ(h.Process(ProcessMode::Continue, buf, n), S_OK);
-  EXPECT_EQ(buf, fresh.Run(5000, test::Impulse(0.5)));  // set up as completely as at a start, history gone
+  ASSERT_EQ(stream.Start(&f), S_OK);
+  test::RefuseLines refuse;
+  ASSERT_EQ(stream.Receive(buf.data(), &n), S_OK);
+  EXPECT_EQ(buf, fresh.Run(5000, test::Impulse(0.5)));
+  // A discontinuity rebuilds every line, and the full preset table may be
+  // gone through, within what the start holds.
+  for (const auto& preset : TypeParam::Traits::Presets()) {
+    ASSERT_EQ(e.SetParams(&preset.params), S_OK);
+    n = 1000;
+    EXPECT_EQ(stream.Receive(buf.data(), &n, true), S_OK) << preset.name;
+  }
 }
 
 // The chorus and the reverb empty their lines in the full set-up; the delays

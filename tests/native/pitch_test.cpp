@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <tuple>
 #include <numbers>
+#include <tuple>
 #include <vector>
 
 #include "tests/native/copying_rig.h"
@@ -61,10 +61,11 @@ TEST(PitchRatio, TransposeRuleAndTheLengthOfTheShiftedOutput) {
   EXPECT_DOUBLE_EQ(PageRatio(7, 0), TransposeRatio(7, 0) + 0.000001);
   // A fifth up reads 44100 frames for every 29433 written; the kernel's last
   // four frames never come out. With the duration kept, exactly the input's length.
-  const std::tuple<double, std::int32_t, double> cases[] =
-      {{TransposeRatio(7, 0), 0, (44100 - 4) * 29433.0 / 44100}, {TransposeRatio(-12, 0), 0, (44100 - 4) * 2.0},
-               {TransposeRatio(-12, 0), 1, 44100}, {TransposeRatio(-24, 0), 0, (44100 - 4) * 4.0},
-               {TransposeRatio(-24, 0), 1, 44100}};
+  const std::tuple<double, std::int32_t, double> cases[] = {{TransposeRatio(7, 0), 0, (44100 - 4) * 29433.0 / 44100},
+                                                            {TransposeRatio(-12, 0), 0, (44100 - 4) * 2.0},
+                                                            {TransposeRatio(-12, 0), 1, 44100},
+                                                            {TransposeRatio(-24, 0), 0, (44100 - 4) * 4.0},
+                                                            {TransposeRatio(-24, 0), 1, 44100}};
   for (const auto& [ratio, preserve, frames] : cases) {
     PitchRig<Pcm16> rig(1, 44100, Pitch(ratio, 2, preserve));
     const auto out = rig.Stream(rig.Make(44100, [](std::uint32_t f, std::uint32_t) { return Sine(300, 44100, f); }),
@@ -194,49 +195,57 @@ TEST(PitchParameters, LightAndFullChangesMidStream) {
   EXPECT_EQ(rig.Feed(a, 2000, 4096)[0], 0.0);  // fresh rings, no pre-load on a continuing buffer
 }
 
-TEST(PitchFailure, AllocationFailureIsRetriedAndBadValuesRefused) {
+// The start takes every buffer the engine will use: a start that cannot
+// have them is refused and changes nothing, a later one works, and from
+// then on no set-up needs memory: a new kernel, the duration switched on, a
+// restart at a discontinuity.
+TEST(PitchFailure, AStartWithoutMemoryIsRefusedAndSetUpsAfterAStartTakeNone) {
+  const AudioFormat f = test::FormatFor<Pcm16>(2, 44100);
+  PitchEngine refused;
+  {
+    RefuseLines refuse;
+    EXPECT_EQ(refused.SelectFormat(&f), E_OUTOFMEMORY);
+  }
+  EXPECT_EQ(refused.SelectFormat(&f), S_OK);
+
   PitchRig<Pcm16> rig(2, 44100, Pitch(1.3));
   std::vector<std::int16_t> block = rig.Make(500, [](std::uint32_t f, std::uint32_t) { return Sine(300, 44100, f); });
   std::vector<std::int16_t> out(2000);
   std::uint32_t n, room;
-  const auto process = [&](std::uint32_t frames) {
+  const auto process = [&](ProcessMode mode, std::uint32_t frames) {
     n = frames, room = 1000;
-    return rig.engine.Process(ProcessMode::Continue, block.data(), &n, out.data(), &room);
+    return rig.engine.Process(mode, block.data(), &n, out.data(), &room);
   };
   {
     RefuseLines refuse;
     ASSERT_EQ(rig.engine.SetAccuracy(3), S_OK);
-    EXPECT_EQ(rig.engine.PreFilter(ProcessMode::Continue, block.data(), 250), E_OUTOFMEMORY);
-    EXPECT_EQ(process(250), E_OUTOFMEMORY);
-    EXPECT_EQ(n + room, 0u);
+    EXPECT_EQ(rig.engine.PreFilter(ProcessMode::Continue, block.data(), 250), S_OK);
+    EXPECT_EQ(process(ProcessMode::Continue, 250), S_OK);
+    EXPECT_EQ(n, 250u);
+    ASSERT_EQ(rig.engine.SetPreserve(1), S_OK);
+    EXPECT_EQ(process(ProcessMode::Continue, 250), S_OK);
+    EXPECT_EQ(process(ProcessMode::Discontinuity, 250), S_OK);
+    EXPECT_EQ(n, 250u);
   }
-  EXPECT_EQ(process(250), S_OK);
-  EXPECT_EQ(n, 250u);
   // A ratio too small for the rate, and a mode outside the table with the
   // stretcher in use, are refused at the next buffer.
   for (const PitchParams& p : {Pitch(1e-6), Pitch(1.2, 2, 1, 0, 40)}) {
     rig.engine.SetParams(&p);
-    EXPECT_EQ(process(10), E_INVALIDARG) << p.ratio;
+    EXPECT_EQ(process(ProcessMode::Continue, 10), E_INVALIDARG) << p.ratio;
   }
   EXPECT_EQ(rig.engine.SetMode(3), S_OK);
-  EXPECT_EQ(process(10), S_OK);
+  EXPECT_EQ(process(ProcessMode::Continue, 10), S_OK);
 }
 
-// A restart at a discontinuity that cannot have its intermediate buffer
-// reports it; the next buffer's full set-up allocates it again and the
-// duration-keeping run goes on from there, as long as its input.
-TEST(PitchFailure, ARestartWithoutItsBufferIsMadeGoodByTheNextBuffer) {
+// A restart at a discontinuity clears the intermediate buffer in place: with
+// memory refused, the duration-keeping run goes on from there, as long as
+// its input.
+TEST(PitchFailure, ARestartAtADiscontinuityNeedsNoMemory) {
   PitchRig<Float32> rig(1, 44100, Pitch(0.8, 2, 1, 0, 8));
   const auto in = rig.Make(4000, [](std::uint32_t f, std::uint32_t) { return Sine(400, 44100, f); });
   rig.Feed(in, 1000, 4096, true);
-  std::vector<float> out(4096);
-  {
-    RefuseLines refuse;
-    std::uint32_t n = 1000, room = 4096;
-    EXPECT_EQ(rig.engine.Process(ProcessMode::Discontinuity, in.data(), &n, out.data(), &room), E_OUTOFMEMORY);
-    EXPECT_EQ(n + room, 0u);
-  }
-  auto after = rig.Feed(in, 1000, 4096);
+  RefuseLines refuse;
+  auto after = rig.Feed(in, 1000, 4096, true);
   const auto flushed = rig.Flush(4096);
   after.insert(after.end(), flushed.begin(), flushed.end());
   ASSERT_EQ(rig.Frames(after), 4000u);

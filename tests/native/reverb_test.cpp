@@ -36,7 +36,9 @@ ReverbParams EarlyOnly(std::int32_t style) {
   return Defaults([=](ReverbParams& p) { p.dryOut = p.reverbOut = -800, p.earlyOut = 0, p.earlyStyle = style; });
 }
 // The gain of a line of `ms` over the default 2.5 s decay.
-double LineGain(double ms) { return std::pow(10.0, -3 * ms * 0.001 / 2.5); }
+double LineGain(double ms) {
+  return std::pow(10.0, -3 * ms * 0.001 / 2.5);
+}
 
 const test::Signal kImpulse = [](std::uint32_t f, std::uint32_t c) { return f == 0 && c == 0 ? 1.0 : 0.0; };
 std::vector<double> Out(std::uint16_t channels, std::uint32_t rate, const ReverbParams& p, std::uint32_t frames,
@@ -59,9 +61,11 @@ TEST(ReverbImpulse, TailArrivesAfterShortestLinePlusPreDelayAndFallsByItsGain) {
   // The first arrival carries the high cut's b: 1 - 0.032731 for 12000 Hz at
   // 44100 Hz; none without pre-delay ("Off": one slot) or with the cut at the
   // sample rate; a cut just below the rate filters, if slightly.
-  const std::tuple<std::uint32_t, std::int32_t, std::int32_t, std::int32_t, std::uint32_t, double> cases[] =
-      {{44100, 1, 1, 12000, 879 + 43, 1 - 0.032731}, {44100, 0, 0, 12000, 879, 1.0},
-               {8000, 0, 1, 8000, 160, 1.0}, {8001, 0, 1, 8000, 160, 0.0}};
+  const std::tuple<std::uint32_t, std::int32_t, std::int32_t, std::int32_t, std::uint32_t, double> cases[] = {
+      {44100, 1, 1, 12000, 879 + 43, 1 - 0.032731},
+      {44100, 0, 0, 12000, 879, 1.0},
+      {8000, 0, 1, 8000, 160, 1.0},
+      {8001, 0, 1, 8000, 160, 0.0}};
   for (const auto& [rate, preDelay, highCut, hz, first, b] : cases) {
     const auto out = Out(1, rate, TailOnly(preDelay, highCut, hz), first + 1);
     EXPECT_EQ(out[first - 1], 0.0) << rate;
@@ -77,9 +81,11 @@ TEST(ReverbImpulse, StereoTailSwapsLinesZeroAndOneForTheTwinsOnTheRight) {
   // (879 samples) sounds on both sides; lines 0 and 1 (1040, 2075) only on
   // the left, their twins (967, 2199) only on the right.
   const auto out = Out(2, 44100, TailOnly(0), 2200);
-  const std::tuple<std::uint32_t, double, bool, bool> arrivals[] =
-      {{879, 19.941, true, true},   {967, 0.93 * 23.583, false, true}, {1040, 23.583, true, false},
-                  {2075, 47.049, true, false}, {2199, 1.06 * 47.049, false, true}};
+  const std::tuple<std::uint32_t, double, bool, bool> arrivals[] = {{879, 19.941, true, true},
+                                                                    {967, 0.93 * 23.583, false, true},
+                                                                    {1040, 23.583, true, false},
+                                                                    {2075, 47.049, true, false},
+                                                                    {2199, 1.06 * 47.049, false, true}};
   for (const auto& [frame, ms, left, right] : arrivals)
     for (std::uint32_t c = 0; c < 2; ++c)
       EXPECT_NEAR(At(out, 2, frame, c), (c == 0 ? left : right) ? 0.5 * LineGain(ms) : 0.0, 1e-12) << frame;
@@ -231,7 +237,8 @@ TEST(ReverbLimits, LinesAndTapsNeverShrinkBelowOneSample) {
         Harness<Pcm16> h(channels, rate, Defaults([&](ReverbParams& p) {
                            p.reverbMode = mode, p.earlyStyle = mode % 10, p.preDelayMs = mode * 10, p.decayTenths = 10;
                          }));
-        h.Run(300, [](std::uint32_t f, std::uint32_t c) { return ((f * 7 + c) % 13) / 13.0 - 0.5; }, 37);
+        h.Run(
+            300, [](std::uint32_t f, std::uint32_t c) { return ((f * 7 + c) % 13) / 13.0 - 0.5; }, 37);
         EXPECT_EQ(h.Tail(64).size(), static_cast<std::size_t>(rate) * channels);
       }
 }
@@ -263,14 +270,22 @@ TEST(ReverbMemory, WithoutAPoolNothingRunsAndASmallSetUpNeedsNoAllocation) {
   EXPECT_EQ(e.Process(SampleKind::Pcm8, ProcessMode::Continue, buf + 4, &n), S_OK);
 }
 
-TEST(ReverbMemory, TheFirstDiscontinuityAfterAStartDoesNotRestartAgain) {
-  Harness<Float64> h(1, 44100, EarlyOnly(0));  // built while memory was there
+// Lines are rebuilt at a discontinuity and on a new mode, style or
+// pre-delay within what the start reserved for the longest of each.
+TEST(ReverbMemory, RebuildsAfterTheStartTakeNoMemory) {
+  Harness<Float64> h(1, 44100, EarlyOnly(0));
   test::RefuseLines refuse;
-  // A restart would have to rebuild, which needs more than the first chunk.
   EXPECT_EQ(h.Run(1300, kImpulse, 1300, true)[1292], 21.0 * 0.01);
-  std::vector<double> buf(10, 0.0);
+  std::vector<double> buf(20, 0.0);
   std::uint32_t n = 10;
-  EXPECT_EQ(h.Process(ProcessMode::Discontinuity, buf, n), E_OUTOFMEMORY);
+  EXPECT_EQ(h.Process(ProcessMode::Discontinuity, buf, n), S_OK);
+  for (std::int32_t mode = 0; mode < 19; mode += 3) {
+    ASSERT_EQ(h.engine.SetReverbMode(mode), S_OK);
+    ASSERT_EQ(h.engine.SetEarlyStyle(mode % 10), S_OK);
+    ASSERT_EQ(h.engine.SetPreDelay(200 - mode), S_OK);
+    n = 10;
+    EXPECT_EQ(h.Process(ProcessMode::Continue, buf, n), S_OK) << mode;
+  }
 }
 
 }  // namespace

@@ -121,14 +121,20 @@ int PresetNamed(std::span<const Preset<Params>> table, const char* name) {
 
 // --- Allocation ------------------------------------------------------------
 
-// An in-place engine streamed in stereo 16-bit: buffers, every preset in turn
-// as an edit between buffers, then the tail. Only the engine's own calls are
-// watched; the stream was started (Restart) before. The heap is never
-// touched; new lines only where `linesMayGrow` (an edit that needs longer
-// lines than the engine holds gets them on the streaming thread).
+// The edits a stream goes through besides the presets: each sets one Full
+// field (or a whole block) to its extremes, in turn, so that every size of
+// line a set-up can ask for is asked for while streaming.
 template <class Engine>
-void StreamWithoutAllocating(Engine& engine, PresetTable<typename Engine::Params> presets, bool linesMayGrow,
-                             void (*extraEdits)(Engine&, int) = nullptr) {
+using Edit = void (*)(Engine&, int);
+constexpr int kEdits = 4;
+
+// An in-place engine streamed in stereo 16-bit: buffers, every preset in turn
+// as an edit between buffers with the extra edits after it and a
+// discontinuity, then the tail. Only the engine's own calls are watched; the
+// stream was started (StartStream) before. Neither the heap nor the line
+// memory is touched.
+template <class Engine>
+void StreamWithoutAllocating(Engine& engine, PresetTable<typename Engine::Params> presets, Edit<Engine> extraEdits) {
   g_allocations = 0;
   g_frees = 0;
   g_lines = 0;
@@ -138,12 +144,12 @@ void StreamWithoutAllocating(Engine& engine, PresetTable<typename Engine::Params
   const auto noise = test::Noise(2 * 4096, 0.5);
   std::vector<std::int16_t> block(noise.size());
   AllocationWatch watch;
-  const auto feed = [&](int times) {
+  const auto feed = [&](int times, bool discontinuity = false) {
     for (int t = 0; t < times; ++t) {
       for (std::size_t i = 0; i < block.size(); ++i) block[i] = Pcm16::FromEngine(noise[i]);
       std::uint32_t n = 4096;
       watch.Begin();
-      const HRESULT hr = stream.Receive(block.data(), &n);
+      const HRESULT hr = stream.Receive(block.data(), &n, discontinuity && t == 0);
       watch.End();
       ASSERT_EQ(hr, S_OK);
     }
@@ -152,16 +158,12 @@ void StreamWithoutAllocating(Engine& engine, PresetTable<typename Engine::Params
   for (std::size_t p = 0; p < presets.size(); ++p) {
     ASSERT_EQ(engine.SetParams(&presets[p].params), S_OK);
     feed(2);
-    if (extraEdits != nullptr) {
-      for (int e = 0; e < 4; ++e) {
-        extraEdits(engine, e);
-        feed(1);
-      }
+    for (int e = 0; e < kEdits; ++e) {
+      extraEdits(engine, e);
+      feed(1);
     }
-    EXPECT_EQ(watch.Heap(), 0) << "with preset " << presets[p].name << ": " << watch.Seen();
-    if (!linesMayGrow) {
-      EXPECT_EQ(watch.Lines(), 0) << "with preset " << presets[p].name << ": " << watch.Seen();
-    }
+    feed(2, true);
+    EXPECT_EQ(watch.Heap() + watch.Lines(), 0) << "with preset " << presets[p].name << ": " << watch.Seen();
     watch.Seen();
   }
   std::vector<std::uint8_t> tail(4096 * format.blockAlign);
@@ -177,26 +179,40 @@ void StreamWithoutAllocating(Engine& engine, PresetTable<typename Engine::Params
 
 TEST(NoAllocationWhileStreaming, InPlaceEngines) {
   {
-    SCOPED_TRACE("simple delay");
+    SCOPED_TRACE("simple delay, shortest and longest delays");
     SimpleDelayEngine e;
-    StreamWithoutAllocating(e, SimpleDelayPresets(), true);
+    StreamWithoutAllocating<SimpleDelayEngine>(e, SimpleDelayPresets(), [](SimpleDelayEngine& d, int edit) {
+      constexpr std::int32_t kDelays[] = {1, 5000, 250, 4999};
+      d.SetDelay(kDelays[edit]);
+    });
   }
   {
-    SCOPED_TRACE("multi-tap delay");
+    SCOPED_TRACE("multi-tap delay, all taps and depth at their ends");
     MultiTapEngine e;
-    StreamWithoutAllocating(e, MultiTapPresets(), true);
+    StreamWithoutAllocating<MultiTapEngine>(e, MultiTapPresets(), [](MultiTapEngine& m, int edit) {
+      MultiTapParams p;
+      m.GetParams(&p);
+      p.tapCount = edit % 2 == 0 ? 8 : 1;
+      p.modDepth = edit < 2 ? 100 : 0;
+      for (auto& d : p.tapDelayMs) d = edit % 2 == 0 ? 2500 : 1;
+      m.SetParams(&p);
+    });
   }
   {
-    SCOPED_TRACE("reverb");
+    SCOPED_TRACE("reverb, modes, styles and pre-delays");
     ReverbEngine e;
-    StreamWithoutAllocating(e, ReverbPresets(), true);
+    StreamWithoutAllocating<ReverbEngine>(e, ReverbPresets(), [](ReverbEngine& r, int edit) {
+      r.SetReverbMode(edit * 6);
+      r.SetEarlyStyle(9 - edit * 3);
+      r.SetPreDelay(edit % 2 == 0 ? 200 : 0);
+    });
   }
   {
     SCOPED_TRACE("chorus, with rate edits");
     ChorusEngine e;
     // Its lines and sine caches come with the engine; the sweep's period
     // follows the rate: slowest, fastest and between.
-    StreamWithoutAllocating<ChorusEngine>(e, ChorusPresets(), false, [](ChorusEngine& c, int edit) {
+    StreamWithoutAllocating<ChorusEngine>(e, ChorusPresets(), [](ChorusEngine& c, int edit) {
       constexpr std::int32_t kRates[] = {1, 100, 7, 1};
       c.SetModRate(kRates[edit]);
     });
@@ -204,11 +220,12 @@ TEST(NoAllocationWhileStreaming, InPlaceEngines) {
 }
 
 // A copying engine through the copying loop: mono 16-bit in and out, every
-// preset as an edit between buffers, then the end of the stream. Its lines
-// follow its set-up, as the delays' do; the heap is never touched. The outlet
-// keeps its buffers after the first use, as the platform's allocator does.
+// preset as an edit between buffers with the extra edits after it and a
+// discontinuity, then the end of the stream. Neither the heap nor the line
+// memory is touched once the stream has started. The outlet keeps its
+// buffers after the first use, as the platform's allocator does.
 template <class Engine>
-void CopyWithoutAllocating(PresetTable<typename Engine::Params> presets) {
+void CopyWithoutAllocating(PresetTable<typename Engine::Params> presets, Edit<Engine> extraEdits) {
   g_allocations = 0;
   g_frees = 0;
   g_lines = 0;
@@ -225,13 +242,13 @@ void CopyWithoutAllocating(PresetTable<typename Engine::Params> presets) {
   std::vector<std::int16_t> block(noise.size());
   AllocationWatch watch;
   bool first = true;
-  const auto feed = [&](int times) {
+  const auto feed = [&](int times, bool discontinuity = false) {
     for (int t = 0; t < times; ++t) {
       for (std::size_t i = 0; i < block.size(); ++i) block[i] = Pcm16::FromEngine(noise[i]);
       InputSample in;
       in.data = reinterpret_cast<std::uint8_t*>(block.data());
       in.length = static_cast<std::uint32_t>(block.size() * sizeof block[0]);
-      in.discontinuity = first;
+      in.discontinuity = first || (discontinuity && t == 0);
       // The first buffer makes the outlet's pool; from then on it is reused.
       if (!first) watch.Begin();
       const HRESULT hr = loop.Receive(in);
@@ -244,7 +261,12 @@ void CopyWithoutAllocating(PresetTable<typename Engine::Params> presets) {
   for (std::size_t p = 0; p < presets.size(); ++p) {
     ASSERT_EQ(engine.SetParams(&presets[p].params), S_OK);
     feed(3);
-    EXPECT_EQ(watch.Heap(), 0) << "with preset " << presets[p].name << ": " << watch.Seen();
+    for (int e = 0; e < kEdits; ++e) {
+      extraEdits(engine, e);
+      feed(1);
+    }
+    feed(2, true);
+    EXPECT_EQ(watch.Heap() + watch.Lines(), 0) << "with preset " << presets[p].name << ": " << watch.Seen();
     watch.Seen();
   }
   watch.Begin();
@@ -256,12 +278,19 @@ void CopyWithoutAllocating(PresetTable<typename Engine::Params> presets) {
 
 TEST(NoAllocationWhileStreaming, CopyingEngines) {
   {
-    SCOPED_TRACE("time");
-    CopyWithoutAllocating<TimeEngine>(TimePresets());
+    SCOPED_TRACE("time, widest and narrowest windows");
+    CopyWithoutAllocating<TimeEngine>(TimePresets(), [](TimeEngine& t, int edit) {
+      constexpr std::int32_t kModes[] = {0, 18, 9, 4};
+      t.SetMode(kModes[edit]);
+    });
   }
   {
-    SCOPED_TRACE("pitch");
-    CopyWithoutAllocating<PitchEngine>(PitchPresets());
+    SCOPED_TRACE("pitch, the duration kept and not, every kernel");
+    CopyWithoutAllocating<PitchEngine>(PitchPresets(), [](PitchEngine& p, int edit) {
+      p.SetPreserve(edit % 2 == 0 ? 1 : 0);
+      p.SetAccuracy(1 + edit % 3);
+      p.SetMode(edit * 6);
+    });
   }
 }
 
