@@ -55,7 +55,7 @@ void InPlace(benchmark::State& state, int preset) {
   Engine engine;
   engine.ApplyPreset(preset);
   engine.SetFormat(&format);
-  if (FAILED(engine.Restart())) state.SkipWithError("restart failed");
+  if (FAILED(engine.StartStream())) state.SkipWithError("start failed");
   std::size_t at = 0;
   for (auto _ : state) {
     std::memcpy(work.data(), source.data() + at * work.size(), work.size() * sizeof work[0]);
