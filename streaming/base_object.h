@@ -59,8 +59,25 @@ inline HRESULT GetInterface(IUnknown* p, void** object) {
   return S_OK;
 }
 
-using Lock = std::recursive_mutex;
-using AutoLock = std::lock_guard<std::recursive_mutex>;
+// The filter and streaming locks: recursive, and given back whole when the
+// object goes. Not std::recursive_mutex: with MinGW's threads its first lock
+// allocates a block that its destructor never frees, so every filter that
+// joined a graph and streamed lost one per lock.
+class Lock {
+ public:
+  Lock() { InitializeCriticalSection(&section_); }
+  ~Lock() { DeleteCriticalSection(&section_); }
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+
+  void lock() { EnterCriticalSection(&section_); }
+  void unlock() { LeaveCriticalSection(&section_); }
+  bool try_lock() { return TryEnterCriticalSection(&section_) != FALSE; }
+
+ private:
+  CRITICAL_SECTION section_;
+};
+using AutoLock = std::lock_guard<Lock>;
 
 }  // namespace quill
 
