@@ -6,7 +6,7 @@
 # and build/tsan (clang).
 #
 # Usage: scripts/harness.sh [--long]
-#   default  RUNS inputs per effect (4000 unless set), 300 ms of edits per effect
+#   default  RUNS inputs per effect (4000 unless set), 500 ms of edits per effect
 #   --long   1,000,000 inputs per effect, 20 s of edits per effect
 # Findings go to build/fuzz/findings/<effect>-crash-*. Each effect fuzzed
 # counts as one test and each effect edited as another; the last line is
@@ -16,7 +16,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 runs=${RUNS:-4000}
-soak_ms=${QUILL_SOAK_MS:-300}
+soak_ms=${QUILL_SOAK_MS:-500}
 if [ "${1:-}" = "--long" ]; then
   runs=1000000
   soak_ms=20000
@@ -83,7 +83,7 @@ QUILL_SOAK_MS=$soak_ms TSAN_OPTIONS="halt_on_error=1 exitcode=66 ${TSAN_OPTIONS:
   build/tsan/tests/tsan/threaded_edits_tests >"$log" 2>&1
 rc=$?
 ok=$(grep -c '^\[       OK \]' "$log")
-grep -E '^\[ +(OK|FAILED) +\] .*\(|WARNING: ThreadSanitizer|Failure' "$log"
+grep -E '^\[ +(OK|FAILED) +\] .*\(|^tw[a-z]+: [0-9]+ streams|WARNING: ThreadSanitizer|Failure' "$log"
 if [ "$rc" -ne 0 ]; then
   sed -n '/WARNING: ThreadSanitizer/,/^SUMMARY/p' "$log" | head -n 60
   # A race stops the run where it is found: the effects not reached fail too.
