@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets everything up, then runs every test: the native suite, the same suite
 # under AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows
-# suite under Wine (with a virtual X display).
+# suite under Wine (with a virtual X display); then the fault harness
+# (scripts/harness.sh: Load fuzzing and threaded edits, each under its
+# sanitizers), which prints a line counted as ctest's is.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --sanitize || exit 1
@@ -35,6 +37,7 @@ run() {
 run native ctest --preset native
 run native-sanitize ctest --preset native-sanitize
 run windows xvfb-run -a ctest --preset windows
+run harness scripts/harness.sh
 
 echo "total: $passed passed, $failed failed"
 exit $status
