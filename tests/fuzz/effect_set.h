@@ -172,7 +172,9 @@ StreamResult StreamInPlace(Engine& engine, const AudioFormat& format, std::span<
     }
     return hr;
   });
+  // The stop, and the format gone with the connection, as in the filter.
   engine.ReleaseLine();
+  engine.SetFormat(nullptr);
   return r;
 }
 

@@ -22,8 +22,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "tests/fuzz/effect_set.h"
@@ -147,29 +147,11 @@ void CheckLoad(Engine& engine, const std::uint8_t* bytes, std::size_t n, const C
   QUILL_CHECK(hr == (changed ? E_FAIL : S_OK));
 }
 
-// A fresh engine per input, except the chorus: it takes three 8 MB sine
-// caches with the engine, whose allocation and release cost some 30 ms
-// under AddressSanitizer, twenty times the rest of an input. Its one engine
-// per process is brought back to a known state by every input: the preset,
-// the load, and the restart that clears its lines and stages.
-template <class Engine>
-Engine& EngineFor() {
-  if constexpr (std::is_same_v<Engine, ChorusEngine>) {
-    static ChorusEngine kept;
-    return kept;
-  } else {
-    static thread_local std::unique_ptr<Engine> fresh;
-    fresh = std::make_unique<Engine>();
-    return *fresh;
-  }
-}
-
 template <class Engine, class Traits>
-void FuzzEffect(const std::uint8_t* data, std::size_t size, const Choice& c) {
+void FuzzWith(Engine& engine, const std::uint8_t* data, std::size_t size, const Choice& c) {
   const std::uint8_t* bytes = data + std::min(size, kChoiceBytes);
   const std::size_t n = size - std::min(size, kChoiceBytes);
 
-  Engine& engine = EngineFor<Engine>();
   QUILL_CHECK(engine.ApplyPreset(c.preset % Engine::PresetCount()) == S_OK);
   CheckLoad<Engine, Traits>(engine, bytes, n, c);
   typename Traits::Params held;
@@ -196,6 +178,22 @@ void FuzzEffect(const std::uint8_t* data, std::size_t size, const Choice& c) {
     r = StreamInPlace(engine, format, sizes, 3, noise, between);
   QUILL_CHECK(r.finite);
   QUILL_CHECK(r.countsKept);
+}
+
+// A fresh engine per input, except the chorus: it takes three 8 MB sine
+// caches with the engine, whose allocation and release cost some 30 ms
+// under AddressSanitizer, twenty times the rest of an input. Its one engine
+// per process is brought back to a known state by every input: the preset,
+// the load, and the restart that clears its lines and stages.
+template <class Engine, class Traits>
+void FuzzEffect(const std::uint8_t* data, std::size_t size, const Choice& c) {
+  if constexpr (std::is_same_v<Engine, ChorusEngine>) {
+    static ChorusEngine kept;
+    FuzzWith<Engine, Traits>(kept, data, size, c);
+  } else {
+    Engine fresh;
+    FuzzWith<Engine, Traits>(fresh, data, size, c);
+  }
 }
 
 // --- the seed corpus --------------------------------------------------------
