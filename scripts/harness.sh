@@ -6,7 +6,7 @@
 # and build/tsan (clang).
 #
 # Usage: scripts/harness.sh [--long]
-#   default  RUNS inputs per effect (4000 unless set), 500 ms of edits per effect
+#   default  RUNS inputs per effect (10000 unless set), 500 ms of edits per effect
 #   --long   1,000,000 inputs per effect, 20 s of edits per effect
 # Findings go to build/fuzz/findings/<effect>-crash-*. Each effect fuzzed
 # counts as one test and each effect edited as another; the last line is
@@ -15,7 +15,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-runs=${RUNS:-4000}
+runs=${RUNS:-10000}
 soak_ms=${QUILL_SOAK_MS:-500}
 if [ "${1:-}" = "--long" ]; then
   runs=1000000
