@@ -75,6 +75,19 @@ AudioFormat FormatOf(SampleKind kind) {
 
 using Clock = std::chrono::steady_clock;
 
+// Seconds for `frames` frames of noise or, after a tenth of a second of it,
+// of silence, through block(quiet), which streams one buffer; -1 if a
+// buffer fails.
+template <class Block>
+double TimeStream(const Block& block, std::uint64_t frames, bool silence) {
+  if (silence)
+    for (std::uint32_t f = 0; f < kRate / 10; f += kBlock) block(false);
+  const auto start = Clock::now();
+  for (std::uint64_t f = 0; f < frames; f += kBlock)
+    if (FAILED(block(silence))) return -1.0;
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
 // Seconds to stream `frames` of the kind's noise or, after a tenth of a
 // second of it, of silence, through an in-place engine.
 template <class Engine, class Kind>
@@ -91,12 +104,7 @@ double InPlace(int preset, std::uint64_t frames, bool silence) {
     std::uint32_t n = kBlock;
     return stream.Receive(work.data(), &n);
   };
-  if (silence)
-    for (std::uint32_t f = 0; f < kRate / 10; f += kBlock) block(false);
-  const auto start = Clock::now();
-  for (std::uint64_t f = 0; f < frames; f += kBlock)
-    if (FAILED(block(silence))) return -1.0;
-  return std::chrono::duration<double>(Clock::now() - start).count();
+  return TimeStream(block, frames, silence);
 }
 
 // The same through a copying engine and the copying loop; the output goes
@@ -125,12 +133,7 @@ double Copying(int preset, std::uint64_t frames, bool silence) {
     first = false;
     return loop.Receive(in);
   };
-  if (silence)
-    for (std::uint32_t f = 0; f < kRate / 10; f += kBlock) block(false);
-  const auto start = Clock::now();
-  for (std::uint64_t f = 0; f < frames; f += kBlock)
-    if (FAILED(block(silence))) return -1.0;
-  return std::chrono::duration<double>(Clock::now() - start).count();
+  return TimeStream(block, frames, silence);
 }
 
 using Timer = double (*)(int, std::uint64_t, bool);
