@@ -221,10 +221,15 @@ class EffectEngine : public Traits::Interface {
   }
 
  protected:
-  // Reads one field without the lock, as the single-field getters do.
+  // Reads one field for a single-field getter, under the lock: a page reads
+  // while another thread writes the block (SetParams, Load, a preset), and
+  // a read racing a write is undefined (a double can come back half old,
+  // half new on a 32-bit build). The lock is held for the one copy, and the
+  // streaming thread never waits on it for longer than its own snapshot.
   template <class T>
   HRESULT ReadField(T Params::*field, T* out) const {
     if (out == nullptr) return E_POINTER;
+    std::lock_guard guard(lock_);
     *out = params_.*field;
     return S_OK;
   }
@@ -247,6 +252,7 @@ class EffectEngine : public Traits::Interface {
   HRESULT GetElement(T (Params::*field)[N], std::int32_t k, T* out) const {
     if (out == nullptr) return E_POINTER;
     if (k < 0 || static_cast<std::size_t>(k) >= N) return E_INVALIDARG;
+    std::lock_guard guard(lock_);
     *out = (params_.*field)[k];
     return S_OK;
   }

@@ -71,7 +71,14 @@ T ArgOf(HRESULT (STDMETHODCALLTYPE C::*)(T));
 
 template <class E>
 using Setter = std::function<HRESULT(E&, Noise&)>;
-#define QUILL_SET(Name) [](E& e, Noise& n) { return e.Set##Name(RandomValue<decltype(ArgOf(&E::Set##Name))>(n)); }
+// Each edit reads the field through its getter first, as a page does
+// before it writes.
+#define QUILL_SET(Name)                                                 \
+  [](E& e, Noise& n) {                                                  \
+    decltype(ArgOf(&E::Set##Name)) now{};                               \
+    EXPECT_EQ(e.Get##Name(&now), S_OK);                                 \
+    return e.Set##Name(RandomValue<decltype(ArgOf(&E::Set##Name))>(n)); \
+  }
 
 struct SimpleDelayCase {
   static constexpr const char* kName = "twechos";
@@ -93,7 +100,10 @@ struct MultiTapCase {
     // The per-tap runs by index, one index past each end included.
     for (auto run : {&MultiTapParams::tapGain, &MultiTapParams::tapDelayMs, &MultiTapParams::tapPan})
       s.push_back([run](E& e, Noise& n) {
-        return e.SetTap(run, static_cast<std::int32_t>(n.Below(10)) - 1, RandomValue<std::int32_t>(n));
+        const auto k = static_cast<std::int32_t>(n.Below(10)) - 1;
+        std::int32_t now = 0;
+        EXPECT_EQ(e.GetTap(run, k, &now), k >= 0 && k < 8 ? S_OK : E_INVALIDARG);
+        return e.SetTap(run, k, RandomValue<std::int32_t>(n));
       });
     return s;
   }
