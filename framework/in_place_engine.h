@@ -41,7 +41,9 @@ class InPlaceEngine : public EffectEngine<Traits> {
 
   // [application thread at streaming start] Memory for the largest set-up
   // the format allows first, so that no set-up while streaming, on an edit or
-  // a discontinuity, has to allocate; then the restart.
+  // a discontinuity, has to allocate; then the restart. Only a format that
+  // moves without a restart (hosts restart on a format change) can still
+  // need more, which its set-up then takes.
   HRESULT StartStream() {
     const HRESULT hr = Self().Reserve();
     if (FAILED(hr)) return hr;
