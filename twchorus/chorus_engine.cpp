@@ -49,7 +49,13 @@ inline double WrapPosition(double p) {
 constexpr std::size_t kMaxSines = std::size_t{1} << 20;
 
 ChorusEngine::ChorusEngine() {
-  pool_ = static_cast<double*>(AllocLine(static_cast<std::size_t>(kStages) * kLineLength, sizeof(double)));
+  TakeLines();
+}
+
+bool ChorusEngine::TakeLines() {
+  if (pool_ == nullptr)
+    pool_ = static_cast<double*>(AllocLine(static_cast<std::size_t>(kStages) * kLineLength, sizeof(double)));
+  return pool_ != nullptr;
 }
 
 ChorusEngine::~ChorusEngine() {
@@ -63,10 +69,7 @@ ChorusEngine::~ChorusEngine() {
 HRESULT ChorusEngine::Reserve() {
   const AudioFormat* format = Format();
   if (format == nullptr) return VFW_E_NOT_CONNECTED;
-  if (pool_ == nullptr) {
-    pool_ = static_cast<double*>(AllocLine(static_cast<std::size_t>(kStages) * kLineLength, sizeof(double)));
-    if (pool_ == nullptr) return E_OUTOFMEMORY;
-  }
+  if (!TakeLines()) return E_OUTOFMEMORY;
   const double slowest = FieldAt(ChorusTraits::Fields(), offsetof(ChorusParams, modRate))->lo;
   for (int s = 0; s < kStages; ++s) {
     const double longest = std::trunc(format->sampleRate * kStageFactor[s] * (10.0 / slowest));

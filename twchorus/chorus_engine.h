@@ -104,6 +104,8 @@ class ChorusEngine : public InPlaceEngine<ChorusEngine, ChorusTraits> {
 
   // [streaming start] The lines if they are missing, and the sine caches.
   HRESULT Reserve();
+  // The three lines' pool, unless it is held; false if it cannot be had.
+  bool TakeLines();
   // Silent lines and stages; the restart's set-up is a full one.
   HRESULT Reset();
   // The delay in samples belongs to the rate it was set up for.
