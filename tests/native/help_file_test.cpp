@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "framework/help_table.h"
+#include "tests/native/help_titles.h"
 #include "tools/quillhelp/help_source.h"
 #include "tools/quillhelp/hlp_writer.h"
 
@@ -283,27 +284,10 @@ Bytes Load(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-// A topic's number and title as its ".topic" line gives them.
-std::map<std::uint32_t, std::pair<std::string, std::string>> SourceTopics(const std::string& path) {
-  std::ifstream in(path);
-  std::map<std::uint32_t, std::pair<std::string, std::string>> topics;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind(".topic ", 0) != 0) continue;
-    std::istringstream words(line.substr(7));
-    std::uint32_t number;
-    std::string name, title;
-    words >> number >> name;
-    std::getline(words >> std::ws, title);
-    topics[number] = {name, title};
-  }
-  return topics;
-}
-
 TEST(HelpFile, EveryContextThePagesOpenShowsItsTopic) {
   const HelpFile help = Read(Load(QUILL_HELP_FILE));
   ASSERT_FALSE(::testing::Test::HasFailure());
-  const auto source = SourceTopics(QUILL_HELP_SOURCE);
+  const auto source = quill::test::HelpSourceTopics(QUILL_HELP_SOURCE);
   ASSERT_GT(source.size(), 40u);
   EXPECT_EQ(help.title, "Quillset 1 Help");
   EXPECT_EQ(help.topics.size(), source.size());

@@ -1,0 +1,175 @@
+// The help file in the platform's own viewer: topics open by context number,
+// a control's help opens its topic, nothing modal ever appears, HELP_QUIT
+// closes the viewer, and a missing file opens nothing.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/context_help.h"
+#include "tests/native/help_titles.h"
+#include "tests/windows/win_support.h"
+
+namespace {
+
+using quill::test::BinDir;
+using quill::test::Narrow;
+
+constexpr int kTextId = 0x701;  // the viewer's text pane
+constexpr DWORD kWaitMs = 20000;
+
+struct ViewerWindow {
+  HWND window;
+  std::string className;
+  std::string text;  // the text pane's, empty for other windows
+};
+
+DWORD ViewerProcess() {
+  HWND command = FindWindowA("MS_WINHELP", nullptr);
+  if (!command) return 0;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(command, &pid);
+  return pid;
+}
+
+// The viewer's visible top-level windows and what their text panes show.
+std::vector<ViewerWindow> ViewerWindows() {
+  struct Scan {
+    DWORD pid;
+    std::vector<ViewerWindow> found;
+  } scan{ViewerProcess(), {}};
+  if (!scan.pid) return {};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Scan*>(param);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid != s->pid || !IsWindowVisible(window)) return TRUE;
+        ViewerWindow w{window, {}, {}};
+        char cls[64] = {};
+        GetClassNameA(window, cls, sizeof cls);
+        w.className = cls;
+        if (HWND pane = GetDlgItem(window, kTextId)) {
+          wchar_t text[4096] = {};
+          DWORD_PTR got = 0;
+          SendMessageTimeoutW(pane, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &got);
+          w.text = Narrow(text);
+        }
+        s->found.push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&scan));
+  return scan.found;
+}
+
+bool WaitFor(const std::function<bool()>& done) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < kWaitMs) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    if (done()) return true;
+    Sleep(50);
+  }
+  return done();
+}
+
+bool Shows(const std::string& title) {
+  for (const ViewerWindow& w : ViewerWindows())
+    if (w.text.rfind(title + "\r", 0) == 0) return true;
+  return false;
+}
+
+std::vector<std::string> ModalBoxes() {
+  std::vector<std::string> boxes;
+  for (const ViewerWindow& w : ViewerWindows())
+    if (w.className == "#32770") {
+      char caption[256] = {};
+      GetWindowTextA(w.window, caption, sizeof caption);
+      boxes.push_back(caption);
+    }
+  return boxes;
+}
+
+std::string Describe() {
+  std::string all;
+  for (const ViewerWindow& w : ViewerWindows()) all += "[" + w.className + "] " + w.text.substr(0, 80) + "\n";
+  return all.empty() ? "no viewer windows" : all;
+}
+
+class HelpViewer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    owner_ = CreateWindowW(L"STATIC", L"page", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(owner_);
+    helpFile_ = BinDir() + L"QUILLFX1.HLP";
+    topics_ = quill::test::HelpSourceTopics(QUILL_HELP_SOURCE);
+    ASSERT_FALSE(topics_.empty()) << QUILL_HELP_SOURCE;
+  }
+  void TearDown() override {
+    quill::CloseHelp(owner_, helpFile_);
+    EXPECT_TRUE(WaitFor([] { return ViewerWindows().empty(); })) << "HELP_QUIT left: " << Describe();
+    DestroyWindow(owner_);
+  }
+  const std::string& Title(std::uint32_t context) { return topics_.at(context).second; }
+
+  HWND owner_ = nullptr;
+  std::wstring helpFile_;
+  std::map<std::uint32_t, std::pair<std::string, std::string>> topics_;
+};
+
+TEST_F(HelpViewer, TopicsOpenByContextNumberWithNothingModal) {
+  for (std::uint32_t context : {0u, 1u, 30u, 44u, 62u, 87u, 117u}) {
+    ASSERT_TRUE(quill::ShowHelpTopic(owner_, helpFile_, context)) << context;
+    EXPECT_TRUE(WaitFor([&] { return Shows(Title(context)); }))
+        << "context " << context << " '" << Title(context) << "'; viewer: " << Describe();
+    EXPECT_TRUE(ModalBoxes().empty()) << ModalBoxes().front();
+  }
+}
+
+TEST_F(HelpViewer, AControlsHelpOpensItsTopic) {
+  struct Case {
+    int id;
+    const quill::HelpPair* table;
+    std::uint32_t context;
+  };
+  const Case cases[] = {{3009, quill::kSimpleDelayHelp, 30},
+                        {4038, quill::kMultiTapHelp, 47},
+                        {2002, quill::kPitchHelp, 62},
+                        {6030, quill::kChorusHelp, 117}};
+  for (const Case& c : cases) {
+    HWND control = CreateWindowW(L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, owner_,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), nullptr, nullptr);
+    ASSERT_TRUE(control);
+    EXPECT_TRUE(quill::ShowControlHelp(control, helpFile_, c.table)) << c.id;
+    EXPECT_TRUE(WaitFor([&] { return Shows(Title(c.context)); }))
+        << "control " << c.id << " '" << Title(c.context) << "'; viewer: " << Describe();
+    EXPECT_TRUE(ModalBoxes().empty());
+    DestroyWindow(control);
+  }
+  // A control no table lists asks for nothing.
+  HWND unlisted =
+      CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, owner_, reinterpret_cast<HMENU>(5013), nullptr, nullptr);
+  EXPECT_FALSE(quill::ShowControlHelp(unlisted, helpFile_, quill::kReverbHelp));
+  DestroyWindow(unlisted);
+}
+
+TEST_F(HelpViewer, AMissingFileOpensNothing) {
+  const std::wstring missing = BinDir() + L"no-such-dir\\QUILLFX1.HLP";
+  EXPECT_FALSE(quill::ShowHelpTopic(owner_, missing, 1));
+  HWND control =
+      CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, owner_, reinterpret_cast<HMENU>(3009), nullptr, nullptr);
+  EXPECT_FALSE(quill::ShowControlHelp(control, missing, quill::kSimpleDelayHelp));
+  DestroyWindow(control);
+  Sleep(500);
+  EXPECT_TRUE(ViewerWindows().empty()) << Describe();
+}
+
+TEST(HelpFile, SitsBesideTheModule) {
+  const std::wstring beside = quill::HelpFileBeside(quill::test::Quill().handle);
+  EXPECT_EQ(beside, BinDir() + L"QUILLFX1.HLP");
+  EXPECT_NE(GetFileAttributesW(beside.c_str()), INVALID_FILE_ATTRIBUTES) << Narrow(beside);
+}
+
+}  // namespace
