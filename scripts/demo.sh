@@ -21,3 +21,5 @@ echo "== demo: simple delay \"Echo chamber\" on the built-in material, in a filt
 cmake/wine-run.sh build/windows/bin/quillhost.exe --effect delay --preset "Echo chamber" \
   out/demo-material.wav out/demo-simple-delay.wav
 echo "== written: out/demo-material.wav, out/demo-simple-delay.wav"
+help=build/windows/bin/QUILLFX1.HLP
+echo "== help: $help beside QUILLFX1.DLL, $(stat -c %s "$help") bytes, opened by the settings pages"
