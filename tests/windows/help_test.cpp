@@ -155,6 +155,32 @@ TEST_F(HelpViewer, AControlsHelpOpensItsTopic) {
   DestroyWindow(unlisted);
 }
 
+TEST_F(HelpViewer, AJumpInTheContentsOpensItsTopic) {
+  ASSERT_TRUE(quill::ShowHelpTopic(owner_, helpFile_, quill::kHelpContents));
+  ASSERT_TRUE(WaitFor([&] { return Shows(Title(0)); })) << Describe();
+  const std::string target = Title(12);  // the chorus overview, listed as a jump
+  HWND pane = nullptr;
+  int index = -1;
+  for (const ViewerWindow& w : ViewerWindows()) {
+    // The pane's own character positions count a paragraph end as one
+    // character; WM_GETTEXT gives it as CR LF.
+    std::string text = w.text;
+    std::erase(text, '\n');
+    const std::size_t at = text.find("\r" + target + "\r");
+    if (at != std::string::npos) {
+      pane = GetDlgItem(w.window, kTextId);
+      index = static_cast<int>(at) + 2;
+    }
+  }
+  ASSERT_TRUE(pane) << Describe();
+  // A character's place in the pane, then a click on it.
+  const LRESULT place = SendMessageW(pane, EM_POSFROMCHAR, static_cast<WPARAM>(index), 0);
+  const LPARAM point = MAKELPARAM(static_cast<short>(LOWORD(place)) + 2, static_cast<short>(HIWORD(place)) + 4);
+  PostMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, point);
+  PostMessageW(pane, WM_LBUTTONUP, 0, point);
+  EXPECT_TRUE(WaitFor([&] { return Shows(target); })) << Describe();
+}
+
 TEST_F(HelpViewer, AMissingFileOpensNothing) {
   const std::wstring missing = BinDir() + L"no-such-dir\\QUILLFX1.HLP";
   EXPECT_FALSE(quill::ShowHelpTopic(owner_, missing, 1));
