@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "tools/quillhost/com_ref.h"
 #include "streaming/platform.h"
+#include "tools/quillhost/com_ref.h"
 #include "tools/quillhost/wav_writer.h"
 
 namespace quill {
@@ -48,16 +48,13 @@ HRESULT ApplyPreset(IBaseFilter* effect, const std::string& arg, std::string& ap
   return ApplyPresetArg(presets.Get(), arg, applied);
 }
 
-// The edits, then the settings as they stand checked against the input's
-// rate: E_INVALIDARG with `result.refusal` if they cannot run at it.
-HRESULT ApplyFields(IBaseFilter* effect, const GraphJob& job, GraphResult& result, std::string& step) {
-  step = "parameter interface";
+// The block as it stands checked against the input's rate: E_INVALIDARG
+// with `result.refusal` if it cannot run at it.
+HRESULT CheckRate(IBaseFilter* effect, const GraphJob& job, GraphResult& result, std::string& step) {
+  step = "reading the parameters";
   ComRef<IUnknown> params;
   HRESULT hr = effect->QueryInterface(*job.effect->paramsIid, params.PutVoid());
   if (FAILED(hr)) return hr;
-  hr = ApplyFieldEdits(*job.effect, params.Get(), job.fields, result.notable, step);
-  if (FAILED(hr)) return hr;
-  step = "reading the parameters";
   std::vector<double> block;
   hr = ReadBlock(*job.effect, params.Get(), block);
   if (FAILED(hr)) return hr;
@@ -66,7 +63,7 @@ HRESULT ApplyFields(IBaseFilter* effect, const GraphJob& job, GraphResult& resul
 
 }  // namespace
 
-HRESULT RunEffectGraph(const GraphJob& job, GraphResult& result, std::string& step) {
+HRESULT RunEffectGraph(const GraphJob& job, IBaseFilter* effect, GraphResult& result, std::string& step) {
   ComRef<IGraphBuilder> graph;
   step = "creating the filter graph";
   HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid());
@@ -100,10 +97,8 @@ HRESULT RunEffectGraph(const GraphJob& job, GraphResult& result, std::string& st
   if (SUCCEEDED(hr)) hr = graph->AddFilter(parser.Get(), L"Parser");
   if (FAILED(hr)) return hr;
 
-  step = "creating the effect (is QUILLFX1.DLL registered?)";
-  ComRef<IBaseFilter> effect;
-  hr = CoCreateInstance(*job.effect->clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, effect.PutVoid());
-  if (SUCCEEDED(hr)) hr = graph->AddFilter(effect.Get(), L"Effect");
+  step = "adding the effect";
+  hr = graph->AddFilter(effect, L"Effect");
   if (FAILED(hr)) return hr;
 
   auto* writer = new (std::nothrow) WavWriter();
@@ -114,23 +109,18 @@ HRESULT RunEffectGraph(const GraphJob& job, GraphResult& result, std::string& st
   if (SUCCEEDED(hr)) hr = graph->AddFilter(sink.Get(), L"Writer");
   if (FAILED(hr)) return hr;
 
-  if (!job.presetArg.empty()) {
-    step = "applying preset " + job.presetArg;
-    hr = ApplyPreset(effect.Get(), job.presetArg, result.presetName);
-    result.unknownPreset = hr == E_INVALIDARG;
-    if (FAILED(hr)) return hr;
-  }
-  hr = ApplyFields(effect.Get(), job, result, step);
+  // The settings may have changed on a page since they were checked.
+  hr = CheckRate(effect, job, result, step);
   if (FAILED(hr)) return hr;
 
   step = "connecting source to parser";
   hr = Connect(graph.Get(), source.Get(), parser.Get());
   if (FAILED(hr)) return hr;
   step = "connecting parser to effect";
-  hr = Connect(graph.Get(), parser.Get(), effect.Get());
+  hr = Connect(graph.Get(), parser.Get(), effect);
   if (FAILED(hr)) return hr;
   step = "connecting effect to writer";
-  hr = Connect(graph.Get(), effect.Get(), sink.Get());
+  hr = Connect(graph.Get(), effect, sink.Get());
   if (FAILED(hr)) return hr;
 
   ComRef<IMediaControl> control;
@@ -155,10 +145,32 @@ HRESULT RunEffectGraph(const GraphJob& job, GraphResult& result, std::string& st
   return S_OK;
 }
 
-HRESULT ListPresets(const HostEffect& effect, std::vector<std::string>& names, std::string& step) {
+HRESULT CreateEffect(const HostEffect& effect, ComRef<IBaseFilter>& filter, std::string& step) {
   step = "creating the effect (is QUILLFX1.DLL registered?)";
+  return CoCreateInstance(*effect.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.PutVoid());
+}
+
+HRESULT ConfigureEffect(IBaseFilter* effect, const GraphJob& job, GraphResult& result, std::string& step) {
+  HRESULT hr = S_OK;
+  if (!job.presetArg.empty()) {
+    step = "applying preset " + job.presetArg;
+    hr = ApplyPreset(effect, job.presetArg, result.presetName);
+    result.unknownPreset = hr == E_INVALIDARG;
+    if (FAILED(hr)) return hr;
+  }
+  step = "parameter interface";
+  ComRef<IUnknown> params;
+  hr = effect->QueryInterface(*job.effect->paramsIid, params.PutVoid());
+  if (FAILED(hr)) return hr;
+  hr = ApplyFieldEdits(*job.effect, params.Get(), job.fields, result.notable, step);
+  if (FAILED(hr)) return hr;
+  // Refused here, before a page or a settings file sees them.
+  return job.sampleRate != 0 ? CheckRate(effect, job, result, step) : S_OK;
+}
+
+HRESULT ListPresets(const HostEffect& effect, std::vector<std::string>& names, std::string& step) {
   ComRef<IBaseFilter> filter;
-  HRESULT hr = CoCreateInstance(*effect.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.PutVoid());
+  HRESULT hr = CreateEffect(effect, filter, step);
   if (FAILED(hr)) return hr;
   step = "reading the presets";
   ComRef<IEffectPresets> presets;

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "streaming/platform.h"
 #include "tools/common/effect_catalog.h"
 #include "tools/common/wav_file.h"
+#include "tools/quillhost/com_ref.h"
 
 namespace quill {
 
@@ -17,7 +19,7 @@ struct GraphJob {
   std::wstring input;
   std::string presetArg;          // index or name; empty: none
   std::vector<FieldEdit> fields;  // applied after the preset, in one SetParams
-  std::uint32_t sampleRate = 0;   // the input's, for the checks that depend on it
+  std::uint32_t sampleRate = 0;   // the input's, for the checks that depend on it; 0: no input
 };
 
 struct GraphResult {
@@ -30,8 +32,18 @@ struct GraphResult {
   std::uint32_t buffers = 0;
 };
 
-// S_OK or the first failure, with what failed in `step`.
-HRESULT RunEffectGraph(const GraphJob& job, GraphResult& result, std::string& step);
+// A new instance of the effect by class identifier, through the registry.
+HRESULT CreateEffect(const HostEffect& effect, ComRef<IBaseFilter>& filter, std::string& step);
+
+// The job's preset, then its field edits in one SetParams; with the input's
+// rate known, the result is checked against it (E_INVALIDARG with
+// `result.refusal`). S_OK or the first failure, with what failed in `step`.
+HRESULT ConfigureEffect(IBaseFilter* effect, const GraphJob& job, GraphResult& result, std::string& step);
+
+// Streams the job's input through `effect` as it is now configured (checked
+// against the input's rate again) and collects the output. S_OK or the first
+// failure, with what failed in `step`.
+HRESULT RunEffectGraph(const GraphJob& job, IBaseFilter* effect, GraphResult& result, std::string& step);
 
 // The effect's built-in presets in index order, read from a new instance.
 HRESULT ListPresets(const HostEffect& effect, std::vector<std::string>& names, std::string& step);

@@ -1,16 +1,19 @@
 // quillhost: the reference host. Streams a WAVE file through one effect of
-// QUILLFX1.DLL in a real filter graph and writes the result.
+// QUILLFX1.DLL in a real filter graph and writes the result; shows the
+// effect's settings page, and saves and loads its settings.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "tools/common/effect_catalog.h"
-#include "tools/quillhost/graph_run.h"
 #include "streaming/platform.h"
+#include "tools/common/effect_catalog.h"
 #include "tools/common/run_engine.h"
 #include "tools/common/wav_file.h"
+#include "tools/quillhost/graph_run.h"
+#include "tools/quillhost/page_frame.h"
+#include "tools/quillhost/settings_file.h"
 
 namespace {
 
@@ -18,13 +21,19 @@ using namespace quill;
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: quillhost [--effect NAME] [--preset INDEX|NAME] [FIELD=VALUE ...] INPUT.wav OUTPUT.wav\n"
+               "usage: quillhost [--effect NAME] [--settings FILE] [--preset INDEX|NAME] [FIELD=VALUE ...]\n"
+               "                 [--page NAME [--page-timeout MS]] [--save-settings FILE] [INPUT.wav OUTPUT.wav]\n"
                "       quillhost --list\n"
                "       quillhost --effect NAME --presets\n"
                "FIELD is a field's raw or friendly name (see --list); VALUE a number in its raw\n"
                "unit, or with a unit (0.25s, 250ms, -3dB, 4kHz, 110%%); a value outside the\n"
-               "field's range is refused. The effect is created by class identifier: register\n"
-               "QUILLFX1.DLL first (wine regsvr32 /s QUILLFX1.DLL).\n");
+               "field's range is refused. --settings loads a file that --save-settings wrote\n"
+               "before the preset and fields apply. --page NAME shows that effect's settings\n"
+               "page and streams the files, if given, once it is closed; --save-settings writes\n"
+               "the settings after that. --page-timeout presses OK on the page after MS\n"
+               "milliseconds, for scripts and tests. Input and output go together; without\n"
+               "them, --page or --save-settings is needed. The effect is created by class\n"
+               "identifier: register QUILLFX1.DLL first (wine regsvr32 /s QUILLFX1.DLL).\n");
 }
 
 void List() {
@@ -61,27 +70,53 @@ bool ToWide(const std::string& text, std::wstring& out) {
   return true;
 }
 
-// COM for this thread, for the length of the run.
+// COM for this thread, for the length of the run; a single-threaded
+// apartment with OLE for the property frame's windows.
 class ComApartment {
  public:
-  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+  explicit ComApartment(bool windows)
+      : windows_(windows), hr_(windows ? OleInitialize(nullptr) : CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
   ~ComApartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
+    if (FAILED(hr_)) return;
+    if (windows_)
+      OleUninitialize();
+    else
+      CoUninitialize();
   }
   HRESULT Result() const { return hr_; }
 
  private:
+  bool windows_;
   HRESULT hr_;
 };
+
+bool ParseTimeout(const std::string& text, unsigned& ms) {
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(text.c_str(), &end, 10);
+  if (text.empty() || *end != 0 || text[0] == '-' || value == 0 || value > 86400000ul) return false;
+  ms = static_cast<unsigned>(value);
+  return true;
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+  return out;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   GraphJob job;
   std::string effectName = "twechos";
+  std::string pageEffect;
   std::string inputPath;
   std::string outputPath;
+  std::string settingsPath;
+  std::string saveSettingsPath;
+  unsigned pageTimeoutMs = 0;
   bool listPresets = false;
+  bool effectGiven = false;
   std::vector<std::string> fieldArgs;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -92,6 +127,18 @@ int main(int argc, char** argv) {
       listPresets = true;
     } else if (arg == "--effect" && i + 1 < argc) {
       effectName = argv[++i];
+      effectGiven = true;
+    } else if (arg == "--page" && i + 1 < argc) {
+      pageEffect = argv[++i];
+    } else if (arg == "--page-timeout" && i + 1 < argc) {
+      if (!ParseTimeout(argv[++i], pageTimeoutMs)) {
+        std::fprintf(stderr, "quillhost: --page-timeout takes milliseconds, 1 to 86400000, not %s\n", argv[i]);
+        return 2;
+      }
+    } else if (arg == "--settings" && i + 1 < argc) {
+      settingsPath = argv[++i];
+    } else if (arg == "--save-settings" && i + 1 < argc) {
+      saveSettingsPath = argv[++i];
     } else if (arg == "--preset" && i + 1 < argc) {
       job.presetArg = argv[++i];
     } else if (arg.find('=') != std::string::npos && arg.rfind("--", 0) != 0) {
@@ -105,20 +152,31 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  const bool showPage = !pageEffect.empty();
+  if (showPage) {
+    if (effectGiven && FindHostEffect(effectName) != FindHostEffect(pageEffect)) {
+      std::fprintf(stderr, "quillhost: --effect %s and --page %s name different effects\n", effectName.c_str(),
+                   pageEffect.c_str());
+      return 2;
+    }
+    effectName = pageEffect;
+  }
   job.effect = FindHostEffect(effectName);
   if (job.effect == nullptr) {
     std::fprintf(stderr, "quillhost: unknown effect %s (try --list)\n", effectName.c_str());
     return 2;
   }
   if (listPresets) {
-    ComApartment com;
+    ComApartment com(false);
     if (FAILED(com.Result())) {
       std::fprintf(stderr, "quillhost: CoInitializeEx failed, 0x%08lX\n", static_cast<unsigned long>(com.Result()));
       return 1;
     }
     return ListPresetsOf(*job.effect);
   }
-  if (inputPath.empty() || outputPath.empty()) {
+  const bool haveFiles = !outputPath.empty();
+  if ((!inputPath.empty() && !haveFiles) || (!haveFiles && !showPage && saveSettingsPath.empty()) ||
+      (pageTimeoutMs > 0 && !showPage)) {
     Usage();
     return 2;
   }
@@ -134,24 +192,39 @@ int main(int argc, char** argv) {
 
   WavData input;
   std::string error;
-  if (!ReadWav(inputPath, input, error)) {
-    std::fprintf(stderr, "quillhost: %s: %s\n", inputPath.c_str(), error.c_str());
-    return 1;
-  }
-  job.sampleRate = input.format.sampleRate;
-  if (!ToWide(inputPath, job.input)) {
-    std::fprintf(stderr, "quillhost: cannot convert the path %s\n", inputPath.c_str());
-    return 1;
+  if (haveFiles) {
+    if (!ReadWav(inputPath, input, error)) {
+      std::fprintf(stderr, "quillhost: %s: %s\n", inputPath.c_str(), error.c_str());
+      return 1;
+    }
+    job.sampleRate = input.format.sampleRate;
+    if (!ToWide(inputPath, job.input)) {
+      std::fprintf(stderr, "quillhost: cannot convert the path %s\n", inputPath.c_str());
+      return 1;
+    }
   }
 
-  ComApartment com;
+  ComApartment com(showPage);
   if (FAILED(com.Result())) {
-    std::fprintf(stderr, "quillhost: CoInitializeEx failed, 0x%08lX\n", static_cast<unsigned long>(com.Result()));
+    std::fprintf(stderr, "quillhost: %s failed, 0x%08lX\n", showPage ? "OleInitialize" : "CoInitializeEx",
+                 static_cast<unsigned long>(com.Result()));
+    return 1;
+  }
+  // One filter from here on: the settings file, the preset and fields, the
+  // page and the stream all act on it.
+  std::string step;
+  ComRef<IBaseFilter> effect;
+  HRESULT hr = CreateEffect(*job.effect, effect, step);
+  if (FAILED(hr)) {
+    std::fprintf(stderr, "quillhost: %s failed, 0x%08lX\n", step.c_str(), static_cast<unsigned long>(hr));
+    return 1;
+  }
+  if (!settingsPath.empty() && FAILED(LoadSettingsFile(effect.Get(), settingsPath, error))) {
+    std::fprintf(stderr, "quillhost: %s\n", error.c_str());
     return 1;
   }
   GraphResult result;
-  std::string step;
-  const HRESULT hr = RunEffectGraph(job, result, step);
+  hr = ConfigureEffect(effect.Get(), job, result, step);
   if (result.unknownPreset) {
     std::vector<std::string> names;
     ListPresets(*job.effect, names, step);
@@ -167,6 +240,37 @@ int main(int argc, char** argv) {
     return 1;
   }
   ReportNotable(result);
+
+  if (showPage) {
+    PageOutcome page;
+    if (FAILED(ShowSettingsPages(*job.effect, effect.Get(), pageTimeoutMs, page, error))) {
+      std::fprintf(stderr, "quillhost: %s\n", error.c_str());
+      return 1;
+    }
+    if (page.closedByTimer)
+      std::printf("page:        \"%s\" closed by --page-timeout after %u ms\n", Narrow(page.frameTitle).c_str(),
+                  pageTimeoutMs);
+    else
+      std::printf("page:        \"%s\" closed\n", Narrow(page.caption).c_str());
+  }
+  if (!saveSettingsPath.empty()) {
+    if (FAILED(SaveSettingsFile(effect.Get(), saveSettingsPath, error))) {
+      std::fprintf(stderr, "quillhost: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("settings:    saved to %s\n", saveSettingsPath.c_str());
+  }
+  if (!haveFiles) return 0;
+
+  hr = RunEffectGraph(job, effect.Get(), result, step);
+  if (!result.refusal.empty()) {
+    std::fprintf(stderr, "quillhost: %s\n", result.refusal.c_str());
+    return 2;
+  }
+  if (FAILED(hr)) {
+    std::fprintf(stderr, "quillhost: %s failed, 0x%08lX\n", step.c_str(), static_cast<unsigned long>(hr));
+    return 1;
+  }
   if (!WriteWav(outputPath, result.output, error)) {
     std::fprintf(stderr, "quillhost: %s: %s\n", outputPath.c_str(), error.c_str());
     return 1;
