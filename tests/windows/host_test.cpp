@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -175,6 +176,144 @@ TEST_F(QuillhostOnDemo, PresetsAreListedAndBadRequestsWriteNothing) {
   }
   EXPECT_EQ(RunProcess(host + L"\"" + dir_ + L"missing.wav\"" + out), 1);
   EXPECT_EQ(GetFileAttributesW((dir_ + L"out.wav").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+
+// The host's command line before `arguments`, for runs that are not a plain
+// input-to-output request.
+std::wstring Host(const std::wstring& arguments) {
+  return L"\"" + BinDir() + L"quillhost.exe\" " + arguments;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  std::ofstream file(Narrow(path), std::ios::binary | std::ios::trunc);
+  file << bytes;
+}
+
+// --save-settings writes the block as the filter persists it and --settings
+// puts it back into a new filter, before the preset and fields apply.
+TEST_F(QuillhostOnDemo, SettingsRoundTripThroughAFile) {
+  const std::wstring a = dir_ + L"echo.set", b = dir_ + L"again.set", defaults = dir_ + L"defaults.set";
+  ASSERT_EQ(RunProcess(Host(L"--effect delay --preset 1 --save-settings \"" + a + L"\""), dir_ + L"save.txt"), 0)
+      << ReadText(dir_ + L"save.txt");
+  ASSERT_EQ(RunProcess(Host(L"--effect delay --settings \"" + a + L"\" --save-settings \"" + b + L"\"")), 0);
+  ASSERT_EQ(RunProcess(Host(L"--effect delay --save-settings \"" + defaults + L"\"")), 0);
+  const std::string saved = ReadText(a);
+  ASSERT_FALSE(saved.empty());
+  EXPECT_EQ(ReadText(b), saved);
+  // Echo chamber is not the construction state, so an ignored load shows.
+  EXPECT_NE(ReadText(defaults), saved);
+
+  // The loaded filter streams as the preset does; fields given too go on top.
+  const std::wstring settings = L"--settings \"" + a + L"\" ";
+  std::string errors;
+  ExpectSame(RunHost(settings + L"--effect twechos", L"loaded.wav", &errors),
+             OnEngine<SimpleDelayEngine>([](auto& e) { e.ApplyPreset(1); })(input_));
+  ExpectSame(RunHost(settings + L"--effect delay delayMs=250", L"loaded_edit.wav", &errors),
+             OnEngine<SimpleDelayEngine>([](auto& e) {
+               e.ApplyPreset(1);
+               e.SetDelay(250);
+             })(input_));
+  ExpectSame(RunHost(settings + L"--effect delay --preset 4", L"loaded_preset.wav", &errors),
+             OnEngine<SimpleDelayEngine>([](auto& e) { e.ApplyPreset(4); })(input_));
+}
+
+// A settings file that is missing, cut short, of another effect or with a
+// foreign identifier is refused with its name and the code; nothing is
+// written, and an earlier settings file stays as it was.
+TEST_F(QuillhostOnDemo, BadSettingsFilesAreRefusedAndNothingIsWritten) {
+  const std::wstring good = dir_ + L"good.set";
+  ASSERT_EQ(RunProcess(Host(L"--effect delay --preset 2 --save-settings \"" + good + L"\"")), 0);
+  const std::string block = ReadText(good);
+  ASSERT_GT(block.size(), 20u);
+  std::string foreign = block;
+  foreign[4] = static_cast<char>(foreign[4] ^ 0x5A);  // in the interface identifier after the size
+  WriteBytes(dir_ + L"short.set", block.substr(0, block.size() - 1));
+  WriteBytes(dir_ + L"long.set", block + '\0');
+  WriteBytes(dir_ + L"foreign.set", foreign);
+  const std::wstring kept = dir_ + L"kept.set", out = dir_ + L"bad_out.wav";
+  const std::tuple<const wchar_t*, const wchar_t*, const char*> cases[] = {
+      {L"delay", L"short.set", "0x8007000D"},   {L"delay", L"long.set", "0x8007000D"},
+      {L"delay", L"missing.set", "0x80070002"}, {L"delay", L"foreign.set", "0x80004005"},
+      {L"reverb", L"good.set", "0x8007000D"},
+  };
+  for (const auto& [effect, file, code] : cases) {
+    SCOPED_TRACE(Narrow(file));
+    WriteBytes(kept, "earlier");
+    DeleteFileW(out.c_str());
+    const std::wstring line = Host(std::wstring(L"--effect ") + effect + L" --settings \"" + dir_ + file +
+                                   L"\" --save-settings \"" + kept + L"\" \"" + dir_ + L"demo.wav\" \"" + out + L"\"");
+    EXPECT_EQ(RunProcess(line, dir_ + L"bad.txt"), 1);
+    const std::string said = ReadText(dir_ + L"bad.txt");
+    EXPECT_NE(said.find(Narrow(dir_ + file)), std::string::npos) << said;
+    EXPECT_NE(said.find(code), std::string::npos) << said;
+    EXPECT_EQ(ReadText(kept), "earlier");
+    EXPECT_EQ(GetFileAttributesW(out.c_str()), INVALID_FILE_ATTRIBUTES);
+  }
+}
+
+// Runs the host with a page that the timer closes; its exit code, what it
+// printed, and how long it took.
+struct PageRun {
+  int exitCode;
+  std::string said;
+  ULONGLONG ms;
+};
+PageRun RunPage(const std::wstring& arguments, const std::wstring& outputFile) {
+  const ULONGLONG start = GetTickCount64();
+  const int code = RunProcess(Host(arguments), outputFile);
+  return {code, ReadText(outputFile), GetTickCount64() - start};
+}
+
+// The simple delay's page in the platform's frame, closed by the timer: the
+// frame was found (its title carries the effect's name) and the call waited
+// for it.
+TEST_F(QuillhostOnDemo, PageShowsInTheFrameUntilTheTimerClosesIt) {
+  const PageRun run = RunPage(L"--page delay --page-timeout 1500", dir_ + L"page.txt");
+  ASSERT_EQ(run.exitCode, 0) << run.said;
+  EXPECT_NE(run.said.find("closed by --page-timeout after 1500 ms"), std::string::npos) << run.said;
+  EXPECT_NE(run.said.find("Simple Delay"), std::string::npos) << run.said;
+  EXPECT_GE(run.ms, 1500u);
+}
+
+// After the page, the same filter streams the file and its settings are
+// saved: with nothing edited on the page, both are the preset's.
+TEST_F(QuillhostOnDemo, PageThenStreamAndSaveUseTheSameFilter) {
+  const std::wstring before = dir_ + L"before.set", after = dir_ + L"after.set";
+  ASSERT_EQ(RunProcess(Host(L"--effect delay --preset 3 --save-settings \"" + before + L"\"")), 0);
+  std::string said;
+  const WavData got =
+      RunHost(L"--page delay --preset 3 --page-timeout 1500 --save-settings \"" + after + L"\"", L"paged.wav", &said);
+  EXPECT_NE(said.find("closed by --page-timeout"), std::string::npos) << said;
+  EXPECT_EQ(ReadText(after), ReadText(before));
+  ExpectSame(got, OnEngine<SimpleDelayEngine>([](auto& e) { e.ApplyPreset(3); })(input_));
+}
+
+// The other effects' pages: the frame as for the delay once a page exists,
+// and until then only the report that its class is missing, never an empty
+// frame or another failure.
+TEST_F(QuillhostOnDemo, OtherPagesShowOrReportTheirMissingClass) {
+  for (const wchar_t* effect : {L"multitap", L"reverb", L"chorus", L"time", L"pitch"}) {
+    SCOPED_TRACE(Narrow(effect));
+    const PageRun run = RunPage(std::wstring(L"--page ") + effect + L" --page-timeout 500", dir_ + L"other.txt");
+    if (run.exitCode == 0) {
+      EXPECT_NE(run.said.find("closed by --page-timeout after 500 ms"), std::string::npos) << run.said;
+      continue;
+    }
+    EXPECT_EQ(run.exitCode, 1);
+    const bool classMissing =
+        run.said.find("0x80040111") != std::string::npos || run.said.find("0x80040154") != std::string::npos;
+    EXPECT_TRUE(classMissing && run.said.find("creating the settings page") != std::string::npos) << run.said;
+  }
+}
+
+// A timeout without a page, or one that is not a number of milliseconds,
+// is a bad command line.
+TEST_F(QuillhostOnDemo, PageTimeoutNeedsAPageAndMilliseconds) {
+  for (const wchar_t* arguments :
+       {L"--effect delay --page-timeout 100 --save-settings x.set", L"--page delay --page-timeout soon",
+        L"--page delay --page-timeout 0", L"--page delay --effect reverb"})
+    EXPECT_EQ(RunProcess(Host(arguments), dir_ + L"usage.txt"), 2) << Narrow(arguments);
 }
 
 }  // namespace
