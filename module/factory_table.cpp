@@ -1,27 +1,41 @@
 #include "module/factory_table.h"
 
+#include <new>
+
 #include "filter/chorus_filter.h"
 #include "filter/multi_tap_filter.h"
+#include "filter/pitch_filter.h"
 #include "filter/reverb_filter.h"
 #include "filter/simple_delay_filter.h"
-#include "filter/pitch_filter.h"
 #include "filter/time_filter.h"
+#include "twechos/simple_delay_page.h"
 
 namespace quill {
 
+namespace {
+
+// A page whose effect has no page yet: the object is made and refused, so
+// the class answers as not available, and registration leaves it out.
+UnknownBase* PageNotBuilt(IUnknown* outer, HRESULT* result) {
+  *result = CLASS_E_CLASSNOTAVAILABLE;
+  return new (std::nothrow) UnknownBase(outer);
+}
+
+}  // namespace
+
 const FactoryTemplate FactoryTable[] = {
-    {TimeEffect::kName, &CLSID_TwTime, &TimeFilter::Create, nullptr},  // 0
-    // 1 "TwTime Property Page"
-    {PitchEffect::kName, &CLSID_TwPitchs, &PitchFilter::Create, nullptr},  // 2
-    // 3 "TwPitchs Property Page"
+    {TimeEffect::kName, &CLSID_TwTime, &TimeFilter::Create, nullptr},                 // 0
+    {L"TwTime Property Page", &CLSID_TwTimePage, &PageNotBuilt, nullptr},             // 1
+    {PitchEffect::kName, &CLSID_TwPitchs, &PitchFilter::Create, nullptr},             // 2
+    {L"TwPitchs Property Page", &CLSID_TwPitchsPage, &PageNotBuilt, nullptr},         // 3
     {SimpleDelayEffect::kName, &CLSID_TwEchos, &SimpleDelayFilter::Create, nullptr},  // 4
-    // 5 "TwEchos Property Page"
-    {MultiTapEffect::kName, &CLSID_TwEchomt, &MultiTapFilter::Create, nullptr},  // 6
-    // 7 "TwEchomt Property Page"
-    {ReverbEffect::kName, &CLSID_TwReverb, &ReverbFilter::Create, nullptr},  // 8
-    // 9 "TwReverb Property Page"
-    {ChorusEffect::kName, &CLSID_TwChorus, &ChorusFilter::Create, nullptr},  // 10
-                                                                             // 11 "TwChorus Property Page"
+    {L"TwEchos Property Page", &CLSID_TwEchosPage, &CreateSimpleDelayPage, nullptr},  // 5
+    {MultiTapEffect::kName, &CLSID_TwEchomt, &MultiTapFilter::Create, nullptr},       // 6
+    {L"TwEchomt Property Page", &CLSID_TwEchomtPage, &PageNotBuilt, nullptr},         // 7
+    {ReverbEffect::kName, &CLSID_TwReverb, &ReverbFilter::Create, nullptr},           // 8
+    {L"TwReverb Property Page", &CLSID_TwReverbPage, &PageNotBuilt, nullptr},         // 9
+    {ChorusEffect::kName, &CLSID_TwChorus, &ChorusFilter::Create, nullptr},           // 10
+    {L"TwChorus Property Page", &CLSID_TwChorusPage, &PageNotBuilt, nullptr},         // 11
 };
 
 const int FactoryCount = sizeof FactoryTable / sizeof FactoryTable[0];
