@@ -160,6 +160,12 @@ TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
       EXPECT_EQ(StringValue(ClassKey(*HostEffects()[i].clsid, true), L"FriendlyName"), names[i]);
       EXPECT_EQ(MapperMatches(*HostEffects()[i].clsid), 1);
     }
+    // The pages: the ones that exist, under their names; the others not at all.
+    EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchosPage), nullptr), L"TwEchos Property Page");
+    EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchosPage) + L"\\InprocServer32", nullptr), copy);
+    for (const CLSID* page : {&CLSID_TwTimePage, &CLSID_TwPitchsPage, &CLSID_TwEchomtPage, &CLSID_TwReverbPage,
+                              &CLSID_TwChorusPage})
+      EXPECT_FALSE(KeyExists(ClassKey(*page)));
   }
   ASSERT_EQ(Regsvr32(copy, /*unregister=*/true), 0);
   for (const HostEffect& effect : HostEffects()) {
@@ -167,6 +173,7 @@ TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
     EXPECT_FALSE(KeyExists(ClassKey(*effect.clsid)) || KeyExists(ClassKey(*effect.clsid, true)));
     EXPECT_EQ(MapperMatches(*effect.clsid), 0);
   }
+  EXPECT_FALSE(KeyExists(ClassKey(CLSID_TwEchosPage)));
   // Once unregistered, the class cannot be created by identifier.
   ComRef<IBaseFilter> filter;
   EXPECT_TRUE(FAILED(CoCreateInstance(CLSID_TwEchos, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,

@@ -1,0 +1,577 @@
+// The simple delay's settings page against the real platform: created by
+// its class factory, sited, connected, activated into a window and driven
+// with real window messages (typing into the edits and leaving them,
+// scrolling, clicking, the page menu, F1), refreshed by the filter's format
+// notification, and shown in the platform's own property frame.
+#include <gtest/gtest.h>
+#include <olectl.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "controls/twctllib.h"
+#include "framework/effect_property_page.h"
+#include "include/quillfx1.h"
+#include "tests/native/help_titles.h"
+#include "tests/windows/win_support.h"
+
+namespace quill::test {
+namespace {
+
+constexpr int kDryFader = 3009, kDryText = 3008, kDelayOutFader = 3011, kDelayOutText = 3010;
+constexpr int kDelaySlider = 3016, kDelayEdit = 3014, kDecaySlider = 3017, kDecayEdit = 3015;
+constexpr int kDecayLabel = 3018, kFeedback = 3012, kDelayLabel = 3021;
+
+// A page site that only answers.
+class Site final : public IPropertyPageSite {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (riid == IID_IUnknown || riid == IID_IPropertyPageSite) {
+      *object = this;
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD flags) override {
+    statusChanges.push_back(flags);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* locale) override {
+    *locale = LOCALE_USER_DEFAULT;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown** container) override {
+    *container = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
+
+  ULONG refs = 1;
+  std::vector<DWORD> statusChanges;
+};
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+bool WaitFor(const std::function<bool()>& done, DWORD ms = 20000) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    Pump();
+    if (done()) return true;
+    Sleep(20);
+  }
+  return done();
+}
+
+std::string Text(HWND dialog, int id) {
+  char text[128] = {};
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
+
+LRESULT Position(HWND dialog, int id) {
+  return SendDlgItemMessageW(dialog, id, kCtlGetPosition, 0, 0);
+}
+bool Enabled(HWND dialog, int id) {
+  return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
+}
+
+// The help viewer's text panes, as win_help_tests reads them.
+std::vector<std::string> ViewerTexts() {
+  std::vector<std::string> texts;
+  HWND command = FindWindowA("MS_WINHELP", nullptr);
+  if (!command) return texts;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(command, &pid);
+  struct Scan {
+    DWORD pid;
+    std::vector<std::string>* texts;
+  } scan{pid, &texts};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Scan*>(param);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        HWND pane = GetDlgItem(window, 0x701);
+        if (owner == s->pid && IsWindowVisible(window) && pane) {
+          wchar_t text[512] = {};
+          DWORD_PTR got = 0;
+          SendMessageTimeoutW(pane, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &got);
+          s->texts->push_back(Narrow(text));
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&scan));
+  return texts;
+}
+
+bool ViewerShows(const std::string& title) {
+  for (const std::string& t : ViewerTexts())
+    if (t.rfind(title + "\r", 0) == 0) return true;
+  return false;
+}
+
+class SimpleDelayPage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    parent_ = CreateWindowW(L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 400, nullptr, nullptr,
+                            nullptr, nullptr);
+    ASSERT_TRUE(parent_);
+    ASSERT_EQ(CreateFromModule(CLSID_TwEchosPage, IID_IPropertyPage, page_.PutVoid()), S_OK);
+    ASSERT_EQ(CreateFromModule(CLSID_TwEchos, IID_IUnknown, filter_.PutVoid()), S_OK);
+    ASSERT_EQ(filter_->QueryInterface(IID_ISimpleDelayParams, params_.PutVoid()), S_OK);
+  }
+  void TearDown() override {
+    if (dialog_) {
+      EXPECT_EQ(page_->Deactivate(), S_OK);
+    }
+    if (page_) {
+      EXPECT_EQ(page_->SetObjects(0, nullptr), S_OK);
+      page_->SetPageSite(nullptr);
+    }
+    page_.Reset(), params_.Reset(), filter_.Reset();
+    DestroyWindow(parent_);
+    Pump();
+    WinHelpW(nullptr, (BinDir() + L"QUILLFX1.HLP").c_str(), HELP_QUIT, 0);
+    EXPECT_EQ(Quill().canUnloadNow(), S_OK) << "everything released";
+  }
+  // Sited, connected and shown in the parent.
+  void Open() {
+    ASSERT_EQ(page_->SetPageSite(&site_), S_OK);
+    IUnknown* objects[] = {filter_.Get()};
+    ASSERT_EQ(page_->SetObjects(1, objects), S_OK);
+    RECT r{0, 0, 600, 300};
+    ASSERT_EQ(page_->Activate(parent_, &r, FALSE), S_OK);
+    dialog_ = FindWindowExW(parent_, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(dialog_);
+    ASSERT_TRUE(GetDlgItem(dialog_, kDryFader));
+    Pump();
+  }
+  // Typing into an edit field and leaving it for the next control.
+  void TypeAndLeave(int edit, const char* text) {
+    SetFocus(GetDlgItem(dialog_, edit));
+    SetDlgItemTextA(dialog_, edit, text);
+    SetFocus(GetDlgItem(dialog_, kFeedback));
+    Pump();
+  }
+  std::int32_t Read(HRESULT (STDMETHODCALLTYPE ISimpleDelayParams::*get)(std::int32_t*)) {
+    std::int32_t v = 0;
+    EXPECT_EQ((params_.Get()->*get)(&v), S_OK);
+    return v;
+  }
+
+  HWND parent_ = nullptr;
+  HWND dialog_ = nullptr;
+  Site site_;
+  ComRef<IPropertyPage> page_;
+  ComRef<IUnknown> filter_;
+  ComRef<ISimpleDelayParams> params_;
+};
+
+TEST_F(SimpleDelayPage, AnswersTheFrameAsAPageShould) {
+  EXPECT_EQ(page_->SetPageSite(nullptr), E_UNEXPECTED) << "no site to drop";
+  ASSERT_EQ(page_->SetPageSite(&site_), S_OK);
+  EXPECT_EQ(page_->SetPageSite(&site_), E_UNEXPECTED) << "a second site";
+  EXPECT_GT(site_.refs, 1u);
+
+  ComRef<IUnknown> reverb;
+  ASSERT_EQ(CreateFromModule(CLSID_TwReverb, IID_IUnknown, reverb.PutVoid()), S_OK);
+  IUnknown* wrong[] = {reverb.Get()};
+  EXPECT_EQ(page_->SetObjects(1, wrong), E_NOINTERFACE) << "another effect's filter";
+  EXPECT_EQ(page_->SetObjects(1, nullptr), E_POINTER);
+  IUnknown* right[] = {filter_.Get()};
+  EXPECT_EQ(page_->SetObjects(1, right), S_OK);
+
+  PROPPAGEINFO info{};
+  ASSERT_EQ(page_->GetPageInfo(&info), S_OK);
+  EXPECT_EQ(info.cb, sizeof info);
+  EXPECT_EQ(std::wstring(info.pszTitle), L"Simple Delay");
+  EXPECT_EQ(info.pszDocString, nullptr);
+  EXPECT_EQ(std::wstring(info.pszHelpFile), BinDir() + L"QUILLFX1.HLP");
+  EXPECT_EQ(info.dwHelpContext, 0u);
+  // The dialog's own size, 299 x 108 dialog units in its font.
+  RECT units{0, 0, 299, 108};
+  RECT r{0, 0, 10, 10};
+  ASSERT_EQ(page_->Activate(parent_, &r, FALSE), S_OK);
+  dialog_ = FindWindowExW(parent_, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(dialog_);
+  MapDialogRect(dialog_, &units);
+  EXPECT_EQ(info.size.cx, units.right);
+  EXPECT_EQ(info.size.cy, units.bottom);
+  CoTaskMemFree(info.pszTitle);
+  CoTaskMemFree(info.pszHelpFile);
+
+  EXPECT_EQ(page_->Activate(parent_, &r, FALSE), E_UNEXPECTED) << "already active";
+  RECT moved{5, 6, 405, 206};
+  EXPECT_EQ(page_->Move(&moved), S_OK);
+  RECT now{};
+  GetWindowRect(dialog_, &now);
+  MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&now), 2);
+  EXPECT_EQ(now.left, 5);
+  EXPECT_EQ(now.bottom, 206);
+  EXPECT_EQ(page_->Show(SW_HIDE), S_OK);
+  EXPECT_FALSE(IsWindowVisible(dialog_));
+  EXPECT_EQ(page_->IsPageDirty(), S_FALSE);
+  EXPECT_EQ(page_->Apply(), S_OK);
+  EXPECT_EQ(page_->Help(L"x"), E_NOTIMPL);
+  MSG msg{};
+  EXPECT_EQ(page_->TranslateAccelerator(&msg), E_NOTIMPL);
+  EXPECT_TRUE(site_.statusChanges.empty()) << "never dirty";
+  EXPECT_EQ(page_->Deactivate(), S_OK);
+  EXPECT_FALSE(IsWindow(dialog_));
+  dialog_ = nullptr;
+  EXPECT_EQ(page_->Deactivate(), E_UNEXPECTED);
+}
+
+TEST_F(SimpleDelayPage, ShowsTheFilterAndEditsItLive) {
+  Open();
+  // The default preset: -6.0 dB twice, 0.100 s, 0.1 s, one echo.
+  EXPECT_EQ(Text(dialog_, kDryText), "-6.0 dB");
+  EXPECT_EQ(Text(dialog_, kDelayOutText), "-6.0 dB");
+  EXPECT_EQ(Text(dialog_, kDelayEdit), "0.100");
+  EXPECT_EQ(Text(dialog_, kDecayEdit), "0.1");
+  EXPECT_EQ(Position(dialog_, kDryFader), -60);
+  EXPECT_EQ(Position(dialog_, kDelaySlider), 100);
+  EXPECT_EQ(SendDlgItemMessageW(dialog_, kDelaySlider, kCtlGetMaximum, 0, 0), 5000);
+  EXPECT_EQ(SendDlgItemMessageW(dialog_, kDryFader, kCtlGetMinimum, 0, 0), -800);
+  EXPECT_FALSE(Enabled(dialog_, kDecaySlider));
+  EXPECT_FALSE(Enabled(dialog_, kDecayEdit));
+  EXPECT_FALSE(Enabled(dialog_, kDecayLabel));
+
+  // Typed values, clamped by the setter and shown as stored.
+  TypeAndLeave(kDelayEdit, "2.5");
+  EXPECT_EQ(Read(&ISimpleDelayParams::GetDelay), 2500);
+  EXPECT_EQ(Text(dialog_, kDelayEdit), "2.500");
+  EXPECT_EQ(Position(dialog_, kDelaySlider), 2500);
+  TypeAndLeave(kDelayEdit, "9");
+  EXPECT_EQ(Read(&ISimpleDelayParams::GetDelay), 5000);
+  EXPECT_EQ(Text(dialog_, kDelayEdit), "5.000");
+  TypeAndLeave(kDelayEdit, "0.0004");
+  EXPECT_EQ(Read(&ISimpleDelayParams::GetDelay), 1);
+  EXPECT_EQ(Text(dialog_, kDelayEdit), "0.001");
+  TypeAndLeave(kDelayEdit, "soon");
+  EXPECT_EQ(Read(&ISimpleDelayParams::GetDelay), 1) << "no number, no change";
+  EXPECT_EQ(Text(dialog_, kDelayEdit), "0.001") << "the stored value is put back";
+
+  // The check box enables the decay controls and keeps their values.
+  SendDlgItemMessageW(dialog_, kFeedback, BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_EQ(Read(&ISimpleDelayParams::GetFeedback), 1);
+  EXPECT_TRUE(Enabled(dialog_, kDecaySlider) && Enabled(dialog_, kDecayEdit) && Enabled(dialog_, kDecayLabel));
+  TypeAndLeave(kDecayEdit, "2.5");
+  EXPECT_EQ(Read(&ISimpleDelayParams::GetDecay), 25);
+  EXPECT_EQ(Text(dialog_, kDecayEdit), "2.5");
+  SendDlgItemMessageW(dialog_, kFeedback, BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_EQ(Read(&ISimpleDelayParams::GetFeedback), 0);
+  EXPECT_FALSE(Enabled(dialog_, kDecaySlider) || Enabled(dialog_, kDecayEdit) || Enabled(dialog_, kDecayLabel));
+  EXPECT_EQ(Text(dialog_, kDecayEdit), "2.5") << "values kept";
+
+  // Keys on the delay slider: a line to the right, then a page.
+  HWND slider = GetDlgItem(dialog_, kDelaySlider);
+  SetFocus(slider);
+  SendMessageW(slider, WM_KEYDOWN, VK_RIGHT, 0);
+  EXPECT_EQ(Read(&ISimpleDelayParams::GetDelay), 2);
+  EXPECT_EQ(Text(dialog_, kDelayEdit), "0.002");
+  SendMessageW(slider, WM_KEYDOWN, VK_NEXT, 0);
+  EXPECT_EQ(Read(&ISimpleDelayParams::GetDelay), 102);
+  // The dry fader: a page up is 1.0 dB louder.
+  HWND fader = GetDlgItem(dialog_, kDryFader);
+  SetFocus(fader);
+  SendMessageW(fader, WM_KEYDOWN, VK_PRIOR, 0);
+  EXPECT_EQ(Read(&ISimpleDelayParams::GetDryOut), -50);
+  EXPECT_EQ(Text(dialog_, kDryText), "-5.0 dB");
+  SendMessageW(fader, WM_KEYDOWN, VK_END, 0);
+  EXPECT_EQ(Text(dialog_, kDryText), "-Inf. dB");
+}
+
+// Chooses a menu entry by keys, as a user would: the menu's own loop reads
+// them from this thread's queue.
+struct MenuKeys {
+  explicit MenuKeys(std::vector<WPARAM> pressed) : keys(std::move(pressed)) {}
+  std::vector<WPARAM> keys;
+  std::vector<std::string> presets;  // what the Presets sub-menu listed
+  std::vector<UINT> commands;
+};
+MenuKeys* g_menu = nullptr;
+
+void CALLBACK DriveMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND menuWindow = FindWindowW(L"#32768", nullptr);
+  if (!menuWindow || !IsWindowVisible(menuWindow)) return;
+  KillTimer(nullptr, timer);
+  auto* menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, 0x01E1 /* MN_GETHMENU */, 0, 0));
+  if (HMENU presets = menu ? GetSubMenu(menu, 0) : nullptr) {
+    for (int i = 0; i < GetMenuItemCount(presets); ++i) {
+      char name[300] = {};
+      GetMenuStringA(presets, static_cast<UINT>(i), name, sizeof name, MF_BYPOSITION);
+      g_menu->presets.push_back(name);
+      g_menu->commands.push_back(GetMenuItemID(presets, i));
+    }
+  }
+  for (WPARAM key : g_menu->keys) PostMessageW(menuWindow, WM_KEYDOWN, key, 0);
+}
+
+void OpenMenuAndPress(HWND dialog, MenuKeys& keys) {
+  g_menu = &keys;
+  SetTimer(nullptr, 0, 100, DriveMenu);
+  RECT r{};
+  GetWindowRect(dialog, &r);
+  SendMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dialog), MAKELPARAM(r.left + 20, r.top + 20));
+  Pump();
+  g_menu = nullptr;
+}
+
+TEST_F(SimpleDelayPage, PresetMenuListsFiveAndAppliesGrandCanyon) {
+  Open();
+  MenuKeys keys({VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN});
+  OpenMenuAndPress(dialog_, keys);
+  ASSERT_EQ(keys.presets.size(), 5u);
+  EXPECT_EQ(keys.presets[0], "Echo chamber");
+  EXPECT_EQ(keys.presets[3], "Shift selection forwards  (select one channel only)");
+  EXPECT_EQ(keys.commands.front(), 40500u);
+  EXPECT_EQ(keys.commands.back(), 40504u);
+  // "Grand Canyon", the third.
+  EXPECT_TRUE(WaitFor([&] { return Read(&ISimpleDelayParams::GetDelay) == 1000; }));
+  EXPECT_EQ(Read(&ISimpleDelayParams::GetFeedback), 1);
+  EXPECT_EQ(Position(dialog_, kDelaySlider), 1000);
+  EXPECT_EQ(Text(dialog_, kDelayEdit), "1.000");
+  EXPECT_EQ(Position(dialog_, kDecaySlider), 30);
+  EXPECT_EQ(Text(dialog_, kDecayEdit), "3.0");
+  EXPECT_EQ(Position(dialog_, kDelayOutFader), -140);
+  EXPECT_EQ(Text(dialog_, kDelayOutText), "-14.0 dB");
+  EXPECT_EQ(Position(dialog_, kDryFader), -40);
+  EXPECT_EQ(Text(dialog_, kDryText), "-4.0 dB");
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, kFeedback), BST_CHECKED);
+  EXPECT_TRUE(Enabled(dialog_, kDecaySlider));
+
+  // The fourth silences the dry sound and turns feedback off.
+  MenuKeys shift({VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
+  OpenMenuAndPress(dialog_, shift);
+  EXPECT_TRUE(WaitFor([&] { return Text(dialog_, kDryText) == "-Inf. dB"; }));
+  EXPECT_EQ(Text(dialog_, kDelayOutText), "0.0 dB");
+  EXPECT_FALSE(Enabled(dialog_, kDecaySlider));
+}
+
+// The about box names the effect; OK closes it.
+void CALLBACK CloseAbout(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = FindWindowW(L"#32770", L"About Tarnwell Simple Delay");
+  if (!box) return;
+  KillTimer(nullptr, timer);
+  char line[128] = {};
+  GetDlgItemTextA(box, kAboutNameText, line, sizeof line);
+  g_menu->presets.push_back(line);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(SimpleDelayPage, AboutAndHelpFromTheMenuAndF1) {
+  Open();
+  MenuKeys about({VK_UP, VK_RETURN});  // the last entry
+  // The box is modal: the timer that reads and closes it runs in its loop.
+  SetTimer(nullptr, 0, 100, CloseAbout);
+  OpenMenuAndPress(dialog_, about);
+  ASSERT_EQ(about.presets.size(), 6u);
+  EXPECT_EQ(about.presets.back(), "Tarnwell Simple Delay Plug-In");
+
+  const auto titles = HelpSourceTopics(QUILL_HELP_SOURCE);
+  MenuKeys help({VK_UP, VK_UP, VK_RETURN});  // "Help"
+  OpenMenuAndPress(dialog_, help);
+  EXPECT_TRUE(WaitFor([&] { return ViewerShows(titles.at(0).second); })) << "the contents";
+
+  // F1 on the focused dry-out fader: its topic; over the page itself: the
+  // page topic.
+  HWND fader = GetDlgItem(dialog_, kDryFader);
+  SetFocus(fader);
+  // What the system makes of the F1 key for the focused window; the
+  // control's default handling turns it into WM_HELP for the page.
+  PostMessageW(fader, 0x004D /* WM_KEYF1 */, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return ViewerShows(titles.at(30).second); })) << "context 30";
+  HELPINFO info{sizeof info, HELPINFO_WINDOW, -1, dialog_, 0, {}};
+  SendMessageW(dialog_, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_TRUE(WaitFor([&] { return ViewerShows(titles.at(1).second); })) << "context 1";
+  // The label of the delay slider shares the slider's topic.
+  HELPINFO label{sizeof label, HELPINFO_WINDOW, kDelayLabel, GetDlgItem(dialog_, kDelayLabel), 0, {}};
+  SendMessageW(dialog_, WM_HELP, 0, reinterpret_cast<LPARAM>(&label));
+  EXPECT_TRUE(WaitFor([&] { return ViewerShows(titles.at(32).second); })) << "context 32";
+}
+
+// Colours of a 100 x 60 erase of the page into a memory bitmap.
+std::vector<COLORREF> Erased(HWND dialog, LRESULT* result) {
+  HDC screen = GetDC(dialog);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 100, 60);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  RECT all{0, 0, 100, 60};
+  FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  *result = SendMessageW(dialog, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0);
+  std::vector<COLORREF> colours;
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 100; ++x) colours.push_back(GetPixel(memory, x, y));
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(dialog, screen);
+  return colours;
+}
+
+TEST_F(SimpleDelayPage, BackgroundIsTiledUnlessTheFilterTurnsItOff) {
+  Open();
+  LRESULT result = 0;
+  const std::vector<COLORREF> tiled = Erased(dialog_, &result);
+  EXPECT_NE(result, 0);
+  const COLORREF face = GetSysColor(COLOR_BTNFACE), shadow = GetSysColor(COLOR_BTNSHADOW),
+                 light = GetSysColor(COLOR_BTNHIGHLIGHT);
+  int faces = 0, grain = 0, other = 0;
+  for (COLORREF c : tiled) (c == face ? faces : (c == shadow || c == light) ? grain : other)++;
+  EXPECT_GT(faces, 5000) << "mostly the face colour";
+  EXPECT_GT(grain, 10) << "with shadow and highlight grain";
+  EXPECT_EQ(other, 0) << "in the system's colours only";
+
+  ASSERT_EQ(params_->SetBackground(0), S_OK);
+  const std::vector<COLORREF> plain = Erased(dialog_, &result);
+  int notFace = 0;
+  for (COLORREF c : plain) notFace += c != face;
+  EXPECT_EQ(notFace, 0) << "the default erase fills with the face colour";
+}
+
+class FormatNotice : public GraphRig {};
+
+TEST_F(FormatNotice, AFormatChangeRefreshesAnOpenPage) {
+  Build(CLSID_TwEchos, MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 4096);
+  ComRef<IPropertyPage> page;
+  ASSERT_EQ(CreateFromModule(CLSID_TwEchosPage, IID_IPropertyPage, page.PutVoid()), S_OK);
+  Site site;
+  ASSERT_EQ(page->SetPageSite(&site), S_OK);
+  IUnknown* objects[] = {effect_.Get()};
+  ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+  HWND parent =
+      CreateWindowW(L"STATIC", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 700, 400, nullptr, nullptr, nullptr, nullptr);
+  RECT r{0, 0, 600, 300};
+  ASSERT_EQ(page->Activate(parent, &r, FALSE), S_OK);
+  HWND dialog = FindWindowExW(parent, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(dialog);
+  // Changed behind the page's back: faders and check boxes follow only a
+  // full refresh.
+  auto params = Effect<ISimpleDelayParams>(IID_ISimpleDelayParams);
+  ASSERT_EQ(params->SetDryOut(-200), S_OK);
+  ASSERT_EQ(params->SetFeedback(1), S_OK);
+  Pump();
+  EXPECT_EQ(Position(dialog, kDryFader), -60);
+  EXPECT_EQ(IsDlgButtonChecked(dialog, kFeedback), BST_UNCHECKED);
+  Connect();  // the pins take a format, and the filter says so
+  EXPECT_TRUE(WaitFor([&] { return Position(dialog, kDryFader) == -200; }));
+  EXPECT_EQ(Text(dialog, kDryText), "-20.0 dB");
+  EXPECT_EQ(IsDlgButtonChecked(dialog, kFeedback), BST_CHECKED);
+  EXPECT_TRUE(Enabled(dialog, kDecaySlider));
+  EXPECT_EQ(page->Deactivate(), S_OK);
+  EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);
+  EXPECT_EQ(page->SetPageSite(nullptr), S_OK);
+  page.Reset();
+  params.Reset();
+  DestroyWindow(parent);
+}
+
+// Pages whose effect has no page yet are refused cleanly.
+TEST(PageClasses, OnlyBuiltPagesCanBeCreated) {
+  for (const CLSID* clsid :
+       {&CLSID_TwTimePage, &CLSID_TwPitchsPage, &CLSID_TwEchomtPage, &CLSID_TwReverbPage, &CLSID_TwChorusPage}) {
+    ComRef<IUnknown> page;
+    EXPECT_EQ(CreateFromModule(*clsid, IID_IUnknown, page.PutVoid()), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_FALSE(page);
+  }
+  EXPECT_EQ(Quill().canUnloadNow(), S_OK);
+}
+
+// Saves what a window shows as a 24-bit BMP.
+bool SaveWindow(HWND window, const std::wstring& path) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, dib);
+  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  const DWORD row = ((w * 3 + 3) / 4) * 4, size = row * static_cast<DWORD>(h);
+  const DWORD headers = static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER));
+  BITMAPFILEHEADER fh{0x4D42, headers + size, 0, 0, headers};
+  bool ok = false;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    DWORD done = 0;
+    ok = WriteFile(file, &fh, sizeof fh, &done, nullptr) &&
+         WriteFile(file, &bi.bmiHeader, sizeof bi.bmiHeader, &done, nullptr) &&
+         WriteFile(file, bits, size, &done, nullptr);
+    CloseHandle(file);
+  }
+  SelectObject(memory, old);
+  DeleteObject(dib);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+// The platform's own frame around the page; the picture is kept as
+// page-simple-delay.bmp beside the tests.
+TEST(PropertyFrame, ShowsTheSimpleDelayPage) {
+  ComRef<IUnknown> filter;
+  ASSERT_EQ(CreateFromModule(CLSID_TwEchos, IID_IUnknown, filter.PutVoid()), S_OK);
+  const std::wstring shot = BinDir() + L"page-simple-delay.bmp";
+  DeleteFileW(shot.c_str());
+  HRESULT framed = E_FAIL;
+  std::string seen;
+  // The frame is modal; a thread of its own with the platform's window
+  // objects started, and this thread looks at it and presses OK.
+  std::thread ui([&] {
+    OleInitialize(nullptr);
+    IUnknown* objects[] = {filter.Get()};
+    CLSID pages[] = {CLSID_TwEchosPage};
+    framed = OleCreatePropertyFrame(nullptr, 10, 10, L"Simple Delay", 1, objects, 1, pages, 0, 0, nullptr);
+    OleUninitialize();
+  });
+  HWND frame = nullptr;
+  EXPECT_TRUE(WaitFor([&] {
+    frame = FindWindowW(L"#32770", L"Properties for Simple Delay");
+    return frame && IsWindowVisible(frame) && FindWindowExW(frame, nullptr, nullptr, nullptr);
+  }));
+  if (frame) {
+    Sleep(500);
+    EXPECT_TRUE(SaveWindow(frame, shot));
+    // The page inside the frame, found by one of its controls.
+    HWND page = nullptr;
+    EnumChildWindows(
+        frame,
+        [](HWND child, LPARAM found) -> BOOL {
+          if (GetDlgCtrlID(child) == kDelayEdit) *reinterpret_cast<HWND*>(found) = GetParent(child);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&page));
+    ASSERT_TRUE(page);
+    seen = Text(page, kDelayEdit) + " " + Text(page, kDryText);
+    PostMessageW(frame, WM_COMMAND, IDOK, 0);
+  }
+  ui.join();
+  EXPECT_EQ(framed, S_OK);
+  EXPECT_EQ(seen, "0.100 -6.0 dB");
+  EXPECT_NE(GetFileAttributesW(shot.c_str()), INVALID_FILE_ATTRIBUTES);
+  filter.Reset();
+  EXPECT_EQ(Quill().canUnloadNow(), S_OK);
+}
+
+}  // namespace
+}  // namespace quill::test
