@@ -97,9 +97,12 @@ EffectPropertyPage::EffectPropertyPage(IUnknown* outer, HRESULT* result, const P
 }
 
 EffectPropertyPage::~EffectPropertyPage() {
-  if (Dialog() != nullptr) DestroyWindow(Dialog());
-  OnDisconnect();
   if (started_) CtlInitialize(FALSE);
+}
+
+void EffectPropertyPage::Teardown() {
+  if (Dialog() != nullptr) Deactivate();
+  OnDisconnect();
 }
 
 std::wstring EffectPropertyPage::Title() {

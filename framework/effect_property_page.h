@@ -66,6 +66,10 @@ class EffectPropertyPage : public BasePropertyPage {
   HRESULT OnDisconnect() override;
   INT_PTR OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) override;
 
+  // A page released while still shown or connected: the effect's part
+  // calls this from its destructor, while its own handlers still exist.
+  void Teardown();
+
   bool Connected() const { return params_ != nullptr; }
   IUnknown* Params() const { return params_; }
 

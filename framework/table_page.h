@@ -47,6 +47,7 @@ class TablePage : public EffectPropertyPage {
   TablePage(IUnknown* outer, HRESULT* result, const PageDescription& description,
             std::span<const ControlBinding<Interface>> controls, std::span<const RefreshGroup<Interface>> groups)
       : EffectPropertyPage(outer, result, description), controls_(controls), groups_(groups) {}
+  ~TablePage() override { Teardown(); }
 
  protected:
   Interface* P() const { return static_cast<Interface*>(Params()); }

@@ -26,7 +26,12 @@ BasePropertyPage::BasePropertyPage(IUnknown* outer, HINSTANCE module, int dialog
     : UnknownBase(outer), module_(module), dialogId_(dialogId) {}
 
 BasePropertyPage::~BasePropertyPage() {
-  if (dialog_ != nullptr) DestroyWindow(dialog_);
+  // The page's own handlers are gone by now: the dialog, if still there,
+  // goes without them.
+  if (dialog_ != nullptr) {
+    SetWindowLongPtrW(dialog_, DWLP_USER, 0);
+    DestroyWindow(dialog_);
+  }
   if (site_ != nullptr) site_->Release();
 }
 
