@@ -304,6 +304,8 @@ struct MenuKeys {
   std::vector<WPARAM> keys;
   std::vector<std::string> presets;  // what the Presets sub-menu listed
   std::vector<UINT> commands;
+  bool shown = false;
+  RECT where{};  // the menu window's place
 };
 MenuKeys* g_menu = nullptr;
 
@@ -311,6 +313,8 @@ void CALLBACK DriveMenu(HWND, UINT, UINT_PTR timer, DWORD) {
   HWND menuWindow = FindWindowW(L"#32768", nullptr);
   if (!menuWindow || !IsWindowVisible(menuWindow)) return;
   KillTimer(nullptr, timer);
+  g_menu->shown = true;
+  GetWindowRect(menuWindow, &g_menu->where);
   auto* menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, 0x01E1 /* MN_GETHMENU */, 0, 0));
   if (HMENU presets = menu ? GetSubMenu(menu, 0) : nullptr) {
     for (int i = 0; i < GetMenuItemCount(presets); ++i) {
@@ -445,6 +449,91 @@ TEST_F(SimpleDelayPage, BackgroundIsTiledUnlessTheFilterTurnsItOff) {
   EXPECT_EQ(notFace, 0) << "the default erase fills with the face colour";
 }
 
+TEST_F(SimpleDelayPage, DialogHoldsItsFourteenControlsWhereTheyBelong) {
+  Open();
+  struct Row {
+    int id;
+    const char* cls;
+    RECT units;   // x, y, width, height in dialog units
+    DWORD style;  // bits that must be set
+  };
+  const Row rows[] = {
+      {3019, "Static", {2, 86, 45, 16}, SS_CENTER},
+      {3009, "TwCtlLib_Fader_Class", {20, 15, 10, 70}, WS_TABSTOP | 0x1083},
+      {3008, "Static", {2, 6, 45, 8}, SS_CENTER},
+      {3020, "Static", {48, 86, 45, 16}, SS_CENTER},
+      {3011, "TwCtlLib_Fader_Class", {66, 15, 10, 70}, WS_TABSTOP | 0x1083},
+      {3010, "Static", {48, 6, 45, 8}, SS_CENTER},
+      {3021, "Static", {94, 14, 110, 8}, 0},
+      {3016, "TwCtlLib_Trackbar_Class", {94, 26, 150, 12}, WS_TABSTOP | 0x0002},
+      {3014, "Edit", {204, 12, 40, 12}, WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL},
+      {3018, "Static", {94, 46, 110, 8}, 0},
+      {3017, "TwCtlLib_Trackbar_Class", {94, 58, 150, 12}, WS_TABSTOP | 0x0002},
+      {3015, "Edit", {204, 44, 40, 12}, WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL},
+      {3012, "Button", {94, 78, 110, 10}, WS_TABSTOP | BS_AUTOCHECKBOX},
+  };
+  int children = 0;
+  for (HWND c = GetWindow(dialog_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++children;
+  EXPECT_EQ(children, 14);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.id);
+    HWND control = GetDlgItem(dialog_, row.id);
+    ASSERT_TRUE(control);
+    char cls[64] = {};
+    GetClassNameA(control, cls, sizeof cls);
+    EXPECT_STRCASEEQ(cls, row.cls);
+    // The dialog manager maps the place and the size each on its own.
+    RECT want = row.units;
+    MapDialogRect(dialog_, &want);
+    RECT got{};
+    GetWindowRect(control, &got);
+    MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&got), 2);
+    EXPECT_EQ(got.left, want.left);
+    EXPECT_EQ(got.top, want.top);
+    EXPECT_EQ(got.right - got.left, want.right);
+    EXPECT_EQ(got.bottom - got.top, want.bottom);
+    DWORD style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
+    // The dialog manager draws an edit's border as a sunken edge.
+    if (GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) style |= WS_BORDER;
+    EXPECT_EQ(style & (row.style | WS_VISIBLE | WS_CHILD), row.style | WS_VISIBLE | WS_CHILD);
+  }
+  // The picture: a bitmap static beside the sliders.
+  HWND picture = GetDlgItem(dialog_, -1);
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(GetWindowLongW(picture, GWL_STYLE) & SS_TYPEMASK, SS_BITMAP);
+  EXPECT_TRUE(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0)) << "bitmap 1 loaded";
+}
+
+TEST_F(SimpleDelayPage, ReleasedWhileShownAndConnectedGoesCleanly) {
+  Open();
+  ASSERT_TRUE(IsWindow(dialog_));
+  HWND dialog = dialog_;
+  dialog_ = nullptr;  // not deactivated: the last release must tidy up
+  IPropertyPage* page = page_.Get();
+  page->AddRef();
+  page_.Reset();
+  EXPECT_EQ(page->Release(), 0u);
+  EXPECT_FALSE(IsWindow(dialog));
+  EXPECT_EQ(site_.refs, 1u) << "the site was let go";
+  // The filter still works and no longer reports to the dead window.
+  EXPECT_EQ(params_->SetDryOut(-100), S_OK);
+}
+
+TEST_F(SimpleDelayPage, MenuFromTheKeyboardOpensBelowThePagesTop) {
+  Open();
+  MenuKeys escape({VK_ESCAPE});
+  g_menu = &escape;
+  SetTimer(nullptr, 0, 100, DriveMenu);
+  RECT page{};
+  GetWindowRect(dialog_, &page);
+  SendMessageW(dialog_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dialog_), MAKELPARAM(-1, -1));
+  Pump();
+  g_menu = nullptr;
+  ASSERT_TRUE(escape.shown);
+  EXPECT_EQ(escape.where.left, (page.left + page.right) / 2);
+  EXPECT_EQ(escape.where.top, page.top + (page.bottom - page.top) / 4);
+}
+
 class FormatNotice : public GraphRig {};
 
 TEST_F(FormatNotice, AFormatChangeRefreshesAnOpenPage) {
@@ -529,6 +618,8 @@ bool SaveWindow(HWND window, const std::wstring& path) {
 // The platform's own frame around the page; the picture is kept as
 // page-simple-delay.bmp beside the tests.
 TEST(PropertyFrame, ShowsTheSimpleDelayPage) {
+  // The frame makes the page by its registered class, as a host's would.
+  ASSERT_EQ(RunProcess(L"regsvr32 /s \"" + BinDir() + L"QUILLFX1.DLL\""), 0);
   ComRef<IUnknown> filter;
   ASSERT_EQ(CreateFromModule(CLSID_TwEchos, IID_IUnknown, filter.PutVoid()), S_OK);
   const std::wstring shot = BinDir() + L"page-simple-delay.bmp";
@@ -544,16 +635,11 @@ TEST(PropertyFrame, ShowsTheSimpleDelayPage) {
     framed = OleCreatePropertyFrame(nullptr, 10, 10, L"Simple Delay", 1, objects, 1, pages, 0, 0, nullptr);
     OleUninitialize();
   });
-  HWND frame = nullptr;
+  HWND frame = nullptr, page = nullptr;
+  // The page inside the frame, found by one of its controls.
   EXPECT_TRUE(WaitFor([&] {
     frame = FindWindowW(L"#32770", L"Properties for Simple Delay");
-    return frame && IsWindowVisible(frame) && FindWindowExW(frame, nullptr, nullptr, nullptr);
-  }));
-  if (frame) {
-    Sleep(500);
-    EXPECT_TRUE(SaveWindow(frame, shot));
-    // The page inside the frame, found by one of its controls.
-    HWND page = nullptr;
+    if (!frame || !IsWindowVisible(frame)) return false;
     EnumChildWindows(
         frame,
         [](HWND child, LPARAM found) -> BOOL {
@@ -561,6 +647,11 @@ TEST(PropertyFrame, ShowsTheSimpleDelayPage) {
           return TRUE;
         },
         reinterpret_cast<LPARAM>(&page));
+    return page != nullptr && IsWindowVisible(page);
+  }));
+  if (frame) {
+    Sleep(500);
+    EXPECT_TRUE(SaveWindow(frame, shot));
     ASSERT_TRUE(page);
     seen = Text(page, kDelayEdit) + " " + Text(page, kDryText);
     PostMessageW(frame, WM_COMMAND, IDOK, 0);
