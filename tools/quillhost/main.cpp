@@ -106,6 +106,19 @@ std::string Narrow(const std::wstring& text) {
 
 }  // namespace
 
+// The exit status for a refused or failed step, after saying why; 0 if it went well.
+static int FailureStatus(HRESULT hr, const GraphResult& result, const std::string& step) {
+  if (!result.refusal.empty()) {
+    std::fprintf(stderr, "quillhost: %s\n", result.refusal.c_str());
+    return 2;
+  }
+  if (FAILED(hr)) {
+    std::fprintf(stderr, "quillhost: %s failed, 0x%08lX\n", step.c_str(), static_cast<unsigned long>(hr));
+    return 1;
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
   GraphJob job;
   std::string effectName = "twechos";
@@ -231,14 +244,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quillhost: %s\n", NoPresetText(*job.effect, names, job.presetArg, "--presets").c_str());
     return 2;
   }
-  if (!result.refusal.empty()) {
-    std::fprintf(stderr, "quillhost: %s\n", result.refusal.c_str());
-    return 2;
-  }
-  if (FAILED(hr)) {
-    std::fprintf(stderr, "quillhost: %s failed, 0x%08lX\n", step.c_str(), static_cast<unsigned long>(hr));
-    return 1;
-  }
+  if (int status = FailureStatus(hr, result, step)) return status;
   ReportNotable(result);
 
   if (showPage) {
@@ -263,14 +269,7 @@ int main(int argc, char** argv) {
   if (!haveFiles) return 0;
 
   hr = RunEffectGraph(job, effect.Get(), result, step);
-  if (!result.refusal.empty()) {
-    std::fprintf(stderr, "quillhost: %s\n", result.refusal.c_str());
-    return 2;
-  }
-  if (FAILED(hr)) {
-    std::fprintf(stderr, "quillhost: %s failed, 0x%08lX\n", step.c_str(), static_cast<unsigned long>(hr));
-    return 1;
-  }
+  if (int status = FailureStatus(hr, result, step)) return status;
   if (!WriteWav(outputPath, result.output, error)) {
     std::fprintf(stderr, "quillhost: %s: %s\n", outputPath.c_str(), error.c_str());
     return 1;
