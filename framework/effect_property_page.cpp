@@ -12,7 +12,6 @@ namespace quill {
 
 namespace {
 
-constexpr int kEditChars = 9;  // an edit field's text is read up to this many characters
 constexpr int kNameChars = 260;
 
 std::string Ansi(const wchar_t* text) {
@@ -55,19 +54,6 @@ INT_PTR CALLBACK AboutProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
 INT_PTR RunAboutBox(HINSTANCE module, HWND owner, const wchar_t* fullName) {
   AboutState state{fullName};
   return DialogBoxParamW(module, MAKEINTRESOURCEW(kAboutDialog), owner, AboutProc, reinterpret_cast<LPARAM>(&state));
-}
-
-bool ParseEditNumber(const wchar_t* text, double& value) {
-  // An empty field or one without a digit is no number: the page then puts
-  // the stored value back rather than writing zero.
-  bool digit = false;
-  for (const wchar_t* p = text; *p; ++p)
-    if (*p >= L'0' && *p <= L'9') digit = true;
-  if (!digit) return false;
-  double parsed = 0.0;
-  if (ParseDecimal(text, &parsed) != 0) return false;
-  value = parsed;
-  return true;
 }
 
 std::int32_t ScaledValue(double value, double scale) {
@@ -247,6 +233,24 @@ void EffectPropertyPage::ApplyPreset(int index) {
   Refresh(0);
 }
 
+bool EffectPropertyPage::ReadEdit(int id, const FieldInfo& field, int maxChars, std::int32_t& value) {
+  std::wstring text(static_cast<std::size_t>(maxChars) + 1, L'\0');
+  GetDlgItemTextW(Dialog(), id, text.data(), maxChars + 1);
+  const double scale = field.format == ValueFormat::MsAsSeconds ? 1000.0
+                       : field.format == ValueFormat::Tenths    ? 10.0
+                                                                : 0.0;
+  if (scale != 0.0) {
+    double number = 0.0;
+    ParseDecimal(text.c_str(), &number);
+    value = ScaledValue(number, scale);
+    return true;
+  }
+  std::int32_t whole = 0;
+  if (ParseNumber(text.c_str(), &whole) != 0) return false;
+  value = whole;
+  return true;
+}
+
 void EffectPropertyPage::Command(int id, int code, HWND) {
   if (!Connected()) return;
   if (id >= kFirstPresetCommand && id <= kLastPresetCommand) {
@@ -257,16 +261,7 @@ void EffectPropertyPage::Command(int id, int code, HWND) {
   } else if (id == kAboutCommand) {
     RunAboutBox(Module(), Dialog(), description_.fullName);
     Refresh(id);
-  } else if (IsCheckBox(id)) {
-    Checked(id, IsDlgButtonChecked(Dialog(), id) == BST_CHECKED);
-    Refresh(id);
-  } else if (IsEditField(id)) {
-    if (code != EN_KILLFOCUS) return;
-    wchar_t text[kEditChars + 1] = {};
-    GetDlgItemTextW(Dialog(), id, text, kEditChars + 1);
-    EditLeft(id, text);
-    Refresh(id);
-  } else {
+  } else if (PageCommand(id, code) == CommandTaken::No) {
     Refresh(id);
   }
 }
@@ -276,6 +271,7 @@ INT_PTR EffectPropertyPage::OnMessage(HWND dialog, UINT message, WPARAM wParam, 
     case WM_INITDIALOG:
       if (Connected()) RegisterNotify(dialog, kFormatNotifyId);
       InitRanges();
+      FillControls();
       Refresh(0);
       return TRUE;
     case WM_DESTROY:

@@ -29,7 +29,11 @@ inline constexpr int kAboutVersionText = 7101;
 inline constexpr int kBackgroundBitmap = 4;
 
 // What a control of the page is.
-enum class ControlKind : std::uint8_t { Fader, Trackbar, Edit, Check };
+enum class ControlKind : std::uint8_t { Fader, Trackbar, Edit, Check, List };
+
+// Whether a command was the page's own: taken (and refreshed), the page's
+// control but a notification it ignores, or not the page's.
+enum class CommandTaken : std::uint8_t { No, Yes, Ignored };
 
 // A control's range: its field's, or for an unclamped level its floor to 0 dB.
 struct ControlRange {
@@ -79,12 +83,19 @@ class EffectPropertyPage : public BasePropertyPage {
   virtual HRESULT GetBackground(std::int32_t* flag) = 0;
   // True if the control is the page's and the event was taken.
   virtual bool Scrolled(int id, int position) = 0;
-  virtual bool IsCheckBox(int id) const = 0;
-  virtual void Checked(int id, bool on) = 0;
-  virtual bool IsEditField(int id) const = 0;
-  virtual void EditLeft(int id, const wchar_t* text) = 0;
   // Line and page steps of a trackbar or fader; false if it is not the page's.
   virtual bool Steps(int id, int& line, int& page) const = 0;
+  // Check boxes, edit fields and lists of the page.
+  virtual CommandTaken PageCommand(int id, int code) = 0;
+  // Fills what the dialog template cannot hold (list rows), before the
+  // first refresh.
+  virtual void FillControls() {}
+
+  // An edit field's text as a value of its field: a decimal number for a
+  // field shown as seconds or tenths (what the reader got up to the first
+  // other character, 0 for nothing), scaled back to the field's unit; a
+  // whole number otherwise, taken only when the whole text is one.
+  bool ReadEdit(int id, const FieldInfo& field, int maxChars, std::int32_t& value);
 
   // Writes a value in its field's format into a static or edit control.
   void ShowValue(int id, const FieldInfo& field, std::int32_t value);
@@ -105,10 +116,6 @@ class EffectPropertyPage : public BasePropertyPage {
 
 // The about box, modal to `owner`; TRUE for OK.
 INT_PTR RunAboutBox(HINSTANCE module, HWND owner, const wchar_t* fullName);
-
-// Parses an edit field's text as a decimal number with the locale's
-// separators; false unless the whole text is one.
-bool ParseEditNumber(const wchar_t* text, double& value);
 
 // An edit field's number in the field's raw unit: value × scale, truncated
 // toward zero, saturated to 32 bits.

@@ -12,6 +12,7 @@ namespace {
 
 using I = ISimpleDelayParams;
 using K = ControlKind;
+using M = SliderMove;
 
 const FieldInfo* Field(std::size_t offset) {
   return FieldAt(SimpleDelayFields(), offset);
@@ -57,16 +58,16 @@ const ControlBinding<I> kControls[] = {
 };
 
 const RefreshGroup<I> kGroups[] = {
-    {{kDryFader, 0, 0}, &I::GetDryOut, kDry, kDryFader, true, kDryText},
-    {{kDelayOutFader, 0, 0}, &I::GetDelayOut, kDelayOut, kDelayOutFader, true, kDelayOutText},
-    {{kDecaySlider, kDecayEdit, 0}, &I::GetDecay, kDecay, kDecaySlider, false, kDecayEdit},
-    {{kDelaySlider, kDelayEdit, 0}, &I::GetDelay, kDelay, kDelaySlider, false, kDelayEdit},
+    {{kDryFader, 0, 0}, &I::GetDryOut, kDry, kDryFader, M::FullOnly, kDryText},
+    {{kDelayOutFader, 0, 0}, &I::GetDelayOut, kDelayOut, kDelayOutFader, M::FullOnly, kDelayOutText},
+    {{kDecaySlider, kDecayEdit, 0}, &I::GetDecay, kDecay, kDecaySlider, M::UnlessSelf, kDecayEdit},
+    {{kDelaySlider, kDelayEdit, 0}, &I::GetDelay, kDelay, kDelaySlider, M::UnlessSelf, kDelayEdit},
     // The decay controls mean something only with repeating echoes.
     {{kFeedbackCheck, 0, 0},
      &I::GetFeedback,
      kFeedback,
      0,
-     false,
+     M::UnlessSelf,
      0,
      kFeedbackCheck,
      {kDecaySlider, kDecayEdit, kDecayLabel}},
