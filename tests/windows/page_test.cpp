@@ -16,7 +16,7 @@
 #include "framework/effect_property_page.h"
 #include "include/quillfx1.h"
 #include "tests/native/help_titles.h"
-#include "tests/windows/win_support.h"
+#include "tests/windows/page_support.h"
 
 namespace quill::test {
 namespace {
@@ -25,146 +25,16 @@ constexpr int kDryFader = 3009, kDryText = 3008, kDelayOutFader = 3011, kDelayOu
 constexpr int kDelaySlider = 3016, kDelayEdit = 3014, kDecaySlider = 3017, kDecayEdit = 3015;
 constexpr int kDecayLabel = 3018, kFeedback = 3012, kDelayLabel = 3021;
 
-// A page site that only answers.
-class Site final : public IPropertyPageSite {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (riid == IID_IUnknown || riid == IID_IPropertyPageSite) {
-      *object = this;
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD flags) override {
-    statusChanges.push_back(flags);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* locale) override {
-    *locale = LOCALE_USER_DEFAULT;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown** container) override {
-    *container = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
-
-  ULONG refs = 1;
-  std::vector<DWORD> statusChanges;
-};
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-bool WaitFor(const std::function<bool()>& done, DWORD ms = 20000) {
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < ms) {
-    Pump();
-    if (done()) return true;
-    Sleep(20);
-  }
-  return done();
-}
-
-std::string Text(HWND dialog, int id) {
-  char text[128] = {};
-  GetDlgItemTextA(dialog, id, text, sizeof text);
-  return text;
-}
-
-LRESULT Position(HWND dialog, int id) {
-  return SendDlgItemMessageW(dialog, id, kCtlGetPosition, 0, 0);
-}
-bool Enabled(HWND dialog, int id) {
-  return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
-}
-
-// The help viewer's text panes, as win_help_tests reads them.
-std::vector<std::string> ViewerTexts() {
-  std::vector<std::string> texts;
-  HWND command = FindWindowA("MS_WINHELP", nullptr);
-  if (!command) return texts;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(command, &pid);
-  struct Scan {
-    DWORD pid;
-    std::vector<std::string>* texts;
-  } scan{pid, &texts};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Scan*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        HWND pane = GetDlgItem(window, 0x701);
-        if (owner == s->pid && IsWindowVisible(window) && pane) {
-          wchar_t text[512] = {};
-          DWORD_PTR got = 0;
-          SendMessageTimeoutW(pane, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &got);
-          s->texts->push_back(Narrow(text));
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&scan));
-  return texts;
-}
-
-bool ViewerShows(const std::string& title) {
-  for (const std::string& t : ViewerTexts())
-    if (t.rfind(title + "\r", 0) == 0) return true;
-  return false;
-}
-
-class SimpleDelayPage : public ::testing::Test {
+class SimpleDelayPage : public PageRig {
  protected:
+  SimpleDelayPage() : PageRig(CLSID_TwEchosPage, CLSID_TwEchos) {}
   void SetUp() override {
-    parent_ = CreateWindowW(L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 400, nullptr, nullptr,
-                            nullptr, nullptr);
-    ASSERT_TRUE(parent_);
-    ASSERT_EQ(CreateFromModule(CLSID_TwEchosPage, IID_IPropertyPage, page_.PutVoid()), S_OK);
-    ASSERT_EQ(CreateFromModule(CLSID_TwEchos, IID_IUnknown, filter_.PutVoid()), S_OK);
+    PageRig::SetUp();
     ASSERT_EQ(filter_->QueryInterface(IID_ISimpleDelayParams, params_.PutVoid()), S_OK);
   }
   void TearDown() override {
-    if (dialog_) {
-      EXPECT_EQ(page_->Deactivate(), S_OK);
-    }
-    if (page_) {
-      EXPECT_EQ(page_->SetObjects(0, nullptr), S_OK);
-      page_->SetPageSite(nullptr);
-    }
-    page_.Reset(), params_.Reset(), filter_.Reset();
-    DestroyWindow(parent_);
-    Pump();
-    WinHelpW(nullptr, (BinDir() + L"QUILLFX1.HLP").c_str(), HELP_QUIT, 0);
-    EXPECT_EQ(Quill().canUnloadNow(), S_OK) << "everything released";
-  }
-  // Sited, connected and shown in the parent.
-  void Open() {
-    ASSERT_EQ(page_->SetPageSite(&site_), S_OK);
-    IUnknown* objects[] = {filter_.Get()};
-    ASSERT_EQ(page_->SetObjects(1, objects), S_OK);
-    RECT r{0, 0, 600, 300};
-    ASSERT_EQ(page_->Activate(parent_, &r, FALSE), S_OK);
-    dialog_ = FindWindowExW(parent_, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(dialog_);
-    ASSERT_TRUE(GetDlgItem(dialog_, kDryFader));
-    Pump();
-  }
-  // Typing into an edit field and leaving it for the next control.
-  void TypeAndLeave(int edit, const char* text) {
-    SetFocus(GetDlgItem(dialog_, edit));
-    SetDlgItemTextA(dialog_, edit, text);
-    SetFocus(GetDlgItem(dialog_, kFeedback));
-    Pump();
+    params_.Reset();
+    PageRig::TearDown();
   }
   std::int32_t Read(HRESULT (STDMETHODCALLTYPE ISimpleDelayParams::*get)(std::int32_t*)) {
     std::int32_t v = 0;
@@ -172,11 +42,6 @@ class SimpleDelayPage : public ::testing::Test {
     return v;
   }
 
-  HWND parent_ = nullptr;
-  HWND dialog_ = nullptr;
-  Site site_;
-  ComRef<IPropertyPage> page_;
-  ComRef<IUnknown> filter_;
   ComRef<ISimpleDelayParams> params_;
 };
 
@@ -261,9 +126,10 @@ TEST_F(SimpleDelayPage, ShowsTheFilterAndEditsItLive) {
   TypeAndLeave(kDelayEdit, "0.0004");
   EXPECT_EQ(Read(&ISimpleDelayParams::GetDelay), 1);
   EXPECT_EQ(Text(dialog_, kDelayEdit), "0.001");
+  TypeAndLeave(kDelayEdit, "2.5");
   TypeAndLeave(kDelayEdit, "soon");
-  EXPECT_EQ(Read(&ISimpleDelayParams::GetDelay), 1) << "no number, no change";
-  EXPECT_EQ(Text(dialog_, kDelayEdit), "0.001") << "the stored value is put back";
+  EXPECT_EQ(Read(&ISimpleDelayParams::GetDelay), 1) << "no number reads as 0, raised to the lowest";
+  EXPECT_EQ(Text(dialog_, kDelayEdit), "0.001");
 
   // The check box enables the decay controls and keeps their values.
   SendDlgItemMessageW(dialog_, kFeedback, BM_CLICK, 0, 0);
@@ -295,46 +161,6 @@ TEST_F(SimpleDelayPage, ShowsTheFilterAndEditsItLive) {
   EXPECT_EQ(Text(dialog_, kDryText), "-5.0 dB");
   SendMessageW(fader, WM_KEYDOWN, VK_END, 0);
   EXPECT_EQ(Text(dialog_, kDryText), "-Inf. dB");
-}
-
-// Chooses a menu entry by keys, as a user would: the menu's own loop reads
-// them from this thread's queue.
-struct MenuKeys {
-  explicit MenuKeys(std::vector<WPARAM> pressed) : keys(std::move(pressed)) {}
-  std::vector<WPARAM> keys;
-  std::vector<std::string> presets;  // what the Presets sub-menu listed
-  std::vector<UINT> commands;
-  bool shown = false;
-  RECT where{};  // the menu window's place
-};
-MenuKeys* g_menu = nullptr;
-
-void CALLBACK DriveMenu(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND menuWindow = FindWindowW(L"#32768", nullptr);
-  if (!menuWindow || !IsWindowVisible(menuWindow)) return;
-  KillTimer(nullptr, timer);
-  g_menu->shown = true;
-  GetWindowRect(menuWindow, &g_menu->where);
-  auto* menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, 0x01E1 /* MN_GETHMENU */, 0, 0));
-  if (HMENU presets = menu ? GetSubMenu(menu, 0) : nullptr) {
-    for (int i = 0; i < GetMenuItemCount(presets); ++i) {
-      char name[300] = {};
-      GetMenuStringA(presets, static_cast<UINT>(i), name, sizeof name, MF_BYPOSITION);
-      g_menu->presets.push_back(name);
-      g_menu->commands.push_back(GetMenuItemID(presets, i));
-    }
-  }
-  for (WPARAM key : g_menu->keys) PostMessageW(menuWindow, WM_KEYDOWN, key, 0);
-}
-
-void OpenMenuAndPress(HWND dialog, MenuKeys& keys) {
-  g_menu = &keys;
-  SetTimer(nullptr, 0, 100, DriveMenu);
-  RECT r{};
-  GetWindowRect(dialog, &r);
-  SendMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dialog), MAKELPARAM(r.left + 20, r.top + 20));
-  Pump();
-  g_menu = nullptr;
 }
 
 TEST_F(SimpleDelayPage, PresetMenuListsFiveAndAppliesGrandCanyon) {
@@ -369,13 +195,14 @@ TEST_F(SimpleDelayPage, PresetMenuListsFiveAndAppliesGrandCanyon) {
 }
 
 // The about box names the effect; OK closes it.
+std::string g_aboutLine;
 void CALLBACK CloseAbout(HWND, UINT, UINT_PTR timer, DWORD) {
   HWND box = FindWindowW(L"#32770", L"About Tarnwell Simple Delay");
   if (!box) return;
   KillTimer(nullptr, timer);
   char line[128] = {};
   GetDlgItemTextA(box, kAboutNameText, line, sizeof line);
-  g_menu->presets.push_back(line);
+  g_aboutLine = line;
   PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
@@ -383,10 +210,10 @@ TEST_F(SimpleDelayPage, AboutAndHelpFromTheMenuAndF1) {
   Open();
   MenuKeys about({VK_UP, VK_RETURN});  // the last entry
   // The box is modal: the timer that reads and closes it runs in its loop.
+  g_aboutLine.clear();
   SetTimer(nullptr, 0, 100, CloseAbout);
   OpenMenuAndPress(dialog_, about);
-  ASSERT_EQ(about.presets.size(), 6u);
-  EXPECT_EQ(about.presets.back(), "Tarnwell Simple Delay Plug-In");
+  EXPECT_EQ(g_aboutLine, "Tarnwell Simple Delay Plug-In");
 
   const auto titles = HelpSourceTopics(QUILL_HELP_SOURCE);
   MenuKeys help({VK_UP, VK_UP, VK_RETURN});  // "Help"
@@ -395,11 +222,7 @@ TEST_F(SimpleDelayPage, AboutAndHelpFromTheMenuAndF1) {
 
   // F1 on the focused dry-out fader: its topic; over the page itself: the
   // page topic.
-  HWND fader = GetDlgItem(dialog_, kDryFader);
-  SetFocus(fader);
-  // What the system makes of the F1 key for the focused window; the
-  // control's default handling turns it into WM_HELP for the page.
-  PostMessageW(fader, 0x004D /* WM_KEYF1 */, 0, 0);
+  PressF1(kDryFader);
   EXPECT_TRUE(WaitFor([&] { return ViewerShows(titles.at(30).second); })) << "context 30";
   HELPINFO info{sizeof info, HELPINFO_WINDOW, -1, dialog_, 0, {}};
   SendMessageW(dialog_, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
@@ -451,52 +274,23 @@ TEST_F(SimpleDelayPage, BackgroundIsTiledUnlessTheFilterTurnsItOff) {
 
 TEST_F(SimpleDelayPage, DialogHoldsItsFourteenControlsWhereTheyBelong) {
   Open();
-  struct Row {
-    int id;
-    const char* cls;
-    RECT units;   // x, y, width, height in dialog units
-    DWORD style;  // bits that must be set
+  constexpr DWORD kShown = WS_CHILD | WS_VISIBLE;
+  const ControlRow rows[] = {
+      {3019, "Static", {2, 86, 45, 16}, kShown | SS_CENTER},
+      {3009, "TwCtlLib_Fader_Class", {20, 15, 10, 70}, kShown | WS_TABSTOP | 0x1083},
+      {3008, "Static", {2, 6, 45, 8}, kShown | SS_CENTER},
+      {3020, "Static", {48, 86, 45, 16}, kShown | SS_CENTER},
+      {3011, "TwCtlLib_Fader_Class", {66, 15, 10, 70}, kShown | WS_TABSTOP | 0x1083},
+      {3010, "Static", {48, 6, 45, 8}, kShown | SS_CENTER},
+      {3021, "Static", {94, 14, 110, 8}, kShown},
+      {3016, "TwCtlLib_Trackbar_Class", {94, 26, 150, 12}, kShown | WS_TABSTOP | 0x0002},
+      {3014, "Edit", {204, 12, 40, 12}, kShown | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL},
+      {3018, "Static", {94, 46, 110, 8}, kShown},
+      {3017, "TwCtlLib_Trackbar_Class", {94, 58, 150, 12}, kShown | WS_TABSTOP | 0x0002},
+      {3015, "Edit", {204, 44, 40, 12}, kShown | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL},
+      {3012, "Button", {94, 78, 110, 10}, kShown | WS_TABSTOP | BS_AUTOCHECKBOX},
   };
-  const Row rows[] = {
-      {3019, "Static", {2, 86, 45, 16}, SS_CENTER},
-      {3009, "TwCtlLib_Fader_Class", {20, 15, 10, 70}, WS_TABSTOP | 0x1083},
-      {3008, "Static", {2, 6, 45, 8}, SS_CENTER},
-      {3020, "Static", {48, 86, 45, 16}, SS_CENTER},
-      {3011, "TwCtlLib_Fader_Class", {66, 15, 10, 70}, WS_TABSTOP | 0x1083},
-      {3010, "Static", {48, 6, 45, 8}, SS_CENTER},
-      {3021, "Static", {94, 14, 110, 8}, 0},
-      {3016, "TwCtlLib_Trackbar_Class", {94, 26, 150, 12}, WS_TABSTOP | 0x0002},
-      {3014, "Edit", {204, 12, 40, 12}, WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL},
-      {3018, "Static", {94, 46, 110, 8}, 0},
-      {3017, "TwCtlLib_Trackbar_Class", {94, 58, 150, 12}, WS_TABSTOP | 0x0002},
-      {3015, "Edit", {204, 44, 40, 12}, WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL},
-      {3012, "Button", {94, 78, 110, 10}, WS_TABSTOP | BS_AUTOCHECKBOX},
-  };
-  int children = 0;
-  for (HWND c = GetWindow(dialog_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++children;
-  EXPECT_EQ(children, 14);
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.id);
-    HWND control = GetDlgItem(dialog_, row.id);
-    ASSERT_TRUE(control);
-    char cls[64] = {};
-    GetClassNameA(control, cls, sizeof cls);
-    EXPECT_STRCASEEQ(cls, row.cls);
-    // The dialog manager maps the place and the size each on its own.
-    RECT want = row.units;
-    MapDialogRect(dialog_, &want);
-    RECT got{};
-    GetWindowRect(control, &got);
-    MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&got), 2);
-    EXPECT_EQ(got.left, want.left);
-    EXPECT_EQ(got.top, want.top);
-    EXPECT_EQ(got.right - got.left, want.right);
-    EXPECT_EQ(got.bottom - got.top, want.bottom);
-    DWORD style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
-    // The dialog manager draws an edit's border as a sunken edge.
-    if (GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) style |= WS_BORDER;
-    EXPECT_EQ(style & (row.style | WS_VISIBLE | WS_CHILD), row.style | WS_VISIBLE | WS_CHILD);
-  }
+  ExpectControls(dialog_, rows, 14);
   // The picture: a bitmap static beside the sliders.
   HWND picture = GetDlgItem(dialog_, -1);
   ASSERT_TRUE(picture);
@@ -522,13 +316,9 @@ TEST_F(SimpleDelayPage, ReleasedWhileShownAndConnectedGoesCleanly) {
 TEST_F(SimpleDelayPage, MenuFromTheKeyboardOpensBelowThePagesTop) {
   Open();
   MenuKeys escape({VK_ESCAPE});
-  g_menu = &escape;
-  SetTimer(nullptr, 0, 100, DriveMenu);
   RECT page{};
   GetWindowRect(dialog_, &page);
-  SendMessageW(dialog_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dialog_), MAKELPARAM(-1, -1));
-  Pump();
-  g_menu = nullptr;
+  OpenMenuAndPress(dialog_, escape, POINT{-1, -1});
   ASSERT_TRUE(escape.shown);
   EXPECT_EQ(escape.where.left, (page.left + page.right) / 2);
   EXPECT_EQ(escape.where.top, page.top + (page.bottom - page.top) / 4);
@@ -582,85 +372,15 @@ TEST(PageClasses, OnlyBuiltPagesCanBeCreated) {
   EXPECT_EQ(Quill().canUnloadNow(), S_OK);
 }
 
-// Saves what a window shows as a 24-bit BMP.
-bool SaveWindow(HWND window, const std::wstring& path) {
-  RECT r{};
-  GetWindowRect(window, &r);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, dib);
-  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  const DWORD row = ((w * 3 + 3) / 4) * 4, size = row * static_cast<DWORD>(h);
-  const DWORD headers = static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER));
-  BITMAPFILEHEADER fh{0x4D42, headers + size, 0, 0, headers};
-  bool ok = false;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    DWORD done = 0;
-    ok = WriteFile(file, &fh, sizeof fh, &done, nullptr) &&
-         WriteFile(file, &bi.bmiHeader, sizeof bi.bmiHeader, &done, nullptr) &&
-         WriteFile(file, bits, size, &done, nullptr);
-    CloseHandle(file);
-  }
-  SelectObject(memory, old);
-  DeleteObject(dib);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return ok;
-}
-
 // The platform's own frame around the page; the picture is kept as
 // page-simple-delay.bmp beside the tests.
 TEST(PropertyFrame, ShowsTheSimpleDelayPage) {
-  // The frame makes the page by its registered class, as a host's would.
-  ASSERT_EQ(RunProcess(L"regsvr32 /s \"" + BinDir() + L"QUILLFX1.DLL\""), 0);
-  ComRef<IUnknown> filter;
-  ASSERT_EQ(CreateFromModule(CLSID_TwEchos, IID_IUnknown, filter.PutVoid()), S_OK);
-  const std::wstring shot = BinDir() + L"page-simple-delay.bmp";
-  DeleteFileW(shot.c_str());
-  HRESULT framed = E_FAIL;
   std::string seen;
-  // The frame is modal; a thread of its own with the platform's window
-  // objects started, and this thread looks at it and presses OK.
-  std::thread ui([&] {
-    OleInitialize(nullptr);
-    IUnknown* objects[] = {filter.Get()};
-    CLSID pages[] = {CLSID_TwEchosPage};
-    framed = OleCreatePropertyFrame(nullptr, 10, 10, L"Simple Delay", 1, objects, 1, pages, 0, 0, nullptr);
-    OleUninitialize();
-  });
-  HWND frame = nullptr, page = nullptr;
-  // The page inside the frame, found by one of its controls.
-  EXPECT_TRUE(WaitFor([&] {
-    frame = FindWindowW(L"#32770", L"Properties for Simple Delay");
-    if (!frame || !IsWindowVisible(frame)) return false;
-    EnumChildWindows(
-        frame,
-        [](HWND child, LPARAM found) -> BOOL {
-          if (GetDlgCtrlID(child) == kDelayEdit) *reinterpret_cast<HWND*>(found) = GetParent(child);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&page));
-    return page != nullptr && IsWindowVisible(page);
-  }));
-  if (frame) {
-    Sleep(500);
-    EXPECT_TRUE(SaveWindow(frame, shot));
-    ASSERT_TRUE(page);
-    seen = Text(page, kDelayEdit) + " " + Text(page, kDryText);
-    PostMessageW(frame, WM_COMMAND, IDOK, 0);
-  }
-  ui.join();
-  EXPECT_EQ(framed, S_OK);
+  EXPECT_EQ(
+      ShowInFrame(CLSID_TwEchos, CLSID_TwEchosPage, L"Simple Delay", kDelayEdit, BinDir() + L"page-simple-delay.bmp",
+                  [&](HWND page) { seen = Text(page, kDelayEdit) + " " + Text(page, kDryText); }),
+      S_OK);
   EXPECT_EQ(seen, "0.100 -6.0 dB");
-  EXPECT_NE(GetFileAttributesW(shot.c_str()), INVALID_FILE_ATTRIBUTES);
-  filter.Reset();
   EXPECT_EQ(Quill().canUnloadNow(), S_OK);
 }
 

@@ -1,0 +1,291 @@
+#include "tests/windows/page_support.h"
+
+#include <olectl.h>
+
+#include <thread>
+#include <utility>
+
+namespace quill::test {
+
+HRESULT STDMETHODCALLTYPE Site::QueryInterface(REFIID riid, void** object) {
+  if (riid == IID_IUnknown || riid == IID_IPropertyPageSite) {
+    *object = this;
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+bool WaitFor(const std::function<bool()>& done, DWORD ms) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    Pump();
+    if (done()) return true;
+    Sleep(20);
+  }
+  return done();
+}
+
+std::string Text(HWND dialog, int id) {
+  char text[128] = {};
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
+
+LRESULT Position(HWND dialog, int id) {
+  return SendDlgItemMessageW(dialog, id, 0x600 /* get position */, 0, 0);
+}
+
+bool Enabled(HWND dialog, int id) {
+  return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
+}
+
+std::string Selected(HWND dialog, int id) {
+  const LRESULT at = SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0);
+  if (at < 0) return {};
+  char text[128] = {};
+  SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+namespace {
+
+std::vector<std::string> ViewerTexts() {
+  std::vector<std::string> texts;
+  HWND command = FindWindowA("MS_WINHELP", nullptr);
+  if (!command) return texts;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(command, &pid);
+  struct Scan {
+    DWORD pid;
+    std::vector<std::string>* texts;
+  } scan{pid, &texts};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Scan*>(param);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        HWND pane = GetDlgItem(window, 0x701);  // the viewer's text pane
+        if (owner == s->pid && IsWindowVisible(window) && pane) {
+          wchar_t text[512] = {};
+          DWORD_PTR got = 0;
+          SendMessageTimeoutW(pane, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &got);
+          s->texts->push_back(Narrow(text));
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&scan));
+  return texts;
+}
+
+MenuKeys* g_menu = nullptr;
+
+void CALLBACK DriveMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND menuWindow = FindWindowW(L"#32768", nullptr);
+  if (!menuWindow || !IsWindowVisible(menuWindow) || g_menu == nullptr) return;
+  KillTimer(nullptr, timer);
+  g_menu->shown = true;
+  GetWindowRect(menuWindow, &g_menu->where);
+  auto* menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, 0x01E1 /* MN_GETHMENU */, 0, 0));
+  if (HMENU presets = menu ? GetSubMenu(menu, 0) : nullptr) {
+    for (int i = 0; i < GetMenuItemCount(presets); ++i) {
+      char name[300] = {};
+      GetMenuStringA(presets, static_cast<UINT>(i), name, sizeof name, MF_BYPOSITION);
+      g_menu->presets.push_back(name);
+      g_menu->commands.push_back(GetMenuItemID(presets, i));
+    }
+  }
+  for (WPARAM key : g_menu->keys) PostMessageW(menuWindow, WM_KEYDOWN, key, 0);
+}
+
+}  // namespace
+
+bool ViewerShows(const std::string& title) {
+  for (const std::string& t : ViewerTexts())
+    if (t.rfind(title + "\r", 0) == 0) return true;
+  return false;
+}
+
+void OpenMenuAndPress(HWND dialog, MenuKeys& keys, POINT at) {
+  g_menu = &keys;
+  SetTimer(nullptr, 0, 100, DriveMenu);
+  SendMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dialog),
+               MAKELPARAM(static_cast<short>(at.x), static_cast<short>(at.y)));
+  Pump();
+  g_menu = nullptr;
+}
+
+void OpenMenuAndPress(HWND dialog, MenuKeys& keys) {
+  RECT r{};
+  GetWindowRect(dialog, &r);
+  OpenMenuAndPress(dialog, keys, POINT{r.left + 20, r.top + 20});
+}
+
+void ExpectControls(HWND dialog, std::span<const ControlRow> rows, int children) {
+  int count = 0;
+  for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++count;
+  EXPECT_EQ(count, children);
+  for (const ControlRow& row : rows) {
+    SCOPED_TRACE(row.id);
+    HWND control = GetDlgItem(dialog, row.id);
+    ASSERT_TRUE(control);
+    char cls[64] = {};
+    GetClassNameA(control, cls, sizeof cls);
+    EXPECT_STRCASEEQ(cls, row.cls);
+    // The dialog manager maps the place and the size each on its own.
+    RECT want = row.units;
+    MapDialogRect(dialog, &want);
+    RECT got{};
+    GetWindowRect(control, &got);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&got), 2);
+    EXPECT_EQ(got.left, want.left);
+    EXPECT_EQ(got.top, want.top);
+    EXPECT_EQ(got.right - got.left, want.right);
+    EXPECT_EQ(got.bottom - got.top, want.bottom);
+    DWORD style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
+    // The dialog manager draws an edit's border as a sunken edge.
+    if (GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) style |= WS_BORDER;
+    EXPECT_EQ(style & row.style, row.style) << std::hex << style;
+  }
+}
+
+bool SaveWindow(HWND window, const std::wstring& path) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, dib);
+  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  const DWORD row = ((w * 3 + 3) / 4) * 4, size = row * static_cast<DWORD>(h);
+  const DWORD headers = static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER));
+  BITMAPFILEHEADER fh{0x4D42, headers + size, 0, 0, headers};
+  bool ok = false;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    DWORD done = 0;
+    ok = WriteFile(file, &fh, sizeof fh, &done, nullptr) &&
+         WriteFile(file, &bi.bmiHeader, sizeof bi.bmiHeader, &done, nullptr) &&
+         WriteFile(file, bits, size, &done, nullptr);
+    CloseHandle(file);
+  }
+  SelectObject(memory, old);
+  DeleteObject(dib);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+HRESULT ShowInFrame(const CLSID& filterClass, const CLSID& pageClass, const wchar_t* caption, int controlId,
+                    const std::wstring& picture, const std::function<void(HWND page)>& look) {
+  EXPECT_EQ(RunProcess(L"regsvr32 /s \"" + BinDir() + L"QUILLFX1.DLL\""), 0);
+  ComRef<IUnknown> filter;
+  EXPECT_EQ(CreateFromModule(filterClass, IID_IUnknown, filter.PutVoid()), S_OK);
+  if (!filter) return E_FAIL;
+  DeleteFileW(picture.c_str());
+  HRESULT framed = E_FAIL;
+  // The frame is modal: it runs on a thread of its own with the platform's
+  // window objects started, and this thread looks at it and presses OK.
+  std::thread ui([&] {
+    OleInitialize(nullptr);
+    IUnknown* objects[] = {filter.Get()};
+    CLSID pages[] = {pageClass};
+    framed = OleCreatePropertyFrame(nullptr, 10, 10, caption, 1, objects, 1, pages, 0, 0, nullptr);
+    OleUninitialize();
+  });
+  const std::wstring title = std::wstring(L"Properties for ") + caption;
+  HWND frame = nullptr, page = nullptr;
+  struct Find {
+    int id;
+    HWND* page;
+  } find{controlId, &page};
+  EXPECT_TRUE(WaitFor([&] {
+    frame = FindWindowW(L"#32770", title.c_str());
+    if (!frame || !IsWindowVisible(frame)) return false;
+    EnumChildWindows(
+        frame,
+        [](HWND child, LPARAM param) -> BOOL {
+          auto* f = reinterpret_cast<Find*>(param);
+          if (GetDlgCtrlID(child) == f->id) *f->page = GetParent(child);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return page != nullptr && IsWindowVisible(page);
+  }));
+  if (frame) {
+    Sleep(500);
+    EXPECT_TRUE(SaveWindow(frame, picture));
+    if (page) look(page);
+    PostMessageW(frame, WM_COMMAND, IDOK, 0);
+  }
+  ui.join();
+  filter.Reset();
+  EXPECT_NE(GetFileAttributesW(picture.c_str()), INVALID_FILE_ATTRIBUTES);
+  return framed;
+}
+
+void PageRig::SetUp() {
+  parent_ = CreateWindowW(L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 500, nullptr, nullptr,
+                          nullptr, nullptr);
+  ASSERT_TRUE(parent_);
+  ASSERT_EQ(CreateFromModule(pageClass_, IID_IPropertyPage, page_.PutVoid()), S_OK);
+  ASSERT_EQ(CreateFromModule(filterClass_, IID_IUnknown, filter_.PutVoid()), S_OK);
+}
+
+void PageRig::TearDown() {
+  if (dialog_) {
+    EXPECT_EQ(page_->Deactivate(), S_OK);
+  }
+  if (page_) {
+    EXPECT_EQ(page_->SetObjects(0, nullptr), S_OK);
+    page_->SetPageSite(nullptr);
+  }
+  page_.Reset(), filter_.Reset();
+  DestroyWindow(parent_);
+  Pump();
+  WinHelpW(nullptr, (BinDir() + L"QUILLFX1.HLP").c_str(), HELP_QUIT, 0);
+  EXPECT_EQ(Quill().canUnloadNow(), S_OK) << "everything released";
+}
+
+void PageRig::Open() {
+  ASSERT_EQ(page_->SetPageSite(&site_), S_OK);
+  IUnknown* objects[] = {filter_.Get()};
+  ASSERT_EQ(page_->SetObjects(1, objects), S_OK);
+  RECT r{0, 0, 600, 400};
+  ASSERT_EQ(page_->Activate(parent_, &r, FALSE), S_OK);
+  dialog_ = FindWindowExW(parent_, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(dialog_);
+  Pump();
+}
+
+void PageRig::TypeAndLeave(int edit, const char* text) {
+  SetFocus(GetDlgItem(dialog_, edit));
+  SetDlgItemTextA(dialog_, edit, text);
+  SetFocus(parent_);
+  Pump();
+}
+
+void PageRig::PressF1(int id) {
+  HWND control = GetDlgItem(dialog_, id);
+  SetFocus(control);
+  // What the system makes of the F1 key for the focused window; the
+  // control's default handling turns it into WM_HELP for the page.
+  PostMessageW(control, 0x004D /* WM_KEYF1 */, 0, 0);
+  Pump();
+}
+
+}  // namespace quill::test
