@@ -8,7 +8,9 @@
 #include "filter/reverb_filter.h"
 #include "filter/simple_delay_filter.h"
 #include "filter/time_filter.h"
+#include "twchorus/chorus_page.h"
 #include "twechos/simple_delay_page.h"
+#include "twreverb/reverb_page.h"
 
 namespace quill {
 
@@ -33,9 +35,9 @@ const FactoryTemplate FactoryTable[] = {
     {MultiTapEffect::kName, &CLSID_TwEchomt, &MultiTapFilter::Create, nullptr},       // 6
     {L"TwEchomt Property Page", &CLSID_TwEchomtPage, &PageNotBuilt, nullptr},         // 7
     {ReverbEffect::kName, &CLSID_TwReverb, &ReverbFilter::Create, nullptr},           // 8
-    {L"TwReverb Property Page", &CLSID_TwReverbPage, &PageNotBuilt, nullptr},         // 9
+    {L"TwReverb Property Page", &CLSID_TwReverbPage, &CreateReverbPage, nullptr},     // 9
     {ChorusEffect::kName, &CLSID_TwChorus, &ChorusFilter::Create, nullptr},           // 10
-    {L"TwChorus Property Page", &CLSID_TwChorusPage, &PageNotBuilt, nullptr},         // 11
+    {L"TwChorus Property Page", &CLSID_TwChorusPage, &CreateChorusPage, nullptr},     // 11
 };
 
 const int FactoryCount = sizeof FactoryTable / sizeof FactoryTable[0];
