@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <new>
 #include <span>
 
 #include "controls/twctllib.h"
@@ -161,5 +162,15 @@ class TablePage : public EffectPropertyPage {
   std::span<const ControlBinding<Interface>> controls_;
   std::span<const RefreshGroup<Interface>> groups_;
 };
+
+// Makes a table page for the module's class table.
+template <class Interface>
+UnknownBase* MakeTablePage(IUnknown* outer, HRESULT* result, const PageDescription& description,
+                           std::span<const ControlBinding<Interface>> controls,
+                           std::span<const RefreshGroup<Interface>> groups) {
+  auto* page = new (std::nothrow) TablePage<Interface>(outer, result, description, controls, groups);
+  if (page == nullptr) *result = E_OUTOFMEMORY;
+  return page;
+}
 
 }  // namespace quill

@@ -1,7 +1,6 @@
 #include "twchorus/chorus_page.h"
 
 #include <cstddef>
-#include <new>
 
 #include "framework/table_page.h"
 #include "twchorus/chorus_fields.h"
@@ -103,9 +102,7 @@ const PageDescription kPage = {
 }  // namespace
 
 UnknownBase* CreateChorusPage(IUnknown* outer, HRESULT* result) {
-  auto* page = new (std::nothrow) TablePage<I>(outer, result, kPage, kControls, kGroups);
-  if (page == nullptr) *result = E_OUTOFMEMORY;
-  return page;
+  return MakeTablePage<I>(outer, result, kPage, kControls, kGroups);
 }
 
 }  // namespace quill

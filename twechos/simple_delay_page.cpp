@@ -1,7 +1,6 @@
 #include "twechos/simple_delay_page.h"
 
 #include <cstddef>
-#include <new>
 
 #include "framework/table_page.h"
 #include "twechos/simple_delay_fields.h"
@@ -80,9 +79,7 @@ const PageDescription kPage = {
 }  // namespace
 
 UnknownBase* CreateSimpleDelayPage(IUnknown* outer, HRESULT* result) {
-  auto* page = new (std::nothrow) TablePage<I>(outer, result, kPage, kControls, kGroups);
-  if (page == nullptr) *result = E_OUTOFMEMORY;
-  return page;
+  return MakeTablePage<I>(outer, result, kPage, kControls, kGroups);
 }
 
 }  // namespace quill

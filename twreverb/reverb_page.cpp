@@ -1,7 +1,6 @@
 #include "twreverb/reverb_page.h"
 
 #include <cstddef>
-#include <new>
 
 #include "framework/table_page.h"
 #include "twreverb/reverb_fields.h"
@@ -107,9 +106,7 @@ const PageDescription kPage = {
 }  // namespace
 
 UnknownBase* CreateReverbPage(IUnknown* outer, HRESULT* result) {
-  auto* page = new (std::nothrow) TablePage<I>(outer, result, kPage, kControls, kGroups);
-  if (page == nullptr) *result = E_OUTOFMEMORY;
-  return page;
+  return MakeTablePage<I>(outer, result, kPage, kControls, kGroups);
 }
 
 }  // namespace quill

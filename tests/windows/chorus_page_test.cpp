@@ -16,24 +16,10 @@ constexpr int kInputFader = 6016, kInputText = 6022, kDryText = 6023, kChorusTex
               kFeedbackText = 6028, kDelaySlider = 6031, kDelayEdit = 6039, kRateEdit = 6033, kDepthText = 6035,
               kHighCheck = 6036, kHighSlider = 6037, kHighEdit = 6038;
 
-class ChorusPage : public PageRig {
+class ChorusPage : public EffectPageRig<IChorusParams, ChorusParams> {
  protected:
-  ChorusPage() : PageRig(CLSID_TwChorusPage, CLSID_TwChorus) {}
-  void SetUp() override {
-    PageRig::SetUp();
-    ASSERT_EQ(filter_->QueryInterface(IID_IChorusParams, params_.PutVoid()), S_OK);
-  }
-  void TearDown() override {
-    params_.Reset();
-    PageRig::TearDown();
-  }
-  ChorusParams Block() {
-    ChorusParams p{};
-    EXPECT_EQ(params_->GetParams(&p), S_OK);
-    return p;
-  }
-
-  ComRef<IChorusParams> params_;
+  ChorusPage() : EffectPageRig(CLSID_TwChorusPage, CLSID_TwChorus, IID_IChorusParams) {}
+  ChorusParams Block() { return Read(); }
 };
 
 TEST_F(ChorusPage, ShowsTheDefaultAndEditsLive) {

@@ -109,4 +109,28 @@ class PageRig : public ::testing::Test {
   ComRef<IUnknown> filter_;
 };
 
+// A page rig that also holds the filter's parameter interface and reads
+// its whole block.
+template <class Interface, class Block>
+class EffectPageRig : public PageRig {
+ protected:
+  EffectPageRig(const CLSID& page, const CLSID& filter, const IID& params) : PageRig(page, filter), paramsId_(params) {}
+  void SetUp() override {
+    PageRig::SetUp();
+    ASSERT_EQ(filter_->QueryInterface(paramsId_, params_.PutVoid()), S_OK);
+  }
+  void TearDown() override {
+    params_.Reset();
+    PageRig::TearDown();
+  }
+  Block Read() {
+    Block block{};
+    EXPECT_EQ(params_->GetParams(&block), S_OK);
+    return block;
+  }
+
+  const IID& paramsId_;
+  ComRef<Interface> params_;
+};
+
 }  // namespace quill::test

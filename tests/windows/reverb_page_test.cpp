@@ -21,24 +21,10 @@ constexpr int kModeList = 5030, kStyleList = 5031, kDryFader = 5013, kDryText = 
               kPreDelayText = 5023, kBassCheck = 5034, kBassSlider = 5038, kBassEdit = 5036, kHighCheck = 5035,
               kHighSlider = 5039, kHighEdit = 5037;
 
-class ReverbPage : public PageRig {
+class ReverbPage : public EffectPageRig<IReverbParams, ReverbParams> {
  protected:
-  ReverbPage() : PageRig(CLSID_TwReverbPage, CLSID_TwReverb) {}
-  void SetUp() override {
-    PageRig::SetUp();
-    ASSERT_EQ(filter_->QueryInterface(IID_IReverbParams, params_.PutVoid()), S_OK);
-  }
-  void TearDown() override {
-    params_.Reset();
-    PageRig::TearDown();
-  }
-  ReverbParams Block() {
-    ReverbParams p{};
-    EXPECT_EQ(params_->GetParams(&p), S_OK);
-    return p;
-  }
-
-  ComRef<IReverbParams> params_;
+  ReverbPage() : EffectPageRig(CLSID_TwReverbPage, CLSID_TwReverb, IID_IReverbParams) {}
+  ReverbParams Block() { return Read(); }
 };
 
 TEST_F(ReverbPage, ShowsTheDefaultPreset) {
