@@ -37,22 +37,16 @@ TEST_F(ChorusPage, ShowsTheDefaultAndEditsLive) {
   EXPECT_EQ(SendDlgItemMessageW(dialog_, kInputFader, kCtlGetMinimum, 0, 0), -600);
 
   // The levels are silent at -60 dB.
-  HWND fader = GetDlgItem(dialog_, kInputFader);
-  SetFocus(fader);
-  SendMessageW(fader, WM_KEYDOWN, VK_END, 0);
+  Key(kInputFader, VK_END);
   EXPECT_EQ(Block().inputGain, -600);
   EXPECT_EQ(Text(dialog_, kInputText), "-Inf. dB");
-  SendMessageW(fader, WM_KEYDOWN, VK_PRIOR, 0);
+  Key(kInputFader, VK_PRIOR);
   EXPECT_EQ(Text(dialog_, kInputText), "-59.0 dB");
 
-  HWND size = GetDlgItem(dialog_, kSizeSlider);
-  SetFocus(size);
-  SendMessageW(size, WM_KEYDOWN, VK_LEFT, 0);
+  Key(kSizeSlider, VK_LEFT);
   EXPECT_EQ(Block().chorusSize, 2);
   EXPECT_EQ(Text(dialog_, kSizeText), "2");
-  HWND feedback = GetDlgItem(dialog_, kFeedbackSlider);
-  SetFocus(feedback);
-  SendMessageW(feedback, WM_KEYDOWN, VK_NEXT, 0);
+  Key(kFeedbackSlider, VK_NEXT);
   EXPECT_EQ(Text(dialog_, kFeedbackText), "10 %");
 
   // Delay and rate: what the reader got, times ten, clamped by the setter.

@@ -279,6 +279,13 @@ void PageRig::TypeAndLeave(int edit, const char* text) {
   Pump();
 }
 
+void PageRig::Key(int id, WPARAM key) {
+  HWND control = GetDlgItem(dialog_, id);
+  SetFocus(control);
+  SendMessageW(control, WM_KEYDOWN, key, 0);
+  Pump();
+}
+
 void PageRig::PressF1(int id) {
   HWND control = GetDlgItem(dialog_, id);
   SetFocus(control);

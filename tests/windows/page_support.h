@@ -97,6 +97,8 @@ class PageRig : public ::testing::Test {
   void Open();
   // Typing into an edit field and leaving it.
   void TypeAndLeave(int edit, const char* text);
+  // A key pressed on a control that has the focus.
+  void Key(int id, WPARAM key);
   // F1 on a control, as the system delivers it.
   void PressF1(int id);
 

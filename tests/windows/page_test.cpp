@@ -146,20 +146,16 @@ TEST_F(SimpleDelayPage, ShowsTheFilterAndEditsItLive) {
   EXPECT_EQ(Text(dialog_, kDecayEdit), "2.5") << "values kept";
 
   // Keys on the delay slider: a line to the right, then a page.
-  HWND slider = GetDlgItem(dialog_, kDelaySlider);
-  SetFocus(slider);
-  SendMessageW(slider, WM_KEYDOWN, VK_RIGHT, 0);
+  Key(kDelaySlider, VK_RIGHT);
   EXPECT_EQ(Read(&ISimpleDelayParams::GetDelay), 2);
   EXPECT_EQ(Text(dialog_, kDelayEdit), "0.002");
-  SendMessageW(slider, WM_KEYDOWN, VK_NEXT, 0);
+  Key(kDelaySlider, VK_NEXT);
   EXPECT_EQ(Read(&ISimpleDelayParams::GetDelay), 102);
   // The dry fader: a page up is 1.0 dB louder.
-  HWND fader = GetDlgItem(dialog_, kDryFader);
-  SetFocus(fader);
-  SendMessageW(fader, WM_KEYDOWN, VK_PRIOR, 0);
+  Key(kDryFader, VK_PRIOR);
   EXPECT_EQ(Read(&ISimpleDelayParams::GetDryOut), -50);
   EXPECT_EQ(Text(dialog_, kDryText), "-5.0 dB");
-  SendMessageW(fader, WM_KEYDOWN, VK_END, 0);
+  Key(kDryFader, VK_END);
   EXPECT_EQ(Text(dialog_, kDryText), "-Inf. dB");
 }
 

@@ -51,19 +51,13 @@ TEST_F(ReverbPage, ShowsTheDefaultPreset) {
 TEST_F(ReverbPage, EditsGoLive) {
   Open();
   // The pre-delay slider at its left end is off.
-  HWND preDelay = GetDlgItem(dialog_, kPreDelaySlider);
-  SetFocus(preDelay);
-  SendMessageW(preDelay, WM_KEYDOWN, VK_HOME, 0);
+  Key(kPreDelaySlider, VK_HOME);
   EXPECT_EQ(Block().preDelayMs, 0);
   EXPECT_EQ(Text(dialog_, kPreDelayText), "Off");
-  HWND decay = GetDlgItem(dialog_, kDecaySlider);
-  SetFocus(decay);
-  SendMessageW(decay, WM_KEYDOWN, VK_NEXT, 0);
+  Key(kDecaySlider, VK_NEXT);
   EXPECT_EQ(Block().decayTenths, 35);
   EXPECT_EQ(Text(dialog_, kDecayText), "3.5 sec.");
-  HWND fader = GetDlgItem(dialog_, kDryFader);
-  SetFocus(fader);
-  SendMessageW(fader, WM_KEYDOWN, VK_END, 0);
+  Key(kDryFader, VK_END);
   EXPECT_EQ(Text(dialog_, kDryText), "-Inf. dB");
 
   // Frequencies: grouped digits are read, anything else is refused and
@@ -102,9 +96,7 @@ TEST_F(ReverbPage, EditsGoLive) {
     return CompareStringA(LOCALE_USER_DEFAULT, 0, a.c_str(), -1, b.c_str(), -1) == CSTR_LESS_THAN;
   });
   const std::string next = *(std::find(sorted.begin(), sorted.end(), names[0]) + 1);
-  HWND modes = GetDlgItem(dialog_, kModeList);
-  SetFocus(modes);
-  SendMessageW(modes, WM_KEYDOWN, VK_DOWN, 0);
+  Key(kModeList, VK_DOWN);
   Pump();
   EXPECT_EQ(Selected(dialog_, kModeList), next);
   EXPECT_EQ(Block().reverbMode, std::find(names.begin(), names.end(), next) - names.begin());
