@@ -8,6 +8,7 @@
 #include "filter/reverb_filter.h"
 #include "filter/simple_delay_filter.h"
 #include "filter/time_filter.h"
+#include "twechomt/multi_tap_page.h"
 #include "twechos/simple_delay_page.h"
 
 namespace quill {
@@ -31,7 +32,7 @@ const FactoryTemplate FactoryTable[] = {
     {SimpleDelayEffect::kName, &CLSID_TwEchos, &SimpleDelayFilter::Create, nullptr},  // 4
     {L"TwEchos Property Page", &CLSID_TwEchosPage, &CreateSimpleDelayPage, nullptr},  // 5
     {MultiTapEffect::kName, &CLSID_TwEchomt, &MultiTapFilter::Create, nullptr},       // 6
-    {L"TwEchomt Property Page", &CLSID_TwEchomtPage, &PageNotBuilt, nullptr},         // 7
+    {L"TwEchomt Property Page", &CLSID_TwEchomtPage, &CreateMultiTapPage, nullptr},   // 7
     {ReverbEffect::kName, &CLSID_TwReverb, &ReverbFilter::Create, nullptr},           // 8
     {L"TwReverb Property Page", &CLSID_TwReverbPage, &PageNotBuilt, nullptr},         // 9
     {ChorusEffect::kName, &CLSID_TwChorus, &ChorusFilter::Create, nullptr},           // 10
