@@ -163,8 +163,8 @@ TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
     // The pages: the ones that exist, under their names; the others not at all.
     EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchosPage), nullptr), L"TwEchos Property Page");
     EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchosPage) + L"\\InprocServer32", nullptr), copy);
-    for (const CLSID* page : {&CLSID_TwTimePage, &CLSID_TwPitchsPage, &CLSID_TwEchomtPage, &CLSID_TwReverbPage,
-                              &CLSID_TwChorusPage})
+    EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchomtPage), nullptr), L"TwEchomt Property Page");
+    for (const CLSID* page : {&CLSID_TwTimePage, &CLSID_TwPitchsPage, &CLSID_TwReverbPage, &CLSID_TwChorusPage})
       EXPECT_FALSE(KeyExists(ClassKey(*page)));
   }
   ASSERT_EQ(Regsvr32(copy, /*unregister=*/true), 0);

@@ -363,8 +363,7 @@ TEST_F(FormatNotice, AFormatChangeRefreshesAnOpenPage) {
 
 // Pages whose effect has no page yet are refused cleanly.
 TEST(PageClasses, OnlyBuiltPagesCanBeCreated) {
-  for (const CLSID* clsid :
-       {&CLSID_TwTimePage, &CLSID_TwPitchsPage, &CLSID_TwEchomtPage, &CLSID_TwReverbPage, &CLSID_TwChorusPage}) {
+  for (const CLSID* clsid : {&CLSID_TwTimePage, &CLSID_TwPitchsPage, &CLSID_TwReverbPage, &CLSID_TwChorusPage}) {
     ComRef<IUnknown> page;
     EXPECT_EQ(CreateFromModule(*clsid, IID_IUnknown, page.PutVoid()), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_FALSE(page);
