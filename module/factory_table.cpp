@@ -9,6 +9,7 @@
 #include "filter/simple_delay_filter.h"
 #include "filter/time_filter.h"
 #include "twchorus/chorus_page.h"
+#include "twechomt/multi_tap_page.h"
 #include "twechos/simple_delay_page.h"
 #include "twreverb/reverb_page.h"
 
@@ -33,7 +34,7 @@ const FactoryTemplate FactoryTable[] = {
     {SimpleDelayEffect::kName, &CLSID_TwEchos, &SimpleDelayFilter::Create, nullptr},  // 4
     {L"TwEchos Property Page", &CLSID_TwEchosPage, &CreateSimpleDelayPage, nullptr},  // 5
     {MultiTapEffect::kName, &CLSID_TwEchomt, &MultiTapFilter::Create, nullptr},       // 6
-    {L"TwEchomt Property Page", &CLSID_TwEchomtPage, &PageNotBuilt, nullptr},         // 7
+    {L"TwEchomt Property Page", &CLSID_TwEchomtPage, &CreateMultiTapPage, nullptr},   // 7
     {ReverbEffect::kName, &CLSID_TwReverb, &ReverbFilter::Create, nullptr},           // 8
     {L"TwReverb Property Page", &CLSID_TwReverbPage, &CreateReverbPage, nullptr},     // 9
     {ChorusEffect::kName, &CLSID_TwChorus, &ChorusFilter::Create, nullptr},           // 10

@@ -23,7 +23,8 @@ constexpr CLSID kUnknownClass = {0x0E7C3E4A, 0x5B21, 0x4F0B, {0x9D, 0x53, 0x1D, 
 TEST(Module, ExportsExactlyItsFiveEntryPointsInOrdinalOrder) {
   const auto* base = reinterpret_cast<const BYTE*>(Quill().handle);
   ASSERT_NE(base, nullptr);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const auto* nt =
+      reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
   const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
       base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
   EXPECT_STREQ(reinterpret_cast<const char*>(base + exports->Name), "quillfx1.dll");
@@ -113,8 +114,8 @@ int MapperMatches(const CLSID& clsid) {
   ComRef<IFilterMapper2> mapper;
   ComRef<IEnumMoniker> monikers;
   const GUID audio[2] = {MEDIATYPE_Audio, GUID_NULL};
-  if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                              mapper.PutVoid())) ||
+  if (FAILED(
+          CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2, mapper.PutVoid())) ||
       FAILED(mapper->EnumMatchingFilters(monikers.Put(), 0, FALSE, 0, TRUE, 1, audio, nullptr, nullptr, FALSE, TRUE, 1,
                                          audio, nullptr, nullptr)))
     return -1;
@@ -144,9 +145,8 @@ std::wstring ClassKey(const CLSID& clsid, bool filterCategory = false) {
 TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
   const std::wstring copy = ScratchDir(L"registration") + L"QUILLFX1.DLL";
   ASSERT_TRUE(CopyFileW((BinDir() + L"QUILLFX1.DLL").c_str(), copy.c_str(), FALSE));
-  const wchar_t* const names[] = {L"Tarnwell Simple Delay", L"Tarnwell Multi-Tap Delay", L"Tarnwell Chorus",
-                                  L"Tarnwell Reverb",       L"Tarnwell Time Compress/Expand",
-                                  L"Tarnwell Pitch Shift"};
+  const wchar_t* const names[] = {L"Tarnwell Simple Delay", L"Tarnwell Multi-Tap Delay",      L"Tarnwell Chorus",
+                                  L"Tarnwell Reverb",       L"Tarnwell Time Compress/Expand", L"Tarnwell Pitch Shift"};
   ASSERT_EQ(HostEffects().size(), std::size(names));
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round);
@@ -163,10 +163,9 @@ TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
     // The pages: the ones that exist, under their names; the others not at all.
     EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchosPage), nullptr), L"TwEchos Property Page");
     EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchosPage) + L"\\InprocServer32", nullptr), copy);
-    for (const CLSID* page : {&CLSID_TwReverbPage, &CLSID_TwChorusPage})
-      EXPECT_TRUE(KeyExists(ClassKey(*page)));
-    for (const CLSID* page : {&CLSID_TwTimePage, &CLSID_TwPitchsPage, &CLSID_TwEchomtPage})
-      EXPECT_FALSE(KeyExists(ClassKey(*page)));
+    EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchomtPage), nullptr), L"TwEchomt Property Page");
+    for (const CLSID* page : {&CLSID_TwReverbPage, &CLSID_TwChorusPage}) EXPECT_TRUE(KeyExists(ClassKey(*page)));
+    for (const CLSID* page : {&CLSID_TwTimePage, &CLSID_TwPitchsPage}) EXPECT_FALSE(KeyExists(ClassKey(*page)));
   }
   ASSERT_EQ(Regsvr32(copy, /*unregister=*/true), 0);
   for (const HostEffect& effect : HostEffects()) {
@@ -177,8 +176,8 @@ TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
   EXPECT_FALSE(KeyExists(ClassKey(CLSID_TwEchosPage)));
   // Once unregistered, the class cannot be created by identifier.
   ComRef<IBaseFilter> filter;
-  EXPECT_TRUE(FAILED(CoCreateInstance(CLSID_TwEchos, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                      filter.PutVoid())));
+  EXPECT_TRUE(
+      FAILED(CoCreateInstance(CLSID_TwEchos, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.PutVoid())));
 }
 
 struct Shell {
@@ -205,9 +204,7 @@ class ShellConformance : public GraphRig, public ::testing::WithParamInterface<S
     EXPECT_EQ(CreateFromModule(*shell().clsid, IID_IBaseFilter, reinterpret_cast<void**>(&filter)), S_OK);
     return filter;
   }
-  HRESULT KeptFormat(AudioFormat* format) {
-    return shell().getFormat(Effect<IUnknown>(*shell().params).Get(), format);
-  }
+  HRESULT KeptFormat(AudioFormat* format) { return shell().getFormat(Effect<IUnknown>(*shell().params).Get(), format); }
   void Build(const AudioType& type, bool readOnly = false) { GraphRig::Build(*shell().clsid, type, 4096, readOnly); }
 };
 
@@ -216,7 +213,7 @@ TEST_P(ShellConformance, EveryInterfaceSharesIdentityAndCountAndLeadsToTheClassA
   ASSERT_NE(filter, nullptr);
   EXPECT_EQ(Refs(filter), 1u);
   IUnknown* identity = Query<IUnknown>(filter, IID_IUnknown);
-  const IID* const iids[] = {&IID_IBaseFilter, &IID_IMediaFilter,         &IID_IPersist,       &IID_IAMovieSetup,
+  const IID* const iids[] = {&IID_IBaseFilter, &IID_IMediaFilter,          &IID_IPersist,       &IID_IAMovieSetup,
                              shell().params,   &IID_ISpecifyPropertyPages, &IID_IPersistStream, &IID_IEffectPresets};
   std::vector<IUnknown*> held;
   for (const IID* iid : iids) {
@@ -330,9 +327,9 @@ TEST_P(ShellConformance, PinsAreEnumeratedAndDescribeThemselvesAndCountOnTheFilt
 }
 
 TEST_P(ShellConformance, AcceptedKindsConnectBothPinsAndOthersAreRefusedChangingNothing) {
-  for (const AudioType& type : {MakeAudioType(WAVE_FORMAT_PCM, 1, 5000, 8), MakeAudioType(WAVE_FORMAT_PCM, 2, 48000, 32),
-                                MakeAudioType(WAVE_FORMAT_IEEE_FLOAT, 1, 22050, 32),
-                                MakeAudioType(WAVE_FORMAT_IEEE_FLOAT, 2, 96000, 64)}) {
+  for (const AudioType& type :
+       {MakeAudioType(WAVE_FORMAT_PCM, 1, 5000, 8), MakeAudioType(WAVE_FORMAT_PCM, 2, 48000, 32),
+        MakeAudioType(WAVE_FORMAT_IEEE_FLOAT, 1, 22050, 32), MakeAudioType(WAVE_FORMAT_IEEE_FLOAT, 2, 96000, 64)}) {
     SCOPED_TRACE(testing::Message() << type.wave.wFormatTag << "/" << type.wave.wBitsPerSample);
     Dismantle();
     Build(type);

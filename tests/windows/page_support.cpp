@@ -279,10 +279,10 @@ void PageRig::TypeAndLeave(int edit, const char* text) {
   Pump();
 }
 
-void PageRig::Key(int id, WPARAM key) {
-  HWND control = GetDlgItem(dialog_, id);
+void PressKey(HWND dialog, int id, WPARAM key, int times) {
+  HWND control = GetDlgItem(dialog, id);
   SetFocus(control);
-  SendMessageW(control, WM_KEYDOWN, key, 0);
+  for (int i = 0; i < times; ++i) SendMessageW(control, WM_KEYDOWN, key, 0);
   Pump();
 }
 

@@ -48,6 +48,9 @@ bool Enabled(HWND dialog, int id);
 // The text of a list's selected row.
 std::string Selected(HWND dialog, int id);
 
+// A key pressed on a dialog's control that has the focus, `times` over.
+void PressKey(HWND dialog, int id, WPARAM key, int times = 1);
+
 // Whether a window of the help viewer starts with this title.
 bool ViewerShows(const std::string& title);
 
@@ -97,8 +100,7 @@ class PageRig : public ::testing::Test {
   void Open();
   // Typing into an edit field and leaving it.
   void TypeAndLeave(int edit, const char* text);
-  // A key pressed on a control that has the focus.
-  void Key(int id, WPARAM key);
+  void Key(int id, WPARAM key, int times = 1) { PressKey(dialog_, id, key, times); }
   // F1 on a control, as the system delivers it.
   void PressF1(int id);
 
