@@ -8,6 +8,7 @@
 
 #include "tests/native/copying_rig.h"
 #include "tests/native/test_support.h"
+#include "twpitchs/pitch_texts.h"
 #include "twpitchs/transpose.h"
 
 namespace quill::test {
@@ -300,3 +301,41 @@ TEST(PitchParameters, AnImpossibleRatioIsKeptOutOfEveryWayIn) {
 
 }  // namespace
 }  // namespace quill::test
+
+namespace {
+
+const quill::MusicalWords kWords = {"Up", "Down", " ",
+                                    {"Octave", "Minor 2nd", "Major 2nd", "Minor 3rd", "Major 3rd", "4th", "tritone",
+                                     "5th", "Minor 6th", "Major 6th", "Minor 7th", "Major 7th"}};
+
+std::string Musical(std::int32_t semitones, std::int32_t centsTenths) {
+  return quill::MusicalText(
+      quill::MusicalEquivalent(semitones, centsTenths, quill::PageRatio(semitones, centsTenths)), kWords);
+}
+
+}  // namespace
+
+// The page's words for a shift, from the rules' own examples and their
+// edges: a whole semitone of cents moves the interval, and shifts within a
+// semitone of unison or 0.2 % of the ratio are none.
+TEST(PitchTexts, RatioAndMusicalEquivalent) {
+  EXPECT_EQ(quill::RatioText(quill::PageRatio(7, 0)), "1.49830");
+  EXPECT_EQ(quill::RatioText(quill::PageRatio(-7, 0)), "0.66742");
+  EXPECT_EQ(quill::RatioText(1.0), "1.00000");
+  EXPECT_EQ(Musical(-11, 0), "Down Major 7th  ");
+  EXPECT_EQ(Musical(7, 200), "Up 5th +");
+  EXPECT_EQ(Musical(0, 1000), "Up Minor 2nd  ");
+  EXPECT_EQ(Musical(0, -1000), "Down Minor 2nd  ");
+  EXPECT_EQ(Musical(-7, 0), "Down 5th  ");
+  EXPECT_EQ(Musical(12, -50), "Up Octave -");
+  EXPECT_EQ(Musical(-12, 0), "Down Octave  ");
+  EXPECT_EQ(Musical(-1, -1000), "Down Major 2nd  ") << "a semitone and its cents down";
+  EXPECT_EQ(Musical(50, 0), "Up Major 2nd  ") << "four octaves and a major second";
+  // None heard: cents short of a semitone, a semitone cancelled by cents,
+  // and a ratio within 0.2 % of 1.
+  EXPECT_EQ(Musical(0, 999), "     ");
+  EXPECT_EQ(Musical(1, -1000), "     ");
+  EXPECT_EQ(Musical(-1, 1000), "     ");
+  EXPECT_FALSE(quill::MusicalEquivalent(3, 0, 1.0015).shift);
+  EXPECT_TRUE(quill::MusicalEquivalent(3, 0, 1.0025).shift);
+}
