@@ -12,6 +12,7 @@
 #include "twechomt/multi_tap_page.h"
 #include "twechos/simple_delay_page.h"
 #include "twreverb/reverb_page.h"
+#include "twtime/time_page.h"
 
 namespace quill {
 
@@ -28,7 +29,7 @@ UnknownBase* PageNotBuilt(IUnknown* outer, HRESULT* result) {
 
 const FactoryTemplate FactoryTable[] = {
     {TimeEffect::kName, &CLSID_TwTime, &TimeFilter::Create, nullptr},                 // 0
-    {L"TwTime Property Page", &CLSID_TwTimePage, &PageNotBuilt, nullptr},             // 1
+    {L"TwTime Property Page", &CLSID_TwTimePage, &CreateTimePage, nullptr},           // 1
     {PitchEffect::kName, &CLSID_TwPitchs, &PitchFilter::Create, nullptr},             // 2
     {L"TwPitchs Property Page", &CLSID_TwPitchsPage, &PageNotBuilt, nullptr},         // 3
     {SimpleDelayEffect::kName, &CLSID_TwEchos, &SimpleDelayFilter::Create, nullptr},  // 4

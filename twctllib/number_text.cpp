@@ -49,9 +49,14 @@ const CharT* ScanInteger(const CharT* p, const NumberSeparators& separators, boo
 }
 
 template <class CharT>
-CharT Finish(const CharT* p) {
+const CharT* SkipBlanks(const CharT* p) {
   while (IsBlank(*p)) ++p;
-  return *p;
+  return p;
+}
+
+template <class CharT>
+CharT Finish(const CharT* p) {
+  return *SkipBlanks(p);
 }
 
 }  // namespace
@@ -99,7 +104,13 @@ CharT ParseNumber(const CharT* text, std::int32_t* value, const NumberSeparators
 
 template <class CharT>
 CharT ParseDecimal(const CharT* text, double* value, const NumberSeparators& separators) {
+  return ParseDecimalAt(text, value, separators, static_cast<const CharT**>(nullptr));
+}
+
+template <class CharT>
+CharT ParseDecimalAt(const CharT* text, double* value, const NumberSeparators& separators, const CharT** stop) {
   if (value != nullptr) *value = 0.0;
+  if (stop != nullptr) *stop = nullptr;
   if (text == nullptr) return CharT(0);
   const CharT* p = text;
   while (IsBlank(*p)) ++p;
@@ -126,7 +137,9 @@ CharT ParseDecimal(const CharT* text, double* value, const NumberSeparators& sep
   }
   const double result = whole + fraction;
   if (value != nullptr) *value = negative ? -result : result;
-  return Finish(p);
+  p = SkipBlanks(p);
+  if (stop != nullptr) *stop = p;
+  return *p;
 }
 
 template <class CharT>
@@ -147,6 +160,8 @@ template char ParseNumber<char>(const char*, std::int32_t*, const NumberSeparato
 template wchar_t ParseNumber<wchar_t>(const wchar_t*, std::int32_t*, const NumberSeparators&);
 template char ParseDecimal<char>(const char*, double*, const NumberSeparators&);
 template wchar_t ParseDecimal<wchar_t>(const wchar_t*, double*, const NumberSeparators&);
+template char ParseDecimalAt<char>(const char*, double*, const NumberSeparators&, const char**);
+template wchar_t ParseDecimalAt<wchar_t>(const wchar_t*, double*, const NumberSeparators&, const wchar_t**);
 template std::int32_t MetricFromText<char>(const char*);
 template std::int32_t MetricFromText<wchar_t>(const wchar_t*);
 

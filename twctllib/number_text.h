@@ -33,6 +33,12 @@ CharT ParseNumber(const CharT* text, std::int32_t* value, const NumberSeparators
 template <class CharT>
 CharT ParseDecimal(const CharT* text, double* value, const NumberSeparators& separators);
 
+// As ParseDecimal, and `stop` (when given) is set to where reading stopped,
+// after any trailing blanks, so that a caller can read on from there (a
+// running time's fields after each ':'). A missing text leaves it null.
+template <class CharT>
+CharT ParseDecimalAt(const CharT* text, double* value, const NumberSeparators& separators, const CharT** stop);
+
 // A value of the host editor's settings file: empty gives 0, anything else
 // its leading decimal integer (saturating at 32 bits).
 template <class CharT>

@@ -13,9 +13,13 @@ using Q = Quantity;
 constexpr FieldInfo kFields[] = {
     DoubleField(QUILL_FIELD_AT(P, finalTenths), "tenths of a percent")
         .Ranged(500.0, 5000.0)
+        .Shows(ValueFormat::Tenths)
         .Says("final", Q::Percent, 0.1),
     IntField(QUILL_FIELD_AT(P, mode), "stretch mode row").Rows(0, 18).Full().Says("mode"),
-    IntField(QUILL_FIELD_AT(P, tempoTenths), "tenths of a bpm").AtMost(5000).Says("tempo", Q::Tempo, 0.1),
+    IntField(QUILL_FIELD_AT(P, tempoTenths), "tenths of a bpm")
+        .AtMost(5000)
+        .Shows(ValueFormat::Tenths)
+        .Says("tempo", Q::Tempo, 0.1),
     DoubleField(QUILL_FIELD_AT(P, lengthSamples), "frames").Ranged(0.0, 793800000.0).Says("length"),
     IntField(QUILL_FIELD_AT(P, inputFormat), "0 percentage, 1 tempo, 2 time").Says("format"),
 };

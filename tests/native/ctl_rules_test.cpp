@@ -111,5 +111,27 @@ TEST(NumberText, GroupsForDisplayAndParsesLeniently) {
             std::tuple(0, 12, INT32_MAX));
 }
 
+TEST(NumberText, DecimalReaderSaysWhereItStopped) {
+  // Offsets from the text's start; trailing blanks are passed over.
+  for (const auto& [in, at, value, seps] : {std::tuple{"1:30", 1, 1.0, &kDefault},
+                                            {" 2.5 :7", 5, 2.5, &kDefault},
+                                            {"1,5:", 3, 1.5, &kSwapped},
+                                            {"12", 2, 12.0, &kDefault},
+                                            {"", 0, 0.0, &kDefault}}) {
+    double v = -1;
+    const char* stop = nullptr;
+    const char c = ParseDecimalAt(in, &v, *seps, &stop);
+    ASSERT_NE(stop, nullptr) << in;
+    EXPECT_EQ(std::tuple(static_cast<int>(stop - in), c, v), std::tuple(at, *stop, value)) << in;
+  }
+  const wchar_t* wide = L"3.25x";
+  const wchar_t* stop = nullptr;
+  double v = 0;
+  EXPECT_EQ(ParseDecimalAt(wide, &v, kDefault, &stop), L'x');
+  EXPECT_EQ(std::pair(stop - wide, v), std::pair(std::ptrdiff_t{4}, 3.25));
+  EXPECT_EQ(ParseDecimalAt(static_cast<const char*>(nullptr), &v, kDefault, static_cast<const char**>(nullptr)), 0);
+  EXPECT_EQ(v, 0.0);
+}
+
 }  // namespace
 }  // namespace quill

@@ -164,8 +164,9 @@ TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
     EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchosPage), nullptr), L"TwEchos Property Page");
     EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchosPage) + L"\\InprocServer32", nullptr), copy);
     EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchomtPage), nullptr), L"TwEchomt Property Page");
-    for (const CLSID* page : {&CLSID_TwReverbPage, &CLSID_TwChorusPage}) EXPECT_TRUE(KeyExists(ClassKey(*page)));
-    for (const CLSID* page : {&CLSID_TwTimePage, &CLSID_TwPitchsPage}) EXPECT_FALSE(KeyExists(ClassKey(*page)));
+    for (const CLSID* page : {&CLSID_TwReverbPage, &CLSID_TwChorusPage, &CLSID_TwTimePage})
+      EXPECT_TRUE(KeyExists(ClassKey(*page)));
+    for (const CLSID* page : {&CLSID_TwPitchsPage}) EXPECT_FALSE(KeyExists(ClassKey(*page)));
   }
   ASSERT_EQ(Regsvr32(copy, /*unregister=*/true), 0);
   for (const HostEffect& effect : HostEffects()) {

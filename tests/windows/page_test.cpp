@@ -359,7 +359,7 @@ TEST_F(FormatNotice, AFormatChangeRefreshesAnOpenPage) {
 
 // Pages whose effect has no page yet are refused cleanly.
 TEST(PageClasses, OnlyBuiltPagesCanBeCreated) {
-  for (const CLSID* clsid : {&CLSID_TwTimePage, &CLSID_TwPitchsPage}) {
+  for (const CLSID* clsid : {&CLSID_TwPitchsPage}) {
     ComRef<IUnknown> page;
     EXPECT_EQ(CreateFromModule(*clsid, IID_IUnknown, page.PutVoid()), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_FALSE(page);
