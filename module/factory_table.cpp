@@ -1,7 +1,5 @@
 #include "module/factory_table.h"
 
-#include <new>
-
 #include "filter/chorus_filter.h"
 #include "filter/multi_tap_filter.h"
 #include "filter/pitch_filter.h"
@@ -11,27 +9,17 @@
 #include "twchorus/chorus_page.h"
 #include "twechomt/multi_tap_page.h"
 #include "twechos/simple_delay_page.h"
+#include "twpitchs/pitch_page.h"
 #include "twreverb/reverb_page.h"
 #include "twtime/time_page.h"
 
 namespace quill {
 
-namespace {
-
-// A page whose effect has no page yet: the object is made and refused, so
-// the class answers as not available, and registration leaves it out.
-UnknownBase* PageNotBuilt(IUnknown* outer, HRESULT* result) {
-  *result = CLASS_E_CLASSNOTAVAILABLE;
-  return new (std::nothrow) UnknownBase(outer);
-}
-
-}  // namespace
-
 const FactoryTemplate FactoryTable[] = {
     {TimeEffect::kName, &CLSID_TwTime, &TimeFilter::Create, nullptr},                 // 0
     {L"TwTime Property Page", &CLSID_TwTimePage, &CreateTimePage, nullptr},           // 1
     {PitchEffect::kName, &CLSID_TwPitchs, &PitchFilter::Create, nullptr},             // 2
-    {L"TwPitchs Property Page", &CLSID_TwPitchsPage, &PageNotBuilt, nullptr},         // 3
+    {L"TwPitchs Property Page", &CLSID_TwPitchsPage, &CreatePitchPage, nullptr},      // 3
     {SimpleDelayEffect::kName, &CLSID_TwEchos, &SimpleDelayFilter::Create, nullptr},  // 4
     {L"TwEchos Property Page", &CLSID_TwEchosPage, &CreateSimpleDelayPage, nullptr},  // 5
     {MultiTapEffect::kName, &CLSID_TwEchomt, &MultiTapFilter::Create, nullptr},       // 6

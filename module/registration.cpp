@@ -108,15 +108,6 @@ class ComScope {
   HRESULT hr_;
 };
 
-// A class whose object cannot be made yet (a page still to come) is not
-// offered to hosts: a probe instance says so.
-bool Available(const FactoryTemplate& entry) {
-  HRESULT result = S_OK;
-  UnknownBase* probe = entry.create(nullptr, &result);
-  delete probe;
-  return result != CLASS_E_CLASSNOTAVAILABLE;
-}
-
 }  // namespace
 
 }  // namespace quill
@@ -136,7 +127,6 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
   HRESULT hr = com.Result();
   if (FAILED(hr)) return hr;
   for (int i = 0; i < FactoryCount; ++i) {
-    if (!Available(FactoryTable[i])) continue;
     hr = WriteClassKeys(FactoryTable[i], moduleFile);
     if (FAILED(hr)) return hr;
     if (FactoryTable[i].create != nullptr) {
@@ -153,8 +143,7 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
   HRESULT hr = com.Result();
   if (FAILED(hr)) return hr;
   for (int i = FactoryCount - 1; i >= 0; --i) {
-    // A class that was never offered has nothing to undo but a stale key.
-    if (FactoryTable[i].create != nullptr && Available(FactoryTable[i])) {
+    if (FactoryTable[i].create != nullptr) {
       hr = SetupRound(FactoryTable[i], false);
       if (FAILED(hr)) return hr;
     }

@@ -24,7 +24,7 @@ constexpr FieldInfo kFields[] = {
         .Ranged(-1000, 1000)
         .Shows(F::Tenths)
         .Says("cents", Q::Cents, 0.1),
-    IntField(QUILL_FIELD_AT(P, accuracy), "1 low, 2, 3 high").Full().Shows(F::Number).Says("accuracy"),
+    IntField(QUILL_FIELD_AT(P, accuracy), "1 low, 2, 3 high").Rows(1, 3).Full().Shows(F::Number).Says("accuracy"),
     IntField(QUILL_FIELD_AT(P, preserveDuration), "non-zero keeps the length").Full().Says("preserve", Q::OnOff),
     IntField(QUILL_FIELD_AT(P, mode), "stretch mode row").Rows(0, 18).Full().Says("mode"),
     DoubleField(QUILL_FIELD_AT(P, ratio), "transposition ratio").PositiveOnly().Says("ratio"),

@@ -160,13 +160,16 @@ TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
       EXPECT_EQ(StringValue(ClassKey(*HostEffects()[i].clsid, true), L"FriendlyName"), names[i]);
       EXPECT_EQ(MapperMatches(*HostEffects()[i].clsid), 1);
     }
-    // The pages: the ones that exist, under their names; the others not at all.
-    EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchosPage), nullptr), L"TwEchos Property Page");
-    EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchosPage) + L"\\InprocServer32", nullptr), copy);
-    EXPECT_EQ(StringValue(ClassKey(CLSID_TwEchomtPage), nullptr), L"TwEchomt Property Page");
-    for (const CLSID* page : {&CLSID_TwReverbPage, &CLSID_TwChorusPage, &CLSID_TwTimePage})
-      EXPECT_TRUE(KeyExists(ClassKey(*page)));
-    for (const CLSID* page : {&CLSID_TwPitchsPage}) EXPECT_FALSE(KeyExists(ClassKey(*page)));
+    // All six pages, under their names and in this module.
+    for (const auto& [page, name] : {std::pair{&CLSID_TwTimePage, L"TwTime Property Page"},
+                                     std::pair{&CLSID_TwPitchsPage, L"TwPitchs Property Page"},
+                                     std::pair{&CLSID_TwEchosPage, L"TwEchos Property Page"},
+                                     std::pair{&CLSID_TwEchomtPage, L"TwEchomt Property Page"},
+                                     std::pair{&CLSID_TwReverbPage, L"TwReverb Property Page"},
+                                     std::pair{&CLSID_TwChorusPage, L"TwChorus Property Page"}}) {
+      EXPECT_EQ(StringValue(ClassKey(*page), nullptr), name);
+      EXPECT_EQ(StringValue(ClassKey(*page) + L"\\InprocServer32", nullptr), copy);
+    }
   }
   ASSERT_EQ(Regsvr32(copy, /*unregister=*/true), 0);
   for (const HostEffect& effect : HostEffects()) {
@@ -174,7 +177,9 @@ TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
     EXPECT_FALSE(KeyExists(ClassKey(*effect.clsid)) || KeyExists(ClassKey(*effect.clsid, true)));
     EXPECT_EQ(MapperMatches(*effect.clsid), 0);
   }
-  EXPECT_FALSE(KeyExists(ClassKey(CLSID_TwEchosPage)));
+  for (const CLSID* page : {&CLSID_TwTimePage, &CLSID_TwPitchsPage, &CLSID_TwEchosPage, &CLSID_TwEchomtPage,
+                            &CLSID_TwReverbPage, &CLSID_TwChorusPage})
+    EXPECT_FALSE(KeyExists(ClassKey(*page)));
   // Once unregistered, the class cannot be created by identifier.
   ComRef<IBaseFilter> filter;
   EXPECT_TRUE(

@@ -357,12 +357,22 @@ TEST_F(FormatNotice, AFormatChangeRefreshesAnOpenPage) {
   DestroyWindow(parent);
 }
 
-// Pages whose effect has no page yet are refused cleanly.
-TEST(PageClasses, OnlyBuiltPagesCanBeCreated) {
-  for (const CLSID* clsid : {&CLSID_TwPitchsPage}) {
-    ComRef<IUnknown> page;
-    EXPECT_EQ(CreateFromModule(*clsid, IID_IUnknown, page.PutVoid()), CLASS_E_CLASSNOTAVAILABLE);
-    EXPECT_FALSE(page);
+// Every filter names one page, and that page can be made and answers as a
+// property page.
+TEST(PageClasses, EveryFiltersPageCanBeCreated) {
+  const CLSID* const filters[] = {&CLSID_TwTime,   &CLSID_TwPitchs, &CLSID_TwEchos,
+                                  &CLSID_TwEchomt, &CLSID_TwReverb, &CLSID_TwChorus};
+  for (const CLSID* clsid : filters) {
+    SCOPED_TRACE(clsid->Data1);
+    ComRef<ISpecifyPropertyPages> specify;
+    ASSERT_EQ(CreateFromModule(*clsid, IID_ISpecifyPropertyPages, specify.PutVoid()), S_OK);
+    CAUUID pages{};
+    ASSERT_EQ(specify->GetPages(&pages), S_OK);
+    ASSERT_EQ(pages.cElems, 1u);
+    ComRef<IPropertyPage> page;
+    EXPECT_EQ(CreateFromModule(pages.pElems[0], IID_IPropertyPage, page.PutVoid()), S_OK);
+    EXPECT_TRUE(page);
+    CoTaskMemFree(pages.pElems);
   }
   EXPECT_EQ(Quill().canUnloadNow(), S_OK);
 }
