@@ -110,6 +110,9 @@ class HelpViewer : public ::testing::Test {
   void TearDown() override {
     quill::CloseHelp(owner_, helpFile_);
     EXPECT_TRUE(WaitFor([] { return ViewerWindows().empty(); })) << "HELP_QUIT left: " << Describe();
+    // The viewer's process must be gone too: a request sent while it is
+    // still closing reaches it and is lost.
+    EXPECT_TRUE(WaitFor([] { return FindWindowA("MS_WINHELP", nullptr) == nullptr; }));
     DestroyWindow(owner_);
   }
   const std::string& Title(std::uint32_t context) { return topics_.at(context).second; }

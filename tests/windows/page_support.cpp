@@ -257,7 +257,10 @@ void PageRig::TearDown() {
   page_.Reset(), filter_.Reset();
   DestroyWindow(parent_);
   Pump();
+  // The help viewer, if a test opened it, goes with its process: a request
+  // sent while it is still closing would reach it and be lost.
   WinHelpW(nullptr, (BinDir() + L"QUILLFX1.HLP").c_str(), HELP_QUIT, 0);
+  EXPECT_TRUE(WaitFor([] { return FindWindowA("MS_WINHELP", nullptr) == nullptr; }));
   EXPECT_EQ(Quill().canUnloadNow(), S_OK) << "everything released";
 }
 
