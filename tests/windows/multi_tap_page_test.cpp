@@ -518,31 +518,11 @@ TEST_F(MultiTapPage, FewerTapsDisableTheirButtonsAndMoveTheCurrentTap) {
 }
 
 // Opened on a filter in a graph whose pins took a format.
-class MultiTapPanPage : public GraphRig {
+class MultiTapPanPage : public GraphPageRig {
  protected:
   void OpenOn(int channels, bool connectFirst = true) {
-    Build(CLSID_TwEchomt, MakeAudioType(WAVE_FORMAT_PCM, static_cast<WORD>(channels), 44100, 16), 4096);
-    if (connectFirst) Connect();
-    ASSERT_EQ(CreateFromModule(CLSID_TwEchomtPage, IID_IPropertyPage, page_.PutVoid()), S_OK);
-    ASSERT_EQ(page_->SetPageSite(&site_), S_OK);
-    IUnknown* objects[] = {effect_.Get()};
-    ASSERT_EQ(page_->SetObjects(1, objects), S_OK);
-    parent_ =
-        CreateWindowW(L"STATIC", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 700, 500, nullptr, nullptr, nullptr, nullptr);
-    RECT r{0, 0, 600, 400};
-    ASSERT_EQ(page_->Activate(parent_, &r, FALSE), S_OK);
-    dialog_ = FindWindowExW(parent_, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(dialog_);
-  }
-  void TearDown() override {
-    if (page_) {
-      EXPECT_EQ(page_->Deactivate(), S_OK);
-      EXPECT_EQ(page_->SetObjects(0, nullptr), S_OK);
-      EXPECT_EQ(page_->SetPageSite(nullptr), S_OK);
-      page_.Reset();
-    }
-    if (parent_) DestroyWindow(parent_);
-    GraphRig::TearDown();
+    OpenPage(CLSID_TwEchomt, CLSID_TwEchomtPage, MakeAudioType(WAVE_FORMAT_PCM, static_cast<WORD>(channels), 44100, 16),
+             connectFirst);
   }
   bool AnyPanEnabled() {
     for (int id : kPanControls)
@@ -554,10 +534,6 @@ class MultiTapPanPage : public GraphRig {
       if (!Enabled(dialog_, id)) return false;
     return true;
   }
-
-  Site site_;
-  ComRef<IPropertyPage> page_;
-  HWND parent_ = nullptr, dialog_ = nullptr;
 };
 
 TEST_F(MultiTapPanPage, MonoLeavesPanDisabled) {

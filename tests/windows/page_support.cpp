@@ -238,6 +238,43 @@ HRESULT ShowInFrame(const CLSID& filterClass, const CLSID& pageClass, const wcha
   return framed;
 }
 
+void GraphPageRig::OpenPage(const CLSID& filter, const CLSID& page, const AudioType& type, bool connectFirst) {
+  Build(filter, type, 4096);
+  if (connectFirst) Connect();
+  ASSERT_EQ(CreateFromModule(page, IID_IPropertyPage, page_.PutVoid()), S_OK);
+  ASSERT_EQ(page_->SetPageSite(&site_), S_OK);
+  IUnknown* objects[] = {effect_.Get()};
+  ASSERT_EQ(page_->SetObjects(1, objects), S_OK);
+  parent_ = CreateWindowW(L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 500, nullptr, nullptr,
+                          nullptr, nullptr);
+  RECT r{0, 0, 600, 400};
+  ASSERT_EQ(page_->Activate(parent_, &r, FALSE), S_OK);
+  dialog_ = FindWindowExW(parent_, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(dialog_);
+  Pump();
+}
+
+void GraphPageRig::TearDown() {
+  if (page_) {
+    if (dialog_) {
+      EXPECT_EQ(page_->Deactivate(), S_OK);
+    }
+    EXPECT_EQ(page_->SetObjects(0, nullptr), S_OK);
+    EXPECT_EQ(page_->SetPageSite(nullptr), S_OK);
+    page_.Reset();
+  }
+  if (parent_) DestroyWindow(parent_);
+  Pump();
+  GraphRig::TearDown();
+}
+
+void GraphPageRig::TypeAndLeave(int edit, const char* text) {
+  SetFocus(GetDlgItem(dialog_, edit));
+  SetDlgItemTextA(dialog_, edit, text);
+  SetFocus(parent_);
+  Pump();
+}
+
 void PageRig::SetUp() {
   parent_ = CreateWindowW(L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 500, nullptr, nullptr,
                           nullptr, nullptr);

@@ -113,6 +113,22 @@ class PageRig : public ::testing::Test {
   ComRef<IUnknown> filter_;
 };
 
+// A page on a filter in a graph (a source, the filter and a sink), so that
+// the filter's input pin can be connected and give the page a format.
+class GraphPageRig : public GraphRig {
+ protected:
+  // The filter in a graph offering `type`, its pins connected first if
+  // asked, and its page opened on it.
+  void OpenPage(const CLSID& filter, const CLSID& page, const AudioType& type, bool connectFirst = false);
+  void TearDown() override;
+  void TypeAndLeave(int edit, const char* text);
+
+  Site site_;
+  ComRef<IPropertyPage> page_;
+  HWND parent_ = nullptr;
+  HWND dialog_ = nullptr;
+};
+
 // A page rig that also holds the filter's parameter interface and reads
 // its whole block.
 template <class Interface, class Block>

@@ -206,41 +206,15 @@ TEST(TimeFrame, ShowsTheTimePage) {
 }
 
 // The page on a filter in a graph, so that its input pin can be connected.
-class TimePageOnAGraph : public GraphRig {
+class TimePageOnAGraph : public GraphPageRig {
  protected:
   void Open() {
-    Build(CLSID_TwTime, MakeAudioType(WAVE_FORMAT_PCM, 2, 44100, 16), 4096);
+    OpenPage(CLSID_TwTime, CLSID_TwTimePage, MakeAudioType(WAVE_FORMAT_PCM, 2, 44100, 16));
     params_ = Effect<ITimeParams>(IID_ITimeParams);
-    ASSERT_EQ(CreateFromModule(CLSID_TwTimePage, IID_IPropertyPage, page_.PutVoid()), S_OK);
-    ASSERT_EQ(page_->SetPageSite(&site_), S_OK);
-    IUnknown* objects[] = {effect_.Get()};
-    ASSERT_EQ(page_->SetObjects(1, objects), S_OK);
-    parent_ = CreateWindowW(L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 400, nullptr, nullptr,
-                            nullptr, nullptr);
-    RECT r{0, 0, 600, 300};
-    ASSERT_EQ(page_->Activate(parent_, &r, FALSE), S_OK);
-    dialog_ = FindWindowExW(parent_, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(dialog_);
-    Pump();
   }
   void TearDown() override {
-    if (page_) {
-      if (dialog_) {
-        EXPECT_EQ(page_->Deactivate(), S_OK);
-      }
-      EXPECT_EQ(page_->SetObjects(0, nullptr), S_OK);
-      page_->SetPageSite(nullptr);
-    }
-    page_.Reset(), params_.Reset();
-    if (parent_) DestroyWindow(parent_);
-    Pump();
-    GraphRig::TearDown();
-  }
-  void TypeAndLeave(int edit, const char* text) {
-    SetFocus(GetDlgItem(dialog_, edit));
-    SetDlgItemTextA(dialog_, edit, text);
-    SetFocus(parent_);
-    Pump();
+    params_.Reset();
+    GraphPageRig::TearDown();
   }
   double Final() {
     double value = 0.0;
@@ -248,11 +222,7 @@ class TimePageOnAGraph : public GraphRig {
     return value;
   }
 
-  Site site_;
-  ComRef<IPropertyPage> page_;
   ComRef<ITimeParams> params_;
-  HWND parent_ = nullptr;
-  HWND dialog_ = nullptr;
 };
 
 TEST_F(TimePageOnAGraph, RunningTimesOnceTheInputHasARate) {
