@@ -20,4 +20,10 @@ inline constexpr std::int32_t kStretchModeCount = 19;
 
 extern const StretchMode StretchModeTable[kStretchModeCount];
 
+// A row's name, or null past the last: the pages' mode lists are filled
+// from it.
+inline const char* StretchModeName(int row) {
+  return row >= 0 && row < kStretchModeCount ? StretchModeTable[row].name : nullptr;
+}
+
 }  // namespace quill

@@ -76,10 +76,6 @@ const FieldInfo* const kPreserve = Field(offsetof(PitchParams, preserveDuration)
 const FieldInfo* const kMode = Field(offsetof(PitchParams, mode));
 const FieldInfo* const kAntiAlias = Field(offsetof(PitchParams, antiAlias));
 
-const char* ModeName(int row) {
-  return row >= 0 && row < kStretchModeCount ? StretchModeTable[row].name : nullptr;
-}
-
 // The edits and the shift's own refreshes are the page's; the table takes
 // the trackbars, the switches and the list.
 const ControlBinding<I> kControls[] = {
@@ -88,7 +84,7 @@ const ControlBinding<I> kControls[] = {
     {kAccuracySlider, K::Trackbar, &I::SetAccuracy, kAccuracy, 1, 10},
     {kAntiAliasCheck, K::Check, &I::SetAntiAlias, kAntiAlias},
     {kPreserveCheck, K::Check, &I::SetPreserve, kPreserve},
-    {kModeList, K::List, &I::SetMode, kMode, 0, 0, 9, ModeName},
+    {kModeList, K::List, &I::SetMode, kMode, 0, 0, 9, StretchModeName},
 };
 
 const RefreshGroup<I> kGroups[] = {

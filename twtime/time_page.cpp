@@ -56,10 +56,6 @@ const FieldInfo* const kMode = Field(offsetof(TimeParams, mode));
 const FieldInfo* const kTempoField = Field(offsetof(TimeParams, tempoTenths));
 const FieldInfo* const kFormat = Field(offsetof(TimeParams, inputFormat));
 
-const char* ModeName(int row) {
-  return row >= 0 && row < kStretchModeCount ? StretchModeTable[row].name : nullptr;
-}
-
 const char* FormatName(int row) {
   static const char* const kNames[] = {"Percentage", "Tempo (bpm)", "Time (hr:mn:sc)"};
   return row >= 0 && row < static_cast<int>(std::size(kNames)) ? kNames[row] : nullptr;
@@ -68,7 +64,7 @@ const char* FormatName(int row) {
 // The lists are the table's; the final length (a double) and the typed
 // tempo and time are the page's own.
 const ControlBinding<I> kControls[] = {
-    {kModeList, K::List, &I::SetMode, kMode, 0, 0, 9, ModeName},
+    {kModeList, K::List, &I::SetMode, kMode, 0, 0, 9, StretchModeName},
     {kFormatList, K::List, &I::SetInputFormat, kFormat, 0, 0, 9, FormatName},
 };
 

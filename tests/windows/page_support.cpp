@@ -107,7 +107,30 @@ void CALLBACK DriveMenu(HWND, UINT, UINT_PTR timer, DWORD) {
   for (WPARAM key : g_menu->keys) PostMessageW(menuWindow, WM_KEYDOWN, key, 0);
 }
 
+const wchar_t* g_aboutTitle = nullptr;
+std::string g_aboutLine;
+
+void CALLBACK CloseAbout(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = FindWindowW(L"#32770", g_aboutTitle);
+  if (!box) return;
+  KillTimer(nullptr, timer);
+  char line[128] = {};
+  GetDlgItemTextA(box, 7100 /* the effect's name */, line, sizeof line);
+  g_aboutLine = line;
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
 }  // namespace
+
+std::string AboutLineFromMenu(HWND dialog, const wchar_t* title) {
+  g_aboutTitle = title;
+  g_aboutLine.clear();
+  // The box is modal: the timer that reads and closes it runs in its loop.
+  SetTimer(nullptr, 0, 100, CloseAbout);
+  MenuKeys about({VK_UP, VK_RETURN});  // the last entry
+  OpenMenuAndPress(dialog, about);
+  return g_aboutLine;
+}
 
 bool ViewerShows(const std::string& title) {
   for (const std::string& t : ViewerTexts())

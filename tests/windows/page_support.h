@@ -69,6 +69,10 @@ struct MenuKeys {
 void OpenMenuAndPress(HWND dialog, MenuKeys& keys, POINT at);
 void OpenMenuAndPress(HWND dialog, MenuKeys& keys);  // near the page's top left
 
+// Opens the about box from the page menu and closes it with OK; the line
+// naming the effect, read from the box whose title is `title`.
+std::string AboutLineFromMenu(HWND dialog, const wchar_t* title);
+
 // One control of a dialog template: its class, place and size in dialog
 // units, and the style bits it must have.
 struct ControlRow {
