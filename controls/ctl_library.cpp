@@ -6,9 +6,9 @@
 #include <cwchar>
 #include <mutex>
 
-#include "twctllib/ctl_colors.h"
-#include "controls/slider_control.h"
+#include "controls/ctl_classes.h"
 #include "controls/twctllib.h"
+#include "twctllib/ctl_colors.h"
 
 namespace quill {
 namespace {
@@ -18,23 +18,37 @@ constexpr wchar_t kSettingsFile[] = L"wexa32.ini";
 constexpr wchar_t kMetricsSection[] = L"Metrics";
 constexpr int kColorMetricBase = 1100;
 
+// What each window class is registered with. Pointer-sized slots stand in
+// for the 32-bit words the classes were laid out with: the static control
+// keeps its state in the second of two slots, the others in the first;
+// the meter keeps its in the window's user data instead.
 struct ClassEntry {
   const wchar_t* name;
   WNDPROC proc;  // null: the control arrives with its own work
+  UINT style;
+  int extraBytes;
+  int background;  // a system colour, or -1 for none
   bool registered;
 };
+
+constexpr UINT kControlStyle = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+constexpr int kOneSlot = static_cast<int>(sizeof(LONG_PTR));
 
 struct Library {
   std::mutex lock;
   LONG starts = 0;
   HINSTANCE module = nullptr;
+  // Start-up's own objects for the classes.
+  HBITMAP greyBits = nullptr;
+  HBRUSH greyPattern = nullptr;
+  HBITMAP spinnerFace = nullptr;
   std::array<ClassEntry, 6> classes{{
-      {kTrackbarClass, TrackbarWindowProc, false},
-      {kEnvelopeClass, nullptr, false},
-      {kFaderClass, FaderWindowProc, false},
-      {kSpinnerClass, nullptr, false},
-      {kStaticClass, nullptr, false},
-      {kMeterClass, nullptr, false},
+      {kTrackbarClass, TrackbarWindowProc, kControlStyle, kOneSlot, COLOR_3DFACE, false},
+      {kEnvelopeClass, nullptr, kControlStyle, kOneSlot, COLOR_WINDOW, false},
+      {kFaderClass, FaderWindowProc, kControlStyle, kOneSlot, COLOR_3DFACE, false},
+      {kSpinnerClass, nullptr, kControlStyle, kOneSlot, COLOR_3DFACE, false},
+      {kStaticClass, nullptr, kControlStyle, kStaticExtraBytes, COLOR_WINDOW, false},
+      {kMeterClass, nullptr, kControlStyle | CS_GLOBALCLASS, 0, -1, false},
   }};
 };
 
@@ -85,12 +99,12 @@ void RegisterClasses(Library& lib) {
     if (entry.proc == nullptr || entry.registered) continue;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    wc.style = entry.style;
     wc.lpfnWndProc = entry.proc;
-    wc.cbWndExtra = sizeof(LONG_PTR);  // the control's state
+    wc.cbWndExtra = entry.extraBytes;
     wc.hInstance = lib.module;
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
+    if (entry.background >= 0) wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(entry.background + 1));
     wc.lpszClassName = entry.name;
     // A class that is already there (left by a shutdown whose windows were
     // still open) stays as it is and is still ours to remove.
@@ -125,12 +139,15 @@ void ReadSeparators() {
   g_separators.list = ProfileCharacter(L"sList", L",");
 }
 
+template <class Handle>
+void DeleteHandle(Handle& object) {
+  if (object != nullptr) DeleteObject(object);
+  object = nullptr;
+}
+
 template <class T, std::size_t N>
 void DeleteAll(std::array<T, N>& objects) {
-  for (T& object : objects) {
-    if (object != nullptr) DeleteObject(object);
-    object = nullptr;
-  }
+  for (T& object : objects) DeleteHandle(object);
 }
 
 void EmptyCaches() {
@@ -152,16 +169,29 @@ HPEN StockPen() {
   return static_cast<HPEN>(GetStockObject(BLACK_PEN));
 }
 
+// A one-pixel checkerboard, 8 by 8; rows are word-aligned.
+HBITMAP Checkerboard() {
+  static const WORD kRows[8] = {0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55};
+  return CreateBitmap(8, 8, 1, 1, kRows);
+}
+
+void MakeClassObjects(Library& lib) {
+  lib.greyBits = Checkerboard();
+  lib.greyPattern = lib.greyBits != nullptr ? CreatePatternBrush(lib.greyBits) : nullptr;
+  lib.spinnerFace = LoadTintedBitmap(lib.module, 100, GetSysColor(COLOR_BTNTEXT), GetSysColor(COLOR_3DFACE),
+                                     GetSysColor(COLOR_3DSHADOW), GetSysColor(COLOR_3DHILIGHT),
+                                     GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWFRAME));
+}
+
+void DeleteClassObjects(Library& lib) {
+  DeleteHandle(lib.greyPattern);
+  DeleteHandle(lib.greyBits);
+  DeleteHandle(lib.spinnerFace);
+}
+
 HBRUSH PatternBrush(int which) {
   if (g_patternBrushes[which] != nullptr) return g_patternBrushes[which];
-  HBITMAP bitmap = nullptr;
-  if (which == 0) {
-    bitmap = LoadBitmapW(CtlModule(), MAKEINTRESOURCEW(101));
-  } else {
-    // A one-pixel checkerboard; rows are word-aligned.
-    static const WORD kRows[8] = {0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55};
-    bitmap = CreateBitmap(8, 8, 1, 1, kRows);
-  }
+  HBITMAP bitmap = which == 0 ? LoadBitmapW(CtlModule(), MAKEINTRESOURCEW(101)) : Checkerboard();
   if (bitmap == nullptr) return StockBrush();
   HBRUSH brush = CreatePatternBrush(bitmap);
   if (brush == nullptr) {
@@ -187,6 +217,7 @@ HRESULT CtlInitialize(BOOL start) {
     if (lib.starts++ == 0) {
       lib.module = OwnModule();
       RegisterClasses(lib);
+      MakeClassObjects(lib);
       ReadColorTable();
       ReadSeparators();
     }
@@ -195,9 +226,18 @@ HRESULT CtlInitialize(BOOL start) {
   if (lib.starts == 0) return S_FALSE;
   if (--lib.starts == 0) {
     UnregisterClasses(lib);
+    DeleteClassObjects(lib);
     EmptyCaches();
   }
   return S_OK;
+}
+
+HBRUSH CtlGreyPattern() {
+  return Lib().greyPattern;
+}
+
+HBITMAP CtlSpinnerFace() {
+  return Lib().spinnerFace;
 }
 
 LONG CtlStartCount() {

@@ -3,7 +3,7 @@
 // themselves only while the thumb is dragged, double-clicked, restored with
 // Escape or set from a digit key, and otherwise wait for the parent to set
 // the position it computed.
-#include "controls/slider_control.h"
+#include "controls/ctl_classes.h"
 
 #include <initializer_list>
 #include <new>
