@@ -47,7 +47,7 @@ struct Library {
       {kEnvelopeClass, nullptr, kControlStyle, kOneSlot, COLOR_WINDOW, false},
       {kFaderClass, FaderWindowProc, kControlStyle, kOneSlot, COLOR_3DFACE, false},
       {kSpinnerClass, nullptr, kControlStyle, kOneSlot, COLOR_3DFACE, false},
-      {kStaticClass, nullptr, kControlStyle, kStaticExtraBytes, COLOR_WINDOW, false},
+      {kStaticClass, StaticWindowProc, kControlStyle, kStaticExtraBytes, COLOR_WINDOW, false},
       {kMeterClass, nullptr, kControlStyle | CS_GLOBALCLASS, 0, -1, false},
   }};
 };

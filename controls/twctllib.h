@@ -30,6 +30,12 @@ inline constexpr UINT kCtlSetMinimum = 0x604;
 inline constexpr UINT kCtlSetMaximum = 0x605;
 inline constexpr UINT kCtlSetPosition = 0x606;  // wParam non-zero: redraw
 
+// Messages of the static control. The picture it is given replaces any
+// other; a text set without a leading "#" removes it.
+inline constexpr UINT kStaticLoadBitmap = 0x600;  // wParam module (0: the window's), lParam name; 1 if loaded
+inline constexpr UINT kStaticTakeBitmap = 0x601;  // lParam HBITMAP, deleted by the control; 1 if not null
+inline constexpr UINT kStaticCopyImage = 0x602;   // lParam packed bitmap (header, colours, bits); 1 if copied
+
 // Pattern brushes of CtlBrush.
 inline constexpr int kBrushBitmapPattern = 10000;
 inline constexpr int kBrushHalftone = 10001;
