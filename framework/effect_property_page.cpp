@@ -275,6 +275,7 @@ INT_PTR EffectPropertyPage::OnMessage(HWND dialog, UINT message, WPARAM wParam, 
       Refresh(0);
       return TRUE;
     case WM_DESTROY:
+      ReleaseControls();
       if (Connected()) RegisterNotify(dialog, 0);
       CloseHelp(dialog, HelpFile());
       return FALSE;

@@ -90,6 +90,8 @@ class EffectPropertyPage : public BasePropertyPage {
   // Fills what the dialog template cannot hold (list rows), before the
   // first refresh.
   virtual void FillControls() {}
+  // Undoes what FillControls took over, as the dialog is destroyed.
+  virtual void ReleaseControls() {}
 
   // An edit field's text as a value of its field: a decimal number for a
   // field shown as seconds or tenths (what the reader got up to the first

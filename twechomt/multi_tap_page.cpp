@@ -7,6 +7,8 @@
 
 #include "framework/table_page.h"
 #include "twechomt/multi_tap_fields.h"
+#include "twechomt/tap_graph.h"
+#include "twechomt/tap_graph_window.h"
 
 namespace quill {
 
@@ -176,9 +178,6 @@ const RefreshGroup<I> kGroups[] = {
     {{kResolutionList, 0, 0}, &I::GetGraphResolution, kResolution, 0, M::FullOnly, 0, 0, {}, kResolutionList},
 };
 
-// The graph's span in milliseconds of delay, one per row of graphResolution.
-constexpr std::int32_t kResolutionMs[] = {500, 1000, 3000, 5000};
-
 const PageDescription kPage = {
     4001, 4000, L"Tarnwell Multi-Tap Delay", &IID_IMultiTapParams, kRanges, kMultiTapHelp,
 };
@@ -195,6 +194,11 @@ class MultiTapPage final : public TablePage<I> {
     TablePage<I>::FillControls();
     FillResolutions();
     EnablePan();
+    if (Connected()) AttachTapGraph(GetDlgItem(Dialog(), kGraph), P());
+  }
+
+  void ReleaseControls() override {
+    if (HWND graph = GetDlgItem(Dialog(), kGraph)) DetachTapGraph(graph);
   }
 
   void RefreshGroups(int id, bool full) override {
@@ -313,8 +317,8 @@ class MultiTapPage final : public TablePage<I> {
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
     const FieldInfo& delay = *TapField(offsetof(MultiTapParams, tapDelayMs), 0);
     const char thousands = static_cast<char>(CtlSeparators().thousands);
-    for (int row = 0; row < static_cast<int>(std::size(kResolutionMs)); ++row) {
-      const std::string text = ValueText(delay, kResolutionMs[row], thousands);
+    for (int row = 0; row < kGraphRows; ++row) {
+      const std::string text = ValueText(delay, GraphSpanMs(row), thousands);
       const LRESULT at = SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
       if (at >= 0) SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(at), row);
     }

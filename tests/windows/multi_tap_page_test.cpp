@@ -231,8 +231,7 @@ TEST(MultiTapTemplate, ListsEveryControlWithItsClassStylePlaceAndText) {
       {4046, "Static", 0x50020002, 54, 185, 25, 8, "-100 %"},
       {4045, "Static", 0x50020002, 54, 162, 25, 8, "Gain"},
       {4044, "Static", 0x50020002, 54, 140, 25, 8, "100 %"},
-      // The graph's place, held by a sunken plain static until its class exists.
-      {4042, "Static", 0x50000000 | SS_SUNKEN, 81, 140, 176, 56, ""},
+      {4042, "TwCtlLib_Static_Class", 0x50000000, 81, 140, 176, 56, ""},
       {4058, "Static", 0x50020000, 106, 200, 101, 8, "Graph Resolut&ion (Delay ms):"},
       {4043, "ComboBox", 0x50210003, 209, 198, 48, 58, ""},
       {65535, "Static", 0x5000000e, 264, 140, 43, 53, "#1"},

@@ -2,6 +2,7 @@
 
 #include <olectl.h>
 
+#include <cstdint>
 #include <thread>
 #include <utility>
 
@@ -179,6 +180,36 @@ void ExpectControls(HWND dialog, std::span<const ControlRow> rows, int children)
     if (GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) style |= WS_BORDER;
     EXPECT_EQ(style & row.style, row.style) << std::hex << style;
   }
+}
+
+WindowPixels::WindowPixels(HWND window) {
+  RECT r{};
+  if (!GetClientRect(window, &r) || r.right <= 0 || r.bottom <= 0) return;
+  HDC dc = GetDC(window);
+  HDC memory = CreateCompatibleDC(dc);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, dib);
+  if (BitBlt(memory, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY)) {
+    GdiFlush();
+    width = r.right;
+    height = r.bottom;
+    const auto* p = static_cast<const std::uint32_t*>(bits);
+    pixels_.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int i = 0; i < width * height; ++i)
+      pixels_.push_back(RGB((p[i] >> 16) & 0xFF, (p[i] >> 8) & 0xFF, p[i] & 0xFF));
+  }
+  SelectObject(memory, old);
+  DeleteObject(dib);
+  DeleteDC(memory);
+  ReleaseDC(window, dc);
+}
+
+COLORREF WindowPixels::At(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
+  return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
 }
 
 bool SaveWindow(HWND window, const std::wstring& path) {

@@ -84,6 +84,17 @@ struct ControlRow {
 // Checks every row and that the dialog has exactly `children` controls.
 void ExpectControls(HWND dialog, std::span<const ControlRow> rows, int children);
 
+// What a window's client area shows, read back in one copy.
+class WindowPixels {
+ public:
+  explicit WindowPixels(HWND window);
+  COLORREF At(int x, int y) const;  // CLR_INVALID outside
+  int width = 0, height = 0;
+
+ private:
+  std::vector<COLORREF> pixels_;
+};
+
 // Saves what a window shows as a 24-bit BMP.
 bool SaveWindow(HWND window, const std::wstring& path);
 
