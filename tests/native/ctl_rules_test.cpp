@@ -10,6 +10,7 @@
 #include "twctllib/number_text.h"
 #include "twctllib/scroll_rules.h"
 #include "twctllib/slider_scale.h"
+#include "twctllib/static_picture.h"
 
 namespace quill {
 namespace {
@@ -60,13 +61,20 @@ TEST(ScrollRules, TrackbarAndFaderPositions) {
   // ctrl or no boost range), 2 horizontal fader (trackbar directions).
   const ScrollState t{10, 5000, 5000}, m{0, 200, 100}, f{-800, 0, -350}, boost{-100, 100, -40};
   const std::tuple<int, ScrollState, int, int, int, bool, int> cases[] = {
-      {0, t, kScrollPageUp, 1, 0, false, 5000 - 499}, {0, t, kScrollPageUp, 1, 0, true, 5000 - 4990},
-      {0, m, kScrollLineUp, 3, 10, false, 97},        {0, m, kScrollPageDown, 3, 10, true, 200},
-      {0, m, kScrollBottom, 3, 10, false, 200},       {0, m, kScrollThumbTrack, 3, 10, false, 100},
-      {1, f, kScrollLineUp, 1, 10, false, -349},      {1, f, kScrollPageUp, 1, 10, true, -250},
-      {1, f, kScrollPageUp, 1, 0, false, -270},       {1, f, kScrollBottom, 1, 10, false, -800},
-      {1, boost, kScrollTop, 1, 10, false, 0},        {1, boost, kScrollTop, 1, 10, true, 100},
-      {1, {-100, -10, -40}, kScrollTop, 1, 10, false, -10}, {2, boost, kScrollLineUp, 1, 10, false, -41},
+      {0, t, kScrollPageUp, 1, 0, false, 5000 - 499},
+      {0, t, kScrollPageUp, 1, 0, true, 5000 - 4990},
+      {0, m, kScrollLineUp, 3, 10, false, 97},
+      {0, m, kScrollPageDown, 3, 10, true, 200},
+      {0, m, kScrollBottom, 3, 10, false, 200},
+      {0, m, kScrollThumbTrack, 3, 10, false, 100},
+      {1, f, kScrollLineUp, 1, 10, false, -349},
+      {1, f, kScrollPageUp, 1, 10, true, -250},
+      {1, f, kScrollPageUp, 1, 0, false, -270},
+      {1, f, kScrollBottom, 1, 10, false, -800},
+      {1, boost, kScrollTop, 1, 10, false, 0},
+      {1, boost, kScrollTop, 1, 10, true, 100},
+      {1, {-100, -10, -40}, kScrollTop, 1, 10, false, -10},
+      {2, boost, kScrollLineUp, 1, 10, false, -41},
       {2, boost, kScrollTop, 1, 10, false, -100}};
   for (const auto& [kind, s, code, line, page, ctrl, pos] : cases)
     EXPECT_EQ(kind == 0 ? TrackbarScrollPosition(s, code, line, page, ctrl)
@@ -93,9 +101,12 @@ TEST(NumberText, GroupsForDisplayAndParsesLeniently) {
   char tight[7] = "123456";
   EXPECT_EQ(InsertThousands(tight, sizeof tight, kDefault), -1);  // does not fit: untouched
   EXPECT_STREQ(tight, "123456");
-  for (const auto& [in, stop, value, seps] : {std::tuple{"5,000", 0, 5000, &kDefault}, {"12k", 'k', 12, &kDefault},
-                                              {"\t-1,234\t", 0, -1234, &kDefault}, {"5.000", 0, 5000, &kSwapped},
-                                              {"5,000", ',', 5, &kNoGroup}, {"", 0, 0, &kDefault},
+  for (const auto& [in, stop, value, seps] : {std::tuple{"5,000", 0, 5000, &kDefault},
+                                              {"12k", 'k', 12, &kDefault},
+                                              {"\t-1,234\t", 0, -1234, &kDefault},
+                                              {"5.000", 0, 5000, &kSwapped},
+                                              {"5,000", ',', 5, &kNoGroup},
+                                              {"", 0, 0, &kDefault},
                                               {"-99,999,999,999", 0, INT32_MIN, &kDefault}}) {
     std::int32_t v = -1;
     EXPECT_EQ((std::pair{static_cast<int>(ParseNumber(in, &v, *seps)), v}), std::pair(stop, value)) << in;
@@ -131,6 +142,43 @@ TEST(NumberText, DecimalReaderSaysWhereItStopped) {
   EXPECT_EQ(std::pair(stop - wide, v), std::pair(std::ptrdiff_t{4}, 3.25));
   EXPECT_EQ(ParseDecimalAt(static_cast<const char*>(nullptr), &v, kDefault, static_cast<const char**>(nullptr)), 0);
   EXPECT_EQ(v, 0.0);
+}
+
+// A packed bitmap's size from its header, so a copy takes exactly what it
+// was given; rows are padded to four bytes.
+TEST(StaticPicture, PackedBitmapSizesAndWhatIsRefused) {
+  const auto layout = [](DibHeader h) {
+    const DibLayout l = DibLayoutOf(h);
+    return std::tuple(l.valid, l.colors, l.tableBytes, l.bitsBytes);
+  };
+  EXPECT_EQ(layout({40, 4, 2, 1, 8, 0, 4}), std::tuple(true, 4u, 16u, 8u));
+  EXPECT_EQ(layout({40, 3, -2, 1, 24, 0, 0}), std::tuple(true, 0u, 0u, 24u));  // 9 bytes a row, padded to 12
+  EXPECT_EQ(layout({40, 33, 1, 1, 1, 0, 0}), std::tuple(true, 2u, 8u, 8u));
+  EXPECT_EQ(layout({40, 2, 2, 1, 16, 3, 0}), std::tuple(true, 0u, 12u, 8u));   // masks after the header
+  EXPECT_EQ(layout({124, 2, 2, 1, 32, 3, 0}), std::tuple(true, 0u, 0u, 16u));  // masks inside it
+  EXPECT_EQ(DibLayoutOf({40, 4, 2, 1, 8, 0, 4}).Total(40), 64u);
+  for (const DibHeader bad :
+       {DibHeader{12, 4, 2, 1, 8, 0, 0}, DibHeader{40, 0, 2, 1, 8, 0, 0}, DibHeader{40, 4, 0, 1, 8, 0, 0},
+        DibHeader{40, 4, 2, 1, 3, 0, 0}, DibHeader{40, 4, 2, 2, 8, 0, 0}, DibHeader{40, 4, 2, 1, 8, 1, 0},
+        DibHeader{40, 4, 2, 1, 4, 0, 17}, DibHeader{40, 100000, 100000, 1, 32, 0, 0}})
+    EXPECT_FALSE(DibLayoutOf(bad).valid) << bad.size << " " << bad.width << "x" << bad.height << " " << bad.bitCount;
+}
+
+TEST(StaticPicture, PicturesCentredOrScaledToTheWidth) {
+  const CtlRect area{1, 1, 101, 41};
+  const auto at = [&](int w, int h, std::uint32_t style) {
+    const CtlRect r = PicturePlacement(area, w, h, style);
+    return std::tuple(r.left, r.top, r.Width(), r.Height());
+  };
+  EXPECT_EQ(at(10, 6, 0), std::tuple(46, 18, 10, 6));
+  EXPECT_EQ(at(10, 6, kStaticScaleToWidth), std::tuple(1, -9, 100, 60));
+  EXPECT_EQ(at(10, 6, kStaticShrinkLarge), std::tuple(46, 18, 10, 6)) << "fits: left alone";
+  EXPECT_EQ(at(200, 20, kStaticShrinkLarge), std::tuple(1, 16, 100, 10));
+  EXPECT_EQ(at(200, 20, 0), std::tuple(-49, 11, 200, 20)) << "clipped at its own size";
+  EXPECT_TRUE(StaticFramed(4) && StaticFramed(9) && !StaticFramed(3) && !StaticFramed(10) && StaticFramed(0x5007));
+  EXPECT_EQ(StaticTextAlign(0x5001), StaticAlign::Centre);
+  EXPECT_EQ(StaticTextAlign(12), StaticAlign::LeftSingleLine);
+  EXPECT_EQ(StaticTextAlign(0), StaticAlign::LeftWrapped);
 }
 
 }  // namespace
