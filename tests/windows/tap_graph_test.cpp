@@ -86,6 +86,10 @@ class TapGraph : public EffectPageRig<IMultiTapParams, MultiTapParams> {
 };
 
 TEST_F(TapGraph, DrawsTheTapsAndTheEchoPatternOfTheBlock) {
+  // The page lends the control its parameter interface while the dialog lives.
+  EXPECT_EQ(GetPropW(graph_, L"TapGraph"), static_cast<void*>(params_.Get()));
+  EXPECT_NE(GetWindowLongPtrW(graph_, GWLP_WNDPROC), GetClassLongPtrW(graph_, GCLP_WNDPROC));
+
   // The new filter: one full tap at 100 ms, no feedback, span 500 ms.
   ASSERT_GT(width_, 100);
   EXPECT_EQ(Column(500, 100), Expect(half_, 'c'));
