@@ -79,6 +79,31 @@ HBITMAP LoadTintedBitmap(HINSTANCE module, int bitmapId, COLORREF c0, COLORREF c
   return bitmap;
 }
 
+OffScreen::OffScreen(HDC target, const RECT& area, bool direct) : target_(target), area_(area) {
+  if (direct) return;
+  memory_ = CreateCompatibleDC(target);
+  if (memory_ == nullptr) return;
+  bitmap_ = CreateCompatibleBitmap(target, area.right - area.left, area.bottom - area.top);
+  previous_ = bitmap_ != nullptr ? SelectObject(memory_, bitmap_) : nullptr;
+  if (previous_ == nullptr || previous_ == HGDI_ERROR) {
+    if (bitmap_ != nullptr) DeleteObject(bitmap_);
+    DeleteDC(memory_);
+    memory_ = nullptr;
+    bitmap_ = nullptr;
+    return;
+  }
+  SetWindowOrgEx(memory_, area.left, area.top, nullptr);
+}
+
+OffScreen::~OffScreen() {
+  if (memory_ == nullptr) return;
+  BitBlt(target_, area_.left, area_.top, area_.right - area_.left, area_.bottom - area_.top, memory_, area_.left,
+         area_.top, SRCCOPY);
+  SelectObject(memory_, previous_);
+  DeleteObject(bitmap_);
+  DeleteDC(memory_);
+}
+
 BOOL FillOpaque(HDC dc, int x, int y, int width, int height) {
   const RECT rect{x, y, x + width, y + height};
   return ExtTextOutW(dc, x, y, ETO_OPAQUE, &rect, L"", 0, nullptr);

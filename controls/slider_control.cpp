@@ -3,13 +3,12 @@
 // themselves only while the thumb is dragged, double-clicked, restored with
 // Escape or set from a digit key, and otherwise wait for the parent to set
 // the position it computed.
-#include "controls/ctl_classes.h"
-
 #include <initializer_list>
 #include <new>
 
-#include "twctllib/slider_geometry.h"
+#include "controls/ctl_classes.h"
 #include "controls/twctllib.h"
+#include "twctllib/slider_geometry.h"
 
 namespace quill {
 namespace {
@@ -433,20 +432,8 @@ void Draw(const Slider& s, HDC dc) {
 
 // Drawn off-screen and copied in one step, so the thumb never flickers.
 void Paint(const Slider& s, HDC target) {
-  const int width = s.layout.client.right;
-  const int height = s.layout.client.bottom;
-  HDC memory = CreateCompatibleDC(target);
-  HBITMAP bitmap = memory != nullptr ? CreateCompatibleBitmap(target, width, height) : nullptr;
-  HGDIOBJ previous = bitmap != nullptr ? SelectObject(memory, bitmap) : nullptr;
-  if (previous == nullptr || previous == HGDI_ERROR) {
-    Draw(s, target);
-  } else {
-    Draw(s, memory);
-    BitBlt(target, 0, 0, width, height, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, previous);
-  }
-  if (bitmap != nullptr) DeleteObject(bitmap);
-  if (memory != nullptr) DeleteDC(memory);
+  const OffScreen surface(target, ToRect(s.layout.client));
+  Draw(s, surface.Dc());
 }
 
 // --- the window procedure ----------------------------------------------------------
@@ -501,14 +488,9 @@ LRESULT SliderProc(SliderKind kind, HWND window, UINT message, WPARAM wParam, LP
     case WM_SIZE:
       Layout(*s);
       return 0;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      if (HDC dc = BeginPaint(window, &ps)) {
-        Paint(*s, dc);
-        EndPaint(window, &ps);
-      }
+    case WM_PAINT:
+      PaintWindow(window, [s](HDC dc, const RECT&) { Draw(*s, dc); });
       return 0;
-    }
     case WM_PRINTCLIENT:
       Paint(*s, reinterpret_cast<HDC>(wParam));
       return 0;

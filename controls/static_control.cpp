@@ -256,18 +256,8 @@ void Draw(const StaticState& s, HDC dc, const RECT& client) {
 void Paint(const StaticState& s, HDC target) {
   RECT client{};
   GetClientRect(s.window, &client);
-  HDC memory = s.image == nullptr ? CreateCompatibleDC(target) : nullptr;
-  HBITMAP bitmap = memory != nullptr ? CreateCompatibleBitmap(target, client.right, client.bottom) : nullptr;
-  HGDIOBJ previous = bitmap != nullptr ? SelectObject(memory, bitmap) : nullptr;
-  if (previous == nullptr || previous == HGDI_ERROR) {
-    Draw(s, target, client);
-  } else {
-    Draw(s, memory, client);
-    BitBlt(target, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, previous);
-  }
-  if (bitmap != nullptr) DeleteObject(bitmap);
-  if (memory != nullptr) DeleteDC(memory);
+  const OffScreen surface(target, client, s.image != nullptr);
+  Draw(s, surface.Dc(), client);
 }
 
 LRESULT Create(HWND window, const CREATESTRUCTW* create) {
@@ -310,14 +300,10 @@ LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       Redraw(window);
       return result;
     }
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      if (HDC dc = BeginPaint(window, &ps)) {
-        Paint(*s, dc);
-        EndPaint(window, &ps);
-      }
+    case WM_PAINT:
+      PaintWindow(
+          window, [s](HDC dc, const RECT& client) { Draw(*s, dc, client); }, s->image != nullptr);
       return 0;
-    }
     case WM_PRINTCLIENT:
       Paint(*s, reinterpret_cast<HDC>(wParam));
       return 0;

@@ -84,6 +84,41 @@ HBITMAP LoadTintedBitmap(HINSTANCE module, int bitmapId, COLORREF c0, COLORREF c
                          COLORREF c11, COLORREF c10);
 // Fills a rectangle with the context's background colour.
 BOOL FillOpaque(HDC dc, int x, int y, int width, int height);
+// One paint's drawing surface: an off-screen bitmap the size of `area`,
+// copied to the target in one step when it goes, so nothing flickers; the
+// target itself when no bitmap can be made, or when `direct` is asked.
+class OffScreen {
+ public:
+  OffScreen(HDC target, const RECT& area, bool direct = false);
+  ~OffScreen();
+  OffScreen(const OffScreen&) = delete;
+  OffScreen& operator=(const OffScreen&) = delete;
+  HDC Dc() const { return memory_ != nullptr ? memory_ : target_; }
+
+ private:
+  HDC target_;
+  RECT area_;
+  HDC memory_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ previous_ = nullptr;
+};
+
+// A window's paint message: `draw(dc, client)` into an off-screen copy of
+// the client area (straight to the window with `direct`).
+template <class Draw>
+void PaintWindow(HWND window, Draw&& draw, bool direct = false) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window, &ps);
+  if (dc == nullptr) return;
+  RECT client{};
+  GetClientRect(window, &client);
+  {
+    const OffScreen surface(dc, client, direct);
+    draw(surface.Dc(), client);
+  }
+  EndPaint(window, &ps);
+}
+
 // Moves a window (no resize, no activation) relative to a reference
 // rectangle, keeping it on the screen.
 BOOL PlaceWindow(HWND window, HWND reference, POINT point, UINT flags);

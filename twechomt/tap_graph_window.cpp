@@ -63,33 +63,12 @@ void DrawGraph(HDC dc, HWND window, const RECT& client, IMultiTapParams* params)
   Bar(dc, area, span, p.tapDelayMs[current], p.tapGain[current] * 100);
 }
 
-// Off-screen, then one copy, so the bars never flicker while a slider moves.
-void Paint(HWND window, IMultiTapParams* params) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(window, &ps);
-  if (dc == nullptr) return;
-  RECT client{};
-  GetClientRect(window, &client);
-  HDC memory = CreateCompatibleDC(dc);
-  HBITMAP bitmap = memory != nullptr ? CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr;
-  HGDIOBJ previous = bitmap != nullptr ? SelectObject(memory, bitmap) : nullptr;
-  if (previous == nullptr || previous == HGDI_ERROR) {
-    DrawGraph(dc, window, client, params);
-  } else {
-    DrawGraph(memory, window, client, params);
-    BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, previous);
-  }
-  if (bitmap != nullptr) DeleteObject(bitmap);
-  if (memory != nullptr) DeleteDC(memory);
-  EndPaint(window, &ps);
-}
-
 LRESULT CALLBACK GraphProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* params = static_cast<IMultiTapParams*>(GetPropW(window, kParamsProperty));
   auto next = reinterpret_cast<WNDPROC>(GetPropW(window, kNextProperty));
   if (message == WM_PAINT && params != nullptr) {
-    Paint(window, params);
+    // Off-screen, then one copy, so the bars never flicker while a slider moves.
+    PaintWindow(window, [&](HDC dc, const RECT& client) { DrawGraph(dc, window, client, params); });
     return 0;
   }
   if (message == WM_NCDESTROY) DetachTapGraph(window);  // a control destroyed while still attached
