@@ -335,7 +335,9 @@ bool ColorIndexUsable(LPARAM index) {
   return (index >= 0 && index <= COLOR_INFOBK) || (index >= 100 && index <= 141);
 }
 
-// Messages of the 0x600 block; the result of an unknown one is 0.
+// Messages of the 0x600 block. They are the program's edits, so they redraw
+// but notify nobody; those that shift indices end a drag first, which the
+// parent hears of as a finished edit.
 LRESULT EnvelopeMessage(EnvelopeControl& s, UINT message, WPARAM wParam, LPARAM lParam) {
   Envelope& e = s.envelope;
   const int index = static_cast<int>(static_cast<INT_PTR>(wParam));
