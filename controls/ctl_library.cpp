@@ -44,7 +44,7 @@ struct Library {
   HBITMAP spinnerFace = nullptr;
   std::array<ClassEntry, 6> classes{{
       {kTrackbarClass, TrackbarWindowProc, kControlStyle, kOneSlot, COLOR_3DFACE, false},
-      {kEnvelopeClass, nullptr, kControlStyle, kOneSlot, COLOR_WINDOW, false},
+      {kEnvelopeClass, EnvelopeWindowProc, kControlStyle, kOneSlot, COLOR_WINDOW, false},
       {kFaderClass, FaderWindowProc, kControlStyle, kOneSlot, COLOR_3DFACE, false},
       {kSpinnerClass, nullptr, kControlStyle, kOneSlot, COLOR_3DFACE, false},
       {kStaticClass, StaticWindowProc, kControlStyle, kStaticExtraBytes, COLOR_WINDOW, false},

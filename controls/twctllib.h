@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "framework/com.h"
+#include "twctllib/envelope_points.h"
 #include "twctllib/number_text.h"
 #include "twctllib/scroll_rules.h"
 
@@ -35,6 +36,60 @@ inline constexpr UINT kCtlSetPosition = 0x606;  // wParam non-zero: redraw
 inline constexpr UINT kStaticLoadBitmap = 0x600;  // wParam module (0: the window's), lParam name; 1 if loaded
 inline constexpr UINT kStaticTakeBitmap = 0x601;  // lParam HBITMAP, deleted by the control; 1 if not null
 inline constexpr UINT kStaticCopyImage = 0x602;   // lParam packed bitmap (header, colours, bits); 1 if copied
+
+// Envelope editor messages (wParam; lParam; result). Indices count from 0;
+// pointers are EnvelopePoint unless said. Refused input changes nothing.
+inline constexpr UINT kEnvGetCount = 0x600;         // -; -; the number of points
+inline constexpr UINT kEnvGetPoint = 0x601;         // index; out point; 1, or 0 for no such point
+inline constexpr UINT kEnvSetPoint = 0x602;         // index; point; 1 and the point moved as a drag would, or 0
+inline constexpr UINT kEnvInsertPoint = 0x603;      // -; point; its index, or -1 refused
+inline constexpr UINT kEnvDeletePoint = 0x604;      // index; -; 1, or 0 (no such point, or an end)
+inline constexpr UINT kEnvReset = 0x605;            // -; level; 2: only the ends remain, at the level
+inline constexpr UINT kEnvGetPoints = 0x606;        // capacity; out array or null; the count (copies at most capacity)
+inline constexpr UINT kEnvSetPoints = 0x607;        // count; array; 1, or 0 when it breaks the envelope's rules
+inline constexpr UINT kEnvGetXMin = 0x608;          // -; -; low end of x
+inline constexpr UINT kEnvGetXMax = 0x609;          // -; -; high end of x
+inline constexpr UINT kEnvSetXRange = 0x60A;        // low; high; 1, or 0 unless low < high
+inline constexpr UINT kEnvGetYMin = 0x60B;          // -; -; low end of y
+inline constexpr UINT kEnvGetYMax = 0x60C;          // -; -; high end of y
+inline constexpr UINT kEnvSetYRange = 0x60D;        // low; high; 1, or 0 unless low < high
+inline constexpr UINT kEnvGetSelection = 0x60E;     // -; -; the selected index, or -1
+inline constexpr UINT kEnvSetSelection = 0x60F;     // index or -1; -; 1, or 0 for no such point
+inline constexpr UINT kEnvGetMaxCount = 0x610;      // -; -; the most points
+inline constexpr UINT kEnvSetMaxCount = 0x611;      // count 2..4096; -; 1, or 0 (out of limits, fewer than held)
+inline constexpr UINT kEnvGetGrid = 0x612;          // 0 x, 1 y; -; the grid step (0 none)
+inline constexpr UINT kEnvSetGrid = 0x613;          // 0 x, 1 y; step >= 0; 1, or 0
+inline constexpr UINT kEnvGetSnap = 0x614;          // -; -; the snap style bits
+inline constexpr UINT kEnvSetSnap = 0x615;          // snap bits; -; the previous ones
+inline constexpr UINT kEnvValueAt = 0x616;          // -; x; the envelope's y there
+inline constexpr UINT kEnvHitTest = 0x617;          // -; client point (x low word, y high, signed); index or -1
+inline constexpr UINT kEnvPointToPixel = 0x618;     // index; out POINT; 1, or 0 for no such point
+inline constexpr UINT kEnvPixelToValue = 0x619;     // -; in pixel, out value (in place); 1
+inline constexpr UINT kEnvGetNotifyWindow = 0x61A;  // -; -; the window notified (null: the parent)
+inline constexpr UINT kEnvSetNotifyWindow = 0x61B;  // window or null; -; the previous one
+inline constexpr UINT kEnvGetStyle = 0x61C;         // -; -; the low 16 style bits
+inline constexpr UINT kEnvSetStyle = 0x61D;         // new low 16 bits; non-zero: redraw; the previous bits
+inline constexpr UINT kEnvGetReadOnly = 0x61E;      // -; -; 1 when the user cannot edit
+inline constexpr UINT kEnvSetReadOnly = 0x61F;      // flag; -; the previous flag
+inline constexpr UINT kEnvGetColor = 0x620;         // part; -; its colour index, or -1 for no such part
+inline constexpr UINT kEnvSetColor = 0x621;         // part; colour index 0..24 or 100..141; the previous, or -1
+inline constexpr UINT kEnvGetHandleSize = 0x622;    // -; -; half the side of a point's handle, in pixels
+inline constexpr UINT kEnvSetHandleSize = 0x623;    // 1..8; -; 1, or 0
+inline constexpr UINT kEnvGetPlotRect = 0x624;      // -; out RECT; 1: where the ranges are drawn
+// Style bits: mouse edits snap to the x or y grid, the user cannot edit,
+// no grid lines are drawn.
+inline constexpr UINT kEnvStyleSnapX = 0x0001;
+inline constexpr UINT kEnvStyleSnapY = 0x0002;
+inline constexpr UINT kEnvStyleReadOnly = 0x0004;
+inline constexpr UINT kEnvStyleNoGrid = 0x0008;
+// Colour parts and WM_COMMAND notification codes (the control's id in the
+// low word of wParam): a point moved or was added by a drag in progress; a
+// user's edit is finished (button up, right-click removal, a key); the user
+// selected another point.
+enum EnvelopeColorPart : int { kEnvColorLine, kEnvColorHandle, kEnvColorSelected, kEnvColorGrid, kEnvColorParts };
+inline constexpr WORD kEnvNotifyChanging = 1;
+inline constexpr WORD kEnvNotifyChanged = 2;
+inline constexpr WORD kEnvNotifySelection = 3;
 
 // Pattern brushes of CtlBrush.
 inline constexpr int kBrushBitmapPattern = 10000;
