@@ -315,18 +315,8 @@ void Draw(const EnvelopeControl& s, HDC dc, int width, int height) {
 void Paint(const EnvelopeControl& s, HDC target) {
   RECT client{};
   GetClientRect(s.window, &client);
-  HDC memory = CreateCompatibleDC(target);
-  HBITMAP bitmap = memory != nullptr ? CreateCompatibleBitmap(target, client.right, client.bottom) : nullptr;
-  HGDIOBJ previous = bitmap != nullptr ? SelectObject(memory, bitmap) : nullptr;
-  if (previous == nullptr || previous == HGDI_ERROR) {
-    Draw(s, target, client.right, client.bottom);
-  } else {
-    Draw(s, memory, client.right, client.bottom);
-    BitBlt(target, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, previous);
-  }
-  if (bitmap != nullptr) DeleteObject(bitmap);
-  if (memory != nullptr) DeleteDC(memory);
+  const OffScreen surface(target, client);
+  Draw(s, surface.Dc(), client.right, client.bottom);
 }
 
 // --- messages -----------------------------------------------------------------------
@@ -504,14 +494,9 @@ LRESULT CALLBACK EnvelopeWindowProc(HWND window, UINT message, WPARAM wParam, LP
       SetWindowLongPtrW(window, 0, 0);
       delete s;
       return DefWindowProcW(window, message, wParam, lParam);
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      if (HDC dc = BeginPaint(window, &ps)) {
-        Paint(*s, dc);
-        EndPaint(window, &ps);
-      }
+    case WM_PAINT:
+      PaintWindow(window, [s](HDC dc, const RECT& client) { Draw(*s, dc, client.right, client.bottom); });
       return 0;
-    }
     case WM_PRINTCLIENT:
       Paint(*s, reinterpret_cast<HDC>(wParam));
       return 0;
