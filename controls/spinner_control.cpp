@@ -299,7 +299,9 @@ void Draw(const Spinner& s, HDC dc) {
   }
 }
 
-// Off-screen first and copied in one step, so a press never flickers.
+// Off-screen first and copied in one step, so a press never flickers. The
+// trackbar's paint and button box are private to its file, hence these
+// copies; one shared off-screen surface should replace both.
 void Paint(const Spinner& s, HDC target) {
   const int width = s.layout.client.right;
   const int height = s.layout.client.bottom;
