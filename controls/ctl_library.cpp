@@ -46,7 +46,7 @@ struct Library {
       {kTrackbarClass, TrackbarWindowProc, kControlStyle, kOneSlot, COLOR_3DFACE, false},
       {kEnvelopeClass, EnvelopeWindowProc, kControlStyle, kOneSlot, COLOR_WINDOW, false},
       {kFaderClass, FaderWindowProc, kControlStyle, kOneSlot, COLOR_3DFACE, false},
-      {kSpinnerClass, nullptr, kControlStyle, kOneSlot, COLOR_3DFACE, false},
+      {kSpinnerClass, SpinnerWindowProc, kControlStyle, kOneSlot, COLOR_3DFACE, false},
       {kStaticClass, StaticWindowProc, kControlStyle, kStaticExtraBytes, COLOR_WINDOW, false},
       {kMeterClass, nullptr, kControlStyle | CS_GLOBALCLASS, 0, -1, false},
   }};

@@ -91,6 +91,24 @@ inline constexpr WORD kEnvNotifyChanging = 1;
 inline constexpr WORD kEnvNotifyChanged = 2;
 inline constexpr WORD kEnvNotifySelection = 3;
 
+// The spinner: 0x600 to 0x606 as above (its position is only ever set by the
+// parent), and these. Style bits: 0x0001 vertical (the top half increases
+// and notifications are vertical-scroll messages; otherwise the right half
+// increases); 0x4000 a press moves the dialog focus to the buddy edit. It
+// notifies the trackbar's scroll codes to the 0x60A window or the parent:
+// the increasing half, Up and Right send 1 and the other half, Down and Left
+// 0, so SpinnerScroll moves them the trackbar's way.
+inline constexpr UINT kSpinGetStep = 0x607;    // result: the line step
+inline constexpr UINT kSpinSetStep = 0x608;    // wParam: step, 1 or more (others refused); result 0
+inline constexpr UINT kSpinGetNotify = 0x609;  // result: the window notified (the parent unless set)
+inline constexpr UINT kSpinSetNotify = 0x60A;  // wParam: window, 0 for the parent; result as 0x609, 0 if refused
+inline constexpr UINT kSpinSetStyle = 0x60B;   // wParam: new low 16 style bits; lParam low word: redraw; result 0
+inline constexpr UINT kSpinGetBuddy = 0x60C;   // result: the buddy edit
+inline constexpr UINT kSpinSetBuddy = 0x60D;   // wParam: edit, 0 uncouples; lParam low word: text limit; result:
+                                               // the buddy, 0 when refused or uncoupled
+inline constexpr DWORD kSpinStyleVertical = 0x0001;
+inline constexpr DWORD kSpinStyleFocusBuddy = 0x4000;
+
 // Pattern brushes of CtlBrush.
 inline constexpr int kBrushBitmapPattern = 10000;
 inline constexpr int kBrushHalftone = 10001;
@@ -188,5 +206,10 @@ wchar_t ParseDecimal(const wchar_t* text, double* value);
 // new position, already set on the control.
 LRESULT TrackbarScroll(UINT message, int code, HWND control, int lineStep, int pageStep);
 LRESULT FaderScroll(UINT message, int code, HWND control, int lineStep, int pageStep);
+// The same for a spinner: its step size is the line, a page step of 0 means
+// ten steps; a buddy edit's typed number is the starting point and the new
+// position is written back into it, grouped. Codes that move nothing leave
+// the buddy alone and return the position.
+LRESULT SpinnerScroll(UINT message, int code, HWND spinner, int pageStep);
 
 }  // namespace quill

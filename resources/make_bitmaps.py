@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Draws the settings pages' two bitmaps and writes them as 16-colour .bmp files.
+"""Draws the settings pages' two bitmaps and the spinner's glyph strip and
+writes them as 16-colour .bmp files.
 
 picture.bmp is the product badge shown on every effect's page: a quill over
 sound waves in a sunken well, on a raised button face, with one lamp per
 effect below. background.bmp is the seamless tile the page is papered with.
+spinner.bmp holds the spinner control's arrow glyphs.
 
 The page swaps palette entries 0, 7, 8, 15 (button text, face, shadow,
 highlight), 10 and 11 (window frame, window) for the user's colours when it
@@ -225,6 +227,40 @@ def background():
     return c
 
 
+# ---------------------------------------------------------------- spinner
+
+# Eight cells of 8 by 8 along one strip: up, down, left and right arrows, then
+# the same four greyed (a highlight copy one pixel down and right under a
+# shadow copy). Each glyph sits at its cell's top-left corner; the spinner
+# control reads the cells by these positions, so keep them in step with it.
+GLYPH_CELL = 8
+ARROWS = ('up', 'down', 'left', 'right')
+
+
+def arrow_pixels(kind):
+    """The pixels of a solid arrow with a 7-pixel base and a 4-pixel depth."""
+    pixels = []
+    for step in range(4):
+        depth = step if kind in ('up', 'left') else 3 - step
+        for across in range(3 - step, 4 + step):
+            pixels.append((across, depth) if kind in ('up', 'down') else (depth, across))
+    return pixels
+
+
+def spinner():
+    c = Canvas(GLYPH_CELL * 2 * len(ARROWS), GLYPH_CELL, FACE)
+    for i, kind in enumerate(ARROWS):
+        x0 = i * GLYPH_CELL
+        for x, y in arrow_pixels(kind):
+            c.put(x0 + x, y, TEXT)
+        x0 = (i + len(ARROWS)) * GLYPH_CELL
+        for x, y in arrow_pixels(kind):
+            c.put(x0 + x + 1, y + 1, HIGHLIGHT)
+        for x, y in arrow_pixels(kind):
+            c.put(x0 + x, y, SHADOW)
+    return c
+
+
 # ---------------------------------------------------------------- file
 
 def bmp_bytes(c):
@@ -249,6 +285,7 @@ def bmp_bytes(c):
 BITMAPS = {
     1: ('picture.bmp', picture),
     4: ('background.bmp', background),
+    100: ('spinner.bmp', spinner),
 }
 
 
