@@ -79,6 +79,22 @@ HBITMAP LoadTintedBitmap(HINSTANCE module, int bitmapId, COLORREF c0, COLORREF c
   return bitmap;
 }
 
+void FillColor(HDC dc, int left, int top, int right, int bottom, int color) {
+  const RECT r{left, top, right, bottom};
+  FillRect(dc, &r, CtlBrush(color));
+}
+
+void RaisedBox(HDC dc, const CtlRect& t, bool pressed) {
+  FillColor(dc, t.left, t.top, t.right, t.bottom, COLOR_WINDOWFRAME);
+  FillColor(dc, t.left + 1, t.top + 1, t.right - 1, t.bottom - 1, COLOR_BTNFACE);
+  const int light = pressed ? COLOR_BTNSHADOW : COLOR_BTNHIGHLIGHT;
+  FillColor(dc, t.left + 1, t.top + 1, t.right - 1, t.top + 2, light);
+  FillColor(dc, t.left + 1, t.top + 1, t.left + 2, t.bottom - 1, light);
+  if (pressed) return;
+  FillColor(dc, t.left + 1, t.bottom - 2, t.right - 1, t.bottom - 1, COLOR_BTNSHADOW);
+  FillColor(dc, t.right - 2, t.top + 1, t.right - 1, t.bottom - 1, COLOR_BTNSHADOW);
+}
+
 OffScreen::OffScreen(HDC target, const RECT& area, bool direct) : target_(target), area_(area) {
   if (direct) return;
   memory_ = CreateCompatibleDC(target);

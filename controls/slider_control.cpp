@@ -280,42 +280,23 @@ RECT ToRect(const CtlRect& r) {
   return RECT{r.left, r.top, r.right, r.bottom};
 }
 
-void Fill(HDC dc, int left, int top, int right, int bottom, int color) {
-  const RECT r{left, top, right, bottom};
-  FillRect(dc, &r, CtlBrush(color));
-}
-
 // A line across the axis at pixel p (vertical controls: a row).
 void CrossLine(HDC dc, const Slider& s, int p, int from, int to, int color) {
   if (s.layout.vertical) {
-    Fill(dc, from, p, to, p + 1, color);
+    FillColor(dc, from, p, to, p + 1, color);
   } else {
-    Fill(dc, p, from, p + 1, to, color);
+    FillColor(dc, p, from, p + 1, to, color);
   }
 }
 
 void SunkenChannel(HDC dc, const CtlRect& c) {
-  Fill(dc, c.left, c.top, c.right, c.bottom, COLOR_SCROLLBAR);
-  Fill(dc, c.left, c.top, c.right, c.top + 1, COLOR_BTNSHADOW);
-  Fill(dc, c.left, c.top, c.left + 1, c.bottom, COLOR_BTNSHADOW);
-  Fill(dc, c.left, c.bottom - 1, c.right, c.bottom, COLOR_BTNHIGHLIGHT);
-  Fill(dc, c.right - 1, c.top, c.right, c.bottom, COLOR_BTNHIGHLIGHT);
-  Fill(dc, c.left + 1, c.top + 1, c.right - 1, c.top + 2, COLOR_WINDOWFRAME);
-  Fill(dc, c.left + 1, c.top + 1, c.left + 2, c.bottom - 1, COLOR_WINDOWFRAME);
-}
-
-void RaisedBox(HDC dc, const CtlRect& t, bool pressed) {
-  Fill(dc, t.left, t.top, t.right, t.bottom, COLOR_WINDOWFRAME);
-  Fill(dc, t.left + 1, t.top + 1, t.right - 1, t.bottom - 1, COLOR_BTNFACE);
-  if (pressed) {
-    Fill(dc, t.left + 1, t.top + 1, t.right - 1, t.top + 2, COLOR_BTNSHADOW);
-    Fill(dc, t.left + 1, t.top + 1, t.left + 2, t.bottom - 1, COLOR_BTNSHADOW);
-    return;
-  }
-  Fill(dc, t.left + 1, t.top + 1, t.right - 1, t.top + 2, COLOR_BTNHIGHLIGHT);
-  Fill(dc, t.left + 1, t.top + 1, t.left + 2, t.bottom - 1, COLOR_BTNHIGHLIGHT);
-  Fill(dc, t.left + 1, t.bottom - 2, t.right - 1, t.bottom - 1, COLOR_BTNSHADOW);
-  Fill(dc, t.right - 2, t.top + 1, t.right - 1, t.bottom - 1, COLOR_BTNSHADOW);
+  FillColor(dc, c.left, c.top, c.right, c.bottom, COLOR_SCROLLBAR);
+  FillColor(dc, c.left, c.top, c.right, c.top + 1, COLOR_BTNSHADOW);
+  FillColor(dc, c.left, c.top, c.left + 1, c.bottom, COLOR_BTNSHADOW);
+  FillColor(dc, c.left, c.bottom - 1, c.right, c.bottom, COLOR_BTNHIGHLIGHT);
+  FillColor(dc, c.right - 1, c.top, c.right, c.bottom, COLOR_BTNHIGHLIGHT);
+  FillColor(dc, c.left + 1, c.top + 1, c.right - 1, c.top + 2, COLOR_WINDOWFRAME);
+  FillColor(dc, c.left + 1, c.top + 1, c.left + 2, c.bottom - 1, COLOR_WINDOWFRAME);
 }
 
 void TickMarks(HDC dc, const Slider& s) {
@@ -341,9 +322,9 @@ void Triangle(HDC dc, const Slider& s, int cx, int cy, bool towardEnd, int color
   for (int row = 0; row < 3; ++row) {
     const int tip = towardEnd ? 1 - row : row - 1;  // distance along the axis from the centre
     if (s.layout.vertical) {
-      Fill(dc, cx - row, cy + tip, cx + row + 1, cy + tip + 1, color);
+      FillColor(dc, cx - row, cy + tip, cx + row + 1, cy + tip + 1, color);
     } else {
-      Fill(dc, cx + tip, cy - row, cx + tip + 1, cy + row + 1, color);
+      FillColor(dc, cx + tip, cy - row, cx + tip + 1, cy + row + 1, color);
     }
   }
 }
@@ -377,8 +358,8 @@ void FaderScale(HDC dc, const Slider& s, HBRUSH background) {
   const int start = TravelStart(s.layout);
   const int end = TravelEnd(s.layout);
   auto line = [&](int y) {
-    Fill(dc, 0, y, width, y + 1, COLOR_WINDOWFRAME);
-    Fill(dc, 0, y + 1, width, y + 2, COLOR_BTNHIGHLIGHT);
+    FillColor(dc, 0, y, width, y + 1, COLOR_WINDOWFRAME);
+    FillColor(dc, 0, y + 1, width, y + 2, COLOR_BTNHIGHLIGHT);
   };
   line(start);
   line(end);

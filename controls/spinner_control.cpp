@@ -221,25 +221,6 @@ void TrackHeldHalf(Spinner& s, POINT p, bool repeat) {
 
 // --- drawing -------------------------------------------------------------------------
 
-void Fill(HDC dc, int left, int top, int right, int bottom, int color) {
-  const RECT r{left, top, right, bottom};
-  FillRect(dc, &r, CtlBrush(color));
-}
-
-void ButtonBox(HDC dc, const CtlRect& b, bool pressed) {
-  Fill(dc, b.left, b.top, b.right, b.bottom, COLOR_WINDOWFRAME);
-  Fill(dc, b.left + 1, b.top + 1, b.right - 1, b.bottom - 1, COLOR_BTNFACE);
-  if (pressed) {
-    Fill(dc, b.left + 1, b.top + 1, b.right - 1, b.top + 2, COLOR_BTNSHADOW);
-    Fill(dc, b.left + 1, b.top + 1, b.left + 2, b.bottom - 1, COLOR_BTNSHADOW);
-    return;
-  }
-  Fill(dc, b.left + 1, b.top + 1, b.right - 1, b.top + 2, COLOR_BTNHIGHLIGHT);
-  Fill(dc, b.left + 1, b.top + 1, b.left + 2, b.bottom - 1, COLOR_BTNHIGHLIGHT);
-  Fill(dc, b.left + 1, b.bottom - 2, b.right - 1, b.bottom - 1, COLOR_BTNSHADOW);
-  Fill(dc, b.right - 2, b.top + 1, b.right - 1, b.bottom - 1, COLOR_BTNSHADOW);
-}
-
 // The glyph shapes of the face bitmap, for when the module has none: rows
 // (or columns) of 1, 3, 5 and 7 pixels from the tip.
 void GdiArrow(HDC dc, int glyph, int x, int y, int color) {
@@ -247,9 +228,9 @@ void GdiArrow(HDC dc, int glyph, int x, int y, int color) {
     const bool tipFirst = glyph == kGlyphUp || glyph == kGlyphLeft;
     const int depth = tipFirst ? step : 3 - step;
     if (glyph == kGlyphUp || glyph == kGlyphDown) {
-      Fill(dc, x + 3 - step, y + depth, x + 4 + step, y + depth + 1, color);
+      FillColor(dc, x + 3 - step, y + depth, x + 4 + step, y + depth + 1, color);
     } else {
-      Fill(dc, x + depth, y + 3 - step, x + depth + 1, y + 4 + step, color);
+      FillColor(dc, x + depth, y + 3 - step, x + depth + 1, y + 4 + step, color);
     }
   }
 }
@@ -257,7 +238,7 @@ void GdiArrow(HDC dc, int glyph, int x, int y, int color) {
 void DrawHalf(HDC dc, HDC face, const Spinner& s, int half) {
   const CtlRect& b = s.layout.halves[half];
   const bool pressed = s.held == half && s.pressedLook;
-  ButtonBox(dc, b, pressed);
+  RaisedBox(dc, b, pressed);
   const int glyph = SpinnerGlyphOf(s.layout.vertical, half);
   const CtlRect shape = SpinnerGlyphCell(glyph, false);  // centred by the solid shape either way
   const CtlRect cell = SpinnerGlyphCell(glyph, s.disabled);
@@ -299,24 +280,10 @@ void Draw(const Spinner& s, HDC dc) {
   }
 }
 
-// Off-screen first and copied in one step, so a press never flickers. The
-// trackbar's paint and button box are private to its file, hence these
-// copies; one shared off-screen surface should replace both.
+// Off-screen first and copied in one step, so a press never flickers.
 void Paint(const Spinner& s, HDC target) {
-  const int width = s.layout.client.right;
-  const int height = s.layout.client.bottom;
-  HDC memory = CreateCompatibleDC(target);
-  HBITMAP bitmap = memory != nullptr ? CreateCompatibleBitmap(target, width, height) : nullptr;
-  HGDIOBJ previous = bitmap != nullptr ? SelectObject(memory, bitmap) : nullptr;
-  if (previous == nullptr || previous == HGDI_ERROR) {
-    Draw(s, target);
-  } else {
-    Draw(s, memory);
-    BitBlt(target, 0, 0, width, height, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, previous);
-  }
-  if (bitmap != nullptr) DeleteObject(bitmap);
-  if (memory != nullptr) DeleteDC(memory);
+  const OffScreen surface(target, RECT{0, 0, s.layout.client.right, s.layout.client.bottom});
+  Draw(s, surface.Dc());
 }
 
 // --- the window procedures -------------------------------------------------------------
@@ -452,14 +419,9 @@ LRESULT CALLBACK SpinnerWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_SIZE:
       Layout(*s);
       return 0;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      if (HDC dc = BeginPaint(window, &ps)) {
-        Paint(*s, dc);
-        EndPaint(window, &ps);
-      }
+    case WM_PAINT:
+      PaintWindow(window, [s](HDC dc, const RECT&) { Draw(*s, dc); });
       return 0;
-    }
     case WM_PRINTCLIENT:
       Paint(*s, reinterpret_cast<HDC>(wParam));
       return 0;

@@ -12,6 +12,7 @@
 #include "twctllib/envelope_points.h"
 #include "twctllib/number_text.h"
 #include "twctllib/scroll_rules.h"
+#include "twctllib/slider_geometry.h"
 
 namespace quill {
 
@@ -157,6 +158,11 @@ HBITMAP LoadTintedBitmap(HINSTANCE module, int bitmapId, COLORREF c0, COLORREF c
                          COLORREF c11, COLORREF c10);
 // Fills a rectangle with the context's background colour.
 BOOL FillOpaque(HDC dc, int x, int y, int width, int height);
+// Fills a rectangle with a cached colour (a system colour or a scheme index).
+void FillColor(HDC dc, int left, int top, int right, int bottom, int color);
+// A framed button face in the 3D colours, raised or pressed in.
+void RaisedBox(HDC dc, const CtlRect& box, bool pressed);
+
 // One paint's drawing surface: an off-screen bitmap the size of `area`,
 // copied to the target in one step when it goes, so nothing flickers; the
 // target itself when no bitmap can be made, or when `direct` is asked.
