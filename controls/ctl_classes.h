@@ -11,6 +11,8 @@ LRESULT CALLBACK FaderWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 LRESULT CALLBACK EnvelopeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 LRESULT CALLBACK SpinnerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+LRESULT CALLBACK MeterWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The static control has two slots of window data and keeps its state in

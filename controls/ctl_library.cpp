@@ -48,7 +48,7 @@ struct Library {
       {kFaderClass, FaderWindowProc, kControlStyle, kOneSlot, COLOR_3DFACE, false},
       {kSpinnerClass, SpinnerWindowProc, kControlStyle, kOneSlot, COLOR_3DFACE, false},
       {kStaticClass, StaticWindowProc, kControlStyle, kStaticExtraBytes, COLOR_WINDOW, false},
-      {kMeterClass, nullptr, kControlStyle | CS_GLOBALCLASS, 0, -1, false},
+      {kMeterClass, MeterWindowProc, kControlStyle | CS_GLOBALCLASS, 0, -1, false},
   }};
 };
 

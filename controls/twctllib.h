@@ -10,6 +10,7 @@
 
 #include "framework/com.h"
 #include "twctllib/envelope_points.h"
+#include "twctllib/meter_rules.h"
 #include "twctllib/number_text.h"
 #include "twctllib/scroll_rules.h"
 #include "twctllib/slider_geometry.h"
@@ -109,6 +110,31 @@ inline constexpr UINT kSpinSetBuddy = 0x60D;   // wParam: edit, 0 uncouples; lPa
                                                // the buddy, 0 when refused or uncoupled
 inline constexpr DWORD kSpinStyleVertical = 0x0001;
 inline constexpr DWORD kSpinStyleFocusBuddy = 0x4000;
+
+// Meter messages. Levels are linear against the full scale, dB values in
+// tenths; where a channel is named it is LOWORD(wParam). A level of -1 or a
+// result of 0 also stands for a channel that does not exist, and a silent
+// or cleared channel reads kMinusInfinity dB (a float -infinity).
+inline constexpr UINT kMeterGetLevels = 0x600;      // HIWORD(wParam) 0: result the level; n: fill LONG[n] at lParam
+inline constexpr UINT kMeterGetScaleValue = 0x601;  // HIWORD(wParam) 0: result dB tenths; 1: float dB at lParam
+inline constexpr UINT kMeterSetLevels = 0x602;  // HIWORD(wParam) 0: level lParam; n: LONG[n] at lParam; result how many
+inline constexpr UINT kMeterSetChannels = 0x603;   // wParam 1..16, 0 reads; result the channel count
+inline constexpr UINT kMeterSetFullScale = 0x604;  // lParam > 0, 0 reads; result the full scale
+inline constexpr UINT kMeterSetClipLevel = 0x605;  // lParam > 0, 0 reads; result the clip level
+inline constexpr UINT kMeterSetBottom = 0x606;     // lParam -1200..-10 dB tenths, 0 reads; result the bottom
+inline constexpr UINT kMeterSetFormat = 0x607;     // lParam const wchar_t* figure format; result 1, 0 refused
+inline constexpr UINT kMeterResetPeaks = 0x608;    // wParam channel or kMeterAllChannels; result how many reset
+inline constexpr UINT kMeterShowLabels = 0x609;    // wParam non-zero shows; result 1 if they were shown
+inline constexpr UINT kMeterSetHoldTime = 0x60A;   // lParam ms, 0 until reset, -1 reads; result the hold time
+inline constexpr UINT kMeterSetVertical = 0x60B;   // wParam non-zero: bars grow upward; result 1 if they did
+inline constexpr UINT kMeterGetPeak = 0x60C;       // wParam channel; result its held peak, -1 none
+inline constexpr UINT kMeterGetLabel = 0x60D;      // label as drawn to HIWORD(wParam) chars at lParam; result length
+inline constexpr WPARAM kMeterAllChannels = static_cast<WPARAM>(-1);
+inline constexpr DWORD kMeterStyleVertical = 0x0001;
+inline constexpr DWORD kMeterStyleMinimum = 0x0002;  // the held peak is the smallest value; no "Clip"
+inline constexpr DWORD kMeterStyleNoScale = 0x0004;
+inline constexpr DWORD kMeterStyleNoLabels = 0x0008;
+inline constexpr DWORD kMeterStyleResetOnDoubleClick = 0x0010;  // a double-click resets that channel's peak
 
 // Pattern brushes of CtlBrush.
 inline constexpr int kBrushBitmapPattern = 10000;
