@@ -376,18 +376,8 @@ void Draw(const Meter& m, HDC dc) {
 
 // Off-screen and copied in one step: levels arrive many times a second.
 void Paint(const Meter& m, HDC target) {
-  HDC memory = CreateCompatibleDC(target);
-  HBITMAP bitmap = memory != nullptr ? CreateCompatibleBitmap(target, m.width, m.height) : nullptr;
-  HGDIOBJ previous = bitmap != nullptr ? SelectObject(memory, bitmap) : nullptr;
-  if (previous == nullptr || previous == HGDI_ERROR) {
-    Draw(m, target);
-  } else {
-    Draw(m, memory);
-    BitBlt(target, 0, 0, m.width, m.height, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, previous);
-  }
-  if (bitmap != nullptr) DeleteObject(bitmap);
-  if (memory != nullptr) DeleteDC(memory);
+  const OffScreen surface(target, RECT{0, 0, m.width, m.height});
+  Draw(m, surface.Dc());
 }
 
 // --- the window procedure ------------------------------------------------------------
@@ -458,14 +448,9 @@ LRESULT CALLBACK MeterWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         Redraw(*m);
       }
       return 0;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      if (HDC dc = BeginPaint(window, &ps)) {
-        Paint(*m, dc);
-        EndPaint(window, &ps);
-      }
+    case WM_PAINT:
+      PaintWindow(window, [m](HDC dc, const RECT&) { Draw(*m, dc); });
       return 0;
-    }
     case WM_PRINTCLIENT:
       Paint(*m, reinterpret_cast<HDC>(wParam));
       return 0;
