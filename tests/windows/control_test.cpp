@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "controls/ctl_classes.h"
 #include "controls/twctllib.h"
 #include "include/quillfx1.h"
 #include "tests/windows/win_support.h"
@@ -58,6 +59,45 @@ TEST(CtlStartup, OnlyTheLastShutdownRemovesTheClassesAndTheCachedObjects) {
   EXPECT_FALSE(Registered(Self(), kTrackbarClass));
 }
 
+// Each class as it is registered: class style, window data, background;
+// and the objects start-up makes for them live until the last shutdown.
+TEST(CtlStartup, SixClassesWithTheirOwnAttributesAndTheirStartUpObjects) {
+  StopAll();
+  ASSERT_EQ(CtlInitialize(TRUE), S_OK);
+  constexpr UINT kStyle = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+  constexpr int kSlot = sizeof(LONG_PTR);
+  const struct {
+    const wchar_t* name;
+    UINT style;
+    int extra;
+    INT_PTR background;  // system colour + 1, or 0 for none
+  } classes[] = {
+      {kTrackbarClass, kStyle, kSlot, COLOR_3DFACE + 1},   {kEnvelopeClass, kStyle, kSlot, COLOR_WINDOW + 1},
+      {kFaderClass, kStyle, kSlot, COLOR_3DFACE + 1},      {kSpinnerClass, kStyle, kSlot, COLOR_3DFACE + 1},
+      {kStaticClass, kStyle, 2 * kSlot, COLOR_WINDOW + 1}, {kMeterClass, kStyle | CS_GLOBALCLASS, 0, 0},
+  };
+  for (const auto& c : classes) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    ASSERT_TRUE(GetClassInfoExW(Self(), c.name, &wc)) << "not registered";
+    EXPECT_EQ(wc.style, c.style);
+    EXPECT_EQ(wc.cbWndExtra, c.extra);
+    EXPECT_EQ(reinterpret_cast<INT_PTR>(wc.hbrBackground), c.background);
+  }
+  HBRUSH grey = CtlGreyPattern();
+  HBITMAP face = CtlSpinnerFace();
+  LOGBRUSH pattern{};
+  ASSERT_EQ(GetObjectW(grey, sizeof pattern, &pattern), static_cast<int>(sizeof pattern));
+  EXPECT_EQ(pattern.lbStyle, static_cast<UINT>(BS_PATTERN));
+  BITMAP faceSize{};
+  EXPECT_EQ(GetObjectW(face, sizeof faceSize, &faceSize), static_cast<int>(sizeof faceSize)) << "bitmap 100 tinted";
+  ASSERT_EQ(CtlInitialize(FALSE), S_OK);
+  EXPECT_EQ(GetObjectType(grey), 0u);
+  EXPECT_EQ(GetObjectType(face), 0u);
+  EXPECT_EQ(CtlGreyPattern(), nullptr);
+  for (const auto& c : classes) EXPECT_FALSE(Registered(Self(), c.name));
+}
+
 // The filters start the library copy inside the DLL, one count each, so a
 // page of a remaining filter still finds its classes.
 TEST(CtlStartup, EffectFiltersStartTheLibraryInTheModuleAndCountEachOther) {
@@ -101,8 +141,8 @@ TEST(CtlSettings, HostEditorColoursAndLocaleSeparatorsAreReadAtStartUp) {
 // colours (the top row shows them in that order, then entry 1 untouched);
 // a 256-colour or missing bitmap gives nothing.
 TEST(CtlDrawing, TintedBitmapReplacesSixPaletteEntries) {
-  const COLORREF c[6] = {RGB(1, 2, 3), RGB(70, 71, 72), RGB(80, 81, 82), RGB(150, 151, 152), RGB(110, 111, 112),
-                         RGB(100, 101, 102)};
+  const COLORREF c[6] = {RGB(1, 2, 3),       RGB(70, 71, 72),    RGB(80, 81, 82),
+                         RGB(150, 151, 152), RGB(110, 111, 112), RGB(100, 101, 102)};
   const auto tint = [&](int id) { return LoadTintedBitmap(Self(), id, c[0], c[1], c[2], c[3], c[4], c[5]); };
   HBITMAP bitmap = tint(1);
   ASSERT_NE(bitmap, nullptr);
@@ -281,10 +321,8 @@ TEST_F(SliderTest, RangeClampsThePositionAndArrowsAndChannelSendTheirCodesForAPa
   EXPECT_EQ(Position(w), 2000);
   SetRange(w, 0, 100);
   SetPos(w, 50);
-  const std::pair<int, int> parts[] = {{kTrackW - 15, kScrollLineUp},
-                                       {kTrackW - 3, kScrollLineDown},
-                                       {20, kScrollPageUp},
-                                       {150, kScrollPageDown}};
+  const std::pair<int, int> parts[] = {
+      {kTrackW - 15, kScrollLineUp}, {kTrackW - 3, kScrollLineDown}, {20, kScrollPageUp}, {150, kScrollPageDown}};
   for (const auto& [x, code] : parts) {
     Mouse(w, WM_LBUTTONDOWN, x, 10);
     EXPECT_EQ(GetCapture(), w);
