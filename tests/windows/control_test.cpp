@@ -12,6 +12,7 @@
 #include "controls/ctl_classes.h"
 #include "controls/twctllib.h"
 #include "include/quillfx1.h"
+#include "tests/windows/page_support.h"
 #include "tests/windows/win_support.h"
 
 namespace quill::test {
@@ -459,6 +460,61 @@ TEST_F(SliderTest, TaperedFaderCapSitsAtTheTaperedOffset) {
   const std::vector<int> marked = Marked(w, false, 10, 236);
   ASSERT_EQ(marked.size(), 20u);
   EXPECT_EQ(marked.front(), 126);
+}
+
+// A dialog with a control of each class, set up as a page would set it up:
+// the spinner coupled to its edit and answered with SpinnerScroll, levels
+// on the meter, an envelope. Its picture is kept as controls-all.bmp.
+INT_PTR CALLBACK LibraryDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetDlgItemTextW(dialog, 403, L"40");
+    SendDlgItemMessageW(dialog, 404, kSpinSetBuddy, reinterpret_cast<WPARAM>(GetDlgItem(dialog, 403)), 5);
+    SendDlgItemMessageW(dialog, 402, kCtlSetRange, 0, MAKELPARAM(static_cast<WORD>(-800), 0));
+    SendDlgItemMessageW(dialog, 402, kCtlSetPosition, FALSE, -120);
+    LONG levels[2] = {16384, 3277};  // -6 and -20 dB
+    SendDlgItemMessageW(dialog, 407, kMeterSetLevels, MAKEWPARAM(0, 2), reinterpret_cast<LPARAM>(levels));
+    const EnvelopePoint points[] = {{0, 0}, {20, 90}, {60, 40}, {100, 0}};
+    SendDlgItemMessageW(dialog, 408, kEnvSetXRange, 0, 100);
+    SendDlgItemMessageW(dialog, 408, kEnvSetYRange, 0, 100);
+    SendDlgItemMessageW(dialog, 408, kEnvSetPoints, 4, reinterpret_cast<LPARAM>(points));
+    return TRUE;
+  }
+  if (message == WM_VSCROLL && GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == 404) {
+    SpinnerScroll(message, LOWORD(wParam), reinterpret_cast<HWND>(lParam), 0);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+TEST(CtlLibrary, ADialogHoldsAControlOfEachClass) {
+  ASSERT_EQ(CtlInitialize(TRUE), S_OK);
+  HWND dialog = CreateDialogParamW(Self(), MAKEINTRESOURCEW(101), nullptr, LibraryDialogProc, 0);
+  ASSERT_NE(dialog, nullptr);
+  const std::pair<int, const wchar_t*> classes[] = {{401, kTrackbarClass}, {402, kFaderClass},  {404, kSpinnerClass},
+                                                    {405, kStaticClass},   {406, kStaticClass}, {407, kMeterClass},
+                                                    {408, kEnvelopeClass}};
+  for (const auto& [id, name] : classes) {
+    wchar_t found[64] = {};
+    GetClassNameW(GetDlgItem(dialog, id), found, 64);
+    EXPECT_STREQ(found, name) << id;
+  }
+  // The spinner sits against its edit and drives it.
+  RECT edit{}, spinner{};
+  GetWindowRect(GetDlgItem(dialog, 403), &edit);
+  GetWindowRect(GetDlgItem(dialog, 404), &spinner);
+  EXPECT_TRUE(spinner.left == edit.right && spinner.right - spinner.left == 13 && spinner.top == edit.top);
+  PressKey(dialog, 403, VK_UP, 2);
+  wchar_t text[8] = {};
+  GetDlgItemTextW(dialog, 403, text, 8);
+  EXPECT_STREQ(text, L"42");
+  EXPECT_EQ(SendDlgItemMessageW(dialog, 407, kMeterGetScaleValue, 1, 0), -200);
+  EXPECT_EQ(SendDlgItemMessageW(dialog, 408, kEnvValueAt, 0, 40), 65);
+  // The picture from the "#5" in the template.
+  const WindowPixels picture(GetDlgItem(dialog, 405));
+  EXPECT_NE(picture.At(picture.width / 2, picture.height / 2), picture.At(0, 0));
+  EXPECT_TRUE(SaveWindow(dialog, BinDir() + L"controls-all.bmp"));
+  DestroyWindow(dialog);
+  CtlInitialize(FALSE);
 }
 
 }  // namespace
