@@ -381,14 +381,13 @@ LRESULT CALLBACK SpinnerWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case kCtlGetMaximum:
       return s->scale.Maximum();
     case kCtlSetRange:
-      SetRange(*s, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
-      return 0;
     case kCtlSetMinimum:
-      SetRange(*s, static_cast<std::int32_t>(lParam), s->scale.Maximum());
+    case kCtlSetMaximum: {
+      std::int32_t minimum = s->scale.Minimum(), maximum = s->scale.Maximum();
+      RequestedRange(message, lParam, minimum, maximum);
+      SetRange(*s, minimum, maximum);
       return 0;
-    case kCtlSetMaximum:
-      SetRange(*s, s->scale.Minimum(), static_cast<std::int32_t>(lParam));
-      return 0;
+    }
     case kCtlSetPosition:
       // Nothing on the face shows the position, so there is nothing to redraw.
       s->position = s->scale.Clamp(static_cast<std::int32_t>(lParam));

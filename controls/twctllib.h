@@ -33,6 +33,19 @@ inline constexpr UINT kCtlSetMinimum = 0x604;
 inline constexpr UINT kCtlSetMaximum = 0x605;
 inline constexpr UINT kCtlSetPosition = 0x606;  // wParam non-zero: redraw
 
+// What a range message asks of a control whose range is [minimum, maximum]:
+// both ends (packed as signed 16-bit words), or one end as a whole number.
+inline void RequestedRange(UINT message, LPARAM lParam, std::int32_t& minimum, std::int32_t& maximum) {
+  if (message == kCtlSetRange) {
+    minimum = static_cast<short>(LOWORD(lParam));
+    maximum = static_cast<short>(HIWORD(lParam));
+  } else if (message == kCtlSetMinimum) {
+    minimum = static_cast<std::int32_t>(lParam);
+  } else if (message == kCtlSetMaximum) {
+    maximum = static_cast<std::int32_t>(lParam);
+  }
+}
+
 // Messages of the static control. The picture it is given replaces any
 // other; a text set without a leading "#" removes it.
 inline constexpr UINT kStaticLoadBitmap = 0x600;  // wParam module (0: the window's), lParam name; 1 if loaded
