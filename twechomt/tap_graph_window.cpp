@@ -38,6 +38,8 @@ void DrawGraph(HDC dc, HWND window, const RECT& client, IMultiTapParams* params)
   FillOpaque(dc, client.left, height / 2, width, 1);
 
   const GraphRect area{client.left + 1, client.top, client.right - 1, client.bottom};
+  // The whole block in one read, so the pattern and the bars come from the
+  // same moment even while the stream or another page edits it.
   MultiTapParams p{};
   if (FAILED(params->GetParams(&p))) return;
   const std::int32_t span = GraphSpanMs(p.graphResolution);
