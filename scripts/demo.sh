@@ -6,7 +6,7 @@
 # Results go to out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --demo
 
 mkdir -p out
 build/native/tools/quilldemo --make-material out/demo-material.wav

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the build needs from Debian and builds both targets:
 # the native core, tools and tests, and the Windows component with its tests.
-# Usage: scripts/setup.sh [--sanitize]   (also builds the sanitizer configuration)
+# Usage: scripts/setup.sh [--sanitize | --demo]
+#   --sanitize  also builds the sanitizer configuration
+#   --demo      builds only what the demo job runs: quilldemo, QUILLFX1.DLL,
+#               quillhost and the help file (the tests wait for scripts/test.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,7 +29,11 @@ as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 in
 presets=(native windows)
 [ "${1:-}" = "--sanitize" ] && presets+=(native-sanitize)
 for preset in "${presets[@]}"; do
-  echo "== configuring and building: $preset"
+  targets=()
+  if [ "${1:-}" = "--demo" ]; then
+    [ "$preset" = native ] && targets=(--target quilldemo) || targets=(--target quillfx1 quillhost quillfx1_help)
+  fi
+  echo "== configuring and building: $preset${targets[*]:+ (${targets[*]:1})}"
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j2
+  cmake --build --preset "$preset" -j2 "${targets[@]}"
 done
