@@ -239,8 +239,6 @@ TEST_F(QuillfxIo, FloatInputKeepsItsLevelInEveryIntegerKind) {
   MakeFloat(At("double.wav"), SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 48000, sine);
   for (const auto& [file, kind, step, note] : {
            std::tuple{"float.wav", SampleKind::Pcm8, 1 / 128.0, "32-bit float converted to 8-bit integer, dithered"},
-           std::tuple{"float.wav", SampleKind::Pcm16, 1 / 32768.0,
-                      "32-bit float converted to 16-bit integer, dithered"},
            std::tuple{"float.wav", SampleKind::Pcm32, 1 / 2147483648.0, "32-bit float converted to 32-bit integer"},
            std::tuple{"double.wav", SampleKind::Pcm16, 1 / 32768.0,
                       "64-bit float converted to 16-bit integer, dithered"},
@@ -390,7 +388,6 @@ TEST_F(QuillfxIo, OutputWordFollowsTheRequestThenTheInputThenTheProcessing) {
     const char* says;
   };
   const Case cases[] = {
-      {"a.flac", {}, {}, pcm32, int24, SF_FORMAT_PCM_24, ""},
       {"b.wav", {}, {}, pcm32, int24, SF_FORMAT_PCM_24, ""},
       {"c.wav", {}, {}, pcm32, {}, SF_FORMAT_PCM_32, ""},
       {"d.wav", {}, {}, float32, int16, SF_FORMAT_PCM_16, ""},
@@ -425,8 +422,8 @@ TEST_F(QuillfxIo, OutputWordFollowsTheRequestThenTheInputThenTheProcessing) {
     EXPECT_EQ(back.info.frames, 11);
   }
   // The refusals left nothing behind.
-  EXPECT_EQ(Entries(), (std::vector<std::string>{"a.flac", "b.wav", "c.wav", "d.wav", "f.flac", "g.wav", "h.wav",
-                                                 "i.au", "j.wav", "k.flac"}));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"b.wav", "c.wav", "d.wav", "f.flac", "g.wav", "h.wav", "i.au", "j.wav",
+                                                 "k.flac"}));
   // 33 bytes of samples: the data chunk says 33, and a pad byte ends the file
   // at an even length (header: RIFF 12, JUNK 36, fmt 24, data 8 bytes).
   const std::string odd = ReadText(At("b.wav"));
