@@ -36,13 +36,17 @@ std::string Dir() {
   return ::testing::TempDir() + "quillfx_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_";
 }
 
+std::string Text(const std::string& path) {
+  std::ostringstream text;
+  text << std::ifstream(path).rdbuf();
+  return text.str();
+}
+
 // Runs quillfx with `args` (quoted where needed); returns its status and messages.
 std::pair<int, std::string> Quillfx(const std::string& args) {
   const std::string errFile = Dir() + "stderr.txt";
   const int raw = std::system((std::string(QUILLFX_PATH) + " " + args + " 2>" + errFile).c_str());
-  std::ostringstream text;
-  text << std::ifstream(errFile).rdbuf();
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text.str()};
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Text(errFile)};
 }
 
 // Runs quillfx, expecting `status` and `says` among its messages; returns the messages.
@@ -214,14 +218,11 @@ TEST(Quillfx, OptionsTakeTheUsualSpellings) {
   }
   const std::string listing = Dir() + "list.txt";
   ASSERT_EQ(Quillfx("--list reverb >" + listing).first, 0);
-  std::ostringstream text;
-  text << std::ifstream(listing).rdbuf();
-  EXPECT_NE(text.str().find("twreverb"), std::string::npos) << text.str();
-  EXPECT_EQ(text.str().find("twechos"), std::string::npos) << "--list EFFECT lists that effect alone";
+  const std::string listed = Text(listing);
+  EXPECT_NE(listed.find("twreverb"), std::string::npos) << listed;
+  EXPECT_EQ(listed.find("twechos"), std::string::npos) << "--list EFFECT lists that effect alone";
   ASSERT_EQ(Quillfx("--version >" + listing).first, 0);
-  text.str("");
-  text << std::ifstream(listing).rdbuf();
-  EXPECT_EQ(text.str().rfind("quillfx ", 0), 0u) << text.str();
+  EXPECT_EQ(Text(listing).rfind("quillfx ", 0), 0u) << Text(listing);
 }
 
 // RMS of the last `frames` frames of 16-bit audio, in dBFS (-inf for silence).
@@ -253,10 +254,9 @@ TEST(Quillfx, PadAndQuietTailLetTheChainRunOn) {
   // 16-bit output below -96 dBFS is digital silence.
   EXPECT_TRUE(std::isinf(EndLevelDb(quiet, 4410))) << EndLevelDb(quiet, 4410);
   ExpectSameAudio(WavData{own.format, {quiet.bytes.begin(), quiet.bytes.begin() + own.bytes.size()}}, own);
-  std::ostringstream summary;
-  summary << std::ifstream(json).rdbuf();
-  EXPECT_NE(summary.str().find("\"framesOut\": " + std::to_string(quiet.Frames())), std::string::npos) << summary.str();
-  EXPECT_NE(summary.str().find("\"tailCapped\": false"), std::string::npos) << summary.str();
+  const std::string summary = Text(json);
+  EXPECT_NE(summary.find("\"framesOut\": " + std::to_string(quiet.Frames())), std::string::npos) << summary;
+  EXPECT_NE(summary.find("\"tailCapped\": false"), std::string::npos) << summary;
 
   // A cap shorter than the decay stops the silence and says so.
   const std::string errors =
@@ -277,17 +277,16 @@ TEST(Quillfx, SeveralInputsGiveWhatSingleRunsGive) {
   const std::string json = Dir() + "run.json";
   const std::string errors =
       Expect("-j 2 --json -o " + dir + " " + inputs[0] + " " + inputs[1] + " " + inputs[2] + effects + " >" + json, 0);
-  std::ostringstream summary;
-  summary << std::ifstream(json).rdbuf();
+  const std::string summary = Text(json);
   for (const std::string& in : inputs) {
     SCOPED_TRACE(in);
     ASSERT_EQ(Quillfx(in + " " + Dir() + "single.wav chorus 3 reverb Plate").first, 0);
     const std::string name = in.substr(in.rfind('/') + 1);
     ExpectSameAudio(Read(dir + "/" + name), Read(Dir() + "single.wav"));
     EXPECT_NE(errors.find(in + " -> " + dir + "/" + name + ": "), std::string::npos) << errors;
-    EXPECT_NE(summary.str().find("\"input\": \"" + in + "\""), std::string::npos) << summary.str();
+    EXPECT_NE(summary.find("\"input\": \"" + in + "\""), std::string::npos) << summary;
   }
-  EXPECT_NE(summary.str().find("\"framesIn\": 10000"), std::string::npos) << summary.str();
+  EXPECT_NE(summary.find("\"framesIn\": 10000"), std::string::npos) << summary;
   // One unreadable input fails alone; the others are still written.
   ASSERT_EQ(std::system(("rm -f " + dir + "/*").c_str()), 0);
   Expect("-o " + dir + " " + inputs[0] + " " + Dir() + "missing.wav" + effects, 3, "missing.wav: failed: cannot read");
@@ -398,11 +397,8 @@ TEST(Quillfx, WavGoesToStandardOutputThroughAPipe) {
                                    "; echo $? >" + err + ".status' | cat >/dev/null")
                                       .c_str());
   ASSERT_EQ(WEXITSTATUS(refused), 0);
-  std::ostringstream status, says;
-  status << std::ifstream(err + ".status").rdbuf();
-  says << std::ifstream(err).rdbuf();
-  EXPECT_EQ(status.str(), "4\n");
-  EXPECT_NE(says.str().find("types that can: wav"), std::string::npos) << says.str();
+  EXPECT_EQ(Text(err + ".status"), "4\n");
+  EXPECT_NE(Text(err).find("types that can: wav"), std::string::npos) << Text(err);
 }
 
 TEST(Quillfx, ValuesTakeRealUnitsAndPresetsTheirNamesLoosely) {
@@ -413,11 +409,10 @@ TEST(Quillfx, ValuesTakeRealUnitsAndPresetsTheirNamesLoosely) {
   Expect(in + " " + a + " reverb catedral", 2, "did you mean \"Cathedral\"");
   const std::string shown = Dir() + "show.txt";
   ASSERT_EQ(Quillfx("--show delay \"echo chamber\" >" + shown).first, 0);
-  std::ostringstream text;
-  text << std::ifstream(shown).rdbuf();
-  EXPECT_NE(text.str().find("Echo chamber"), std::string::npos) << text.str();
-  EXPECT_NE(text.str().find("delayMs="), std::string::npos) << text.str();
-  EXPECT_NE(text.str().find(" s "), std::string::npos) << text.str();
+  const std::string text = Text(shown);
+  EXPECT_NE(text.find("Echo chamber"), std::string::npos) << text;
+  EXPECT_NE(text.find("delayMs="), std::string::npos) << text;
+  EXPECT_NE(text.find(" s "), std::string::npos) << text;
 }
 
 }  // namespace
