@@ -142,6 +142,7 @@ TEST(FieldArgs, RefusalsSayWhy) {
       {"time", "final=49.9%", "twtime: final=49.9% is outside 50..500 % (finalTenths 500..5000 tenths of a percent)"},
       {"pitch", "semitones=2st", "twpitchs: semitones=2st: semitones takes no unit"},
       {"pitch", "ratio=0", "twpitchs: ratio=0 is not a positive number"},
+      {"pitch", "ratio=-1", "twpitchs: ratio=-1 is not a positive number"},
       {"pitch", "ratio=inf", "twpitchs: ratio=inf: ratio needs a positive finite number"},
       {"pitch", "ratio=nan", "twpitchs: ratio=nan: ratio needs a positive finite number"},
   };
