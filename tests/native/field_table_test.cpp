@@ -38,6 +38,7 @@ TEST(ValueText, EachFormatAsThePagesShowIt) {
       {Row(SimpleDelayFields(), "delayOut"), 0, "0.0 dB"},
       {Row(SimpleDelayFields(), "delayOut"), -800, "-Inf. dB"},
       {Row(ChorusFields(), "dryOut"), -600, "-Inf. dB"},
+      {Row(ChorusFields(), "dryOut"), -44, "-4.4 dB"},
       {Row(SimpleDelayFields(), "delayMs"), 400, "0.400"},
       {Row(SimpleDelayFields(), "decayTenths"), 20, "2.0"},
       {Row(ReverbFields(), "decayTenths"), 25, "2.5 sec."},
@@ -68,15 +69,24 @@ TEST(ValueText, EachFormatAsThePagesShowIt) {
 // 0.1 dB).
 TEST(RealUnits, ValuesRangesAndStepsInRealUnits) {
   const std::tuple<const FieldInfo&, double, const char*> values[] = {
-      {Row(SimpleDelayFields(), "delayMs"), 250, "0.250 s"}, {Row(SimpleDelayFields(), "decayTenths"), 45, "4.5 s"},
-      {Row(SimpleDelayFields(), "dryOut"), -5, "-0.5 dB"},   {Row(SimpleDelayFields(), "dryOut"), -800, "-inf dB"},
-      {Row(SimpleDelayFields(), "dryOut"), -900, "-inf dB"}, {Row(SimpleDelayFields(), "feedback"), 1, "on"},
+      {Row(SimpleDelayFields(), "delayMs"), 250, "0.250 s"},
+      {Row(SimpleDelayFields(), "decayTenths"), 45, "4.5 s"},
+      {Row(SimpleDelayFields(), "dryOut"), -30, "-3.0 dB"},
+      {Row(SimpleDelayFields(), "dryOut"), -5, "-0.5 dB"},
+      {Row(SimpleDelayFields(), "dryOut"), -800, "-inf dB"},
+      {Row(SimpleDelayFields(), "dryOut"), -900, "-inf dB"},
+      {Row(SimpleDelayFields(), "feedback"), 1, "on"},
       {Row(ChorusFields(), "delayTenths"), 15, "1.5 ms"},  // a range under a second reads in ms
-      {Row(ReverbFields(), "preDelayMs"), 30, "30 ms"},      {Row(MultiTapFields(), "lowpassHz"), 4000, "4 kHz"},
-      {Row(ReverbFields(), "highCutHz"), 12500, "12.5 kHz"}, {Row(MultiTapFields(), "lowpassHz"), 100, "100 Hz"},
-      {Row(MultiTapFields(), "modRate"), 25, "2.5 Hz"},      {Row(MultiTapFields(), "tapPan[2]"), -40, "-40 %"},
-      {Row(TimeFields(), "finalTenths"), 1100, "110 %"},     {Row(TimeFields(), "finalTenths"), 1234.5, "123.45 %"},
-      {Row(TimeFields(), "tempoTenths"), 1200, "120.0 bpm"}, {Row(PitchFields(), "centsTenths"), -150, "-15.0 cents"},
+      {Row(ReverbFields(), "preDelayMs"), 30, "30 ms"},
+      {Row(MultiTapFields(), "lowpassHz"), 4000, "4 kHz"},
+      {Row(ReverbFields(), "highCutHz"), 12500, "12.5 kHz"},
+      {Row(MultiTapFields(), "lowpassHz"), 100, "100 Hz"},
+      {Row(MultiTapFields(), "modRate"), 25, "2.5 Hz"},
+      {Row(MultiTapFields(), "tapPan[2]"), -40, "-40 %"},
+      {Row(TimeFields(), "finalTenths"), 1100, "110 %"},
+      {Row(TimeFields(), "finalTenths"), 1234.5, "123.45 %"},
+      {Row(TimeFields(), "tempoTenths"), 1200, "120.0 bpm"},
+      {Row(PitchFields(), "centsTenths"), -150, "-15.0 cents"},
       {Row(ReverbFields(), "reverbMode"), 3, "3"},
   };
   for (const auto& [f, raw, text] : values) EXPECT_EQ(RealText(f, raw), text) << f.name << " " << raw;
@@ -165,11 +175,9 @@ TEST(FieldTable, TableRowsSpanTheTablesTheyIndex) {
 // that names no row although it was kept.
 TEST(FieldEdits, ThroughAnEngineReportWhatWasClampedOrOutsideTheTable) {
   const FieldTable table = ReverbFields();
-  std::vector<FieldEdit> edits = {{FindField(table, "decayTenths"), 80},
-                                  {FindField(table, "dryOut"), -30},
-                                  {FindField(table, "reverbMode"), 25},
-                                  {FindField(table, "preDelayMs"), -5},
-                                  {FindField(table, "preDelayMs"), 12}};
+  std::vector<FieldEdit> edits = {
+      {FindField(table, "decayTenths"), 80}, {FindField(table, "dryOut"), -30}, {FindField(table, "reverbMode"), 25},
+      {FindField(table, "preDelayMs"), -5},  {FindField(table, "preDelayMs"), 12}};
   ReverbEngine engine;
   ReverbParams block;
   ASSERT_EQ(engine.GetParams(&block), S_OK);
