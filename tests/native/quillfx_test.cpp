@@ -293,19 +293,17 @@ TEST(Quillfx, SeveralInputsGiveWhatSingleRunsGive) {
   EXPECT_EQ(Read(dir + inputs[0].substr(inputs[0].rfind('/'))).Frames(), mono.Frames() + 88200u);
 }
 
-// A tone of `amplitude` (full scale 1.0) at 441 Hz in any word WriteWav
-// writes: integer samples little-endian in `bits`, float in 32 or 64.
+// A tone of `amplitude` (full scale 1.0) at 441 Hz: integer samples
+// little-endian in `bits`, or 32-bit float (tag 3).
 WavData Tone(std::uint16_t tag, std::uint16_t bits, double amplitude, std::uint32_t frames = 44100) {
   WavData d;
   d.format = MakeFormat(tag, 1, 44100, bits);
   for (std::uint32_t i = 0; i < frames; ++i) {
     const double x = amplitude * std::sin(2.0 * 3.141592653589793 * 441.0 * i / 44100.0);
-    std::uint8_t bytes[8];
-    if (tag == 3 && bits == 32) {
+    std::uint8_t bytes[4];
+    if (tag == 3) {
       const float f = static_cast<float>(x);
       std::memcpy(bytes, &f, 4);
-    } else if (tag == 3) {
-      std::memcpy(bytes, &x, 8);
     } else {
       const auto v = static_cast<std::int32_t>(std::lround(x * std::ldexp(1.0, bits - 1)));
       for (int b = 0; b < bits / 8; ++b) bytes[b] = static_cast<std::uint8_t>(v >> (8 * b));
