@@ -225,16 +225,6 @@ void ExpectReported(int position, size_t back = 2) {
 }
 
 // Dispatches messages through the dialog's keyboard handling for a while.
-void Pump(HWND dialog, DWORD milliseconds) {
-  const DWORD until = GetTickCount() + milliseconds;
-  for (LONG left = static_cast<LONG>(milliseconds); left > 0; left = static_cast<LONG>(until - GetTickCount())) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-      if (!IsDialogMessageW(dialog, &msg)) DispatchMessageW(&msg);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
-  }
-}
-
 // Where along row (or column) `at` the window on screen differs from the
 // dialog's background.
 std::vector<int> Marked(HWND window, bool row, int at, int limit) {
@@ -245,13 +235,6 @@ std::vector<int> Marked(HWND window, bool row, int at, int limit) {
   ReleaseDC(window, dc);
   return marked;
 }
-COLORREF PixelAt(HWND window, int x, int y) {
-  HDC dc = GetDC(window);
-  const COLORREF c = GetPixel(dc, x, y);
-  ReleaseDC(window, dc);
-  return c;
-}
-
 class SliderTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -426,9 +409,9 @@ TEST_F(SliderTest, ThumbAndCaretAreWhereTheMappingPutsThemAndNoThumbWhenDisabled
     const int left = position * kTravel / 200;
     ASSERT_EQ(marked.size(), 10u);
     EXPECT_EQ(marked.front(), left);
-    EXPECT_EQ(PixelAt(w, left + 5, 5), GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(PixelAt(w, left, 5), GetSysColor(COLOR_WINDOWFRAME));
-    EXPECT_EQ(PixelAt(w, left > 80 ? 20 : 120, 10), GetSysColor(COLOR_SCROLLBAR));  // the channel
+    EXPECT_EQ(WindowPixels(w).At(left + 5, 5), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(WindowPixels(w).At(left, 5), GetSysColor(COLOR_WINDOWFRAME));
+    EXPECT_EQ(WindowPixels(w).At(left > 80 ? 20 : 120, 10), GetSysColor(COLOR_SCROLLBAR));  // the channel
   }
   // The focus caret covers the thumb inset by two, and follows it.
   SetPos(w, 0);
@@ -446,7 +429,7 @@ TEST_F(SliderTest, ThumbAndCaretAreWhereTheMappingPutsThemAndNoThumbWhenDisabled
   EnableWindow(w, FALSE);
   Pump(dialog_, 30);
   EXPECT_TRUE(Marked(w, true, 5, kTrackW - 17).empty());
-  EXPECT_EQ(PixelAt(w, 80, 10), GetSysColor(COLOR_SCROLLBAR));  // the channel stays
+  EXPECT_EQ(WindowPixels(w).At(80, 10), GetSysColor(COLOR_SCROLLBAR));  // the channel stays
 }
 
 // Without scale lines, column 10 shows only the cap. Travel 216 from y 10
