@@ -224,17 +224,16 @@ void ExpectReported(int position, size_t back = 2) {
   EXPECT_EQ(g_notes[g_notes.size() - back].position, position);
 }
 
-// Dispatches messages through the dialog's keyboard handling for a while.
 // Where along row (or column) `at` the window on screen differs from the
 // dialog's background.
 std::vector<int> Marked(HWND window, bool row, int at, int limit) {
+  const WindowPixels pixels(window);
   std::vector<int> marked;
-  HDC dc = GetDC(window);
   for (int i = 0; i < limit; ++i)
-    if ((row ? GetPixel(dc, i, at) : GetPixel(dc, at, i)) != kBackground) marked.push_back(i);
-  ReleaseDC(window, dc);
+    if ((row ? pixels.At(i, at) : pixels.At(at, i)) != kBackground) marked.push_back(i);
   return marked;
 }
+
 class SliderTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {

@@ -6,6 +6,7 @@
 
 #include <ocidl.h>
 
+#include <algorithm>
 #include <functional>
 #include <span>
 #include <string>
@@ -105,6 +106,7 @@ class WindowPixels {
  public:
   explicit WindowPixels(HWND window);
   COLORREF At(int x, int y) const;  // CLR_INVALID outside
+  int Count(COLORREF colour) const { return static_cast<int>(std::ranges::count(pixels_, colour)); }
   int width = 0, height = 0;
 
  private:

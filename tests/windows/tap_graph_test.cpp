@@ -73,13 +73,6 @@ class TapGraph : public EffectPageRig<IMultiTapParams, MultiTapParams> {
            std::string(below_ - down, '.');
   }
   int Rows(int value) const { return value * half_ / 10000; }
-  int EchoPixels() {
-    const WindowPixels pixels(graph_);
-    int count = 0;
-    for (int y = 0; y < pixels.height; ++y)
-      for (int x = 0; x < pixels.width; ++x) count += pixels.At(x, y) == kEcho;
-    return count;
-  }
 
   HWND graph_ = nullptr;
   int width_ = 0, half_ = 0, below_ = 0;
@@ -94,7 +87,7 @@ TEST_F(TapGraph, DrawsTheTapsAndTheEchoPatternOfTheBlock) {
   ASSERT_GT(width_, 100);
   EXPECT_EQ(Column(500, 100), Expect(half_, 'c'));
   EXPECT_EQ(ColumnAt(0), std::string(half_ + 1 + below_, 'k')) << "the time axis";
-  EXPECT_EQ(EchoPixels(), 0);
+  EXPECT_EQ(WindowPixels(graph_).Count(kEcho), 0);
 
   // Fed back at 50 %: echoes halve every 100 ms behind the tap's own bar.
   Show(Block(50, {{100, 100}}));
@@ -169,7 +162,7 @@ TEST_F(TapGraph, PictureOfThePageWithAHall) {
   ASSERT_EQ(filter_->QueryInterface(IID_IEffectPresets, presets.PutVoid()), S_OK);
   ASSERT_EQ(presets->ApplyPreset(3), S_OK);  // "Small hall 1": eight taps, 40 % feedback
   FormatNotice(dialog_);
-  EXPECT_GT(EchoPixels(), 0);
+  EXPECT_GT(WindowPixels(graph_).Count(kEcho), 0);
   EXPECT_EQ(Column(500, Read().tapDelayMs[0]), Expect(Rows(3900), 'c'));
   EXPECT_TRUE(SaveWindow(dialog_, BinDir() + L"page-multi-tap-graph.bmp"));
 }
