@@ -148,6 +148,10 @@ TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
   const wchar_t* const names[] = {L"Tarnwell Simple Delay", L"Tarnwell Multi-Tap Delay",      L"Tarnwell Chorus",
                                   L"Tarnwell Reverb",       L"Tarnwell Time Compress/Expand", L"Tarnwell Pitch Shift"};
   ASSERT_EQ(HostEffects().size(), std::size(names));
+  const std::pair<const CLSID*, const wchar_t*> pages[] = {
+      {&CLSID_TwTimePage, L"TwTime Property Page"},     {&CLSID_TwPitchsPage, L"TwPitchs Property Page"},
+      {&CLSID_TwEchosPage, L"TwEchos Property Page"},   {&CLSID_TwEchomtPage, L"TwEchomt Property Page"},
+      {&CLSID_TwReverbPage, L"TwReverb Property Page"}, {&CLSID_TwChorusPage, L"TwChorus Property Page"}};
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round);
     ASSERT_EQ(Regsvr32(copy), 0);
@@ -161,12 +165,7 @@ TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
       EXPECT_EQ(MapperMatches(*HostEffects()[i].clsid), 1);
     }
     // All six pages, under their names and in this module.
-    for (const auto& [page, name] : {std::pair{&CLSID_TwTimePage, L"TwTime Property Page"},
-                                     std::pair{&CLSID_TwPitchsPage, L"TwPitchs Property Page"},
-                                     std::pair{&CLSID_TwEchosPage, L"TwEchos Property Page"},
-                                     std::pair{&CLSID_TwEchomtPage, L"TwEchomt Property Page"},
-                                     std::pair{&CLSID_TwReverbPage, L"TwReverb Property Page"},
-                                     std::pair{&CLSID_TwChorusPage, L"TwChorus Property Page"}}) {
+    for (const auto& [page, name] : pages) {
       EXPECT_EQ(StringValue(ClassKey(*page), nullptr), name);
       EXPECT_EQ(StringValue(ClassKey(*page) + L"\\InprocServer32", nullptr), copy);
     }
@@ -177,9 +176,7 @@ TEST(Regsvr32, RegistersEveryFilterOnceUnderItsNameAgainAndRemovesEverything) {
     EXPECT_FALSE(KeyExists(ClassKey(*effect.clsid)) || KeyExists(ClassKey(*effect.clsid, true)));
     EXPECT_EQ(MapperMatches(*effect.clsid), 0);
   }
-  for (const CLSID* page : {&CLSID_TwTimePage, &CLSID_TwPitchsPage, &CLSID_TwEchosPage, &CLSID_TwEchomtPage,
-                            &CLSID_TwReverbPage, &CLSID_TwChorusPage})
-    EXPECT_FALSE(KeyExists(ClassKey(*page)));
+  for (const auto& [page, name] : pages) EXPECT_FALSE(KeyExists(ClassKey(*page))) << Narrow(name);
   // Once unregistered, the class cannot be created by identifier.
   ComRef<IBaseFilter> filter;
   EXPECT_TRUE(

@@ -224,32 +224,14 @@ void ExpectReported(int position, size_t back = 2) {
   EXPECT_EQ(g_notes[g_notes.size() - back].position, position);
 }
 
-// Dispatches messages through the dialog's keyboard handling for a while.
-void Pump(HWND dialog, DWORD milliseconds) {
-  const DWORD until = GetTickCount() + milliseconds;
-  for (LONG left = static_cast<LONG>(milliseconds); left > 0; left = static_cast<LONG>(until - GetTickCount())) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-      if (!IsDialogMessageW(dialog, &msg)) DispatchMessageW(&msg);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
-  }
-}
-
 // Where along row (or column) `at` the window on screen differs from the
 // dialog's background.
 std::vector<int> Marked(HWND window, bool row, int at, int limit) {
+  const WindowPixels pixels(window);
   std::vector<int> marked;
-  HDC dc = GetDC(window);
   for (int i = 0; i < limit; ++i)
-    if ((row ? GetPixel(dc, i, at) : GetPixel(dc, at, i)) != kBackground) marked.push_back(i);
-  ReleaseDC(window, dc);
+    if ((row ? pixels.At(i, at) : pixels.At(at, i)) != kBackground) marked.push_back(i);
   return marked;
-}
-COLORREF PixelAt(HWND window, int x, int y) {
-  HDC dc = GetDC(window);
-  const COLORREF c = GetPixel(dc, x, y);
-  ReleaseDC(window, dc);
-  return c;
 }
 
 class SliderTest : public ::testing::Test {
@@ -426,9 +408,9 @@ TEST_F(SliderTest, ThumbAndCaretAreWhereTheMappingPutsThemAndNoThumbWhenDisabled
     const int left = position * kTravel / 200;
     ASSERT_EQ(marked.size(), 10u);
     EXPECT_EQ(marked.front(), left);
-    EXPECT_EQ(PixelAt(w, left + 5, 5), GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(PixelAt(w, left, 5), GetSysColor(COLOR_WINDOWFRAME));
-    EXPECT_EQ(PixelAt(w, left > 80 ? 20 : 120, 10), GetSysColor(COLOR_SCROLLBAR));  // the channel
+    EXPECT_EQ(WindowPixels(w).At(left + 5, 5), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(WindowPixels(w).At(left, 5), GetSysColor(COLOR_WINDOWFRAME));
+    EXPECT_EQ(WindowPixels(w).At(left > 80 ? 20 : 120, 10), GetSysColor(COLOR_SCROLLBAR));  // the channel
   }
   // The focus caret covers the thumb inset by two, and follows it.
   SetPos(w, 0);
@@ -446,7 +428,7 @@ TEST_F(SliderTest, ThumbAndCaretAreWhereTheMappingPutsThemAndNoThumbWhenDisabled
   EnableWindow(w, FALSE);
   Pump(dialog_, 30);
   EXPECT_TRUE(Marked(w, true, 5, kTrackW - 17).empty());
-  EXPECT_EQ(PixelAt(w, 80, 10), GetSysColor(COLOR_SCROLLBAR));  // the channel stays
+  EXPECT_EQ(WindowPixels(w).At(80, 10), GetSysColor(COLOR_SCROLLBAR));  // the channel stays
 }
 
 // Without scale lines, column 10 shows only the cap. Travel 216 from y 10

@@ -6,16 +6,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "framework/audio_format.h"
+#include "tests/windows/win_support.h"
 #include "tools/common/demo_material.h"
 #include "tools/common/run_engine.h"
 #include "tools/common/wav_file.h"
-#include "tests/windows/win_support.h"
 
 namespace quill::test {
 
@@ -62,12 +60,7 @@ class HostOnDemo : public ::testing::Test {
         L"\"" + BinDir() + L"quillhost.exe\" " + arguments + L" \"" + dir_ + inName + L"\" \"" + out + L"\"";
     const std::wstring errorFile = out + L".txt";
     EXPECT_EQ(RunProcess(line, errorFile), 0) << Narrow(line);
-    if (errors != nullptr) {
-      std::ifstream file(Narrow(errorFile), std::ios::binary);
-      std::ostringstream text;
-      text << file.rdbuf();
-      *errors = text.str();
-    }
+    if (errors != nullptr) *errors = ReadText(errorFile);
     WavData result;
     std::string error;
     EXPECT_TRUE(ReadWav(Narrow(out), result, error)) << error;

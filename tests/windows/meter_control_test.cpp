@@ -8,18 +8,10 @@
 #include <vector>
 
 #include "controls/twctllib.h"
+#include "tests/windows/page_support.h"
 
 namespace quill::test {
 namespace {
-
-void Pump(DWORD milliseconds) {
-  const DWORD until = GetTickCount() + milliseconds;
-  for (LONG left = static_cast<LONG>(milliseconds); left > 0; left = static_cast<LONG>(until - GetTickCount())) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
-  }
-}
 
 class MeterTest : public ::testing::Test {
  protected:
@@ -131,8 +123,7 @@ TEST_F(MeterTest, HeldPeaksTheirLabelsAndDoubleClickResets) {
   Set(largest, 1, 16384);
   Set(largest, 1, 100);
   EXPECT_EQ(Peak(largest, 1), 16384);
-  for (DWORD start = GetTickCount(); Peak(largest, 1) != 100 && GetTickCount() - start < 1000;) Pump(20);
-  EXPECT_EQ(Peak(largest, 1), 100);
+  EXPECT_TRUE(WaitFor([&] { return Peak(largest, 1) == 100; }, 1000)) << Peak(largest, 1);
 }
 
 // Rows (or columns) of the bar at the channel's centre that show a lit

@@ -1,11 +1,9 @@
-// The multi-tap delay's settings page against the real platform: made by its
-// class, connected, opened in a window and driven with real messages (keys
-// on sliders and faders, clicks on the radio buttons and the check box,
-// typing into the edits and leaving them, the list, the page menu, F1), and
-// shown in the platform's own property frame.
+// The multi-tap delay's settings page: its dialog template, and the page in a
+// window driven with real messages, on a filter alone or in a graph.
 #include <gtest/gtest.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <ostream>
@@ -31,13 +29,6 @@ constexpr int kPanLabel = 4039, kPanText = 4038, kPanSlider = 4031, kPanLeft = 4
 constexpr int kGraph = 4042, kResolutionList = 4043;
 constexpr int kPanControls[] = {kPanSlider, kPanText, kPanLabel, kPanLeft, kPanRight};
 
-using Getter = HRESULT (STDMETHODCALLTYPE IMultiTapParams::*)(std::int32_t*);
-
-void Click(HWND dialog, int id) {
-  SendDlgItemMessageW(dialog, id, BM_CLICK, 0, 0);
-  Pump();
-}
-
 // The button of each tap that is enabled, and the one that is checked.
 std::string TapButtons(HWND dialog) {
   std::string state;
@@ -48,32 +39,14 @@ std::string TapButtons(HWND dialog) {
   return state;
 }
 
-class MultiTapPage : public PageRig {
+class MultiTapPage : public EffectPageRig<IMultiTapParams, MultiTapParams> {
  protected:
-  MultiTapPage() : PageRig(CLSID_TwEchomtPage, CLSID_TwEchomt) {}
-  void SetUp() override {
-    PageRig::SetUp();
-    ASSERT_EQ(filter_->QueryInterface(IID_IMultiTapParams, params_.PutVoid()), S_OK);
-  }
-  void TearDown() override {
-    params_.Reset();
-    PageRig::TearDown();
-  }
-  std::int32_t Read(Getter get) {
-    std::int32_t v = 0;
-    EXPECT_EQ((params_.Get()->*get)(&v), S_OK);
-    return v;
-  }
-  // What a format change on the filter's pins sends the page.
-  void FormatNotice() {
-    SendMessageW(dialog_, WM_COMMAND, kFormatNotifyId, 0);
-    Pump();
-  }
-
-  ComRef<IMultiTapParams> params_;
+  MultiTapPage() : EffectPageRig(CLSID_TwEchomtPage, CLSID_TwEchomt, IID_IMultiTapParams) {}
 };
 
-TEST_F(MultiTapPage, AnswersTheFrameWithItsTitleAndSize) {
+// The rest of the frame's answers are the framework's, checked on the simple
+// delay; the filter it takes and its title are this page's own.
+TEST_F(MultiTapPage, TakesOnlyAMultiTapFilterAndNamesItself) {
   ASSERT_EQ(page_->SetPageSite(&site_), S_OK);
   ComRef<IUnknown> simple;
   ASSERT_EQ(CreateFromModule(CLSID_TwEchos, IID_IUnknown, simple.PutVoid()), S_OK);
@@ -84,18 +57,8 @@ TEST_F(MultiTapPage, AnswersTheFrameWithItsTitleAndSize) {
   PROPPAGEINFO info{};
   ASSERT_EQ(page_->GetPageInfo(&info), S_OK);
   EXPECT_EQ(std::wstring(info.pszTitle), L"Delay/Echo Multi-tap");
-  EXPECT_EQ(std::wstring(info.pszHelpFile), BinDir() + L"QUILLFX1.HLP");
-  RECT r{0, 0, 10, 10};
-  ASSERT_EQ(page_->Activate(parent_, &r, FALSE), S_OK);
-  dialog_ = FindWindowExW(parent_, nullptr, nullptr, nullptr);
-  ASSERT_TRUE(dialog_);
-  RECT units{0, 0, 312, 250};
-  MapDialogRect(dialog_, &units);
-  EXPECT_EQ(info.size.cx, units.right);
-  EXPECT_EQ(info.size.cy, units.bottom);
   CoTaskMemFree(info.pszTitle);
   CoTaskMemFree(info.pszHelpFile);
-  EXPECT_EQ(page_->IsPageDirty(), S_FALSE);
 }
 
 // One control as the dialog template holds it.
@@ -118,18 +81,10 @@ std::string NameOrNumber(const WORD*& at) {
   if (*at == 0xFFFF) {
     const WORD number = at[1];
     at += 2;
-    switch (number) {
-      case 0x80:
-        return "Button";
-      case 0x81:
-        return "Edit";
-      case 0x82:
-        return "Static";
-      case 0x85:
-        return "ComboBox";
-      default:
-        return "#" + std::to_string(number);
-    }
+    // The predefined classes by atom, from 0x80 on.
+    const char* const atoms[] = {"Button", "Edit", "Static", "", "", "ComboBox"};
+    if (number >= 0x80 && number <= 0x85 && *atoms[number - 0x80]) return atoms[number - 0x80];
+    return "#" + std::to_string(number);
   }
   std::wstring text;
   while (*at != 0) text += static_cast<wchar_t>(*at++);
@@ -296,7 +251,7 @@ TEST_F(MultiTapPage, OpensOnTheFilterWithTheTablesRangesAndTexts) {
   ASSERT_EQ(params_->SetTapPan0(-24), S_OK);
   ASSERT_EQ(params_->SetLowpassHz(10000), S_OK);
   ASSERT_EQ(params_->SetGraphResolution(2), S_OK);
-  FormatNotice();
+  FormatNotice(dialog_);
   EXPECT_EQ(Text(dialog_, kRateText), "2.5 Hz");
   EXPECT_EQ(Text(dialog_, kFeedbackText), "150 %");
   EXPECT_EQ(Text(dialog_, kTapGainText), "-48");
@@ -307,95 +262,95 @@ TEST_F(MultiTapPage, OpensOnTheFilterWithTheTablesRangesAndTexts) {
   EXPECT_EQ(Selected(dialog_, kResolutionList), "3,000");
   // A row past the list cannot be stored.
   params_->SetGraphResolution(7);
-  EXPECT_EQ(Read(&IMultiTapParams::GetGraphResolution), 3);
-  FormatNotice();
+  EXPECT_EQ(Read().graphResolution, 3);
+  FormatNotice(dialog_);
   EXPECT_EQ(Selected(dialog_, kResolutionList), "5,000");
 }
 
 TEST_F(MultiTapPage, SlidersFadersCheckBoxAndLowpassEditGoLive) {
   Open();
   Key(kInputFader, VK_NEXT);
-  EXPECT_EQ(Read(&IMultiTapParams::GetInputGain), -10);
+  EXPECT_EQ(Read().inputGain, -10);
   EXPECT_EQ(Text(dialog_, kInputText), "-1.0 dB");
   Key(kRateSlider, VK_RIGHT);
-  EXPECT_EQ(Read(&IMultiTapParams::GetModRate), 2);
+  EXPECT_EQ(Read().modRate, 2);
   EXPECT_EQ(Text(dialog_, kRateText), "0.2 Hz");
   Key(kDepthSlider, VK_NEXT);
-  EXPECT_EQ(Read(&IMultiTapParams::GetModDepth), 10);
+  EXPECT_EQ(Read().modDepth, 10);
   EXPECT_EQ(Text(dialog_, kDepthText), "10 %");
   Key(kFeedbackSlider, VK_NEXT, 16);
-  EXPECT_EQ(Read(&IMultiTapParams::GetFeedback), 150) << "held at the top";
+  EXPECT_EQ(Read().feedbackPct, 150) << "held at the top";
   EXPECT_EQ(Text(dialog_, kFeedbackText), "150 %");
 
   // The check box turns the filter on and enables its frequency.
   Click(dialog_, kLowpassCheck);
-  EXPECT_EQ(Read(&IMultiTapParams::GetLowpass), 1);
+  EXPECT_EQ(Read().lowpass, 1);
   EXPECT_TRUE(Enabled(dialog_, kLowpassSlider) && Enabled(dialog_, kLowpassEdit));
   TypeAndLeave(kLowpassEdit, "12,000");
-  EXPECT_EQ(Read(&IMultiTapParams::GetLowpassHz), 10000) << "clamped";
+  EXPECT_EQ(Read().lowpassHz, 10000) << "clamped";
   EXPECT_EQ(Text(dialog_, kLowpassEdit), "10,000");
   EXPECT_EQ(Position(dialog_, kLowpassSlider), 10000);
   TypeAndLeave(kLowpassEdit, "warm");
-  EXPECT_EQ(Read(&IMultiTapParams::GetLowpassHz), 10000) << "letters store nothing";
+  EXPECT_EQ(Read().lowpassHz, 10000) << "letters store nothing";
   EXPECT_EQ(Text(dialog_, kLowpassEdit), "10,000");
   TypeAndLeave(kLowpassEdit, "1,234");
-  EXPECT_EQ(Read(&IMultiTapParams::GetLowpassHz), 1234);
+  EXPECT_EQ(Read().lowpassHz, 1234);
   EXPECT_EQ(Position(dialog_, kLowpassSlider), 1234);
   Key(kLowpassSlider, VK_NEXT);
-  EXPECT_EQ(Read(&IMultiTapParams::GetLowpassHz), 1334) << "a page is 100 Hz";
+  EXPECT_EQ(Read().lowpassHz, 1334) << "a page is 100 Hz";
   EXPECT_EQ(Text(dialog_, kLowpassEdit), "1,334");
   // Fourteen characters are read, no more.
   TypeAndLeave(kLowpassEdit, "00000000000150");
-  EXPECT_EQ(Read(&IMultiTapParams::GetLowpassHz), 150);
+  EXPECT_EQ(Read().lowpassHz, 150);
   TypeAndLeave(kLowpassEdit, "000000000004500");
-  EXPECT_EQ(Read(&IMultiTapParams::GetLowpassHz), 450);
+  EXPECT_EQ(Read().lowpassHz, 450);
   Click(dialog_, kLowpassCheck);
-  EXPECT_EQ(Read(&IMultiTapParams::GetLowpass), 0);
+  EXPECT_EQ(Read().lowpass, 0);
   EXPECT_FALSE(Enabled(dialog_, kLowpassSlider) || Enabled(dialog_, kLowpassEdit));
   EXPECT_EQ(Text(dialog_, kLowpassEdit), "450") << "value kept";
 
   // The list's selection goes to the filter as its row.
   Key(kResolutionList, VK_DOWN, 2);
-  EXPECT_EQ(Read(&IMultiTapParams::GetGraphResolution), 2);
+  EXPECT_EQ(Read().graphResolution, 2);
   EXPECT_EQ(Selected(dialog_, kResolutionList), "3,000");
 }
 
 TEST_F(MultiTapPage, TapControlsEditTheCurrentTap) {
   Open();
   Key(kTapCountSlider, VK_RIGHT, 9);
-  EXPECT_EQ(Read(&IMultiTapParams::GetTapCount), 8);
+  EXPECT_EQ(Read().tapCount, 8);
   EXPECT_EQ(Text(dialog_, kTapCountText), "8");
   EXPECT_EQ(TapButtons(dialog_), "xooooooo");
 
   Click(dialog_, kFirstTapButton + 2);
-  EXPECT_EQ(Read(&IMultiTapParams::GetCurrentTap), 2);
+  EXPECT_EQ(Read().currentTap, 2);
   EXPECT_EQ(TapButtons(dialog_), "ooxooooo");
   EXPECT_EQ(Text(dialog_, kDelayEdit), "1") << "tap 3's delay";
   EXPECT_EQ(Position(dialog_, kDelaySlider), 1);
 
   Key(kDelaySlider, VK_RIGHT);
-  EXPECT_EQ(Read(&IMultiTapParams::GetTapDelay2), 2);
-  EXPECT_EQ(Read(&IMultiTapParams::GetTapDelay0), 100) << "other taps untouched";
+  EXPECT_EQ(Read().tapDelayMs[2], 2);
+  EXPECT_EQ(Read().tapDelayMs[0], 100) << "other taps untouched";
   EXPECT_EQ(Text(dialog_, kDelayEdit), "2");
   TypeAndLeave(kDelayEdit, "2,000");
-  EXPECT_EQ(Read(&IMultiTapParams::GetTapDelay2), 2000);
+  EXPECT_EQ(Read().tapDelayMs[2], 2000);
   EXPECT_EQ(Position(dialog_, kDelaySlider), 2000);
   EXPECT_EQ(Text(dialog_, kDelayEdit), "2,000");
   TypeAndLeave(kDelayEdit, "9999");
-  EXPECT_EQ(Read(&IMultiTapParams::GetTapDelay2), 2500) << "clamped";
+  EXPECT_EQ(Read().tapDelayMs[2], 2500) << "clamped";
   EXPECT_EQ(Text(dialog_, kDelayEdit), "2,500");
   TypeAndLeave(kDelayEdit, "1.5");
-  EXPECT_EQ(Read(&IMultiTapParams::GetTapDelay2), 2500) << "not a whole number";
+  EXPECT_EQ(Read().tapDelayMs[2], 2500) << "not a whole number";
   EXPECT_EQ(Text(dialog_, kDelayEdit), "2,500");
 
   Key(kTapGainFader, VK_NEXT);
-  EXPECT_EQ(Read(&IMultiTapParams::GetTapGain2), 90);
-  EXPECT_EQ(Read(&IMultiTapParams::GetTapGain0), 100);
+  EXPECT_EQ(Read().tapGain[2], 90);
+  EXPECT_EQ(Read().tapGain[0], 100);
   EXPECT_EQ(Text(dialog_, kTapGainText), "90");
 
   // Back to the first tap: its values, not the third's.
   Click(dialog_, kFirstTapButton);
-  EXPECT_EQ(Read(&IMultiTapParams::GetCurrentTap), 0);
+  EXPECT_EQ(Read().currentTap, 0);
   EXPECT_EQ(Text(dialog_, kDelayEdit), "100");
   EXPECT_EQ(Position(dialog_, kDelaySlider), 100);
   EXPECT_EQ(Text(dialog_, kTapGainText), "100");
@@ -404,8 +359,8 @@ TEST_F(MultiTapPage, TapControlsEditTheCurrentTap) {
   // The current tap is asked of the filter at each edit.
   ASSERT_EQ(params_->SetCurrentTap(5), S_OK);
   Key(kDelaySlider, VK_RIGHT);
-  EXPECT_EQ(Read(&IMultiTapParams::GetTapDelay5), 101) << "the slider stood at tap 1's 100";
-  EXPECT_EQ(Read(&IMultiTapParams::GetTapDelay0), 100);
+  EXPECT_EQ(Read().tapDelayMs[5], 101) << "the slider stood at tap 1's 100";
+  EXPECT_EQ(Read().tapDelayMs[0], 100);
 }
 
 TEST_F(MultiTapPage, FewerTapsDisableTheirButtonsAndMoveTheCurrentTap) {
@@ -415,16 +370,16 @@ TEST_F(MultiTapPage, FewerTapsDisableTheirButtonsAndMoveTheCurrentTap) {
   Click(dialog_, kFirstTapButton + 7);
   EXPECT_EQ(TapButtons(dialog_), "ooooooox");
   Key(kTapCountSlider, VK_LEFT, 5);
-  EXPECT_EQ(Read(&IMultiTapParams::GetTapCount), 3);
+  EXPECT_EQ(Read().tapCount, 3);
   EXPECT_EQ(Text(dialog_, kTapCountText), "3");
-  EXPECT_EQ(Read(&IMultiTapParams::GetCurrentTap), 2);
+  EXPECT_EQ(Read().currentTap, 2);
   EXPECT_EQ(TapButtons(dialog_), "oox-----");
   EXPECT_EQ(Text(dialog_, kDelayEdit), "333") << "the tap controls show tap 3";
 
   // Already among the active taps: it stays.
   Click(dialog_, kFirstTapButton + 1);
   Key(kTapCountSlider, VK_LEFT);
-  EXPECT_EQ(Read(&IMultiTapParams::GetCurrentTap), 1);
+  EXPECT_EQ(Read().currentTap, 1);
   EXPECT_EQ(TapButtons(dialog_), "ox------");
 }
 
@@ -435,58 +390,49 @@ class MultiTapPanPage : public GraphPageRig {
     OpenPage(CLSID_TwEchomt, CLSID_TwEchomtPage, MakeAudioType(WAVE_FORMAT_PCM, static_cast<WORD>(channels), 44100, 16),
              connectFirst);
   }
-  bool AnyPanEnabled() {
-    for (int id : kPanControls)
-      if (Enabled(dialog_, id)) return true;
-    return false;
-  }
-  bool AllPanEnabled() {
-    for (int id : kPanControls)
-      if (!Enabled(dialog_, id)) return false;
-    return true;
+  int PanEnabled() {
+    return static_cast<int>(std::ranges::count_if(kPanControls, [&](int id) { return Enabled(dialog_, id); }));
   }
 };
 
 TEST_F(MultiTapPanPage, MonoLeavesPanDisabled) {
   OpenOn(1);
-  EXPECT_FALSE(AnyPanEnabled());
+  EXPECT_EQ(PanEnabled(), 0);
 }
 
 TEST_F(MultiTapPanPage, StereoEnablesPanAndItEditsTheCurrentTap) {
   OpenOn(2);
-  ASSERT_TRUE(AllPanEnabled());
+  ASSERT_EQ(PanEnabled(), 5);
   auto params = Effect<IMultiTapParams>(IID_IMultiTapParams);
   ASSERT_EQ(params->SetTapCount(2), S_OK);
   ASSERT_EQ(params->SetCurrentTap(1), S_OK);
-  SendMessageW(dialog_, WM_COMMAND, kFormatNotifyId, 0);
+  FormatNotice(dialog_);
+  MultiTapParams p{};
   PressKey(dialog_, kPanSlider, VK_LEFT);
-  std::int32_t pan = 0;
-  EXPECT_EQ(params->GetTapPan1(&pan), S_OK);
-  EXPECT_EQ(pan, -1);
+  EXPECT_EQ(params->GetParams(&p), S_OK);
+  EXPECT_EQ(p.tapPan[1], -1);
   EXPECT_EQ(Text(dialog_, kPanText), "-1 %");
   PressKey(dialog_, kPanSlider, VK_HOME);
-  EXPECT_EQ(params->GetTapPan1(&pan), S_OK);
-  EXPECT_EQ(pan, -100);
+  EXPECT_EQ(params->GetParams(&p), S_OK);
+  EXPECT_EQ(std::pair(p.tapPan[0], p.tapPan[1]), std::pair(0, -100)) << "the first tap untouched";
   EXPECT_EQ(Text(dialog_, kPanText), "-100 %");
-  EXPECT_EQ(params->GetTapPan0(&pan), S_OK);
-  EXPECT_EQ(pan, 0) << "the first tap untouched";
 }
 
 TEST_F(MultiTapPanPage, PanIsJudgedOnlyAsThePageOpens) {
   OpenOn(2, /*connectFirst=*/false);
-  EXPECT_FALSE(AnyPanEnabled());
+  EXPECT_EQ(PanEnabled(), 0);
   auto params = Effect<IMultiTapParams>(IID_IMultiTapParams);
   ASSERT_EQ(params->SetDryOut(-200), S_OK);
   Connect();  // a stereo format arrives, and the filter tells the page
   EXPECT_TRUE(WaitFor([&] { return Text(dialog_, kDryText) == "-20.0 dB"; })) << "refreshed";
-  EXPECT_FALSE(AnyPanEnabled());
+  EXPECT_EQ(PanEnabled(), 0);
 }
 
 TEST_F(MultiTapPage, PresetMenuListsTwentyFiveAndAppliesStereoPan) {
   Open();
   ASSERT_EQ(params_->SetTapCount(6), S_OK);
   ASSERT_EQ(params_->SetCurrentTap(5), S_OK);
-  FormatNotice();
+  FormatNotice(dialog_);
   ASSERT_EQ(TapButtons(dialog_), "ooooox--");
   // "Tapped delay, stereo pan" is the 24th entry.
   std::vector<WPARAM> keys = {VK_DOWN, VK_RIGHT};
@@ -500,14 +446,12 @@ TEST_F(MultiTapPage, PresetMenuListsTwentyFiveAndAppliesStereoPan) {
   EXPECT_EQ(menu.presets.back(), "Channel delay for stereo simulation");
   for (std::size_t i = 0; i < menu.commands.size(); ++i) EXPECT_EQ(menu.commands[i], 40500u + i);
 
-  EXPECT_TRUE(WaitFor([&] { return Read(&IMultiTapParams::GetTapCount) == 8; }));
-  EXPECT_EQ(Read(&IMultiTapParams::GetCurrentTap), 0);
+  EXPECT_TRUE(WaitFor([&] { return Read().tapCount == 8; }));
+  EXPECT_EQ(Read().currentTap, 0);
   EXPECT_EQ(TapButtons(dialog_), "xooooooo");
   EXPECT_EQ(Text(dialog_, kTapCountText), "8");
-  const Getter pans[] = {&IMultiTapParams::GetTapPan0, &IMultiTapParams::GetTapPan1, &IMultiTapParams::GetTapPan2,
-                         &IMultiTapParams::GetTapPan3, &IMultiTapParams::GetTapPan4, &IMultiTapParams::GetTapPan5,
-                         &IMultiTapParams::GetTapPan6, &IMultiTapParams::GetTapPan7};
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(Read(pans[i]), i % 2 == 0 ? -100 : 100) << i;
+  const MultiTapParams applied = Read();
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(applied.tapPan[i], i % 2 == 0 ? -100 : 100) << i;
   EXPECT_EQ(Text(dialog_, kPanText), "-100 %");
   EXPECT_EQ(Text(dialog_, kDelayEdit), "17");
   EXPECT_EQ(Text(dialog_, kTapGainText), "-91");
@@ -536,17 +480,6 @@ TEST_F(MultiTapPage, AboutBoxAndHelpTopicsForItsControls) {
   HELPINFO graph{sizeof graph, HELPINFO_WINDOW, kGraph, GetDlgItem(dialog_, kGraph), 0, {}};
   SendMessageW(dialog_, WM_HELP, 0, reinterpret_cast<LPARAM>(&graph));
   EXPECT_TRUE(WaitFor([&] { return ViewerShows(titles.at(48).second); })) << "context 48";
-}
-
-// The platform's own frame around the page; the picture is kept as
-// page-multi-tap.bmp beside the tests.
-TEST(MultiTapFrame, ShowsThePage) {
-  std::string seen;
-  EXPECT_EQ(ShowInFrame(CLSID_TwEchomt, CLSID_TwEchomtPage, L"Multi-tap", kDelayEdit, BinDir() + L"page-multi-tap.bmp",
-                        [&](HWND page) { seen = Text(page, kDelayEdit) + " " + Text(page, kWetText); }),
-            S_OK);
-  EXPECT_EQ(seen, "100 -6.0 dB");
-  EXPECT_EQ(Quill().canUnloadNow(), S_OK);
 }
 
 }  // namespace

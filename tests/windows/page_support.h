@@ -6,6 +6,7 @@
 
 #include <ocidl.h>
 
+#include <algorithm>
 #include <functional>
 #include <span>
 #include <string>
@@ -41,6 +42,8 @@ class Site final : public IPropertyPageSite {
 };
 
 void Pump();
+// Dispatches through the dialog's keyboard handling for a while.
+void Pump(HWND dialog, DWORD milliseconds);
 bool WaitFor(const std::function<bool()>& done, DWORD ms = 20000);
 std::string Text(HWND dialog, int id);
 LRESULT Position(HWND dialog, int id);
@@ -50,7 +53,20 @@ std::string Selected(HWND dialog, int id);
 
 // A key pressed on a dialog's control that has the focus, `times` over.
 void PressKey(HWND dialog, int id, WPARAM key, int times = 1);
+void Click(HWND dialog, int id);
+// Typing into an edit field and leaving it for the dialog's parent.
+void TypeAndLeave(HWND dialog, int edit, const char* text);
+// What the filter sends an open page when its pins take a format.
+void FormatNotice(HWND dialog);
 
+// A visible top-level window of the help viewer and what its text pane
+// shows (empty for its other windows).
+struct ViewerWindow {
+  HWND window;
+  std::string className;
+  std::string text;
+};
+std::vector<ViewerWindow> ViewerWindows();
 // Whether a window of the help viewer starts with this title.
 bool ViewerShows(const std::string& title);
 
@@ -81,7 +97,8 @@ struct ControlRow {
   RECT units;  // x, y, width, height
   DWORD style;
 };
-// Checks every row and that the dialog has exactly `children` controls.
+// Checks every row and that the dialog has exactly `children` controls; a
+// drop-down list's height is its open extent, so only its place and width.
 void ExpectControls(HWND dialog, std::span<const ControlRow> rows, int children);
 
 // What a window's client area shows, read back in one copy.
@@ -89,6 +106,7 @@ class WindowPixels {
  public:
   explicit WindowPixels(HWND window);
   COLORREF At(int x, int y) const;  // CLR_INVALID outside
+  int Count(COLORREF colour) const { return static_cast<int>(std::ranges::count(pixels_, colour)); }
   int width = 0, height = 0;
 
  private:
@@ -113,8 +131,7 @@ class PageRig : public ::testing::Test {
   void TearDown() override;
   // Sited, connected and shown in the parent.
   void Open();
-  // Typing into an edit field and leaving it.
-  void TypeAndLeave(int edit, const char* text);
+  void TypeAndLeave(int edit, const char* text) { test::TypeAndLeave(dialog_, edit, text); }
   void Key(int id, WPARAM key, int times = 1) { PressKey(dialog_, id, key, times); }
   // F1 on a control, as the system delivers it.
   void PressF1(int id);
@@ -136,7 +153,7 @@ class GraphPageRig : public GraphRig {
   // asked, and its page opened on it.
   void OpenPage(const CLSID& filter, const CLSID& page, const AudioType& type, bool connectFirst = false);
   void TearDown() override;
-  void TypeAndLeave(int edit, const char* text);
+  void TypeAndLeave(int edit, const char* text) { test::TypeAndLeave(dialog_, edit, text); }
 
   Site site_;
   ComRef<IPropertyPage> page_;

@@ -1,6 +1,5 @@
 // The reverb's settings page in real windows: its lists, faders, sliders,
-// check boxes and frequency fields driven with real messages, its presets,
-// F1, and the page in the platform's property frame.
+// check boxes and frequency fields driven with real messages, presets, F1.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,7 +23,6 @@ constexpr int kModeList = 5030, kStyleList = 5031, kDryFader = 5013, kDryText = 
 class ReverbPage : public EffectPageRig<IReverbParams, ReverbParams> {
  protected:
   ReverbPage() : EffectPageRig(CLSID_TwReverbPage, CLSID_TwReverb, IID_IReverbParams) {}
-  ReverbParams Block() { return Read(); }
 };
 
 TEST_F(ReverbPage, ShowsTheDefaultPreset) {
@@ -52,10 +50,10 @@ TEST_F(ReverbPage, EditsGoLive) {
   Open();
   // The pre-delay slider at its left end is off.
   Key(kPreDelaySlider, VK_HOME);
-  EXPECT_EQ(Block().preDelayMs, 0);
+  EXPECT_EQ(Read().preDelayMs, 0);
   EXPECT_EQ(Text(dialog_, kPreDelayText), "Off");
   Key(kDecaySlider, VK_NEXT);
-  EXPECT_EQ(Block().decayTenths, 35);
+  EXPECT_EQ(Read().decayTenths, 35);
   EXPECT_EQ(Text(dialog_, kDecayText), "3.5 sec.");
   Key(kDryFader, VK_END);
   EXPECT_EQ(Text(dialog_, kDryText), "-Inf. dB");
@@ -63,28 +61,27 @@ TEST_F(ReverbPage, EditsGoLive) {
   // Frequencies: grouped digits are read, anything else is refused and
   // the field shows the stored value again; the setter clamps.
   TypeAndLeave(kBassEdit, "5,000");
-  EXPECT_EQ(Block().bassCutHz, 5000);
+  EXPECT_EQ(Read().bassCutHz, 5000);
   EXPECT_EQ(Text(dialog_, kBassEdit), "5,000");
   EXPECT_EQ(Position(dialog_, kBassSlider), 5000);
   TypeAndLeave(kBassEdit, "12k");
-  EXPECT_EQ(Block().bassCutHz, 5000);
+  EXPECT_EQ(Read().bassCutHz, 5000);
   EXPECT_EQ(Text(dialog_, kBassEdit), "5,000");
   TypeAndLeave(kBassEdit, "abc");
-  EXPECT_EQ(Block().bassCutHz, 5000);
+  EXPECT_EQ(Read().bassCutHz, 5000);
   EXPECT_EQ(Text(dialog_, kBassEdit), "5,000");
   TypeAndLeave(kHighEdit, "99999");
-  EXPECT_EQ(Block().highCutHz, 15000);
+  EXPECT_EQ(Read().highCutHz, 15000);
   EXPECT_EQ(Text(dialog_, kHighEdit), "15,000");
   TypeAndLeave(kBassEdit, "");
-  EXPECT_EQ(Block().bassCutHz, 10) << "an empty field reads as 0, raised to the lowest";
+  EXPECT_EQ(Read().bassCutHz, 10) << "an empty field reads as 0, raised to the lowest";
   EXPECT_EQ(Text(dialog_, kBassEdit), "10");
 
   // Unchecking the bass cut greys its slider and field and keeps the value.
-  SendDlgItemMessageW(dialog_, kBassCheck, BM_CLICK, 0, 0);
-  Pump();
-  EXPECT_EQ(Block().bassCut, 0);
+  Click(dialog_, kBassCheck);
+  EXPECT_EQ(Read().bassCut, 0);
   EXPECT_FALSE(Enabled(dialog_, kBassSlider) || Enabled(dialog_, kBassEdit));
-  EXPECT_EQ(Block().bassCutHz, 10);
+  EXPECT_EQ(Read().bassCutHz, 10);
   EXPECT_TRUE(Enabled(dialog_, kHighSlider));
 
   // The lists are sorted by name and carry the table row: the keyboard
@@ -97,9 +94,8 @@ TEST_F(ReverbPage, EditsGoLive) {
   });
   const std::string next = *(std::find(sorted.begin(), sorted.end(), names[0]) + 1);
   Key(kModeList, VK_DOWN);
-  Pump();
   EXPECT_EQ(Selected(dialog_, kModeList), next);
-  EXPECT_EQ(Block().reverbMode, std::find(names.begin(), names.end(), next) - names.begin());
+  EXPECT_EQ(Read().reverbMode, std::find(names.begin(), names.end(), next) - names.begin());
 }
 
 TEST_F(ReverbPage, PresetFromTheMenuUpdatesEveryControl) {
@@ -108,8 +104,6 @@ TEST_F(ReverbPage, PresetFromTheMenuUpdatesEveryControl) {
   OpenMenuAndPress(dialog_, cathedral);
   ASSERT_EQ(cathedral.presets.size(), 11u) << "the preset count less the default";
   EXPECT_EQ(cathedral.presets[1], "Cathedral");
-  EXPECT_EQ(cathedral.commands.front(), 40500u);
-  EXPECT_EQ(cathedral.commands.back(), 40510u);
   EXPECT_TRUE(WaitFor([&] { return Text(dialog_, kReverbText) == "-24.0 dB"; }));
   EXPECT_EQ(Position(dialog_, kReverbFader), -240);
   EXPECT_EQ(Selected(dialog_, kModeList), ReverbModeTable()[8].name);
@@ -132,7 +126,7 @@ TEST_F(ReverbPage, DialogHoldsItsControlsWhereTheyBelong) {
   Open();
   const ControlRow rows[] = {
       {5040, "Static", {6, 6, 68, 8}, 0x50020000},
-      {5030, "ComboBox", {75, 4, 186, 118}, 0x50210103},
+      {5030, "ComboBox", {75, 4, 186, 118}, 0x50010103},
       {5041, "Static", {2, 101, 45, 16}, 0x50020001},
       {5013, "TwCtlLib_Fader_Class", {20, 29, 10, 70}, 0x50011083},
       {5016, "Static", {2, 21, 45, 8}, 0x50020001},
@@ -143,7 +137,7 @@ TEST_F(ReverbPage, DialogHoldsItsControlsWhereTheyBelong) {
       {5015, "TwCtlLib_Fader_Class", {111, 29, 10, 70}, 0x50011083},
       {5018, "Static", {94, 21, 45, 8}, 0x50020001},
       {5044, "Static", {140, 27, 80, 8}, 0x50020000},
-      {5031, "ComboBox", {140, 37, 121, 125}, 0x50210103},
+      {5031, "ComboBox", {140, 37, 121, 125}, 0x50010103},
       {5045, "Static", {140, 56, 100, 8}, 0x50020000},
       {5032, "TwCtlLib_Trackbar_Class", {140, 65, 121, 12}, 0x50010002},
       {5019, "Static", {247, 56, 14, 8}, 0x50020002},
@@ -157,36 +151,10 @@ TEST_F(ReverbPage, DialogHoldsItsControlsWhereTheyBelong) {
       {5039, "TwCtlLib_Trackbar_Class", {6, 163, 206, 12}, 0x50010002},
       {5037, "Edit", {172, 149, 40, 12}, 0x50810080},
   };
-  // The list boxes' heights are their dropped-down extent; the closed box
-  // is as high as its font makes it, so only their tops and widths count.
-  for (const ControlRow& row : rows) {
-    if (std::string(row.cls) != "ComboBox") continue;
-    SCOPED_TRACE(row.id);
-    RECT want = row.units;
-    MapDialogRect(dialog_, &want);
-    RECT got{};
-    GetWindowRect(GetDlgItem(dialog_, row.id), &got);
-    MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&got), 2);
-    EXPECT_EQ(got.left, want.left);
-    EXPECT_EQ(got.top, want.top);
-    EXPECT_EQ(got.right - got.left, want.right);
-  }
-  std::vector<ControlRow> fixed;
-  for (const ControlRow& row : rows)
-    if (std::string(row.cls) != "ComboBox") fixed.push_back(row);
-  ExpectControls(dialog_, fixed, 26);
+  ExpectControls(dialog_, rows, 26);
   HWND picture = GetDlgItem(dialog_, -1);
   ASSERT_TRUE(picture);
   EXPECT_TRUE(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
-}
-
-TEST(ReverbFrame, ShowsTheReverbPage) {
-  std::string seen;
-  EXPECT_EQ(ShowInFrame(CLSID_TwReverb, CLSID_TwReverbPage, L"Reverb", kHighEdit, BinDir() + L"page-reverb.bmp",
-                        [&](HWND page) { seen = Text(page, kHighEdit) + " " + Selected(page, kModeList); }),
-            S_OK);
-  EXPECT_EQ(seen, "12,000 Rich hall");
-  EXPECT_EQ(Quill().canUnloadNow(), S_OK);
 }
 
 }  // namespace

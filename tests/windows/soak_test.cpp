@@ -128,11 +128,6 @@ constexpr long kBufferBytes = 4096;  // 1024 frames of 16-bit stereo
 // without a clock, connected; torn down with every count checked.
 class SoakGraph {
  public:
-  void Build(const HostEffect& effect) {
-    ASSERT_NO_FATAL_FAILURE(Open());
-    Insert(effect);
-  }
-
   // The graph with the source and the sink, and no effect yet.
   void Open() {
     ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
@@ -286,7 +281,8 @@ void Round(const SoakCounts& counts, int round) {
     SCOPED_TRACE(testing::Message() << effect.name << ", round " << round);
     ASSERT_NO_FATAL_FAILURE(CreateQueryRelease(effect, counts.createsPerRound));
     SoakGraph graph;
-    ASSERT_NO_FATAL_FAILURE(graph.Build(effect));
+    ASSERT_NO_FATAL_FAILURE(graph.Open());
+    ASSERT_NO_FATAL_FAILURE(graph.Insert(effect));
     for (int n = 0; n < counts.cyclesPerRound; ++n)
       ASSERT_NO_FATAL_FAILURE(graph.Cycle(round * counts.cyclesPerRound + n));
     ASSERT_NO_FATAL_FAILURE(graph.RacedCycles(counts.cyclesPerRound));

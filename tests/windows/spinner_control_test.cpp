@@ -9,6 +9,7 @@
 
 #include "controls/ctl_classes.h"
 #include "controls/twctllib.h"
+#include "tests/windows/page_support.h"
 
 namespace quill::test {
 namespace {
@@ -44,28 +45,11 @@ LRESULT CALLBACK Recorder(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
   return CallWindowProcW(g_editProc, edit, message, wParam, lParam);
 }
 
-void Pump(HWND dialog, DWORD milliseconds) {
-  const DWORD until = GetTickCount() + milliseconds;
-  for (LONG left = static_cast<LONG>(milliseconds); left > 0; left = static_cast<LONG>(until - GetTickCount())) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-      if (!IsDialogMessageW(dialog, &msg)) DispatchMessageW(&msg);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
-  }
-}
-
 void SetCtrl(bool down) {
   BYTE keys[256];
   GetKeyboardState(keys);
   keys[VK_CONTROL] = down ? 0x80 : 0;
   SetKeyboardState(keys);
-}
-
-COLORREF PixelAt(HWND window, int x, int y) {
-  HDC dc = GetDC(window);
-  const COLORREF c = GetPixel(dc, x, y);
-  ReleaseDC(window, dc);
-  return c;
 }
 
 class SpinnerTest : public ::testing::Test {
@@ -240,14 +224,14 @@ TEST_F(SpinnerTest, HalvesSendTheirLineCodesRepeatWhileHeldAndFollowOrientationA
   ClientToScreen(spinner, &on);
   ASSERT_TRUE(SetCursorPos(on.x, on.y));
   SendMessageW(spinner, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(6, 3));
-  EXPECT_EQ(PixelAt(spinner, 1, 1), GetSysColor(COLOR_BTNSHADOW));
+  EXPECT_EQ(WindowPixels(spinner).At(1, 1), GetSysColor(COLOR_BTNSHADOW));
   Pump(dialog_, 610);
   const Codes held = TakeCodes();
   EXPECT_EQ(held, (Codes{9, kScrollLineDown, kScrollLineDown, kScrollLineDown}));
   ASSERT_TRUE(SetCursorPos(on.x + 40, on.y));
   SendMessageW(spinner, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(46, 3));
   Pump(dialog_, 300);
-  EXPECT_EQ(PixelAt(spinner, 1, 1), GetSysColor(COLOR_BTNHIGHLIGHT));
+  EXPECT_EQ(WindowPixels(spinner).At(1, 1), GetSysColor(COLOR_BTNHIGHLIGHT));
   SendMessageW(spinner, WM_LBUTTONUP, 0, MAKELPARAM(46, 3));
   EXPECT_EQ(TakeCodes(), (Codes{kScrollEnd}));
   // Horizontal: the right half and Right increase, as horizontal-scroll
@@ -274,11 +258,11 @@ TEST_F(SpinnerTest, ArrowGlyphsFromTheFaceAndGreyedWhenDisabled) {
   const COLORREF text = GetSysColor(COLOR_BTNTEXT), face = GetSysColor(COLOR_BTNFACE);
   const std::pair<POINT, COLORREF> pixels[] = {{{6, 4}, text},  {{5, 4}, face},  {{3, 7}, text},
                                                {{6, 19}, text}, {{3, 16}, text}, {{3, 19}, face}};
-  for (const auto& [p, colour] : pixels) EXPECT_EQ(PixelAt(spinner, p.x, p.y), colour) << p.x << "," << p.y;
+  for (const auto& [p, colour] : pixels) EXPECT_EQ(WindowPixels(spinner).At(p.x, p.y), colour) << p.x << "," << p.y;
   EnableWindow(spinner, FALSE);
   Pump(dialog_, 30);
-  EXPECT_EQ(PixelAt(spinner, 6, 4), GetSysColor(COLOR_BTNSHADOW));
-  EXPECT_EQ(PixelAt(spinner, 10, 8), GetSysColor(COLOR_BTNHIGHLIGHT));
+  EXPECT_EQ(WindowPixels(spinner).At(6, 4), GetSysColor(COLOR_BTNSHADOW));
+  EXPECT_EQ(WindowPixels(spinner).At(10, 8), GetSysColor(COLOR_BTNHIGHLIGHT));
   Click(spinner, 6, 3);
   Key(spinner, VK_UP);
   EXPECT_TRUE(g_notes.empty());

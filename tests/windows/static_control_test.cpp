@@ -72,12 +72,6 @@ class StaticControl : public ::testing::Test {
     UpdateWindow(s);
     return WindowPixels(s);
   }
-  static int Count(const WindowPixels& p, COLORREF c) {
-    int n = 0;
-    for (int y = 0; y < p.height; ++y)
-      for (int x = 0; x < p.width; ++x) n += p.At(x, y) == c;
-    return n;
-  }
 
   HWND parent_ = nullptr;
 };
@@ -93,12 +87,12 @@ TEST_F(StaticControl, BitmapsAreCentredScaledAndLoseTheirCornerColour) {
   EXPECT_EQ(p.At(46, 18), kInside);
   EXPECT_EQ(p.At(50, 20), kMark);
   EXPECT_EQ(p.At(44, 17), kParentBrush) << "the parent's background around it";
-  EXPECT_EQ(Count(p, kInside), 8 * 4 - 1);
+  EXPECT_EQ(p.Count(kInside), 8 * 4 - 1);
 
   // Disabled: through the grey pattern, half of each colour's pixels.
   EnableWindow(s, FALSE);
   p = Shown(s);
-  EXPECT_EQ(Count(p, kInside) + Count(p, kMark), 16);
+  EXPECT_EQ(p.Count(kInside) + p.Count(kMark), 16);
   EnableWindow(s, TRUE);
 
   // Kept corner colour, and scaled to the width: 10 x 6 becomes 100 x 60,
@@ -108,7 +102,7 @@ TEST_F(StaticControl, BitmapsAreCentredScaledAndLoseTheirCornerColour) {
   EXPECT_EQ(p.At(5, 0), kEdge);
   EXPECT_EQ(p.At(15, 5), kInside);
   EXPECT_EQ(p.At(55, 25), kMark);
-  EXPECT_EQ(Count(p, kMark), 100);
+  EXPECT_EQ(p.Count(kMark), 100);
 
   // A new picture replaces the old, which the control deletes.
   EXPECT_EQ(SendMessageW(s, kStaticLoadBitmap, 0, reinterpret_cast<LPARAM>(MAKEINTRESOURCEW(1))), 1);
@@ -124,7 +118,7 @@ TEST_F(StaticControl, HashTextShowsABitmapResourceAndOtherTextReplacesIt) {
   WindowPixels p = Shown(s);
   EXPECT_EQ(p.At(46 + 6, 19), RGB(16, 0x22, 0x33)) << "shown from creation";
   SetWindowTextW(s, L"");
-  EXPECT_EQ(Count(Shown(s), kParentBrush), kW * kH);
+  EXPECT_EQ(Shown(s).Count(kParentBrush), kW * kH);
   SetWindowTextW(s, L"#1");
   EXPECT_EQ(Shown(s).At(46 + 6, 19), RGB(16, 0x22, 0x33));
 
@@ -134,10 +128,10 @@ TEST_F(StaticControl, HashTextShowsABitmapResourceAndOtherTextReplacesIt) {
   EXPECT_STREQ(text, L"Twelve");
   p = Shown(s);
   EXPECT_NE(p.At(46 + 6, 19), RGB(16, 0x22, 0x33));
-  const int ink = kW * kH - Count(p, kParentBrush);
+  const int ink = kW * kH - p.Count(kParentBrush);
   EXPECT_GT(ink, 20) << "the text is drawn";
   EnableWindow(s, FALSE);
-  EXPECT_GT(Count(Shown(s), GetSysColor(COLOR_GRAYTEXT)), 0) << "greyed";
+  EXPECT_GT(Shown(s).Count(GetSysColor(COLOR_GRAYTEXT)), 0) << "greyed";
   DestroyWindow(s);
 
   // A framed style draws its edge in the window-frame colour.

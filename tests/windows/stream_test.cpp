@@ -24,21 +24,15 @@ double Normalised(std::int16_t s) {
   return s * 3.0517578125e-5;
 }
 
-class InGraph : public GraphRig {
- protected:
-  void Start(const CLSID& clsid, const AudioType& type, long bufferSize, bool connect = true) {
-    Build(clsid, type, bufferSize);
-    if (!connect) return;
-    Connect();
-    Run();
-  }
-};
+class InGraph : public GraphRig {};
 
 // The buffer that arrives leaves, cut to whole frames. An impulse's echo
 // comes 4410 samples on at the default -6 dB (truncated to 16 bits), unless
 // the silence after it starts a discontinuity; each run starts afresh.
 TEST_F(InGraph, SimpleDelayWorksInTheArrivingBufferAndADiscontinuityClearsTheLine) {
-  Start(CLSID_TwEchos, MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 10000);
+  Build(CLSID_TwEchos, MakeAudioType(WAVE_FORMAT_PCM, 1, 44100, 16), 10000);
+  Connect();
+  Run();
   const auto echo = static_cast<std::int16_t>(std::trunc(0.5 * std::pow(10.0, -0.3) * 32768.0));
   for (const bool discontinuity : {false, true}) {
     SCOPED_TRACE(discontinuity);
@@ -106,10 +100,11 @@ TEST_P(EngineInGraph, OutputAndTailAreTheEnginesInEveryRun) {
     const float f = static_cast<float>(x);
     const std::int32_t i32 = s * 65536;
     const auto b8 = static_cast<std::uint8_t>((s >> 8) + 128);
-    const void* bytes = c.bits == 8    ? static_cast<const void*>(&b8)
-                        : c.bits == 16 ? static_cast<const void*>(&s)
-                        : c.bits == 64 ? static_cast<const void*>(&x)
-                        : c.tag == WAVE_FORMAT_PCM ? static_cast<const void*>(&i32) : static_cast<const void*>(&f);
+    const void* bytes = c.bits == 8                ? static_cast<const void*>(&b8)
+                        : c.bits == 16             ? static_cast<const void*>(&s)
+                        : c.bits == 64             ? static_cast<const void*>(&x)
+                        : c.tag == WAVE_FORMAT_PCM ? static_cast<const void*>(&i32)
+                                                   : static_cast<const void*>(&f);
     in.bytes.insert(in.bytes.end(), static_cast<const std::uint8_t*>(bytes),
                     static_cast<const std::uint8_t*>(bytes) + c.bits / 8);
   }
@@ -153,10 +148,10 @@ INSTANTIATE_TEST_SUITE_P(Effects, EngineInGraph, ::testing::ValuesIn(kEngineCase
 // compared with the engine's through the host.
 constexpr DWORD kRate = 8000;
 
-class TimeInGraph : public InGraph {
+class TimeInGraph : public GraphRig {
  protected:
   void Start(double finalTenths, bool connect = true) {
-    InGraph::Start(CLSID_TwTime, MakeAudioType(WAVE_FORMAT_PCM, 1, kRate, 16), 800, false);
+    Build(CLSID_TwTime, MakeAudioType(WAVE_FORMAT_PCM, 1, kRate, 16), 800);
     ComRef<ITimeParams> params = Effect<ITimeParams>(IID_ITimeParams);
     EXPECT_EQ(params->SetFinal(finalTenths), S_OK);
     EXPECT_EQ(params->SetMode(16), S_OK);
@@ -189,7 +184,7 @@ TEST_F(TimeInGraph, OutputTakesOnlyTheInputTypeInBuffersOfItsOwnFourTimesTheUpst
 }
 
 TEST_F(TimeInGraph, ExpansionSplitsOneInputIntoSeveralOutputsAndStampsOnlyTheFirst) {
-  Start(5000.0);  // r = 5: 40 input frames per hop
+  Start(5000.0);                                  // r = 5: 40 input frames per hop
   ASSERT_EQ(PushStamped(100, true, 1000), S_OK);  // shorter than the window: the stamps wait
   EXPECT_EQ(sink_->samples.size(), 0u);
   ASSERT_EQ(PushStamped(300, false, 3000), S_OK);  // the window: one hop, with the first buffer's marks
@@ -211,10 +206,10 @@ TEST_F(TimeInGraph, ExpansionSplitsOneInputIntoSeveralOutputsAndStampsOnlyTheFir
 // The pitch filter on stamped buffers of a tone: the engine's output alone
 // on the same buffers; keeping the duration, the stretcher flushes at the
 // end of the stream, and otherwise the end passes at once.
-class PitchInGraph : public InGraph {
+class PitchInGraph : public GraphRig {
  protected:
   void Stream(std::int32_t semitones, std::int32_t preserve, std::int32_t antiAlias, int buffers) {
-    Start(CLSID_TwPitchs, MakeAudioType(WAVE_FORMAT_PCM, 1, kRate, 16), 800, false);
+    Build(CLSID_TwPitchs, MakeAudioType(WAVE_FORMAT_PCM, 1, kRate, 16), 800);
     ComRef<IPitchParams> params = Effect<IPitchParams>(IID_IPitchParams);
     PitchParams p{};
     ASSERT_EQ(params->GetParams(&p), S_OK);

@@ -73,13 +73,6 @@ class TapGraph : public EffectPageRig<IMultiTapParams, MultiTapParams> {
            std::string(below_ - down, '.');
   }
   int Rows(int value) const { return value * half_ / 10000; }
-  int EchoPixels() {
-    const WindowPixels pixels(graph_);
-    int count = 0;
-    for (int y = 0; y < pixels.height; ++y)
-      for (int x = 0; x < pixels.width; ++x) count += pixels.At(x, y) == kEcho;
-    return count;
-  }
 
   HWND graph_ = nullptr;
   int width_ = 0, half_ = 0, below_ = 0;
@@ -94,7 +87,7 @@ TEST_F(TapGraph, DrawsTheTapsAndTheEchoPatternOfTheBlock) {
   ASSERT_GT(width_, 100);
   EXPECT_EQ(Column(500, 100), Expect(half_, 'c'));
   EXPECT_EQ(ColumnAt(0), std::string(half_ + 1 + below_, 'k')) << "the time axis";
-  EXPECT_EQ(EchoPixels(), 0);
+  EXPECT_EQ(WindowPixels(graph_).Count(kEcho), 0);
 
   // Fed back at 50 %: echoes halve every 100 ms behind the tap's own bar.
   Show(Block(50, {{100, 100}}));
@@ -134,30 +127,23 @@ TEST_F(TapGraph, DrawsTheTapsAndTheEchoPatternOfTheBlock) {
 TEST_F(TapGraph, RepaintsAfterEachChangeThatMovesABar) {
   // Each change reaches the screen only if the page repaints the graph.
   Key(kFeedbackSlider, VK_NEXT, 5);
-  Pump();
   EXPECT_EQ(Column(500, 200), Expect(Rows(2500), 'e')) << "feedback";
 
   Key(kTapGainFader, VK_NEXT);  // 90 %: the echoes follow the sum of gains
-  Pump();
   EXPECT_EQ(Column(500, 100), Expect(Rows(9000), 'c')) << "tap gain";
 
   TypeAndLeave(kDelayEdit, "300");
-  Pump();
   EXPECT_EQ(Column(500, 300), Expect(Rows(9000), 'c')) << "delay typed";
   Key(kDelaySlider, VK_NEXT);
-  Pump();
   EXPECT_EQ(Column(500, 400), Expect(Rows(9000), 'c')) << "delay slider";
 
   Key(kTapCountSlider, VK_RIGHT);  // tap 2: 1 ms at 100 %
-  Pump();
   EXPECT_EQ(Column(500, 1), Expect(half_, 't')) << "tap count";
-  SendDlgItemMessageW(dialog_, kFirstTapButton + 1, BM_CLICK, 0, 0);
-  Pump();
+  Click(dialog_, kFirstTapButton + 1);
   EXPECT_EQ(Column(500, 1), Expect(half_, 'c')) << "current tap";
   EXPECT_EQ(Column(500, 400), Expect(Rows(9000), 't'));
 
   Key(kResolutionList, VK_DOWN);
-  Pump();
   EXPECT_EQ(Column(1000, 400), Expect(Rows(9000), 't')) << "resolution";
 
   // A full refresh (as after a preset) repaints; a rate change does not.
@@ -165,10 +151,8 @@ TEST_F(TapGraph, RepaintsAfterEachChangeThatMovesABar) {
   p.tapDelayMs[0] = 700;
   ASSERT_EQ(params_->SetParams(&p), S_OK);
   Key(kRateSlider, VK_NEXT);
-  Pump();
   EXPECT_EQ(Column(1000, 700), Expect(0, '.')) << "not repainted for the rate";
-  SendMessageW(dialog_, WM_COMMAND, kFormatNotifyId, 0);
-  Pump();
+  FormatNotice(dialog_);
   EXPECT_EQ(Column(1000, 700), Expect(Rows(9000), 't')) << "full refresh";
 }
 
@@ -177,9 +161,8 @@ TEST_F(TapGraph, PictureOfThePageWithAHall) {
   ComRef<IEffectPresets> presets;
   ASSERT_EQ(filter_->QueryInterface(IID_IEffectPresets, presets.PutVoid()), S_OK);
   ASSERT_EQ(presets->ApplyPreset(3), S_OK);  // "Small hall 1": eight taps, 40 % feedback
-  SendMessageW(dialog_, WM_COMMAND, kFormatNotifyId, 0);
-  Pump();
-  EXPECT_GT(EchoPixels(), 0);
+  FormatNotice(dialog_);
+  EXPECT_GT(WindowPixels(graph_).Count(kEcho), 0);
   EXPECT_EQ(Column(500, Read().tapDelayMs[0]), Expect(Rows(3900), 'c'));
   EXPECT_TRUE(SaveWindow(dialog_, BinDir() + L"page-multi-tap-graph.bmp"));
 }
