@@ -244,7 +244,8 @@ void Draw(const StaticState& s, HDC dc, const RECT& client) {
   const bool disabled = (style & WS_DISABLED) != 0;
   if (s.image != nullptr) {
     // An image is shown in its own palette, enabled or not: greying it
-    // through the pattern would need a second copy of every frame.
+    // through the pattern would mean drawing it off-screen, away from the
+    // palette the drawing service realises on the window.
     DrawImage(dc, s, area, style);
   } else if (s.bitmap != nullptr) {
     DrawBitmap(dc, s, area, style, disabled);
