@@ -45,15 +45,36 @@ void Free(void* p) {
 
 }  // namespace
 
-// The other forms (arrays, nothrow, sized arrays) call these two.
 void* operator new(std::size_t n) {
   if (void* p = Allocate(n)) return p;
   throw std::bad_alloc();
 }
+void* operator new[](std::size_t n) {
+  if (void* p = Allocate(n)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  return Allocate(n);
+}
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+  return Allocate(n);
+}
 void operator delete(void* p) noexcept {
   Free(p);
 }
+void operator delete[](void* p) noexcept {
+  Free(p);
+}
 void operator delete(void* p, std::size_t) noexcept {
+  Free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  Free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  Free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
   Free(p);
 }
 
@@ -65,7 +86,7 @@ using test::FormatFor;
 // Counts allocations and frees, of lines too, between Begin and End.
 class AllocationWatch {
  public:
-  AllocationWatch() : previous_(SetLineAllocator(&CountedLine)) { Seen(); }
+  AllocationWatch() : previous_(SetLineAllocator(&CountedLine)) {}
   ~AllocationWatch() {
     g_counting = false;
     SetLineAllocator(previous_);
@@ -107,39 +128,23 @@ template <class Engine>
 using Edit = void (*)(Engine&, int);
 constexpr int kEdits = 4;
 
-// Every preset in turn as an edit between buffers, with the extra edits
-// after it and a discontinuity; `feed` streams buffers under the watch.
-// Neither the heap nor the line memory may be touched.
-template <class Engine, class Feed>
-void ThroughEveryPreset(Engine& engine, PresetTable<typename Engine::Params> presets, Edit<Engine> extraEdits,
-                        AllocationWatch& watch, const Feed& feed, int settle) {
-  feed(3, false);
-  for (const auto& preset : presets) {
-    ASSERT_EQ(engine.SetParams(&preset.params), S_OK);
-    feed(settle, false);
-    for (int e = 0; e < kEdits; ++e) {
-      extraEdits(engine, e);
-      feed(1, false);
-    }
-    feed(2, true);
-    EXPECT_EQ(watch.Heap() + watch.Lines(), 0) << "with preset " << preset.name << ": " << watch.Seen();
-    watch.Seen();
-  }
-}
-
-// An in-place engine streamed in stereo 16-bit, then the tail. Only the
-// engine's own calls are watched.
+// An in-place engine streamed in stereo 16-bit: buffers, every preset in turn
+// as an edit between buffers with the extra edits after it and a
+// discontinuity, then the tail. Only the engine's own calls are watched; the
+// stream was started (StartStream) before. Neither the heap nor the line
+// memory is touched.
 template <class Engine>
-void StreamWithoutAllocating(const char* what, PresetTable<typename Engine::Params> presets, Edit<Engine> extraEdits) {
-  SCOPED_TRACE(what);
-  Engine engine;
+void StreamWithoutAllocating(Engine& engine, PresetTable<typename Engine::Params> presets, Edit<Engine> extraEdits) {
+  g_allocations = 0;
+  g_frees = 0;
+  g_lines = 0;
   const AudioFormat format = FormatFor<Pcm16>(2, 44100);
   InPlaceStream<Engine> stream(engine);
   ASSERT_EQ(stream.Start(&format), S_OK);
   const auto noise = test::Noise(2 * 4096, 0.5);
   std::vector<std::int16_t> block(noise.size());
   AllocationWatch watch;
-  const auto feed = [&](int times, bool discontinuity) {
+  const auto feed = [&](int times, bool discontinuity = false) {
     for (int t = 0; t < times; ++t) {
       for (std::size_t i = 0; i < block.size(); ++i) block[i] = Pcm16::FromEngine(noise[i]);
       std::uint32_t n = 4096;
@@ -149,7 +154,18 @@ void StreamWithoutAllocating(const char* what, PresetTable<typename Engine::Para
       ASSERT_EQ(hr, S_OK);
     }
   };
-  ThroughEveryPreset(engine, presets, extraEdits, watch, feed, 2);
+  feed(3);
+  for (std::size_t p = 0; p < presets.size(); ++p) {
+    ASSERT_EQ(engine.SetParams(&presets[p].params), S_OK);
+    feed(2);
+    for (int e = 0; e < kEdits; ++e) {
+      extraEdits(engine, e);
+      feed(1);
+    }
+    feed(2, true);
+    EXPECT_EQ(watch.Heap() + watch.Lines(), 0) << "with preset " << presets[p].name << ": " << watch.Seen();
+    watch.Seen();
+  }
   std::vector<std::uint8_t> tail(4096 * format.blockAlign);
   watch.Begin();
   const HRESULT hr = stream.PlayTail([&](const auto& fill) {
@@ -162,40 +178,57 @@ void StreamWithoutAllocating(const char* what, PresetTable<typename Engine::Para
 }
 
 TEST(NoAllocationWhileStreaming, InPlaceEngines) {
-  StreamWithoutAllocating<SimpleDelayEngine>("simple delay, shortest and longest delays", SimpleDelayPresets(),
-                                             [](SimpleDelayEngine& d, int edit) {
-                                               constexpr std::int32_t kDelays[] = {1, 5000, 250, 4999};
-                                               d.SetDelay(kDelays[edit]);
-                                             });
-  StreamWithoutAllocating<MultiTapEngine>("multi-tap delay, all taps and depth at their ends", MultiTapPresets(),
-                                          [](MultiTapEngine& m, int edit) {
-                                            MultiTapParams p;
-                                            m.GetParams(&p);
-                                            p.tapCount = edit % 2 == 0 ? 8 : 1;
-                                            p.modDepth = edit < 2 ? 100 : 0;
-                                            for (auto& d : p.tapDelayMs) d = edit % 2 == 0 ? 2500 : 1;
-                                            m.SetParams(&p);
-                                          });
-  StreamWithoutAllocating<ReverbEngine>("reverb, modes, styles and pre-delays", ReverbPresets(),
-                                        [](ReverbEngine& r, int edit) {
-                                          r.SetReverbMode(edit * 6);
-                                          r.SetEarlyStyle(9 - edit * 3);
-                                          r.SetPreDelay(edit % 2 == 0 ? 200 : 0);
-                                        });
-  // The chorus's lines and sine caches come with the engine; the sweep's
-  // period follows the rate: slowest, fastest and between.
-  StreamWithoutAllocating<ChorusEngine>("chorus, with rate edits", ChorusPresets(), [](ChorusEngine& c, int edit) {
-    constexpr std::int32_t kRates[] = {1, 100, 7, 1};
-    c.SetModRate(kRates[edit]);
-  });
+  {
+    SCOPED_TRACE("simple delay, shortest and longest delays");
+    SimpleDelayEngine e;
+    StreamWithoutAllocating<SimpleDelayEngine>(e, SimpleDelayPresets(), [](SimpleDelayEngine& d, int edit) {
+      constexpr std::int32_t kDelays[] = {1, 5000, 250, 4999};
+      d.SetDelay(kDelays[edit]);
+    });
+  }
+  {
+    SCOPED_TRACE("multi-tap delay, all taps and depth at their ends");
+    MultiTapEngine e;
+    StreamWithoutAllocating<MultiTapEngine>(e, MultiTapPresets(), [](MultiTapEngine& m, int edit) {
+      MultiTapParams p;
+      m.GetParams(&p);
+      p.tapCount = edit % 2 == 0 ? 8 : 1;
+      p.modDepth = edit < 2 ? 100 : 0;
+      for (auto& d : p.tapDelayMs) d = edit % 2 == 0 ? 2500 : 1;
+      m.SetParams(&p);
+    });
+  }
+  {
+    SCOPED_TRACE("reverb, modes, styles and pre-delays");
+    ReverbEngine e;
+    StreamWithoutAllocating<ReverbEngine>(e, ReverbPresets(), [](ReverbEngine& r, int edit) {
+      r.SetReverbMode(edit * 6);
+      r.SetEarlyStyle(9 - edit * 3);
+      r.SetPreDelay(edit % 2 == 0 ? 200 : 0);
+    });
+  }
+  {
+    SCOPED_TRACE("chorus, with rate edits");
+    ChorusEngine e;
+    // Its lines and sine caches come with the engine; the sweep's period
+    // follows the rate: slowest, fastest and between.
+    StreamWithoutAllocating<ChorusEngine>(e, ChorusPresets(), [](ChorusEngine& c, int edit) {
+      constexpr std::int32_t kRates[] = {1, 100, 7, 1};
+      c.SetModRate(kRates[edit]);
+    });
+  }
 }
 
-// A copying engine through the copying loop, mono 16-bit in and out, then
-// the end of the stream. The outlet keeps its buffers after the first use,
-// as the platform's allocator does.
+// A copying engine through the copying loop: mono 16-bit in and out, every
+// preset as an edit between buffers with the extra edits after it and a
+// discontinuity, then the end of the stream. Neither the heap nor the line
+// memory is touched once the stream has started. The outlet keeps its
+// buffers after the first use, as the platform's allocator does.
 template <class Engine>
-void CopyWithoutAllocating(const char* what, PresetTable<typename Engine::Params> presets, Edit<Engine> extraEdits) {
-  SCOPED_TRACE(what);
+void CopyWithoutAllocating(PresetTable<typename Engine::Params> presets, Edit<Engine> extraEdits) {
+  g_allocations = 0;
+  g_frees = 0;
+  g_lines = 0;
   Engine engine;
   const AudioFormat format = FormatFor<Pcm16>(1, 44100);
   ASSERT_EQ(engine.SelectFormat(&format), S_OK);
@@ -209,7 +242,7 @@ void CopyWithoutAllocating(const char* what, PresetTable<typename Engine::Params
   std::vector<std::int16_t> block(noise.size());
   AllocationWatch watch;
   bool first = true;
-  const auto feed = [&](int times, bool discontinuity) {
+  const auto feed = [&](int times, bool discontinuity = false) {
     for (int t = 0; t < times; ++t) {
       for (std::size_t i = 0; i < block.size(); ++i) block[i] = Pcm16::FromEngine(noise[i]);
       InputSample in;
@@ -224,7 +257,18 @@ void CopyWithoutAllocating(const char* what, PresetTable<typename Engine::Params
       ASSERT_EQ(hr, S_OK);
     }
   };
-  ThroughEveryPreset(engine, presets, extraEdits, watch, feed, 3);
+  feed(3);
+  for (std::size_t p = 0; p < presets.size(); ++p) {
+    ASSERT_EQ(engine.SetParams(&presets[p].params), S_OK);
+    feed(3);
+    for (int e = 0; e < kEdits; ++e) {
+      extraEdits(engine, e);
+      feed(1);
+    }
+    feed(2, true);
+    EXPECT_EQ(watch.Heap() + watch.Lines(), 0) << "with preset " << presets[p].name << ": " << watch.Seen();
+    watch.Seen();
+  }
   watch.Begin();
   const HRESULT hr = loop.EndOfStream();
   watch.End();
@@ -233,23 +277,31 @@ void CopyWithoutAllocating(const char* what, PresetTable<typename Engine::Params
 }
 
 TEST(NoAllocationWhileStreaming, CopyingEngines) {
-  CopyWithoutAllocating<TimeEngine>("time, widest and narrowest windows", TimePresets(), [](TimeEngine& t, int edit) {
-    constexpr std::int32_t kModes[] = {0, 18, 9, 4};
-    t.SetMode(kModes[edit]);
-  });
-  CopyWithoutAllocating<PitchEngine>("pitch, the duration kept and not, every kernel", PitchPresets(),
-                                     [](PitchEngine& p, int edit) {
-                                       p.SetPreserve(edit % 2 == 0 ? 1 : 0);
-                                       p.SetAccuracy(1 + edit % 3);
-                                       p.SetMode(edit * 6);
-                                     });
+  {
+    SCOPED_TRACE("time, widest and narrowest windows");
+    CopyWithoutAllocating<TimeEngine>(TimePresets(), [](TimeEngine& t, int edit) {
+      constexpr std::int32_t kModes[] = {0, 18, 9, 4};
+      t.SetMode(kModes[edit]);
+    });
+  }
+  {
+    SCOPED_TRACE("pitch, the duration kept and not, every kernel");
+    CopyWithoutAllocating<PitchEngine>(PitchPresets(), [](PitchEngine& p, int edit) {
+      p.SetPreserve(edit % 2 == 0 ? 1 : 0);
+      p.SetAccuracy(1 + edit % 3);
+      p.SetMode(edit * 6);
+    });
+  }
 }
 
 // The watch itself sees what it must.
 TEST(NoAllocationWhileStreaming, WatchCountsAllocations) {
+  g_allocations = 0;
+  g_frees = 0;
+  g_lines = 0;
   AllocationWatch watch;
   watch.Begin();
-  auto* v = new (std::nothrow) std::vector<int>(100);  // the engines' form
+  auto* v = new std::vector<int>(100);
   delete v;
   void* line = AllocLine(16, 8);
   watch.End();
@@ -264,8 +316,7 @@ TEST(NoAllocationWhileStreaming, WatchCountsAllocations) {
 // output shows every value the lines hold: each sample must be zero or a
 // normal number, never a subnormal one.
 template <class Engine>
-void DecaysWithoutSubnormals(const char* what, const typename Engine::Params& p, std::uint32_t seconds) {
-  SCOPED_TRACE(what);
+void DecaysWithoutSubnormals(const typename Engine::Params& p, std::uint32_t seconds) {
   constexpr std::uint32_t kRate = 44100;
   test::EngineHarness<Engine, Float64> h(1, kRate, p);
   const auto noise = test::Noise(kRate / 10, 0.5);
@@ -282,13 +333,18 @@ void DecaysWithoutSubnormals(const char* what, const typename Engine::Params& p,
 }
 
 TEST(SilenceAfterSound, LinesNeverHoldSubnormals) {
-  // The shortest decay gets there soonest: below the smallest normal number
-  // in under a minute.
-  ReverbParams p = ReverbPresets()[0].params;
-  p.decayTenths = 5;
-  DecaysWithoutSubnormals<ReverbEngine>("reverb", p, 60);
-  DecaysWithoutSubnormals<ChorusEngine>("chorus", ChorusPresets()[PresetNamed(ChorusPresets(), "Hard flange")].params,
-                                        10);
+  {
+    // The shortest decay gets there soonest: below the smallest normal
+    // number in under a minute.
+    SCOPED_TRACE("reverb");
+    ReverbParams p = ReverbPresets()[0].params;
+    p.decayTenths = 5;
+    DecaysWithoutSubnormals<ReverbEngine>(p, 60);
+  }
+  {
+    SCOPED_TRACE("chorus");
+    DecaysWithoutSubnormals<ChorusEngine>(ChorusPresets()[PresetNamed(ChorusPresets(), "Hard flange")].params, 10);
+  }
 }
 
 }  // namespace
