@@ -67,7 +67,7 @@ bool LoadNamed(StaticState& s, HINSTANCE module, const wchar_t* name) {
     }
     id = id * 10 + static_cast<unsigned>(*c - L'0');
   }
-  const wchar_t* resource = number && id <= 0xFFFF ? MAKEINTRESOURCEW(id) : name;
+  const wchar_t* resource = number ? MAKEINTRESOURCEW(id) : name;
   return TakeBitmap(s, LoadBitmapW(module, resource));
 }
 

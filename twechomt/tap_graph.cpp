@@ -13,16 +13,17 @@ int ActiveTaps(const MultiTapParams& p) {
   return std::clamp(p.tapCount, 0, kTaps);
 }
 
-}  // namespace
-
-std::int32_t GraphSpanMs(std::int32_t row) {
-  return kSpans[std::clamp(row, 0, kGraphRows - 1)];
-}
-
+// The pattern's feedback gain in 1/10000, truncated toward zero.
 std::int32_t PatternFeedback(const MultiTapParams& p) {
   double sum = 0.0;
   for (int k = 0; k < ActiveTaps(p); ++k) sum += p.tapGain[k] * 0.01;
   return static_cast<std::int32_t>(p.feedbackPct * 100.0 / std::max(sum, 1.0));
+}
+
+}  // namespace
+
+std::int32_t GraphSpanMs(std::int32_t row) {
+  return kSpans[std::clamp(row, 0, kGraphRows - 1)];
 }
 
 void EchoPattern(const MultiTapParams& p, std::int32_t spanMs, std::int32_t* pattern) {

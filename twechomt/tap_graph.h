@@ -14,18 +14,14 @@ namespace quill {
 // Full scale of the pattern and of the bars: a gain of 100 % is 10000.
 inline constexpr std::int32_t kGraphFullScale = 10000;
 inline constexpr std::int32_t kGraphRows = 4;
-inline constexpr std::int32_t kGraphLongestSpanMs = 5000;
 
 // The span in ms of resolution row 0..3 (500, 1000, 3000, 5000); a row
 // outside them shows the nearest one.
 std::int32_t GraphSpanMs(std::int32_t row);
 
-// The feedback gain of the pattern in 1/10000: feedback over the summed
-// active gains, the sum taken as at least 1.
-std::int32_t PatternFeedback(const MultiTapParams& p);
-
 // pattern[t] for t = 0..spanMs: what the delay ring holds t ms after a unit
-// impulse (10000 at t = 0), clamped to full scale either way. `pattern`
+// impulse (10000 at t = 0), clamped to full scale either way. The feedback is
+// normalised by the summed active gains, the sum taken as at least 1. `pattern`
 // holds spanMs + 1 values and is expected zero-filled.
 void EchoPattern(const MultiTapParams& p, std::int32_t spanMs, std::int32_t* pattern);
 
