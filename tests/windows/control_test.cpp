@@ -448,7 +448,7 @@ TEST_F(SliderTest, TaperedFaderCapSitsAtTheTaperedOffset) {
 // would: the spinner coupled to its edit, levels on the meter, an envelope.
 // Its picture is kept as controls-all.bmp; each class's behaviour has its
 // own tests.
-INT_PTR CALLBACK LibraryDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK LibraryDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
   if (message == WM_INITDIALOG) {
     SetDlgItemTextW(dialog, 403, L"40");
     SendDlgItemMessageW(dialog, 404, kSpinSetBuddy, reinterpret_cast<WPARAM>(GetDlgItem(dialog, 403)), 5);
@@ -480,6 +480,7 @@ TEST(CtlLibrary, ADialogHoldsAControlOfEachClass) {
   EXPECT_EQ(SendDlgItemMessageW(dialog, 407, kMeterGetScaleValue, 1, 0), -200);
   EXPECT_EQ(SendDlgItemMessageW(dialog, 408, kEnvValueAt, 0, 40), 65);
   // The picture from the "#5" in the template.
+  Pump(dialog, 50);
   const WindowPixels picture(GetDlgItem(dialog, 405));
   EXPECT_NE(picture.At(picture.width / 2, picture.height / 2), picture.At(0, 0));
   EXPECT_TRUE(SaveWindow(dialog, BinDir() + L"controls-all.bmp"));
