@@ -135,10 +135,6 @@ TEST(Quillfx, EachEffectWithPresetAndFieldsEqualsItsEngineTailAndFlushIncluded) 
        })},
       {"reverb: Plate decays over 2.0 s", false, "reverb Plate", frames + 88200, 0,
        Via<ReverbEngine>([](auto& e) { return Calls{e.ApplyPreset(8)}; })},
-      {"time at 100 %: the flush gives back exactly the input's length", true, "time finalTenths=1000 mode=3", frames,
-       0, Via<TimeEngine>([](auto& e) {
-         return Calls{e.SetFinal(1000.0), e.SetMode(3)};
-       })},
       {"time, preset by name: 85 %", false, "twtime \"Time compress 85 % of original\"", frames * 0.85, 0.02 * frames,
        Via<TimeEngine>([](auto& e) { return Calls{e.ApplyPreset(1)}; })},
       {"pitch by semitones, stereo: the page's ratio, the kernel's last four frames never come out", true,
@@ -186,7 +182,6 @@ TEST(Quillfx, EveryErrorHasItsMessageAndStatus) {
       {in + " " + out + " delay 99", 2, "twechos has no preset \"99\""},
       {in + " " + out + " delay 1 2", 2, "one preset per effect"},
       {in + " " + out + " delay delai=5", 2, "twechos has no field delai"},
-      {in + " " + out + " time finalTenths=", 2, "finalTenths needs a number"},
       {in + " " + out, 2, "usage"},
       {"--block 0 " + in + " " + out + " delay", 2, "--block needs a whole number from 1"},
       {"--list flanger", 2, "unknown effect flanger"},
