@@ -38,15 +38,12 @@ TEST(ValueText, EachFormatAsThePagesShowIt) {
       {Row(SimpleDelayFields(), "delayOut"), 0, "0.0 dB"},
       {Row(SimpleDelayFields(), "delayOut"), -800, "-Inf. dB"},
       {Row(ChorusFields(), "dryOut"), -600, "-Inf. dB"},
-      {Row(ChorusFields(), "dryOut"), -44, "-4.4 dB"},
       {Row(SimpleDelayFields(), "delayMs"), 400, "0.400"},
       {Row(SimpleDelayFields(), "decayTenths"), 20, "2.0"},
       {Row(ReverbFields(), "decayTenths"), 25, "2.5 sec."},
       {Row(ReverbFields(), "preDelayMs"), 30, "30 ms."},
       {Row(ReverbFields(), "preDelayMs"), 0, "Off"},
       {Row(ReverbFields(), "highCutHz"), 12000, "12,000"},
-      {Row(MultiTapFields(), "tapDelayMs[3]"), 10000, "10,000"},
-      {Row(MultiTapFields(), "modRate"), 25, "2.5 Hz"},
       {Row(MultiTapFields(), "feedbackPct"), 150, "150 %"},
       {Row(PitchFields(), "semitones"), -7, "-7"},
   };
@@ -80,13 +77,8 @@ TEST(RealUnits, ValuesRangesAndStepsInRealUnits) {
       {Row(ReverbFields(), "preDelayMs"), 30, "30 ms"},
       {Row(MultiTapFields(), "lowpassHz"), 4000, "4 kHz"},
       {Row(ReverbFields(), "highCutHz"), 12500, "12.5 kHz"},
-      {Row(MultiTapFields(), "lowpassHz"), 100, "100 Hz"},
-      {Row(MultiTapFields(), "modRate"), 25, "2.5 Hz"},
-      {Row(MultiTapFields(), "tapPan[2]"), -40, "-40 %"},
       {Row(TimeFields(), "finalTenths"), 1100, "110 %"},
       {Row(TimeFields(), "finalTenths"), 1234.5, "123.45 %"},
-      {Row(TimeFields(), "tempoTenths"), 1200, "120.0 bpm"},
-      {Row(PitchFields(), "centsTenths"), -150, "-15.0 cents"},
       {Row(ReverbFields(), "reverbMode"), 3, "3"},
   };
   for (const auto& [f, raw, text] : values) EXPECT_EQ(RealText(f, raw), text) << f.name << " " << raw;
@@ -94,7 +86,6 @@ TEST(RealUnits, ValuesRangesAndStepsInRealUnits) {
       {Row(SimpleDelayFields(), "delayMs"), "0.001..5.000 s", "0.001 s"},
       {Row(ReverbFields(), "preDelayMs"), "0..200 ms", "1 ms"},
       {Row(ChorusFields(), "delayTenths"), "0.1..100.0 ms", "0.1 ms"},
-      {Row(ReverbFields(), "decayTenths"), "0.5..5.0 s", "0.1 s"},
       {Row(MultiTapFields(), "wetOut"), "-inf..0.0 dB", "0.1 dB"},
       {Row(MultiTapFields(), "lowpassHz"), "100 Hz..10 kHz", "1 Hz"},
       {Row(TimeFields(), "tempoTenths"), "at most 500.0 bpm", "0.1 bpm"},
@@ -175,9 +166,11 @@ TEST(FieldTable, TableRowsSpanTheTablesTheyIndex) {
 // that names no row although it was kept.
 TEST(FieldEdits, ThroughAnEngineReportWhatWasClampedOrOutsideTheTable) {
   const FieldTable table = ReverbFields();
-  std::vector<FieldEdit> edits = {
-      {FindField(table, "decayTenths"), 80}, {FindField(table, "dryOut"), -30}, {FindField(table, "reverbMode"), 25},
-      {FindField(table, "preDelayMs"), -5},  {FindField(table, "preDelayMs"), 12}};
+  std::vector<FieldEdit> edits = {{FindField(table, "decayTenths"), 80},
+                                  {FindField(table, "dryOut"), -30},
+                                  {FindField(table, "reverbMode"), 25},
+                                  {FindField(table, "preDelayMs"), -5},
+                                  {FindField(table, "preDelayMs"), 12}};
   ReverbEngine engine;
   ReverbParams block;
   ASSERT_EQ(engine.GetParams(&block), S_OK);
