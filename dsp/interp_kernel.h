@@ -43,6 +43,8 @@ class InterpKernel {
   bool Ready() const { return built_; }
   double PointsPerFrame() const { return pointsPerFrame_; }
   double Point(std::uint32_t i) const { return table_[i]; }
+  // The (point, step) pairs At reads, for the resampler's vector loops.
+  const double* Pairs() const { return pairs_; }
 
  private:
   void FillPairs();

@@ -4,9 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "framework/sample_block.h"
+
 
 namespace quill {
 
@@ -52,10 +51,16 @@ HRESULT TimeStretcher::SelectKinds(SampleKind in, SampleKind out, std::uint32_t 
 
 HRESULT TimeStretcher::Reserve(std::uint32_t rate) {
   std::size_t widest = 0;
-  for (const StretchMode& row : StretchModeTable) widest = std::max<std::size_t>(widest, DeriveGeometry(rate, row).N);
+  std::uint32_t points = 0;
+  for (const StretchMode& row : StretchModeTable) {
+    const StretchGeometry g = DeriveGeometry(rate, row);
+    widest = std::max<std::size_t>(widest, g.N);
+    points = std::max(points, StretchSearch::Points(g.R, g.D));
+  }
   const std::size_t real = IsDoublePrecision(outKind_) ? sizeof(double) : sizeof(float);
   const bool held = windowMemory_.Reserve(widest * channels_ * real) &&
-                    blockMemory_.Reserve(widest * channels_ * real) && taperMemory_.Reserve(widest * real);
+                    blockMemory_.Reserve(widest * channels_ * real) && taperMemory_.Reserve(widest * channels_ * real) &&
+                    search_.Reserve(points, channels_);
   return held ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -90,8 +95,9 @@ HRESULT TimeStretcher::ConfigureFull(std::uint32_t rate, const StretchMode& row,
   // From the memory the start reserved; zeroed, as a fresh buffer would be.
   window_ = windowMemory_.Zeroed(static_cast<std::size_t>(g.N) * channels_ * real);
   block_ = blockMemory_.Zeroed(static_cast<std::size_t>(g.N) * channels_ * real);
-  taper_ = taperMemory_.Zeroed(g.N * real);
-  if (window_ == nullptr || block_ == nullptr || taper_ == nullptr) {
+  taper_ = taperMemory_.Zeroed(static_cast<std::size_t>(g.N) * channels_ * real);
+  if (window_ == nullptr || block_ == nullptr || taper_ == nullptr ||
+      !search_.Reserve(StretchSearch::Points(g.R, g.D), channels_)) {
     window_ = block_ = taper_ = nullptr;
     return E_OUTOFMEMORY;
   }
@@ -122,73 +128,24 @@ void TimeStretcher::ConfigureLight(double ratio) {
 template <class Real>
 void TimeStretcher::BuildTaper() {
   Real* t = static_cast<Real*>(taper_);
-  const std::uint32_t N = geometry_.N, H = geometry_.H;
+  const std::uint32_t N = geometry_.N, H = geometry_.H, ch = channels_;
   const std::int32_t L = geometry_.L;
-  std::fill(t, t + N, Real(1));
+  // Each factor once per channel, so that a splice runs down the
+  // interleaved frames in one loop.
+  const auto set = [t, ch](std::uint32_t i, Real v) { std::fill_n(t + static_cast<std::size_t>(i) * ch, ch, v); };
+  std::fill(t, t + static_cast<std::size_t>(N) * ch, Real(1));
   if (L <= 1) return;
   const auto l = static_cast<std::uint32_t>(L);
-  for (std::uint32_t i = 0; i < l; ++i) t[i] = static_cast<Real>(static_cast<double>(i) / L);
-  for (std::uint32_t k = 1; k <= l; ++k) t[H + k] = static_cast<Real>(static_cast<double>(l - k) / L);
-  for (std::uint32_t i = H + l + 1; i < N; ++i) t[i] = Real(0);
+  for (std::uint32_t i = 0; i < l; ++i) set(i, static_cast<Real>(static_cast<double>(i) / L));
+  for (std::uint32_t k = 1; k <= l; ++k) set(H + k, static_cast<Real>(static_cast<double>(l - k) / L));
+  for (std::uint32_t i = H + l + 1; i < N; ++i) set(i, Real(0));
 }
 
 double TimeStretcher::TaperAt(std::uint32_t i) const {
   if (taper_ == nullptr || i >= geometry_.N) return 0.0;
-  return doubleBuffers_ ? static_cast<const double*>(taper_)[i] : static_cast<const float*>(taper_)[i];
+  const std::size_t at = static_cast<std::size_t>(i) * channels_;
+  return doubleBuffers_ ? static_cast<const double*>(taper_)[at] : static_cast<const float*>(taper_)[at];
 }
-
-namespace {
-
-// The search's candidate sums, two at a time in the two lanes of a vector
-// register where the processor has them. Each lane adds its terms in the
-// same order and with the same double arithmetic as a single sum would, so
-// the sums, and so every decision, are exactly those of the plain loop.
-#if defined(__SSE2__)
-inline __m128d Pair(const float* a, const float* b) {
-  return _mm_cvtps_pd(_mm_unpacklo_ps(_mm_load_ss(a), _mm_load_ss(b)));
-}
-inline __m128d Pair(const double* a, const double* b) {
-  return _mm_loadh_pd(_mm_load_sd(a), b);
-}
-inline __m128d Frame(const float* a) {
-  return _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(a))));
-}
-inline __m128d Frame(const double* a) {
-  return _mm_loadu_pd(a);
-}
-
-// Mono: the sums of candidates p and p + D.
-template <class Real>
-void MonoPair(const Real* window, const Real* block, std::uint32_t p, std::uint32_t r, std::uint32_t D, double c[2]) {
-  __m128d acc = _mm_setzero_pd();
-  const Real* w0 = window + p;
-  const Real* w1 = window + p + D;
-  for (std::uint32_t k = 0; k < r; k += D) {
-    const __m128d v = _mm_add_pd(Pair(w0 + k, w1 + k), _mm_set1_pd(static_cast<double>(block[k])));
-    acc = _mm_add_pd(acc, _mm_mul_pd(v, v));
-  }
-  _mm_storeu_pd(c, acc);
-}
-
-// Stereo: both channels' sums of candidates p and p + D.
-template <class Real>
-void StereoPair(const Real* window, const Real* block, std::uint32_t p, std::uint32_t r, std::uint32_t D, double c[4]) {
-  __m128d acc0 = _mm_setzero_pd(), acc1 = _mm_setzero_pd();
-  const Real* w0 = window + 2 * static_cast<std::size_t>(p);
-  const Real* w1 = window + 2 * static_cast<std::size_t>(p + D);
-  for (std::uint32_t k = 0; k < r; k += D) {
-    const __m128d b = Frame(block + 2 * static_cast<std::size_t>(k));
-    const __m128d v0 = _mm_add_pd(Frame(w0 + 2 * static_cast<std::size_t>(k)), b);
-    const __m128d v1 = _mm_add_pd(Frame(w1 + 2 * static_cast<std::size_t>(k)), b);
-    acc0 = _mm_add_pd(acc0, _mm_mul_pd(v0, v0));
-    acc1 = _mm_add_pd(acc1, _mm_mul_pd(v1, v1));
-  }
-  _mm_storeu_pd(c, acc0);
-  _mm_storeu_pd(c + 2, acc1);
-}
-#endif
-
-}  // namespace
 
 template <class Real>
 std::uint32_t TimeStretcher::Search(const Real* window, const Real* block, std::uint32_t channels, std::int32_t R,
@@ -212,16 +169,7 @@ std::uint32_t TimeStretcher::Search(const Real* window, const Real* block, std::
       }
       return false;
     };
-    std::uint32_t p = 0;
-#if defined(__SSE2__)
-    for (; p + D < r; p += 2 * D) {
-      double c[2];
-      MonoPair(window, block, p, r, D, c);
-      if (judge(p, c[0])) return p;
-      if (judge(p + D, c[1])) return p + D;
-    }
-#endif
-    for (; p < r; p += D) {
+    for (std::uint32_t p = 0; p < r; p += D) {
       double c = 0.0;
       for (std::uint32_t k = 0; k < r; k += D) {
         const double v = static_cast<double>(window[p + k]) + block[k];
@@ -249,16 +197,7 @@ std::uint32_t TimeStretcher::Search(const Real* window, const Real* block, std::
     }
     return false;
   };
-  std::uint32_t p = 0;
-#if defined(__SSE2__)
-  for (; p + D < r; p += 2 * D) {
-    double c[4];
-    StereoPair(window, block, p, r, D, c);
-    if (judge(p, c[0], c[1])) return p;
-    if (judge(p + D, c[2], c[3])) return p + D;
-  }
-#endif
-  for (; p < r; p += D) {
+  for (std::uint32_t p = 0; p < r; p += D) {
     double c0 = 0.0, c1 = 0.0;
     for (std::uint32_t k = 0; k < r; k += D) {
       const double v0 = static_cast<double>(window[2 * (p + k)]) + block[2 * k];
@@ -289,13 +228,19 @@ void TimeStretcher::Splice(Real* window, Real* block, const Real* taper, std::ui
     from = L;
     firstBlock_ = 0;
   }
-  for (std::uint32_t i = from; i < end; ++i) {
-    const double t = taper[i];
-    for (std::uint32_t c = 0; c < ch; ++c) {
-      const std::size_t at = static_cast<std::size_t>(i) * ch + c;
-      block[at] = static_cast<Real>(block[at] + in[at] * t);
-    }
-  }
+  // The taper holds each factor once per channel: loops over the
+  // interleaved samples, on buffers that do not overlap, which the compiler
+  // runs in vector registers. Only the first L frames hold the last
+  // splice's fade-out; beyond them the block is silent, and adding to a
+  // silent (+0.0) sample is adding 0.0, which the second loop does without
+  // reading the block (and so without the block having to be cleared).
+  Real* __restrict b = block;
+  const Real* __restrict x = in;
+  const Real* __restrict t = taper;
+  const std::size_t first = static_cast<std::size_t>(from) * ch, fade = static_cast<std::size_t>(std::max(from, L)) * ch,
+                    last = static_cast<std::size_t>(end) * ch;
+  for (std::size_t i = first; i < fade; ++i) b[i] = static_cast<Real>(b[i] + x[i] * static_cast<double>(t[i]));
+  for (std::size_t i = fade; i < last; ++i) b[i] = static_cast<Real>(x[i] * static_cast<double>(t[i]) + 0.0);
 }
 
 template <class In, class Out>
@@ -323,8 +268,7 @@ HRESULT TimeStretcher::RunAs(const void* inData, std::uint32_t inFrames, void* o
         const std::uint32_t n = std::min(outRoom - produced, blockLen_ - drain_);
         const Real* src = block + static_cast<std::size_t>(drain_) * ch;
         typename Out::Sample* dst = out + static_cast<std::size_t>(produced) * ch;
-        for (std::size_t i = 0, count = static_cast<std::size_t>(n) * ch; i < count; ++i)
-          dst[i] = Out::FromEngine(src[i]);
+        FromEngineBlock<Out>(src, dst, static_cast<std::size_t>(n) * ch);
         produced += n;
         drain_ += n;
       }
@@ -339,7 +283,10 @@ HRESULT TimeStretcher::RunAs(const void* inData, std::uint32_t inFrames, void* o
       pending_ = 0;
       std::memmove(window, window + static_cast<std::size_t>(S) * ch, sizeof(Real) * (N - S) * ch);
       std::memmove(block, block + static_cast<std::size_t>(H) * ch, sizeof(Real) * L * ch);
-      std::memset(block + static_cast<std::size_t>(L) * ch, 0, sizeof(Real) * (N - L) * ch);
+      // The next splice writes everything from frame L on; until then the
+      // search reads up to R frames, which must be silent beyond L.
+      const auto R = static_cast<std::uint32_t>(std::max(geometry_.R, 0));
+      if (R > L) std::memset(block + static_cast<std::size_t>(L) * ch, 0, sizeof(Real) * (R - L) * ch);
     }
 
     if (fill_ >= 0 && fill_ < n32) {
@@ -368,7 +315,7 @@ HRESULT TimeStretcher::RunAs(const void* inData, std::uint32_t inFrames, void* o
       break;  // the window is not full yet
     }
 
-    const std::uint32_t pos = Search(window, block, ch, geometry_.R, geometry_.D, geometry_.A);
+    const std::uint32_t pos = search_.Find(window, block, ch, geometry_.R, geometry_.D, geometry_.A);
     Splice(window, block, taper, pos);
     pending_ = 1;
     blockFromTail_ = tail_;

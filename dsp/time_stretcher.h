@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "dsp/line_buffer.h"
+#include "dsp/stretch_search.h"
 #include "dsp/stretch_modes.h"
 #include "framework/audio_format.h"
 #include "framework/com.h"
@@ -91,7 +92,8 @@ class TimeStretcher {
   void SetTail(bool on) { tail_ = on ? 1 : 0; }
 
   // Sum-of-squares search of the window against the start of the output
-  // block (frames interleaved by `channels`); returns the offset.
+  // block (frames interleaved by `channels`); returns the offset. The plain
+  // loop, which the stream's faster StretchSearch must agree with.
   template <class Real>
   static std::uint32_t Search(const Real* window, const Real* block, std::uint32_t channels, std::int32_t R,
                               std::uint32_t D, float A);
@@ -126,8 +128,9 @@ class TimeStretcher {
 
   void* window_ = nullptr;  // N frames of input
   void* block_ = nullptr;   // N frames of output being assembled
-  void* taper_ = nullptr;   // N fade factors shared by both channels
+  void* taper_ = nullptr;   // N fade factors, each repeated for every channel
   LineBuffer windowMemory_, blockMemory_, taperMemory_;
+  StretchSearch search_;
 
   StretchGeometry geometry_;
   std::int32_t mode_ = 0;

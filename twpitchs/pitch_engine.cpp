@@ -135,10 +135,8 @@ HRESULT PitchEngine::ConfigureFull(const PitchParams& p) {
   half_ = taps_ / 2;
   ringPos_ = 0;
 
-  for (std::uint32_t c = 0; c < 2; ++c) {
-    std::fill(std::begin(ringMemory_[c]), std::end(ringMemory_[c]), 0.0);
-    rings_[c] = c < channels_ ? ringMemory_[c] : nullptr;
-  }
+  std::fill(std::begin(ring_), std::end(ring_), 0.0);
+  sums_ = PickKernelSums(taps_, channels_, kernelPath_);
   hr = kernel_.Build(taps_);
   if (FAILED(hr)) return hr;
   // A restart whose allocation failed left none; the resampler must not
@@ -189,39 +187,41 @@ HRESULT PitchEngine::PreFilter(ProcessMode mode, void* buffer, std::uint32_t fra
   return S_OK;
 }
 
-// The rings hold each frame twice, at ringPos and ringPos + taps, so that
-// the taps frames from the newest back are always contiguous. The state the
-// loop walks is kept in locals and written back when it stops.
+// The ring holds each frame twice, at ringPos and ringPos + taps, so that
+// the taps frames from the newest back are always contiguous; a frame's
+// channels sit side by side. The state the loop walks is kept in locals and
+// written back when it stops.
 template <class In, class Out, std::uint32_t Ch, std::uint32_t Taps>
 void PitchEngine::ResampleAs(const void* inData, std::uint32_t inFrames, void* outData, std::uint32_t room,
                              std::uint32_t& consumed, std::uint32_t& produced) {
   const auto* in = static_cast<const typename In::Sample*>(inData);
   auto* out = static_cast<typename Out::Sample*>(outData);
   constexpr std::uint32_t half = Taps / 2;
-  double* const ring0 = rings_[0];
-  double* const ring1 = rings_[1];
+  double* const ring = ring_;
   const double r = r_;
   const double pointsPerFrame = kernel_.PointsPerFrame();
+  const double* const pairs = kernel_.Pairs();
+  const KernelSumsFn sums = sums_;
   std::uint32_t ringPos = ringPos_, need = need_;
   std::uint64_t outCount = outCount_;
   double T = T_, P = P_;
   std::uint32_t taken = 0, made = 0;
 
   if (room > 0) {
+    if (restartFlag_ != 0) {
+      // Pre-load: the first frame of the new run lands on the kernel's centre.
+      restartFlag_ = 0;
+      need = half + 1;
+      ringPos = half + 1;
+      P -= half + 1;
+    }
     for (;;) {
       // Load what the next output frame needs.
-      if (restartFlag_ != 0) {
-        // Pre-load: the first frame of the new run lands on the kernel's centre.
-        restartFlag_ = 0;
-        need = half + 1;
-        ringPos = half + 1;
-        P -= half + 1;
-      }
       while (need > 0 && taken < inFrames) {
         ringPos = ringPos == 0 ? Taps - 1 : ringPos - 1;
         const typename In::Sample* frame = in + static_cast<std::size_t>(taken) * Ch;
-        ring0[ringPos] = ring0[ringPos + Taps] = In::ToEngine(frame[0]);
-        if constexpr (Ch == 2) ring1[ringPos] = ring1[ringPos + Taps] = In::ToEngine(frame[1]);
+        for (std::uint32_t c = 0; c < Ch; ++c)
+          ring[ringPos * Ch + c] = ring[(ringPos + Taps) * Ch + c] = In::ToEngine(frame[c]);
         --need;
         P += 1.0;
         ++taken;
@@ -232,26 +232,21 @@ void PitchEngine::ResampleAs(const void* inData, std::uint32_t inFrames, void* o
       // (0 newest) lies at d - k.
       const double d = half - (T - P);
       typename Out::Sample* dst = out + static_cast<std::size_t>(made) * Ch;
-      const double* h0 = ring0 + ringPos;
+      const double* h = ring + ringPos * Ch;
       if constexpr (Taps == 2) {
-        dst[0] = Out::FromEngine(h0[0] * (1.0 - d) + h0[1] * d);
-        if constexpr (Ch == 2) dst[1] = Out::FromEngine(ring1[ringPos] * (1.0 - d) + ring1[ringPos + 1] * d);
+        for (std::uint32_t c = 0; c < Ch; ++c) dst[c] = Out::FromEngine(h[c] * (1.0 - d) + h[Ch + c] * d);
       } else {
-        double y0 = 0.0, y1 = 0.0;
-        const double* h1 = Ch == 2 ? ring1 + ringPos : nullptr;
-        for (std::uint32_t k = 0; k < Taps; ++k) {
-          const double w = kernel_.At(std::fabs(d - k) * pointsPerFrame);
-          y0 += h0[k] * w;
-          if constexpr (Ch == 2) y1 += h1[k] * w;
-        }
-        dst[0] = Out::FromEngine(y0);
-        if constexpr (Ch == 2) dst[1] = Out::FromEngine(y1);
+        double y[Ch];
+        sums(d, pointsPerFrame, pairs, h, y);
+        for (std::uint32_t c = 0; c < Ch; ++c) dst[c] = Out::FromEngine(y[c]);
       }
       ++made;
       ++outCount;
-      T = static_cast<double>(outCount) * r;
+      // Counted signed for the conversion, a single instruction; no stream
+      // comes near 2^63 frames.
+      T = static_cast<double>(static_cast<std::int64_t>(outCount)) * r;
       const double ahead = T - P;  // whole frames still to load; none while behind
-      need = ahead >= 1.0 ? static_cast<std::uint32_t>(ahead) : 0;
+      need = ahead >= 1.0 ? static_cast<std::uint32_t>(static_cast<std::int64_t>(ahead)) : 0;
       if (made >= room) break;
     }
   }
