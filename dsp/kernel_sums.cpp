@@ -6,6 +6,12 @@
 #include <immintrin.h>
 #define QUILL_X86 1
 #endif
+// The wider loop, picked at run time. Not in the Windows build: its
+// compiler does not keep the stack aligned for 32-byte registers, and a
+// spilled one would fault.
+#if defined(QUILL_X86) && defined(__GNUC__) && !defined(_WIN32)
+#define QUILL_WIDE 1
+#endif
 
 namespace quill {
 
@@ -73,7 +79,7 @@ void SumsPortable(double d, double pointsPerFrame, const double* pairs, const do
 }
 #endif
 
-#if defined(QUILL_X86) && defined(__GNUC__)
+#if defined(QUILL_WIDE)
 // Four weights to a register. `avx` only, never `fma`, so that every
 // product is rounded before it is added, as in the plain loop.
 template <std::uint32_t Ch>
@@ -127,7 +133,7 @@ bool HasWide() {
 
 template <std::uint32_t Taps, std::uint32_t Ch>
 KernelSumsFn Pick(KernelPath path) {
-#if defined(QUILL_X86) && defined(__GNUC__)
+#if defined(QUILL_WIDE)
   if (path == KernelPath::Widest && HasWide()) return SumsWide<Taps, Ch>;
 #else
   (void)path;

@@ -8,6 +8,12 @@
 #include <immintrin.h>
 #define QUILL_X86 1
 #endif
+// The wider loop, picked at run time. Not in the Windows build: its
+// compiler does not keep the stack aligned for 32-byte registers, and a
+// spilled one would fault.
+#if defined(QUILL_X86) && defined(__GNUC__) && !defined(_WIN32)
+#define QUILL_WIDE 1
+#endif
 
 namespace quill {
 
@@ -47,7 +53,7 @@ void SumsPortable(const double* w, const double* b, std::uint32_t n, std::uint32
 }
 #endif
 
-#if defined(QUILL_X86) && defined(__GNUC__)
+#if defined(QUILL_WIDE)
 // Four candidates to a register, four registers. Only `avx` is enabled
 // here, never `fma`: a fused multiply-add would round once where the
 // portable loop rounds twice.
@@ -83,7 +89,7 @@ bool HasWide() {
 #endif
 
 GroupSums Pick(StretchSearch::Path path) {
-#if defined(QUILL_X86) && defined(__GNUC__)
+#if defined(QUILL_WIDE)
   if (path == StretchSearch::Path::Widest && HasWide()) return SumsWide;
 #else
   (void)path;

@@ -1,14 +1,21 @@
-// Shared DSP pieces: the engines' private line pool, the one-pole low-pass
-// and the half-rate rule of the effects' filters.
+// Shared DSP pieces: the engines' private line pool, the one-pole low-pass,
+// the half-rate rule of the effects' filters and the vector loops of the
+// stretcher and the resampler.
 #include "dsp/line_pool.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
+#include "dsp/interp_kernel.h"
+#include "dsp/kernel_sums.h"
 #include "dsp/one_pole.h"
+#include "dsp/stretch_search.h"
+#include "dsp/time_stretcher.h"
 #include "tests/native/test_support.h"
 
 namespace quill {
@@ -68,6 +75,66 @@ TEST(OnePole, BelowHalfRateAtTheBoundary) {
       {100, 0, true, false}};
   for (const auto& [hz, rate, includeHalf, below] : cases)
     EXPECT_EQ(BelowHalfRate(hz, rate, includeHalf), below) << hz << " at " << rate << "/" << includeHalf;
+}
+
+// The vector loops against the plain ones they stand for: every sum and
+// every choice the same, bit for bit, on the wide path and the portable one.
+TEST(VectorPaths, SearchAndKernelSumsMatchThePlainLoopsBitForBit) {
+  std::uint32_t seed = 12345;
+  const auto noise = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<double>(static_cast<std::int32_t>(seed)) / 2147483648.0;
+  };
+  std::vector<float> window(2 * 2400), block(2 * 2400);
+  std::vector<double> windowD(window.size()), blockD(block.size());
+  for (std::size_t i = 0; i < window.size(); ++i) {
+    windowD[i] = noise(), blockD[i] = noise();
+    window[i] = static_cast<float>(windowD[i]), block[i] = static_cast<float>(blockD[i]);
+  }
+  for (const auto path : {StretchSearch::Path::Widest, StretchSearch::Path::Portable}) {
+    StretchSearch search;
+    search.Use(path);
+    ASSERT_TRUE(search.Reserve(StretchSearch::Points(1102, 1), 2));
+    // Odd and even candidate counts, every stride, thresholds from never to
+    // almost at once; the last row's geometry outgrows what was reserved.
+    for (std::uint32_t ch : {1u, 2u})
+      for (std::int32_t R : {1, 17, 331, 1102, 1200})
+        for (std::uint32_t D : {1u, 2u, 3u, 8u})
+          for (float A : {1e9f, 4.0f, 2.2f, 1.0f}) {
+            SCOPED_TRACE(testing::Message() << ch << " " << R << " " << D << " " << A);
+            ASSERT_EQ(search.Find(window.data(), block.data(), ch, R, D, A),
+                      TimeStretcher::Search(window.data(), block.data(), ch, R, D, A));
+            ASSERT_EQ(search.Find(windowD.data(), blockD.data(), ch, R, D, A),
+                      TimeStretcher::Search(windowD.data(), blockD.data(), ch, R, D, A));
+          }
+  }
+
+  InterpKernel kernel;
+  for (std::uint32_t taps : {9u, 15u}) {
+    ASSERT_EQ(kernel.Build(taps), S_OK);
+    const std::uint32_t half = taps / 2;
+    for (std::uint32_t ch : {1u, 2u})
+      for (const auto path : {KernelPath::Widest, KernelPath::Portable}) {
+        const KernelSumsFn sums = PickKernelSums(taps, ch, path);
+        ASSERT_NE(sums, nullptr);
+        for (int trial = 0; trial < 2000; ++trial) {
+          double h[2 * 15];
+          for (double& v : h) v = noise();
+          // The output position anywhere in the frame at the kernel's centre.
+          const double d = half + (trial % 2 == 0 ? 0.5 * (noise() + 1.0) : trial / 2000.0);
+          double y[2] = {}, plain[2] = {};
+          sums(d, kernel.PointsPerFrame(), kernel.Pairs(), h, y);
+          for (std::uint32_t k = 0; k < taps; ++k) {
+            const double w = kernel.At(std::fabs(d - k) * kernel.PointsPerFrame());
+            for (std::uint32_t c = 0; c < ch; ++c) plain[c] += h[k * ch + c] * w;
+          }
+          for (std::uint32_t c = 0; c < ch; ++c)
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(y[c]), std::bit_cast<std::uint64_t>(plain[c]))
+                << taps << " taps, " << ch << " ch, d " << d;
+        }
+      }
+  }
+  EXPECT_EQ(PickKernelSums(2, 1, KernelPath::Widest), nullptr);  // the triangle has its own loop
 }
 
 }  // namespace
