@@ -17,7 +17,8 @@ void Usage() {
   std::fprintf(stderr,
                "usage: quilldemo [--preset N|NAME] [--block FRAMES] [--out DIR]\n"
                "       quilldemo --make-material FILE\n"
-               "       quilldemo --make-long FILE SECONDS CHANNELS   (measurement material)\n");
+               "       quilldemo --make-long FILE SECONDS CHANNELS [RATE]   (measurement material,\n"
+               "                                                            44100 Hz by default)\n");
 }
 
 std::string PresetName(int index) {
@@ -49,15 +50,17 @@ int main(int argc, char** argv) {
     if (arg == "--make-long" && i + 3 < argc) {
       const unsigned long seconds = std::strtoul(argv[i + 2], nullptr, 10);
       const unsigned long channels = std::strtoul(argv[i + 3], nullptr, 10);
-      if (seconds == 0 || seconds > 3600 || (channels != 1 && channels != 2)) {
-        std::fprintf(stderr, "quilldemo: --make-long needs 1 to 3600 seconds and 1 or 2 channels\n");
+      const unsigned long rate = i + 4 < argc ? std::strtoul(argv[i + 4], nullptr, 10) : 44100;
+      if (seconds == 0 || seconds > 3600 || (channels != 1 && channels != 2) || rate < 8000 || rate > 192000) {
+        std::fprintf(stderr,
+                     "quilldemo: --make-long needs 1 to 3600 seconds, 1 or 2 channels and a rate of 8000 to 192000 Hz\n");
         return 2;
       }
       std::string error;
-      if (!quill::WriteWav(
-              argv[i + 1],
-              quill::MakeLongMaterial(static_cast<std::uint32_t>(seconds), static_cast<std::uint16_t>(channels)),
-              error)) {
+      if (!quill::WriteWav(argv[i + 1],
+                           quill::MakeLongMaterial(static_cast<std::uint32_t>(seconds),
+                                                   static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(rate)),
+                           error)) {
         std::fprintf(stderr, "quilldemo: %s\n", error.c_str());
         return 1;
       }

@@ -1,20 +1,32 @@
 #include "tools/quillfx/chain.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 namespace quill {
 
 namespace {
 
 // Samples equal to either limit. The stages' buffers hold samples of T,
-// suitably aligned.
+// suitably aligned. The counts run in T's own width, a run short enough
+// not to overflow it at a time, so that the comparisons and the sums stay
+// in one width when vectorised.
 template <class T>
 std::uint64_t CountAt(const std::uint8_t* data, std::size_t count, T lo, T hi) {
+  using Lane = std::make_unsigned_t<T>;
+  constexpr std::size_t kRun = std::numeric_limits<Lane>::max();
   const T* s = reinterpret_cast<const T*>(data);
-  std::uint32_t n = 0;
-  for (std::size_t i = 0; i < count; ++i) n += static_cast<std::uint32_t>((s[i] == lo) | (s[i] == hi));
+  std::uint64_t n = 0;
+  for (std::size_t at = 0; at < count; at += kRun) {
+    const std::size_t end = std::min(count, at + kRun);
+    Lane run = 0;
+    for (std::size_t i = at; i < end; ++i) run += static_cast<Lane>((s[i] == lo) | (s[i] == hi));
+    n += run;
+  }
   return n;
 }
 

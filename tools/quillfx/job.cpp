@@ -1,10 +1,12 @@
 #include "tools/quillfx/job.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "tools/quillfx/sound_file.h"
 
@@ -77,15 +79,15 @@ class OutputWatch {
   void See(const std::uint8_t* data, std::uint32_t frames) {
     switch (kind_) {
       case SampleKind::Pcm8:
-        return Scan<std::uint8_t>(data, frames, 128.0, 128);
+        return ScanInts<std::uint8_t>(data, frames, 128.0, 128);
       case SampleKind::Pcm16:
-        return Scan<std::int16_t>(data, frames, 32768.0);
+        return ScanInts<std::int16_t>(data, frames, 32768.0);
       case SampleKind::Pcm32:
-        return Scan<std::int32_t>(data, frames, 2147483648.0);
+        return ScanInts<std::int32_t>(data, frames, 2147483648.0);
       case SampleKind::Float32:
-        return Scan<float>(data, frames, 1.0);
+        return ScanFloats<float, std::int32_t>(data, frames);
       case SampleKind::Float64:
-        return Scan<double>(data, frames, 1.0);
+        return ScanFloats<double, std::int64_t>(data, frames);
     }
   }
 
@@ -93,27 +95,67 @@ class OutputWatch {
   std::uint64_t QuietRun() const { return quietRun_; }
 
  private:
-  // One pass over a block: the largest magnitude, and the last sample above
-  // the quiet level, from which the quiet run is counted.
   template <class T>
-  void Scan(const std::uint8_t* data, std::uint32_t frames, double fullScale, int zero = 0) {
+  static T Load(const std::uint8_t* data, std::size_t i) {
+    T s;
+    std::memcpy(&s, data + i * sizeof(T), sizeof(T));
+    return s;
+  }
+
+  // Integer kinds: the largest magnitude comes from the block's extremes,
+  // found in the sample's own width. An integer distance from the zero is
+  // above the quiet level exactly when it is above the level's whole part.
+  template <class T>
+  void ScanInts(const std::uint8_t* data, std::uint32_t frames, double fullScale, int zero = 0) {
     const std::size_t n = static_cast<std::size_t>(frames) * channels_;
-    const double quiet = kQuiet * fullScale;
-    double loudest = 0.0;
-    std::size_t lastLoud = n;  // none
+    T lo = std::numeric_limits<T>::max(), hi = std::numeric_limits<T>::min();
     for (std::size_t i = 0; i < n; ++i) {
-      T s;
-      std::memcpy(&s, data + i * sizeof(T), sizeof(T));
-      double m = std::abs(static_cast<double>(s) - zero);
-      if (m != m) m = HUGE_VAL;  // a NaN is as loud as it gets
-      loudest = m > loudest ? m : loudest;
-      if (m > quiet) lastLoud = i;
+      const T s = Load<T>(data, i);
+      lo = s < lo ? s : lo;
+      hi = s > hi ? s : hi;
     }
-    peak_ = std::max(peak_, loudest / fullScale);
-    if (lastLoud == n)
+    const std::int64_t loudest = std::max<std::int64_t>({0, std::int64_t{hi} - zero, zero - std::int64_t{lo}});
+    peak_ = std::max(peak_, static_cast<double>(loudest) / fullScale);
+    const auto steps = static_cast<std::int64_t>(kQuiet * fullScale);
+    const auto quietLo = static_cast<T>(zero - steps), quietHi = static_cast<T>(zero + steps);
+    std::size_t end = n;
+    while (end > 0) {
+      const T s = Load<T>(data, end - 1);
+      if (s < quietLo || s > quietHi) break;
+      --end;
+    }
+    CountQuiet(frames, end);
+  }
+
+  // Float kinds, on the bit patterns with the sign cleared (I is the
+  // signed integer of the float's width): these order as the magnitudes
+  // do, and every NaN lies above infinity, so it counts as the loudest.
+  template <class F, class I>
+  void ScanFloats(const std::uint8_t* data, std::uint32_t frames) {
+    constexpr I kMagnitude = std::numeric_limits<I>::max();
+    const std::size_t n = static_cast<std::size_t>(frames) * channels_;
+    I hi = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const I m = Load<I>(data, i) & kMagnitude;
+      hi = m > hi ? m : hi;
+    }
+    const I infinity = std::bit_cast<I>(std::numeric_limits<F>::infinity());
+    peak_ = std::max(peak_, hi > infinity ? HUGE_VAL : static_cast<double>(std::bit_cast<F>(hi)));
+    // The largest F not above the level: a magnitude above it is above the level.
+    F level = static_cast<F>(kQuiet);
+    if (level > kQuiet) level = std::nextafter(level, F{0});
+    const I quiet = std::bit_cast<I>(level);
+    std::size_t end = n;
+    while (end > 0 && (Load<I>(data, end - 1) & kMagnitude) <= quiet) --end;
+    CountQuiet(frames, end);
+  }
+
+  // `loudEnd` is one past the last sample above the quiet level, 0 for none.
+  void CountQuiet(std::uint32_t frames, std::size_t loudEnd) {
+    if (loudEnd == 0)
       quietRun_ += frames;
     else
-      quietRun_ = frames - 1 - lastLoud / channels_;
+      quietRun_ = frames - 1 - (loudEnd - 1) / channels_;
   }
 
   SampleKind kind_;
