@@ -1,144 +1,28 @@
 #include "dsp/kernel_sums.h"
 
-#include <cmath>
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define QUILL_X86 1
-#endif
-// The wider loop, picked at run time. Not in the Windows build: its
-// compiler does not keep the stack aligned for 32-byte registers, and a
-// spilled one would fault.
-#if defined(QUILL_X86) && defined(__GNUC__) && !defined(_WIN32)
-#define QUILL_WIDE 1
-#endif
+#include "dsp/kernel_frame.h"
 
 namespace quill {
 
-namespace {
-
-// Tap numbers as doubles, for the vector loops.
-alignas(32) constexpr double kTapNumber[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-
-// One weight, as InterpKernel::At computes it.
-inline double Weight(double d, std::uint32_t k, double pointsPerFrame, const double* pairs) {
-  const double xe = std::fabs(d - k) * pointsPerFrame;
-  const auto j = static_cast<std::int32_t>(xe);
-  const double* p = pairs + 2 * j;
-  return p[0] + p[1] * (xe - j);
-}
-
-template <std::uint32_t Taps, std::uint32_t Ch>
-void SumsPlain(double d, double pointsPerFrame, const double* pairs, const double* h, double* y) {
-  double s[Ch] = {};
-  for (std::uint32_t k = 0; k < Taps; ++k) {
-    const double w = Weight(d, k, pointsPerFrame, pairs);
-    for (std::uint32_t c = 0; c < Ch; ++c) s[c] += h[k * Ch + c] * w;
-  }
-  for (std::uint32_t c = 0; c < Ch; ++c) y[c] = s[c];
-}
-
-#if defined(__SSE2__)
-// Adds frame k times its weight (held in both lanes of w) to the sums.
-template <std::uint32_t Ch>
-inline void Accumulate(__m128d& y, const double* h, std::uint32_t k, __m128d w) {
-  if constexpr (Ch == 2) {
-    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(h + 2 * k), w));
-  } else {
-    y = _mm_add_sd(y, _mm_mul_sd(_mm_load_sd(h + k), w));
-  }
-}
-
-// Two weights to a register.
-template <std::uint32_t Taps, std::uint32_t Ch>
-void SumsPortable(double d, double pointsPerFrame, const double* pairs, const double* h, double* y) {
-  const __m128d dd = _mm_set1_pd(d), ppf = _mm_set1_pd(pointsPerFrame), sign = _mm_set1_pd(-0.0);
-  __m128d acc = _mm_setzero_pd();
-  std::uint32_t k = 0;
-  for (; k + 2 <= Taps; k += 2) {
-    const __m128d xe = _mm_mul_pd(_mm_andnot_pd(sign, _mm_sub_pd(dd, _mm_load_pd(kTapNumber + k))), ppf);
-    const __m128i j = _mm_cvttpd_epi32(xe);
-    const __m128d frac = _mm_sub_pd(xe, _mm_cvtepi32_pd(j));
-    const __m128d a = _mm_loadu_pd(pairs + 2 * _mm_cvtsi128_si32(j));
-    const __m128d b = _mm_loadu_pd(pairs + 2 * _mm_cvtsi128_si32(_mm_shuffle_epi32(j, 1)));
-    const __m128d w = _mm_add_pd(_mm_unpacklo_pd(a, b), _mm_mul_pd(_mm_unpackhi_pd(a, b), frac));
-    Accumulate<Ch>(acc, h, k, _mm_unpacklo_pd(w, w));
-    Accumulate<Ch>(acc, h, k + 1, _mm_unpackhi_pd(w, w));
-  }
-  for (; k < Taps; ++k) Accumulate<Ch>(acc, h, k, _mm_set1_pd(Weight(d, k, pointsPerFrame, pairs)));
-  if constexpr (Ch == 2) {
-    _mm_storeu_pd(y, acc);
-  } else {
-    _mm_store_sd(y, acc);
-  }
-}
-#else
-template <std::uint32_t Taps, std::uint32_t Ch>
-void SumsPortable(double d, double pointsPerFrame, const double* pairs, const double* h, double* y) {
-  SumsPlain<Taps, Ch>(d, pointsPerFrame, pairs, h, y);
-}
-#endif
-
+bool KernelWideAvailable() {
 #if defined(QUILL_WIDE)
-// Four weights to a register. `avx` only, never `fma`, so that every
-// product is rounded before it is added, as in the plain loop.
-template <std::uint32_t Ch>
-__attribute__((target("avx"))) inline void AccumulateWide(__m128d& y, const double* h, std::uint32_t k, __m128d w) {
-  if constexpr (Ch == 2) {
-    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(h + 2 * k), w));
-  } else {
-    y = _mm_add_sd(y, _mm_mul_sd(_mm_load_sd(h + k), w));
-  }
-}
-
-template <std::uint32_t Taps, std::uint32_t Ch>
-__attribute__((target("avx"))) void SumsWide(double d, double pointsPerFrame, const double* pairs, const double* h,
-                                             double* y) {
-  const __m256d dd = _mm256_set1_pd(d), ppf = _mm256_set1_pd(pointsPerFrame), sign = _mm256_set1_pd(-0.0);
-  __m128d acc = _mm_setzero_pd();
-  std::uint32_t k = 0;
-  for (; k + 4 <= Taps; k += 4) {
-    const __m256d xe = _mm256_mul_pd(_mm256_andnot_pd(sign, _mm256_sub_pd(dd, _mm256_load_pd(kTapNumber + k))), ppf);
-    const __m128i j = _mm256_cvttpd_epi32(xe);
-    const __m256d frac = _mm256_sub_pd(xe, _mm256_cvtepi32_pd(j));
-    // Table offsets, twice the (never negative) point numbers.
-    const __m128i at = _mm_add_epi32(j, j);
-    const auto a0 = static_cast<std::uint32_t>(_mm_cvtsi128_si32(at));
-    const auto a1 = static_cast<std::uint32_t>(_mm_extract_epi32(at, 1));
-    const auto a2 = static_cast<std::uint32_t>(_mm_extract_epi32(at, 2));
-    const auto a3 = static_cast<std::uint32_t>(_mm_extract_epi32(at, 3));
-    const __m256d ac = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(pairs + a0)), _mm_loadu_pd(pairs + a2), 1);
-    const __m256d be = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(pairs + a1)), _mm_loadu_pd(pairs + a3), 1);
-    // Lanes k .. k + 3: the points, plus the steps times the fractions.
-    const __m256d w = _mm256_add_pd(_mm256_unpacklo_pd(ac, be), _mm256_mul_pd(_mm256_unpackhi_pd(ac, be), frac));
-    const __m128d lo = _mm256_castpd256_pd128(w), hi = _mm256_extractf128_pd(w, 1);
-    AccumulateWide<Ch>(acc, h, k, _mm_movedup_pd(lo));
-    AccumulateWide<Ch>(acc, h, k + 1, _mm_unpackhi_pd(lo, lo));
-    AccumulateWide<Ch>(acc, h, k + 2, _mm_movedup_pd(hi));
-    AccumulateWide<Ch>(acc, h, k + 3, _mm_unpackhi_pd(hi, hi));
-  }
-  for (; k < Taps; ++k) AccumulateWide<Ch>(acc, h, k, _mm_set1_pd(Weight(d, k, pointsPerFrame, pairs)));
-  if constexpr (Ch == 2) {
-    _mm_storeu_pd(y, acc);
-  } else {
-    _mm_store_sd(y, acc);
-  }
-}
-
-bool HasWide() {
   static const bool has = __builtin_cpu_supports("avx") != 0;
   return has;
-}
+#else
+  return false;
 #endif
+}
+
+namespace {
 
 template <std::uint32_t Taps, std::uint32_t Ch>
 KernelSumsFn Pick(KernelPath path) {
 #if defined(QUILL_WIDE)
-  if (path == KernelPath::Widest && HasWide()) return SumsWide<Taps, Ch>;
+  if (path == KernelPath::Widest && KernelWideAvailable()) return kernel_frame::SumsWide<Taps, Ch>;
 #else
   (void)path;
 #endif
-  return SumsPortable<Taps, Ch>;
+  return kernel_frame::SumsPortable<Taps, Ch>;
 }
 
 }  // namespace

@@ -18,7 +18,9 @@ using KernelSumsFn = void (*)(double d, double pointsPerFrame, const double* pai
 
 enum class KernelPath { Widest, Portable };
 
-// The loop for 9 or 15 taps and 1 or 2 channels (null for anything else).
+// The routine for 9 or 15 taps and 1 or 2 channels (null for anything else),
+// for callers that take it through a pointer; the resampler builds the same
+// routines (dsp/kernel_frame.h) into its loop.
 KernelSumsFn PickKernelSums(std::uint32_t taps, std::uint32_t channels, KernelPath path);
 
 }  // namespace quill

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "dsp/kernel_frame.h"
 #include "twpitchs/transpose.h"
 
 namespace quill {
@@ -136,7 +137,6 @@ HRESULT PitchEngine::ConfigureFull(const PitchParams& p) {
   ringPos_ = 0;
 
   std::fill(std::begin(ring_), std::end(ring_), 0.0);
-  sums_ = PickKernelSums(taps_, channels_, kernelPath_);
   hr = kernel_.Build(taps_);
   if (FAILED(hr)) return hr;
   // A restart whose allocation failed left none; the resampler must not
@@ -191,7 +191,7 @@ HRESULT PitchEngine::PreFilter(ProcessMode mode, void* buffer, std::uint32_t fra
 // the taps frames from the newest back are always contiguous; a frame's
 // channels sit side by side. The state the loop walks is kept in locals and
 // written back when it stops.
-template <class In, class Out, std::uint32_t Ch, std::uint32_t Taps>
+template <class In, class Out, std::uint32_t Ch, std::uint32_t Taps, bool Wide>
 void PitchEngine::ResampleAs(const void* inData, std::uint32_t inFrames, void* outData, std::uint32_t room,
                              std::uint32_t& consumed, std::uint32_t& produced) {
   const auto* in = static_cast<const typename In::Sample*>(inData);
@@ -201,7 +201,6 @@ void PitchEngine::ResampleAs(const void* inData, std::uint32_t inFrames, void* o
   const double r = r_;
   const double pointsPerFrame = kernel_.PointsPerFrame();
   const double* const pairs = kernel_.Pairs();
-  const KernelSumsFn sums = sums_;
   std::uint32_t ringPos = ringPos_, need = need_;
   std::uint64_t outCount = outCount_;
   double T = T_, P = P_;
@@ -237,7 +236,14 @@ void PitchEngine::ResampleAs(const void* inData, std::uint32_t inFrames, void* o
         for (std::uint32_t c = 0; c < Ch; ++c) dst[c] = Out::FromEngine(h[c] * (1.0 - d) + h[Ch + c] * d);
       } else {
         double y[Ch];
-        sums(d, pointsPerFrame, pairs, h, y);
+#if defined(QUILL_WIDE)
+        if constexpr (Wide) {
+          kernel_frame::SumsWide<Taps, Ch>(d, pointsPerFrame, pairs, h, y);
+        } else
+#endif
+        {
+          kernel_frame::SumsPortable<Taps, Ch>(d, pointsPerFrame, pairs, h, y);
+        }
         for (std::uint32_t c = 0; c < Ch; ++c) dst[c] = Out::FromEngine(y[c]);
       }
       ++made;
@@ -259,12 +265,36 @@ void PitchEngine::ResampleAs(const void* inData, std::uint32_t inFrames, void* o
   produced = made;
 }
 
+#if defined(QUILL_WIDE)
+// Everything the loop calls is compiled into it, for AVX: a call per frame
+// would cost about as much as the sums save.
+template <class In, class Out, std::uint32_t Ch, std::uint32_t Taps>
+__attribute__((target("avx"), flatten)) void PitchEngine::ResampleWide(const void* in, std::uint32_t inFrames,
+                                                                      void* out, std::uint32_t room,
+                                                                      std::uint32_t& consumed,
+                                                                      std::uint32_t& produced) {
+  ResampleAs<In, Out, Ch, Taps, true>(in, inFrames, out, room, consumed, produced);
+}
+#else
+template <class In, class Out, std::uint32_t Ch, std::uint32_t Taps>
+void PitchEngine::ResampleWide(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room,
+                               std::uint32_t& consumed, std::uint32_t& produced) {
+  ResampleAs<In, Out, Ch, Taps, false>(in, inFrames, out, room, consumed, produced);
+}
+#endif
+
 template <class In, class Out>
 void PitchEngine::ResampleTo(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room,
                              std::uint32_t& consumed, std::uint32_t& produced) {
   // One loop per channel count and kernel length, chosen once per call.
+  const bool wide = kernelPath_ == KernelPath::Widest && KernelWideAvailable();
   const auto run = [&](auto channels, auto taps) {
-    ResampleAs<In, Out, decltype(channels)::value, decltype(taps)::value>(in, inFrames, out, room, consumed, produced);
+    constexpr std::uint32_t ch = decltype(channels)::value, n = decltype(taps)::value;
+    if (n != 2 && wide) {
+      ResampleWide<In, Out, ch, n>(in, inFrames, out, room, consumed, produced);
+    } else {
+      ResampleAs<In, Out, ch, n, false>(in, inFrames, out, room, consumed, produced);
+    }
   };
   using One = std::integral_constant<std::uint32_t, 1>;
   using Two = std::integral_constant<std::uint32_t, 2>;

@@ -105,9 +105,14 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   template <class In, class Out>
   void ResampleTo(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room, std::uint32_t& consumed,
                   std::uint32_t& produced);
-  template <class In, class Out, std::uint32_t Ch, std::uint32_t Taps>
+  // The loop, with the frame sums `Sums` (9 and 15 taps) built into it.
+  template <class In, class Out, std::uint32_t Ch, std::uint32_t Taps, bool Wide>
   void ResampleAs(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room, std::uint32_t& consumed,
                   std::uint32_t& produced);
+  // The same loop compiled for processors with AVX, the wide sums inlined.
+  template <class In, class Out, std::uint32_t Ch, std::uint32_t Taps>
+  void ResampleWide(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room, std::uint32_t& consumed,
+                    std::uint32_t& produced);
   HRESULT ProcessPreserving(ProcessMode mode, const void* in, std::uint32_t available, void* out, std::uint32_t room,
                             std::uint32_t& consumed, std::uint32_t& produced);
 
@@ -123,7 +128,6 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   std::uint32_t taps_ = 9, half_ = 4;
   // 2 x taps frames, channels interleaved: every frame stored twice.
   alignas(16) double ring_[2 * 2 * 15] = {};  // for the longest kernel
-  KernelSumsFn sums_ = nullptr;
   KernelPath kernelPath_ = KernelPath::Widest;
   std::uint32_t ringPos_ = 0;
   std::uint32_t need_ = 0;
