@@ -1,11 +1,13 @@
-// Whole runs of engine values converted to a sample kind, as
-// Kind::FromEngine converts each one. 16-bit output, the common case,
-// goes through the vector registers: the same scaling and clamping, then
-// the truncated value's low 16 bits, as the scalar conversion keeps them.
+// Whole runs of engine values converted to a sample kind, and stereo
+// frames converted both ways, as Kind::FromEngine and Kind::ToEngine
+// convert each sample. 16-bit samples, the common case, go through the
+// vector registers: the same scaling and clamping, then the truncated
+// value's low 16 bits, as the scalar conversion keeps them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "framework/audio_format.h"
 
@@ -31,6 +33,40 @@ inline __m128i Pcm16Of(__m128d lo, __m128d hi) {
 }
 
 }  // namespace sample_block
+
+// A stereo frame's two samples as engine values in the two lanes of one
+// register, each as Kind::ToEngine converts it.
+template <class Kind>
+inline __m128d FrameToEngine(const typename Kind::Sample* s) {
+  if constexpr (Kind::kind == SampleKind::Pcm16) {
+    std::int32_t pair;
+    std::memcpy(&pair, s, sizeof pair);
+    const __m128i v = _mm_cvtsi32_si128(pair);
+    // Each 16-bit sample into the top of a 32-bit lane, shifted back down with its sign.
+    const __m128i wide = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+    return _mm_mul_pd(_mm_cvtepi32_pd(wide), _mm_set1_pd(3.0517578125e-5));
+  } else {
+    return _mm_set_pd(Kind::ToEngine(s[1]), Kind::ToEngine(s[0]));
+  }
+}
+
+// The two lanes of y written as a stereo frame, as Kind::FromEngine writes each.
+template <class Kind>
+inline void FrameFromEngine(__m128d y, typename Kind::Sample* d) {
+  if constexpr (Kind::kind == SampleKind::Pcm16) {
+    const __m128d t =
+        _mm_min_pd(_mm_set1_pd(32767.0), _mm_max_pd(_mm_set1_pd(-32768.0), _mm_mul_pd(y, _mm_set1_pd(32768.0))));
+    // The low 16 bits of both truncated values, side by side.
+    const __m128i v = _mm_shufflelo_epi16(_mm_cvttpd_epi32(t), 0x08);
+    const std::int32_t pair = _mm_cvtsi128_si32(v);
+    std::memcpy(d, &pair, sizeof pair);
+  } else if constexpr (Kind::kind == SampleKind::Float32) {
+    _mm_storel_pi(reinterpret_cast<__m64*>(d), _mm_cvtpd_ps(y));
+  } else {
+    d[0] = Kind::FromEngine(_mm_cvtsd_f64(y));
+    d[1] = Kind::FromEngine(_mm_cvtsd_f64(_mm_unpackhi_pd(y, y)));
+  }
+}
 #endif
 
 template <class Kind, class Real>

@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "dsp/kernel_frame.h"
+#include "framework/sample_block.h"
 #include "twpitchs/transpose.h"
 
 namespace quill {
@@ -219,8 +220,17 @@ void PitchEngine::ResampleAs(const void* inData, std::uint32_t inFrames, void* o
       while (need > 0 && taken < inFrames) {
         ringPos = ringPos == 0 ? Taps - 1 : ringPos - 1;
         const typename In::Sample* frame = in + static_cast<std::size_t>(taken) * Ch;
-        for (std::uint32_t c = 0; c < Ch; ++c)
-          ring[ringPos * Ch + c] = ring[(ringPos + Taps) * Ch + c] = In::ToEngine(frame[c]);
+#if defined(__SSE2__)
+        if constexpr (Ch == 2) {
+          const __m128d v = FrameToEngine<In>(frame);
+          _mm_storeu_pd(ring + 2 * ringPos, v);
+          _mm_storeu_pd(ring + 2 * (ringPos + Taps), v);
+        } else
+#endif
+        {
+          for (std::uint32_t c = 0; c < Ch; ++c)
+            ring[ringPos * Ch + c] = ring[(ringPos + Taps) * Ch + c] = In::ToEngine(frame[c]);
+        }
         --need;
         P += 1.0;
         ++taken;
@@ -244,7 +254,14 @@ void PitchEngine::ResampleAs(const void* inData, std::uint32_t inFrames, void* o
         {
           kernel_frame::SumsPortable<Taps, Ch>(d, pointsPerFrame, pairs, h, y);
         }
-        for (std::uint32_t c = 0; c < Ch; ++c) dst[c] = Out::FromEngine(y[c]);
+#if defined(__SSE2__)
+        if constexpr (Ch == 2) {
+          FrameFromEngine<Out>(_mm_loadu_pd(y), dst);
+        } else
+#endif
+        {
+          for (std::uint32_t c = 0; c < Ch; ++c) dst[c] = Out::FromEngine(y[c]);
+        }
       }
       ++made;
       ++outCount;
