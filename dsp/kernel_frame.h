@@ -48,12 +48,22 @@ void SumsPlain(double d, double pointsPerFrame, const double* pairs, const doubl
 
 #if defined(__SSE2__)
 // Adds frame k times its weight (held in both lanes of w) to the sums.
+// SSE2 only, so the wide loop builds it in too.
 template <std::uint32_t Ch>
-inline void Accumulate(__m128d& y, const double* h, std::uint32_t k, __m128d w) {
+[[gnu::always_inline]] inline void Accumulate(__m128d& y, const double* h, std::uint32_t k, __m128d w) {
   if constexpr (Ch == 2) {
     y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(h + 2 * k), w));
   } else {
     y = _mm_add_sd(y, _mm_mul_sd(_mm_load_sd(h + k), w));
+  }
+}
+
+template <std::uint32_t Ch>
+[[gnu::always_inline]] inline void Store(double* y, __m128d sums) {
+  if constexpr (Ch == 2) {
+    _mm_storeu_pd(y, sums);
+  } else {
+    _mm_store_sd(y, sums);
   }
 }
 
@@ -74,11 +84,7 @@ void SumsPortable(double d, double pointsPerFrame, const double* pairs, const do
     Accumulate<Ch>(acc, h, k + 1, _mm_unpackhi_pd(w, w));
   }
   for (; k < Taps; ++k) Accumulate<Ch>(acc, h, k, _mm_set1_pd(Weight(d, k, pointsPerFrame, pairs)));
-  if constexpr (Ch == 2) {
-    _mm_storeu_pd(y, acc);
-  } else {
-    _mm_store_sd(y, acc);
-  }
+  Store<Ch>(y, acc);
 }
 #else
 template <std::uint32_t Taps, std::uint32_t Ch>
@@ -90,15 +96,6 @@ void SumsPortable(double d, double pointsPerFrame, const double* pairs, const do
 #if defined(QUILL_WIDE)
 // Four weights to a register. `avx` only, never `fma`, so that every
 // product is rounded before it is added, as in the plain loop.
-template <std::uint32_t Ch>
-__attribute__((target("avx"))) inline void AccumulateWide(__m128d& y, const double* h, std::uint32_t k, __m128d w) {
-  if constexpr (Ch == 2) {
-    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(h + 2 * k), w));
-  } else {
-    y = _mm_add_sd(y, _mm_mul_sd(_mm_load_sd(h + k), w));
-  }
-}
-
 template <std::uint32_t Taps, std::uint32_t Ch>
 __attribute__((target("avx"))) void SumsWide(double d, double pointsPerFrame, const double* pairs, const double* h,
                                              double* y) {
@@ -120,17 +117,13 @@ __attribute__((target("avx"))) void SumsWide(double d, double pointsPerFrame, co
     // Lanes k .. k + 3: the points, plus the steps times the fractions.
     const __m256d w = _mm256_add_pd(_mm256_unpacklo_pd(ac, be), _mm256_mul_pd(_mm256_unpackhi_pd(ac, be), frac));
     const __m128d lo = _mm256_castpd256_pd128(w), hi = _mm256_extractf128_pd(w, 1);
-    AccumulateWide<Ch>(acc, h, k, _mm_movedup_pd(lo));
-    AccumulateWide<Ch>(acc, h, k + 1, _mm_unpackhi_pd(lo, lo));
-    AccumulateWide<Ch>(acc, h, k + 2, _mm_movedup_pd(hi));
-    AccumulateWide<Ch>(acc, h, k + 3, _mm_unpackhi_pd(hi, hi));
+    Accumulate<Ch>(acc, h, k, _mm_movedup_pd(lo));
+    Accumulate<Ch>(acc, h, k + 1, _mm_unpackhi_pd(lo, lo));
+    Accumulate<Ch>(acc, h, k + 2, _mm_movedup_pd(hi));
+    Accumulate<Ch>(acc, h, k + 3, _mm_unpackhi_pd(hi, hi));
   }
-  for (; k < Taps; ++k) AccumulateWide<Ch>(acc, h, k, _mm_set1_pd(Weight(d, k, pointsPerFrame, pairs)));
-  if constexpr (Ch == 2) {
-    _mm_storeu_pd(y, acc);
-  } else {
-    _mm_store_sd(y, acc);
-  }
+  for (; k < Taps; ++k) Accumulate<Ch>(acc, h, k, _mm_set1_pd(Weight(d, k, pointsPerFrame, pairs)));
+  Store<Ch>(y, acc);
 }
 
 #endif
