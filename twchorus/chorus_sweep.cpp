@@ -147,7 +147,7 @@ QUILL_WIDE void StereoWideLoop(StageRun& run, const double* s, std::uint32_t n, 
       continue;
     }
     __m256d rp = _mm256_sub_pd(_mm256_set1_pd(r.rp), steps);
-    double* to = r.line + r.w - 3;
+    std::int32_t to = r.w - 3;  // the lowest of a group's four write places
     const double* sk = s + k;
     double *left = yL + k, *right = yR + k;
     for (std::uint32_t g = 0; g < groups; ++g, sk += 4, left += 4, right += 4, to -= 4) {
@@ -156,7 +156,7 @@ QUILL_WIDE void StereoWideLoop(StageRun& run, const double* s, std::uint32_t n, 
       const __m256d v = LowPassFour(ReadFour(r.line, p), b, r.a, r.z);
       const __m256d uL = _mm256_loadu_pd(left), uR = _mm256_loadu_pd(right);
       const __m256d in = _mm256_add_pd(_mm256_mul_pd(fb, v), _mm256_mul_pd(_mm256_add_pd(uL, uR), half));
-      _mm256_storeu_pd(to, _mm256_permute4x64_pd(in, 0x1B));  // the four writes go down the line
+      _mm256_storeu_pd(r.line + to, _mm256_permute4x64_pd(in, 0x1B));  // the four writes go down the line
       _mm256_storeu_pd(left, Mix<kDry>(gLv, v, dryv, uL));
       _mm256_storeu_pd(right, Mix<kDry>(gRv, v, dryv, uR));
     }
@@ -185,7 +185,7 @@ QUILL_WIDE void MonoWideLoop(StageRun& run, const double* s, std::uint32_t n, do
       continue;
     }
     __m256d rp = _mm256_sub_pd(_mm256_set1_pd(r.rp), steps);
-    double* to = r.line + r.w - 3;
+    std::int32_t to = r.w - 3;  // the lowest of a group's four write places
     const double* sk = s + k;
     double* yk = y + k;
     for (std::uint32_t c = 0; c < groups; ++c, sk += 4, yk += 4, to -= 4) {
@@ -193,7 +193,7 @@ QUILL_WIDE void MonoWideLoop(StageRun& run, const double* s, std::uint32_t n, do
       rp = _mm256_sub_pd(rp, four);
       const __m256d v = LowPassFour(ReadFour(r.line, p), b, r.a, r.z);
       const __m256d u = _mm256_loadu_pd(yk);
-      _mm256_storeu_pd(to, _mm256_permute4x64_pd(_mm256_add_pd(_mm256_mul_pd(fb, v), u), 0x1B));
+      _mm256_storeu_pd(r.line + to, _mm256_permute4x64_pd(_mm256_add_pd(_mm256_mul_pd(fb, v), u), 0x1B));
       _mm256_storeu_pd(yk, Mix<kDry>(gv, v, dryv, u));
     }
     k += 4 * groups;
