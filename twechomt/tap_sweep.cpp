@@ -14,56 +14,94 @@ inline double ClampRing(double v) {
   return v < -kTapRingLimit ? -kTapRingLimit : v > kTapRingLimit ? kTapRingLimit : v;
 }
 
-// The state in a local copy, so that the ring's stores do not make the
-// compiler reload it every frame.
+// The state in locals, so that the ring's and the places' stores do not
+// make the compiler reload it for every tap; one loop per tap count, so
+// that the taps' loop unrolls.
+template <int kCount>
 void StereoPortable(TapState& state, const double* s, const double* in, std::uint32_t n, double* y) {
-  TapState t = state;
+  const TapState t = state;
+  double* const ring = t.ring;
   const std::int32_t N = t.length;
+  std::int32_t pos[kTapLanes], w = t.w;
+  for (int k = 0; k < kTapLanes; ++k) pos[k] = t.pos[k];
+  double in0 = t.in[0], in1 = t.in[1], wet0 = t.wet[0], wet1 = t.wet[1];
   for (std::uint32_t i = 0; i < n; ++i) {
     const double inL = in[2 * i], inR = in[2 * i + 1];
-    t.in[0] = t.b * inL + t.a * t.in[0];
-    t.in[1] = t.b * inR + t.a * t.in[1];
+    in0 = t.b * inL + t.a * in0;
+    in1 = t.b * inR + t.a * in1;
+    const double swing = 1.0 + s[i];
     double TL = 0.0, TR = 0.0;
-    for (int k = 0; k < t.count; ++k) {
+#pragma GCC unroll 8
+    for (int k = 0; k < kCount; ++k) {
       // The stereo path truncates the sweep where the mono path rounds it.
-      const auto m = static_cast<std::int32_t>(t.depth[k] * (1.0 + s[i]));
-      std::int32_t r = t.pos[k] - m;
+      const auto m = static_cast<std::int32_t>(t.depth[k] * swing);
+      std::int32_t r = pos[k] - m;
       if (r < 0) r += N;
-      const double v = t.ring[r];
+      const double v = ring[r];
       TL += t.gL[k] * v;
       TR += t.gR[k] * v;
-      if (--t.pos[k] < 0) t.pos[k] = N - 1;
+      if (--pos[k] < 0) pos[k] = N - 1;
     }
-    t.wet[0] = t.b * TL + t.a * t.wet[0];
-    t.wet[1] = t.b * TR + t.a * t.wet[1];
-    y[2 * i] = t.gWet * t.wet[0] + t.gDry * inL;
-    y[2 * i + 1] = t.gWet * t.wet[1] + t.gDry * inR;
-    t.ring[t.w] = ClampRing((t.fb * (t.wet[0] + t.wet[1]) + t.in[0] + t.in[1]) * 0.5);
-    if (--t.w < 0) t.w = N - 1;
+    wet0 = t.b * TL + t.a * wet0;
+    wet1 = t.b * TR + t.a * wet1;
+    y[2 * i] = t.gWet * wet0 + t.gDry * inL;
+    y[2 * i + 1] = t.gWet * wet1 + t.gDry * inR;
+    ring[w] = ClampRing((t.fb * (wet0 + wet1) + in0 + in1) * 0.5);
+    if (--w < 0) w = N - 1;
   }
-  state = t;
+  for (int k = 0; k < kTapLanes; ++k) state.pos[k] = pos[k];
+  state.w = w;
+  state.in[0] = in0;
+  state.in[1] = in1;
+  state.wet[0] = wet0;
+  state.wet[1] = wet1;
 }
 
+template <int kCount>
 void MonoPortable(TapState& state, const double* s, const double* in, std::uint32_t n, double* y) {
-  TapState t = state;
+  const TapState t = state;
+  double* const ring = t.ring;
   const std::int32_t N = t.length;
+  std::int32_t pos[kTapLanes], w = t.w;
+  for (int k = 0; k < kTapLanes; ++k) pos[k] = t.pos[k];
+  double in0 = t.in[0], wet0 = t.wet[0];
   for (std::uint32_t i = 0; i < n; ++i) {
-    t.in[0] = t.b * in[i] + t.a * t.in[0];
+    in0 = t.b * in[i] + t.a * in0;
+    const double swing = 1.0 + s[i];
     double T = 0.0;
-    for (int k = 0; k < t.count; ++k) {
+#pragma GCC unroll 8
+    for (int k = 0; k < kCount; ++k) {
       // The mono path rounds the sweep to the nearest sample.
-      const auto m = static_cast<std::int32_t>(t.depth[k] * (1.0 + s[i]) + 0.5);
-      std::int32_t r = t.pos[k] - m;
+      const auto m = static_cast<std::int32_t>(t.depth[k] * swing + 0.5);
+      std::int32_t r = pos[k] - m;
       if (r < 0) r += N;
-      T += t.ring[r] * t.gL[k];
-      if (--t.pos[k] < 0) t.pos[k] = N - 1;
+      T += ring[r] * t.gL[k];
+      if (--pos[k] < 0) pos[k] = N - 1;
     }
-    t.wet[0] = t.b * T + t.a * t.wet[0];
-    t.ring[t.w] = ClampRing(t.fb * t.wet[0] + t.in[0]);
-    if (--t.w < 0) t.w = N - 1;
-    y[i] = t.gWet * t.wet[0] + t.gDry * in[i];
+    wet0 = t.b * T + t.a * wet0;
+    ring[w] = ClampRing(t.fb * wet0 + in0);
+    if (--w < 0) w = N - 1;
+    y[i] = t.gWet * wet0 + t.gDry * in[i];
   }
-  state = t;
+  for (int k = 0; k < kTapLanes; ++k) state.pos[k] = pos[k];
+  state.w = w;
+  state.in[0] = in0;
+  state.wet[0] = wet0;
+}
+
+template <int... kCounts>
+struct PortableByCount {
+  static constexpr TapStereoLoop stereo[] = {StereoPortable<kCounts>...};
+  static constexpr TapMonoLoop mono[] = {MonoPortable<kCounts>...};
+};
+using PortableLoops = PortableByCount<1, 2, 3, 4, 5, 6, 7, 8>;
+
+void StereoPortableLoop(TapState& t, const double* s, const double* in, std::uint32_t n, double* y) {
+  PortableLoops::stereo[t.count - 1](t, s, in, n, y);
+}
+
+void MonoPortableLoop(TapState& t, const double* s, const double* in, std::uint32_t n, double* y) {
+  PortableLoops::mono[t.count - 1](t, s, in, n, y);
 }
 
 #if QUILL_WIDE_PATH
@@ -184,13 +222,12 @@ QUILL_WIDE void MonoWideLoop(TapState& state, const double* s, const double* in,
   state = t;
 }
 
-// One loop per tap count, so that the taps' loop unrolls.
 template <int... kCounts>
-struct ByCount {
+struct WideByCount {
   static constexpr TapStereoLoop stereo[] = {StereoWideLoop<kCounts>...};
   static constexpr TapMonoLoop mono[] = {MonoWideLoop<kCounts>...};
 };
-using Loops = ByCount<1, 2, 3, 4, 5, 6, 7, 8>;
+using Loops = WideByCount<1, 2, 3, 4, 5, 6, 7, 8>;
 
 QUILL_WIDE void StereoWide(TapState& t, const double* s, const double* in, std::uint32_t n, double* y) {
   Loops::stereo[t.count - 1](t, s, in, n, y);
@@ -205,7 +242,7 @@ QUILL_WIDE void MonoWide(TapState& t, const double* s, const double* in, std::ui
 }  // namespace
 
 const TapKernels& PortableTapKernels() {
-  static constexpr TapKernels kernels{StereoPortable, MonoPortable};
+  static constexpr TapKernels kernels{StereoPortableLoop, MonoPortableLoop};
   return kernels;
 }
 
