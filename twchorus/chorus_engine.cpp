@@ -20,6 +20,14 @@ constexpr std::uint32_t kChunk = 512;
 // that the voices beat against each other.
 constexpr double kStageFactor[ChorusEngine::kStages] = {1.0, 0.811731, 1.132329};
 
+// sines[f] = sin(f * inc) for f in [from, to). On its own, the loop keeps
+// its few values in registers that survive the calls. The counter is
+// signed; its conversion is the one sin saw every sample.
+[[gnu::noinline]] void FillSines(double* sines, double inc, std::size_t from, std::size_t to) {
+  for (auto f = static_cast<std::int64_t>(from); f < static_cast<std::int64_t>(to); ++f)
+    sines[f] = std::sin(static_cast<double>(f) * inc);
+}
+
 // Stereo weights of the left and right channel.
 constexpr double kLeftWeight = 0.9, kRightWeight = 0.95;
 
@@ -86,11 +94,7 @@ const double* ChorusEngine::Sines(Stage& st, double* s, std::uint32_t m) {
       if (st.fillAt == kNoFill) st.fillAt = k;
       if (st.fillAt >= k && st.fillAt < k + run) {
         const std::size_t end = std::min(k + run, st.fillAt + st.unfilled);
-        double* const sines = st.sines;
-        const double inc = st.inc;
-        // The counter is signed; its conversion is the one sin saw every sample.
-        for (auto f = static_cast<std::int64_t>(st.fillAt); f < static_cast<std::int64_t>(end); ++f)
-          sines[f] = std::sin(static_cast<double>(f) * inc);
+        FillSines(st.sines, st.inc, st.fillAt, end);
         st.unfilled -= end - st.fillAt;
         st.fillAt = end == st.sinesLength ? 0 : end;
       }
