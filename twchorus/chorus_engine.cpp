@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <limits>
+#include <type_traits>
 
 #include "dsp/line_memory.h"
 #include "dsp/oscillator.h"
@@ -14,33 +14,22 @@ namespace quill {
 
 namespace {
 
-constexpr double kLength = ChorusEngine::kLineLength;
+constexpr std::uint32_t kChunk = 512;
 
 // Stage 1 is shorter and faster, stage 2 longer and slower than stage 0, so
 // that the voices beat against each other.
 constexpr double kStageFactor[ChorusEngine::kStages] = {1.0, 0.811731, 1.132329};
 
+// sines[f] = sin(f * inc) for f in [from, to). On its own, the loop keeps
+// its few values in registers that survive the calls. The counter is
+// signed; its conversion is the one sin saw every sample.
+[[gnu::noinline]] void FillSines(double* sines, double inc, std::size_t from, std::size_t to) {
+  for (auto f = static_cast<std::int64_t>(from); f < static_cast<std::int64_t>(to); ++f)
+    sines[f] = std::sin(static_cast<double>(f) * inc);
+}
+
 // Stereo weights of the left and right channel.
 constexpr double kLeftWeight = 0.9, kRightWeight = 0.95;
-
-// Brings a read position into [0, kLength). One wrap suffices while the
-// longest delay and depth fit twice into the line, which holds up to about
-// 61 kHz; above that the lines stay 6500 samples and positions wrap in full
-// (the delay then folds back into the line) rather than growing the lines
-// with the rate, so every read stays inside the line at any rate a format
-// can carry. A tiny negative position can round up to kLength itself when
-// wrapped; it is the line's start.
-inline double WrapPosition(double p) {
-  if (p >= 0.0 && p < kLength) return p;  // nearly always
-  if (p >= kLength)
-    p -= kLength;
-  else if (p < 0.0)
-    p += kLength;
-  if (p >= 0.0 && p < kLength) return p;
-  p = std::fmod(p, kLength);
-  if (p < 0.0) p += kLength;
-  return p < kLength ? p : 0.0;  // also catches a position that is not a number
-}
 
 }  // namespace
 
@@ -48,7 +37,8 @@ inline double WrapPosition(double p) {
 // first stage. Longer periods call sin every sample.
 constexpr std::size_t kMaxSines = std::size_t{1} << 20;
 
-ChorusEngine::ChorusEngine() {
+ChorusEngine::ChorusEngine() : wide_(WideChorusKernels()), split16_(SplitPcm16Wide()) {
+  if (split16_ == nullptr) split16_ = SplitPcm16Portable;
   TakeLines();
 }
 
@@ -85,7 +75,37 @@ void ChorusEngine::ResetSines(Stage& st) {
   const double room = static_cast<double>(st.sineMemory.Capacity() / sizeof(double));
   const bool fits = st.period >= 1.0 && st.period <= room && st.sines != nullptr;
   st.sinesLength = fits ? static_cast<std::size_t>(st.period) : 0;
-  std::fill_n(st.sines, st.sinesLength, std::numeric_limits<double>::quiet_NaN());
+  st.fillAt = kNoFill;
+  st.unfilled = st.sinesLength;
+}
+
+const double* ChorusEngine::Sines(Stage& st, double* s, std::uint32_t m) {
+  std::uint32_t i = 0;
+  while (i < m) {
+    const auto k = static_cast<std::size_t>(st.n);
+    if (k >= st.sinesLength) {  // not kept: sin every time
+      s[i++] = std::sin(static_cast<double>(st.n) * st.inc);
+      if (++st.n >= st.period) st.n = 0;
+      continue;
+    }
+    // The cache holds the whole period, so the counter runs through it to its end.
+    const std::size_t run = std::min<std::size_t>(m - i, st.sinesLength - k);
+    if (st.unfilled > 0) {
+      if (st.fillAt == kNoFill) st.fillAt = k;
+      if (st.fillAt >= k && st.fillAt < k + run) {
+        const std::size_t end = std::min(k + run, st.fillAt + st.unfilled);
+        FillSines(st.sines, st.inc, st.fillAt, end);
+        st.unfilled -= end - st.fillAt;
+        st.fillAt = end == st.sinesLength ? 0 : end;
+      }
+    }
+    st.n += static_cast<std::int64_t>(run);
+    if (st.n >= st.period) st.n = 0;
+    if (run == m) return st.sines + k;  // the whole stretch in one piece of the cache
+    std::copy_n(st.sines + k, run, s + i);
+    i += static_cast<std::uint32_t>(run);
+  }
+  return s;
 }
 
 void ChorusEngine::Retune(const ChorusParams& p) {
@@ -156,6 +176,12 @@ HRESULT ChorusEngine::Reset() {
     st.w = 0;
     st.z = 0.0;
     st.n = 0;
+    // The counter jumps: a partly filled cache starts filling afresh from
+    // wherever it next reads.
+    if (st.unfilled > 0) {
+      st.fillAt = kNoFill;
+      st.unfilled = st.sinesLength;
+    }
   }
   rebuild_ = true;
   return S_OK;
@@ -164,136 +190,55 @@ HRESULT ChorusEngine::Reset() {
 // Stages run one after another over a chunk of samples (each stage sees
 // the same inputs in the same order as when the stages take turns per
 // sample), so each keeps its state in registers.
-struct ChorusEngine::Sweep {
-  Sweep(Stage& st, double* line, double depth, double a, double b, double fb)
-      : stage(st),
-        line(line),
-        w(st.w),
-        rp(st.rp),
-        z(st.z),
-        n(st.n),
-        period(st.period),
-        inc(st.inc),
-        sines(st.sines),
-        sinesLength(st.sinesLength),
-        depth(depth),
-        a(a),
-        b(b),
-        fb(fb) {}
-  ~Sweep() {
-    stage.w = w;
-    stage.rp = rp;
-    stage.z = z;
-    stage.n = n;
+void ChorusEngine::RunStage(int k, double* s, std::uint32_t m, double* yL, double* yR) {
+  Stage& st = stage_[k];
+  const double* const sweep = Sines(st, s, m);
+  StageRun run{pool_ + k * kLineLength, st.rp, st.w, st.z, depth_, highCut_.a, highCut_.b, fb_};
+  // The wide loops read four samples before writing them, unless a read could fall on one of those writes.
+  const ChorusKernels& loops = wide_ != nullptr && GroupsSafe(st.rp, st.w, depth_) ? *wide_ : PortableChorusKernels();
+  // The first stage adds the dry signal; the later ones add what they are given.
+  const double dry = k == 0 ? gDry_ : 1.0;
+  if (yR == nullptr) {
+    loops.mono(run, sweep, m, G_[k], dry, yL);
+  } else {
+    // Stage 0 weighs each channel once more.
+    const double gL = k == 0 ? 0.9 * WL_ : WL_, gR = k == 0 ? 0.9 * WR_ : WR_;
+    loops.stereo(run, sweep, m, gL, gR, dry, yL, yR);
   }
-  Sweep(const Sweep&) = delete;
-  Sweep& operator=(const Sweep&) = delete;
-
-  // The stage's filtered, delayed value at the swept read position.
-  [[gnu::always_inline]] double Read() {
-    const auto k = static_cast<std::size_t>(n);
-    double s;
-    if (k < sinesLength) {
-      s = sines[k];
-      if (s != s) s = sines[k] = std::sin(static_cast<double>(n) * inc);
-    } else {
-      s = std::sin(static_cast<double>(n) * inc);
-    }
-    const double p = WrapPosition(rp + depth * s);
-    const auto i = static_cast<std::int32_t>(p);
-    const std::int32_t j = i + 1 == kLineLength ? 0 : i + 1;
-    const double d = line[i] + (line[j] - line[i]) * (p - i);
-    const double v = b * d + a * z;
-    z = v;
-    rp -= 1.0;
-    if (rp < 0.0) rp = kLength - 1.0;
-    if (++n >= period) n = 0;
-    return v;
-  }
-
-  [[gnu::always_inline]] void Write(double v, double u) {
-    line[w] = fb * v + u;
-    if (--w < 0) w = kLineLength - 1;
-  }
-
-  Stage& stage;
-  double* const line;
-  std::int32_t w;
-  double rp, z;
-  std::int64_t n;
-  const double period, inc;
-  double* const sines;
-  const std::size_t sinesLength;
-  const double depth, a, b, fb;
-};
-
-namespace {
-constexpr std::uint32_t kChunk = 512;
-}  // namespace
+  st.rp = run.rp;
+  st.w = run.w;
+  st.z = run.z;
+}
 
 template <class Kind>
 void ChorusEngine::RunMono(typename Kind::Sample* data, std::uint32_t n) {
-  const int size = size_;
-  const double gIn = gIn_, gDry = gDry_;
-  double y[kChunk];
+  const double gIn = gIn_;
+  alignas(32) double y[kChunk], s[kChunk];
   for (std::uint32_t at = 0; at < n; at += kChunk) {
     const std::uint32_t m = std::min(kChunk, n - at);
     typename Kind::Sample* d = data + at;
-    {
-      Sweep st(stage_[0], pool_, depth_, highCut_.a, highCut_.b, fb_);
-      const double g = G_[0];
-      for (std::uint32_t i = 0; i < m; ++i) {
-        const double u = Kind::ToEngine(d[i]) * gIn;
-        const double v = st.Read();
-        y[i] = g * v + gDry * u;
-        st.Write(v, u);
-      }
-    }
-    for (int s = 1; s < size; ++s) {
-      Sweep st(stage_[s], pool_ + s * kLineLength, depth_, highCut_.a, highCut_.b, fb_);
-      const double g = G_[s];
-      for (std::uint32_t i = 0; i < m; ++i) {
-        const double u = y[i];
-        const double v = st.Read();
-        y[i] = g * v + u;
-        st.Write(v, u);
-      }
-    }
+    for (std::uint32_t i = 0; i < m; ++i) y[i] = Kind::ToEngine(d[i]) * gIn;
+    for (int k = 0; k < size_; ++k) RunStage(k, s, m, y, nullptr);
     for (std::uint32_t i = 0; i < m; ++i) d[i] = Kind::FromEngine(y[i]);
   }
 }
 
 template <class Kind>
 void ChorusEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
-  const int size = size_;
-  const double gIn = gIn_, gDry = gDry_, WL = WL_, WR = WR_;
-  // Stage 0 weighs each channel once more.
-  const double firstL = 0.9 * WL, firstR = 0.9 * WR;
-  double yL[kChunk], yR[kChunk];
+  const double gIn = gIn_;
+  alignas(32) double yL[kChunk], yR[kChunk], s[kChunk];
   for (std::uint32_t at = 0; at < n; at += kChunk) {
     const std::uint32_t m = std::min(kChunk, n - at);
     typename Kind::Sample* frames = data + 2 * static_cast<std::size_t>(at);
-    {
-      Sweep st(stage_[0], pool_, depth_, highCut_.a, highCut_.b, fb_);
+    if constexpr (std::is_same_v<Kind, Pcm16>) {
+      split16_(frames, m, gIn, yL, yR);
+    } else {
       for (std::uint32_t i = 0; i < m; ++i) {
-        const double uL = Kind::ToEngine(frames[2 * i]) * gIn;
-        const double uR = Kind::ToEngine(frames[2 * i + 1]) * gIn;
-        const double v = st.Read();
-        yL[i] = firstL * v + gDry * uL;
-        yR[i] = firstR * v + gDry * uR;
-        st.Write(v, (uL + uR) * 0.5);
+        yL[i] = Kind::ToEngine(frames[2 * i]) * gIn;
+        yR[i] = Kind::ToEngine(frames[2 * i + 1]) * gIn;
       }
     }
-    for (int s = 1; s < size; ++s) {
-      Sweep st(stage_[s], pool_ + s * kLineLength, depth_, highCut_.a, highCut_.b, fb_);
-      for (std::uint32_t i = 0; i < m; ++i) {
-        const double uL = yL[i], uR = yR[i];
-        const double v = st.Read();
-        yL[i] = WL * v + uL;
-        yR[i] = WR * v + uR;
-        st.Write(v, (uL + uR) * 0.5);
-      }
-    }
+    for (int k = 0; k < size_; ++k) RunStage(k, s, m, yL, yR);
     for (std::uint32_t i = 0; i < m; ++i) {
       frames[2 * i] = Kind::FromEngine(yL[i]);
       frames[2 * i + 1] = Kind::FromEngine(yR[i]);

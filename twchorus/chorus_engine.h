@@ -7,12 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dsp/frame_split.h"
 #include "dsp/line_buffer.h"
 #include "dsp/one_pole.h"
 #include "framework/audio_format.h"
 #include "framework/in_place_engine.h"
 #include "twchorus/chorus_fields.h"
 #include "twchorus/chorus_presets.h"
+#include "twchorus/chorus_sweep.h"
 
 namespace quill {
 
@@ -27,8 +29,8 @@ struct ChorusTraits {
 class ChorusEngine : public InPlaceEngine<ChorusEngine, ChorusTraits> {
  public:
   static constexpr int kStages = 3;
-  static constexpr std::int32_t kLineLength = 6500;  // samples per stage line
-  static constexpr std::int32_t kFloor = -600;       // the chorus's levels are silent at -60.0 dB
+  static constexpr std::int32_t kLineLength = kChorusLine;  // samples per stage line
+  static constexpr std::int32_t kFloor = -600;              // the chorus's levels are silent at -60.0 dB
   // Nothing lingers after the end of the stream.
   static constexpr bool kHasTail = false;
   static constexpr bool kChangeEndsTail = false;
@@ -78,6 +80,7 @@ class ChorusEngine : public InPlaceEngine<ChorusEngine, ChorusTraits> {
   void ReleaseLine() {}
 
  private:
+  static constexpr std::size_t kNoFill = ~std::size_t{0};
   struct Stage {
     std::int32_t w = 0;   // write index
     double rp = 0.0;      // read position before modulation
@@ -85,20 +88,29 @@ class ChorusEngine : public InPlaceEngine<ChorusEngine, ChorusTraits> {
     std::int64_t n = 0;   // oscillator counter (wide: periods grow with the rate)
     double period = 0.0;  // oscillator period in whole samples
     double inc = 0.0;     // oscillator radians per sample
-    // sin(n * inc) for n = 0..period-1, filled as the counter first reaches
-    // each n (NaN until then): the same values as calling sin every sample,
-    // one call per counter value instead. Room for the longest period kept
-    // is taken at the stream's start; the length is zero when the period is
-    // too long to keep or no start took the memory, and then sin is called
-    // each time.
+    // sin(n * inc) for n = 0..period-1, each filled as the counter first
+    // reaches it: the same values as calling sin every sample, one call per
+    // counter value instead. The counter walks the cache in order, so what
+    // is filled is one run of `sinesLength - unfilled` values ending just
+    // before fillAt (wrapping at the period). Room for the longest period
+    // kept is taken at the stream's start; the length is zero when the
+    // period is too long to keep or no start took the memory, and then sin
+    // is called each time.
     double* sines = nullptr;
     std::size_t sinesLength = 0;
+    std::size_t fillAt = kNoFill;  // where filling goes on; none until the counter first reads the cache
+    std::size_t unfilled = 0;
     LineBuffer sineMemory;
   };
   // Fits the stage's sine cache to its period and forgets its values.
   static void ResetSines(Stage& st);
-  // A stage's state in locals while it runs over a stretch of samples.
-  struct Sweep;
+  // The stage's next `m` sweep values, its counter moved on past them:
+  // straight from the cache when they lie there in one piece, else copied
+  // or computed into `s`.
+  static const double* Sines(Stage& st, double* s, std::uint32_t m);
+  // Stage k over the chunk's `m` samples in yL (and yR; null for one
+  // channel), with `s` to hold its sweep.
+  void RunStage(int k, double* s, std::uint32_t m, double* yL, double* yR);
 
   friend class InPlaceEngine<ChorusEngine, ChorusTraits>;
 
@@ -129,6 +141,8 @@ class ChorusEngine : public InPlaceEngine<ChorusEngine, ChorusTraits> {
   double depth_ = 0.0;
   double periodFactor_ = 0.0;
   Stage stage_[kStages];
+  const ChorusKernels* wide_;  // null where the processor lacks them
+  SplitPcm16Fn split16_;       // the 16-bit stereo input, wide where it can be
 };
 
 // The sample loops are instantiated with the engine, in its source file.

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstddef>
+#include <type_traits>
 
 #include "dsp/oscillator.h"
 
@@ -16,13 +17,14 @@ namespace {
 constexpr double kDepthFactor[MultiTapEngine::kTaps] = {0.7, 0.9, 0.4, 0.6, 0.8, 0.9, 0.1, 0.9};
 constexpr double kOffsetMs[MultiTapEngine::kTaps] = {0.123, 0.377, -0.411, 0.095, -0.301, -0.253, 0.457, 0.179};
 
-double ClampRing(double v) {
-  return v < -MultiTapEngine::kRingLimit  ? -MultiTapEngine::kRingLimit
-         : v > MultiTapEngine::kRingLimit ? MultiTapEngine::kRingLimit
-                                          : v;
-}
+constexpr std::uint32_t kChunk = 256;
 
 }  // namespace
+
+MultiTapEngine::MultiTapEngine() : loops_(WideTapKernels()), scale16_(ScalePcm16Wide()) {
+  if (loops_ == nullptr) loops_ = &PortableTapKernels();
+  if (scale16_ == nullptr) scale16_ = ScalePcm16Portable;
+}
 
 // A new rate gets the full set-up, never a retune: tap positions and the
 // ring length are counted in frames of the rate they were made for, and
@@ -157,95 +159,67 @@ void MultiTapEngine::ReleaseLine() {
 }
 
 template <class Kind>
-void MultiTapEngine::RunMono(typename Kind::Sample* data, std::uint32_t n) {
-  double* const ring = ring_;
-  const std::int32_t N = ringLength_;
+void MultiTapEngine::RunFrames(typename Kind::Sample* data, std::uint32_t n) {
+  const std::uint32_t channels = channels_;
   const int count = tapCount_;
-  const double a = lowpass_.a, b = lowpass_.b, fb = fb_, gIn = gIn_, gDry = gDry_, gWet = gWet_, inc = increment_;
-  double phase = phase_, iL = iL_[0], wL = wL_[0];
-  std::int32_t w = w_;
-
-  for (std::uint32_t i = 0; i < n; ++i) {
-    const double s = std::sin(phase);
-    phase += inc;
-    const double in = Kind::ToEngine(data[i]) * gIn;
-    iL = b * in + a * iL;
-    double T = 0.0;
-    for (int k = 0; k < count; ++k) {
-      // The mono path rounds the sweep to the nearest sample.
-      const auto m = static_cast<std::int32_t>(dk_[k] * (1.0 + s) + 0.5);
-      std::int32_t r = tapPos_[k] - m;
-      if (r < 0) r += N;
-      T += ring[r] * gL_[k];
-      if (--tapPos_[k] < 0) tapPos_[k] = N - 1;
-    }
-    wL = b * T + a * wL;
-    ring[w] = ClampRing(fb * wL + iL);
-    if (--w < 0) w = N - 1;
-    data[i] = Kind::FromEngine(gWet * wL + gDry * in);
+  TapState t{};
+  t.ring = ring_;
+  t.length = ringLength_;
+  t.w = w_;
+  t.count = count;
+  for (int k = 0; k < kTaps; ++k) {
+    t.pos[k] = k < count ? tapPos_[k] : 0;
+    t.depth[k] = dk_[k];
+    t.gL[k] = gL_[k];
+    t.gR[k] = gR_[k];
   }
-
-  phase_ = phase;
-  iL_[0] = iL;
-  wL_[0] = wL;
-  w_ = w;
-}
-
-template <class Kind>
-void MultiTapEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
-  double* const ring = ring_;
-  const std::int32_t N = ringLength_;
-  const int count = tapCount_;
-  const double a = lowpass_.a, b = lowpass_.b, fb = fb_, gIn = gIn_, gDry = gDry_, gWet = gWet_, inc = increment_;
+  t.a = lowpass_.a;
+  t.b = lowpass_.b;
+  t.fb = fb_;
+  t.gWet = gWet_;
+  t.gDry = gDry_;
+  t.in[0] = iL_[0];
+  t.in[1] = iL_[1];
+  t.wet[0] = wL_[0];
+  t.wet[1] = wL_[1];
+  const double gIn = gIn_, inc = increment_;
   double phase = phase_;
-  double iL0 = iL_[0], iL1 = iL_[1], wL0 = wL_[0], wL1 = wL_[1];
-  std::int32_t w = w_;
-
-  for (std::uint32_t i = 0; i < n; ++i) {
-    typename Kind::Sample* frame = data + 2 * static_cast<std::size_t>(i);
-    const double s = std::sin(phase);
-    phase += inc;
-    const double inL = Kind::ToEngine(frame[0]) * gIn;
-    const double inR = Kind::ToEngine(frame[1]) * gIn;
-    iL0 = b * inL + a * iL0;
-    iL1 = b * inR + a * iL1;
-    double TL = 0.0, TR = 0.0;
-    for (int k = 0; k < count; ++k) {
-      // The stereo path truncates the sweep where the mono path rounds it.
-      const auto m = static_cast<std::int32_t>(dk_[k] * (1.0 + s));
-      std::int32_t r = tapPos_[k] - m;
-      if (r < 0) r += N;
-      const double v = ring[r];
-      TL += gL_[k] * v;
-      TR += gR_[k] * v;
-      if (--tapPos_[k] < 0) tapPos_[k] = N - 1;
+  alignas(32) double s[kChunk], x[2 * kChunk], y[2 * kChunk];
+  for (std::uint32_t at = 0; at < n; at += kChunk) {
+    const std::uint32_t m = std::min(kChunk, n - at);
+    const std::uint32_t values = m * channels;
+    typename Kind::Sample* d = data + static_cast<std::size_t>(at) * channels;
+    // The phase adds up frame by frame and never repeats exactly, so unlike
+    // the chorus's sweep its sines cannot be kept from one period to the next.
+    for (std::uint32_t i = 0; i < m; ++i) {
+      s[i] = std::sin(phase);
+      phase += inc;
     }
-    wL0 = b * TL + a * wL0;
-    wL1 = b * TR + a * wL1;
-    const double yL = gWet * wL0 + gDry * inL;
-    const double yR = gWet * wL1 + gDry * inR;
-    ring[w] = ClampRing((fb * (wL0 + wL1) + iL0 + iL1) * 0.5);
-    if (--w < 0) w = N - 1;
-    frame[0] = Kind::FromEngine(yL);
-    frame[1] = Kind::FromEngine(yR);
+    if constexpr (std::is_same_v<Kind, Pcm16>) {
+      scale16_(d, values, gIn, x);
+    } else {
+      for (std::uint32_t i = 0; i < values; ++i) x[i] = Kind::ToEngine(d[i]) * gIn;
+    }
+    if (channels == 2)
+      loops_->stereo(t, s, x, m, y);
+    else
+      loops_->mono(t, s, x, m, y);
+    for (std::uint32_t i = 0; i < values; ++i) d[i] = Kind::FromEngine(y[i]);
   }
-
   phase_ = phase;
-  iL_[0] = iL0;
-  iL_[1] = iL1;
-  wL_[0] = wL0;
-  wL_[1] = wL1;
-  w_ = w;
+  for (int k = 0; k < count; ++k) tapPos_[k] = t.pos[k];
+  iL_[0] = t.in[0];
+  iL_[1] = t.in[1];
+  wL_[0] = t.wet[0];
+  wL_[1] = t.wet[1];
+  w_ = t.w;
 }
 
 template <class Kind>
 HRESULT MultiTapEngine::Run(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
   std::uint32_t n = *frames;
   const HRESULT result = mode == ProcessMode::Tail ? CountTail(n) : S_OK;
-  if (channels_ == 2)
-    RunStereo<Kind>(data, n);
-  else
-    RunMono<Kind>(data, n);
+  RunFrames<Kind>(data, n);
   *frames = n;
   return result;
 }

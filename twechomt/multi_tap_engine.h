@@ -5,12 +5,14 @@
 
 #include <cstdint>
 
+#include "dsp/frame_split.h"
 #include "dsp/line_buffer.h"
 #include "dsp/one_pole.h"
 #include "framework/audio_format.h"
 #include "framework/in_place_engine.h"
 #include "twechomt/multi_tap_fields.h"
 #include "twechomt/multi_tap_presets.h"
+#include "twechomt/tap_sweep.h"
 
 namespace quill {
 
@@ -25,9 +27,7 @@ struct MultiTapTraits {
 class MultiTapEngine : public InPlaceEngine<MultiTapEngine, MultiTapTraits> {
  public:
   static constexpr int kTaps = 8;
-  // Values written into the ring are held within this, so runaway feedback
-  // saturates instead of overflowing.
-  static constexpr double kRingLimit = 16777216.0;
+  static constexpr double kRingLimit = kTapRingLimit;
   static constexpr bool kHasTail = true;
   // The tail runs on with the coefficients in force; a change made during it
   // is applied at the next ordinary buffer. Echoes still sounding are not
@@ -35,7 +35,7 @@ class MultiTapEngine : public InPlaceEngine<MultiTapEngine, MultiTapTraits> {
   // a stream that goes on after the tail sounds as the page shows it.
   static constexpr bool kChangeEndsTail = false;
 
-  MultiTapEngine() = default;
+  MultiTapEngine();
   ~MultiTapEngine() override { ReleaseLine(); }
 
   // Field accessors, in the interface's slot order.
@@ -122,10 +122,10 @@ class MultiTapEngine : public InPlaceEngine<MultiTapEngine, MultiTapTraits> {
   bool SetUpMoved() const;
   template <class Kind>
   HRESULT Run(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames);
+  // Both channel counts: the sweep and the scaled input of a chunk of
+  // frames first, then the taps' loop, then the conversion out.
   template <class Kind>
-  void RunMono(typename Kind::Sample* data, std::uint32_t n);
-  template <class Kind>
-  void RunStereo(typename Kind::Sample* data, std::uint32_t n);
+  void RunFrames(typename Kind::Sample* data, std::uint32_t n);
 
   // Streaming-thread state.
   std::uint32_t channels_ = 1;
@@ -143,6 +143,8 @@ class MultiTapEngine : public InPlaceEngine<MultiTapEngine, MultiTapTraits> {
   std::int32_t ringLength_ = 0;
   std::int32_t w_ = 0;
   double iL_[2] = {}, wL_[2] = {};
+  const TapKernels* loops_;  // the wide loops where the processor has them
+  ScalePcm16Fn scale16_;     // 16-bit input, wide where it can be
 };
 
 // The sample loops are instantiated with the engine, in its source file.

@@ -186,6 +186,21 @@ TEST(ChorusChanges, FeedbackChangeKeepsTheLinesADiscontinuityClearsThem) {
   allZero(h.Run(100, test::Silent, 100, true));
 }
 
+// The sweep's sines are kept as the counter first reaches them. A new rate
+// starts the cache where the counter stands; after a discontinuity the
+// counter starts again at zero, where nothing of the new rate is kept yet.
+TEST(ChorusChanges, ADiscontinuityAfterARateChangeSoundsAsAFreshStart) {
+  const auto input = [](std::uint32_t f, std::uint32_t c) { return std::sin(f * 0.031 + c) * 0.7; };
+  ChorusParams p = ChorusPresets()[0].params;
+  Harness<Float64> changed(2, 44100, p);
+  changed.Run(3000, input);
+  changed.engine.SetModRate(9);
+  changed.Run(3000, input);
+  p.modRate = 9;
+  Harness<Float64> fresh(2, 44100, p);
+  EXPECT_EQ(changed.Run(5000, input, 1000, true), fresh.Run(5000, input));
+}
+
 TEST(ChorusFailures, WithoutItsPoolNothingRunsUntilAStartHasItAndTheFirstBufferSetsUpWithoutARestart) {
   const AudioFormat f = MakeFormat(1, 1, 44100, 16);
   std::int16_t buf[16] = {1000};
