@@ -1,6 +1,6 @@
 // The resampler's frame sums, inline, for the loops that call them once
-// per output frame: a portable version and, on x86 outside Windows, a wide
-// one that only a processor with AVX may run (KernelWideAvailable).
+// per output frame: a portable version and, where the build has the wide
+// loops, a wide one that only runs when WidePathRuns().
 // See kernel_sums.h for what a frame's sums are.
 #pragma once
 
@@ -9,19 +9,11 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
-#define QUILL_X86 1
 #endif
-// The wider loop, picked at run time. Not in the Windows build: its
-// compiler does not keep the stack aligned for 32-byte registers, and a
-// spilled one would fault.
-#if defined(QUILL_X86) && defined(__GNUC__) && !defined(_WIN32)
-#define QUILL_WIDE 1
-#endif
+
+#include "dsp/wide_path.h"
 
 namespace quill {
-
-// True when this processor can run the wide sums.
-bool KernelWideAvailable();
 
 namespace kernel_frame {
 
@@ -93,11 +85,11 @@ void SumsPortable(double d, double pointsPerFrame, const double* pairs, const do
 }
 #endif
 
-#if defined(QUILL_WIDE)
-// Four weights to a register. `avx` only, never `fma`, so that every
-// product is rounded before it is added, as in the plain loop.
+#if QUILL_WIDE_PATH
+// Four weights to a register (never fused: every product is rounded
+// before it is added, as in the plain loop).
 template <std::uint32_t Taps, std::uint32_t Ch>
-__attribute__((target("avx"))) void SumsWide(double d, double pointsPerFrame, const double* pairs, const double* h,
+QUILL_WIDE void SumsWide(double d, double pointsPerFrame, const double* pairs, const double* h,
                                              double* y) {
   const __m256d dd = _mm256_set1_pd(d), ppf = _mm256_set1_pd(pointsPerFrame), sign = _mm256_set1_pd(-0.0);
   __m128d acc = _mm_setzero_pd();

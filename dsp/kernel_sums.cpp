@@ -4,21 +4,12 @@
 
 namespace quill {
 
-bool KernelWideAvailable() {
-#if defined(QUILL_WIDE)
-  static const bool has = __builtin_cpu_supports("avx") != 0;
-  return has;
-#else
-  return false;
-#endif
-}
-
 namespace {
 
 template <std::uint32_t Taps, std::uint32_t Ch>
 KernelSumsFn Pick(KernelPath path) {
-#if defined(QUILL_WIDE)
-  if (path == KernelPath::Widest && KernelWideAvailable()) return kernel_frame::SumsWide<Taps, Ch>;
+#if QUILL_WIDE_PATH
+  if (path == KernelPath::Widest && WidePathRuns()) return kernel_frame::SumsWide<Taps, Ch>;
 #else
   (void)path;
 #endif

@@ -6,14 +6,9 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
-#define QUILL_X86 1
 #endif
-// The wider loop, picked at run time. Not in the Windows build: its
-// compiler does not keep the stack aligned for 32-byte registers, and a
-// spilled one would fault.
-#if defined(QUILL_X86) && defined(__GNUC__) && !defined(_WIN32)
-#define QUILL_WIDE 1
-#endif
+
+#include "dsp/wide_path.h"
 
 namespace quill {
 
@@ -53,11 +48,10 @@ void SumsPortable(const double* w, const double* b, std::uint32_t n, std::uint32
 }
 #endif
 
-#if defined(QUILL_WIDE)
-// Four candidates to a register, four registers. Only `avx` is enabled
-// here, never `fma`: a fused multiply-add would round once where the
-// portable loop rounds twice.
-__attribute__((target("avx"))) void SumsWide(const double* w, const double* b, std::uint32_t n, std::uint32_t j0,
+#if QUILL_WIDE_PATH
+// Four candidates to a register, four registers (never fused: a fused
+// multiply-add would round once where the portable loop rounds twice).
+QUILL_WIDE void SumsWide(const double* w, const double* b, std::uint32_t n, std::uint32_t j0,
                                              double* c) {
   __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), a2 = _mm256_setzero_pd(), a3 = _mm256_setzero_pd();
   const double* at = w + j0;
@@ -78,19 +72,11 @@ __attribute__((target("avx"))) void SumsWide(const double* w, const double* b, s
   _mm256_storeu_pd(c + 12, a3);
 }
 
-bool HasWide() {
-  static const bool has = __builtin_cpu_supports("avx") != 0;
-  return has;
-}
-#else
-bool HasWide() {
-  return false;
-}
 #endif
 
 GroupSums Pick(StretchSearch::Path path) {
-#if defined(QUILL_WIDE)
-  if (path == StretchSearch::Path::Widest && HasWide()) return SumsWide;
+#if QUILL_WIDE_PATH
+  if (path == StretchSearch::Path::Widest && WidePathRuns()) return SumsWide;
 #else
   (void)path;
 #endif
@@ -102,10 +88,6 @@ GroupSums Pick(StretchSearch::Path path) {
 std::uint32_t StretchSearch::Points(std::int32_t R, std::uint32_t D) {
   if (R <= 0 || D == 0) return 0;
   return (static_cast<std::uint32_t>(R) + D - 1) / D;
-}
-
-bool StretchSearch::WideAvailable() {
-  return HasWide();
 }
 
 bool StretchSearch::Reserve(std::uint32_t points, std::uint32_t channels) {

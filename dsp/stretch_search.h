@@ -34,8 +34,6 @@ class StretchSearch {
                      std::uint32_t D, float A);
 
   void Use(Path path) { path_ = path; }
-  // True when this processor runs a wider loop than the portable one.
-  static bool WideAvailable();
 
  private:
   // The copies: per channel the window's 2n - 1 stride points (zero-padded

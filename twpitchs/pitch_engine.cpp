@@ -246,7 +246,7 @@ void PitchEngine::ResampleAs(const void* inData, std::uint32_t inFrames, void* o
         for (std::uint32_t c = 0; c < Ch; ++c) dst[c] = Out::FromEngine(h[c] * (1.0 - d) + h[Ch + c] * d);
       } else {
         double y[Ch];
-#if defined(QUILL_WIDE)
+#if QUILL_WIDE_PATH
         if constexpr (Wide) {
           kernel_frame::SumsWide<Taps, Ch>(d, pointsPerFrame, pairs, h, y);
         } else
@@ -282,11 +282,11 @@ void PitchEngine::ResampleAs(const void* inData, std::uint32_t inFrames, void* o
   produced = made;
 }
 
-#if defined(QUILL_WIDE)
-// Everything the loop calls is compiled into it, for AVX: a call per frame
-// would cost about as much as the sums save.
+#if QUILL_WIDE_PATH
+// Everything the loop calls is compiled into it, for the wide path: a call
+// per frame would cost about as much as the sums save.
 template <class In, class Out, std::uint32_t Ch, std::uint32_t Taps>
-__attribute__((target("avx"), flatten)) void PitchEngine::ResampleWide(const void* in, std::uint32_t inFrames,
+QUILL_WIDE __attribute__((flatten)) void PitchEngine::ResampleWide(const void* in, std::uint32_t inFrames,
                                                                       void* out, std::uint32_t room,
                                                                       std::uint32_t& consumed,
                                                                       std::uint32_t& produced) {
@@ -304,7 +304,7 @@ template <class In, class Out>
 void PitchEngine::ResampleTo(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room,
                              std::uint32_t& consumed, std::uint32_t& produced) {
   // One loop per channel count and kernel length, chosen once per call.
-  const bool wide = kernelPath_ == KernelPath::Widest && KernelWideAvailable();
+  const bool wide = kernelPath_ == KernelPath::Widest && WidePathRuns();
   const auto run = [&](auto channels, auto taps) {
     constexpr std::uint32_t ch = decltype(channels)::value, n = decltype(taps)::value;
     if (n != 2 && wide) {
