@@ -91,4 +91,23 @@ void FromEngineBlock(const Real* src, typename Kind::Sample* dst, std::size_t n)
   for (; i < n; ++i) dst[i] = Kind::FromEngine(src[i]);
 }
 
+// Two channels' runs of engine values written as n interleaved frames.
+template <class Kind>
+void FromEngineFrames(const double* left, const double* right, typename Kind::Sample* dst, std::size_t n) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  if constexpr (Kind::kind == SampleKind::Pcm16) {
+    for (; i + 2 <= n; i += 2) {
+      const __m128d l = _mm_loadu_pd(left + i), r = _mm_loadu_pd(right + i);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + 2 * i),
+                       sample_block::Pcm16Of(_mm_unpacklo_pd(l, r), _mm_unpackhi_pd(l, r)));
+    }
+  }
+#endif
+  for (; i < n; ++i) {
+    dst[2 * i] = Kind::FromEngine(left[i]);
+    dst[2 * i + 1] = Kind::FromEngine(right[i]);
+  }
+}
+
 }  // namespace quill

@@ -8,6 +8,7 @@
 
 #include "dsp/line_memory.h"
 #include "dsp/oscillator.h"
+#include "framework/sample_block.h"
 #include "framework/field_table.h"
 
 namespace quill {
@@ -219,7 +220,7 @@ void ChorusEngine::RunMono(typename Kind::Sample* data, std::uint32_t n) {
     typename Kind::Sample* d = data + at;
     for (std::uint32_t i = 0; i < m; ++i) y[i] = Kind::ToEngine(d[i]) * gIn;
     for (int k = 0; k < size_; ++k) RunStage(k, s, m, y, nullptr);
-    for (std::uint32_t i = 0; i < m; ++i) d[i] = Kind::FromEngine(y[i]);
+    FromEngineBlock<Kind>(y, d, m);
   }
 }
 
@@ -239,10 +240,7 @@ void ChorusEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
       }
     }
     for (int k = 0; k < size_; ++k) RunStage(k, s, m, yL, yR);
-    for (std::uint32_t i = 0; i < m; ++i) {
-      frames[2 * i] = Kind::FromEngine(yL[i]);
-      frames[2 * i + 1] = Kind::FromEngine(yR[i]);
-    }
+    FromEngineFrames<Kind>(yL, yR, frames, m);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "dsp/oscillator.h"
+#include "framework/sample_block.h"
 
 namespace quill {
 
@@ -204,7 +205,7 @@ void MultiTapEngine::RunFrames(typename Kind::Sample* data, std::uint32_t n) {
       loops_->stereo(t, s, x, m, y);
     else
       loops_->mono(t, s, x, m, y);
-    for (std::uint32_t i = 0; i < values; ++i) d[i] = Kind::FromEngine(y[i]);
+    FromEngineBlock<Kind>(y, d, values);
   }
   phase_ = phase;
   for (int k = 0; k < count; ++k) tapPos_[k] = t.pos[k];
