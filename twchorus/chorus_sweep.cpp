@@ -111,9 +111,23 @@ QUILL_WIDE inline __m256d ReadFour(const double* line, __m256d p) {
 }
 
 // The low-pass runs sample by sample inside the group; only its products
-// with the input are taken four at a time.
+// with the input are taken four at a time. With the filter off (a = 0) each
+// step adds a zero (a times the last value, while that is finite) to a
+// value that is neither zero nor infinite, which leaves it as it is: the
+// group then needs no chain from sample to sample. A zero (whose sign the
+// added zero can change), an infinity or a not-a-number takes the chain.
 QUILL_WIDE inline __m256d LowPassFour(__m256d d, __m256d b, double a, double& z) {
   const __m256d bd = _mm256_mul_pd(b, d);
+  if (a == 0.0 && z - z == 0.0) {
+    const __m256d size = _mm256_andnot_pd(_mm256_set1_pd(-0.0), bd);
+    const __m256d plain = _mm256_and_pd(_mm256_cmp_pd(size, _mm256_setzero_pd(), _CMP_GT_OQ),
+                                        _mm256_cmp_pd(size, _mm256_set1_pd(HUGE_VAL), _CMP_LT_OQ));
+    if (_mm256_movemask_pd(plain) == 0xF) {
+      const __m128d hi = _mm256_extractf128_pd(bd, 1);
+      z = _mm_cvtsd_f64(_mm_unpackhi_pd(hi, hi));
+      return bd;
+    }
+  }
   const __m128d lo = _mm256_castpd256_pd128(bd), hi = _mm256_extractf128_pd(bd, 1);
   const double v0 = _mm_cvtsd_f64(lo) + a * z;
   const double v1 = _mm_cvtsd_f64(_mm_unpackhi_pd(lo, lo)) + a * v0;
