@@ -97,6 +97,15 @@ inline std::uint32_t Groups(const StageRun& r, std::uint32_t left) {
   return groups;
 }
 
+// Moves the read and write places on by `groups` groups of four. Whole
+// samples, so exact; only the last step can cross zero, as one step would.
+inline void PassGroups(StageRun& r, std::uint32_t groups) {
+  r.rp -= 4.0 * groups;
+  if (r.rp < 0.0) r.rp = kLength - 1.0;
+  r.w -= static_cast<std::int32_t>(4 * groups);
+  if (r.w < 0) r.w = kChorusLine - 1;
+}
+
 // Four read places: the interpolated line values there. The places are
 // inside the line, so they need no wrapping.
 QUILL_WIDE inline __m256d ReadFour(const double* line, __m256d p) {
@@ -175,11 +184,7 @@ QUILL_WIDE void StereoWideLoop(StageRun& run, const double* s, std::uint32_t n, 
       _mm256_storeu_pd(right, Mix<kDry>(gRv, v, dryv, uR));
     }
     k += 4 * groups;
-    // Whole samples: exact. Only the last step can cross zero, as one step would.
-    r.rp -= 4.0 * groups;
-    if (r.rp < 0.0) r.rp = kLength - 1.0;
-    r.w -= static_cast<std::int32_t>(4 * groups);
-    if (r.w < 0) r.w = kChorusLine - 1;
+    PassGroups(r, groups);
   }
   run = r;
 }
@@ -211,10 +216,7 @@ QUILL_WIDE void MonoWideLoop(StageRun& run, const double* s, std::uint32_t n, do
       _mm256_storeu_pd(yk, Mix<kDry>(gv, v, dryv, u));
     }
     k += 4 * groups;
-    r.rp -= 4.0 * groups;
-    if (r.rp < 0.0) r.rp = kLength - 1.0;
-    r.w -= static_cast<std::int32_t>(4 * groups);
-    if (r.w < 0) r.w = kChorusLine - 1;
+    PassGroups(r, groups);
   }
   run = r;
 }
