@@ -1,7 +1,14 @@
-// The resampler's frame sums, inline, for the loops that call them once
-// per output frame: a portable version and, where the build has the wide
-// loops, a wide one that only runs when WidePathRuns().
-// See kernel_sums.h for what a frame's sums are.
+// One output frame of the resampler: the tabulated kernel read at the
+// distances |d - k| of the frames k = 0 .. taps - 1 from the output position
+// (each weight exactly as InterpKernel::At reads it), and per channel the
+// sum of the frames times their weights, k = 0 first. Sums<Taps, Ch>(d,
+// pointsPerFrame, pairs, h, y) writes y[c] from the frames h (channels
+// interleaved, frame k at h + k * Ch). Inline, for the loop that calls it
+// once per frame: a portable version and, where the build has the wide
+// loops, a wide one that only runs when WidePathRuns(). Several weights go
+// through the vector registers at once and the two channels' sums share
+// one; every lane does the same double operations in the same order as the
+// plain loop, so the frame is the same on every path.
 #pragma once
 
 #include <cmath>

@@ -304,7 +304,7 @@ template <class In, class Out>
 void PitchEngine::ResampleTo(const void* in, std::uint32_t inFrames, void* out, std::uint32_t room,
                              std::uint32_t& consumed, std::uint32_t& produced) {
   // One loop per channel count and kernel length, chosen once per call.
-  const bool wide = kernelPath_ == KernelPath::Widest && WidePathRuns();
+  const bool wide = WidePathRuns();
   const auto run = [&](auto channels, auto taps) {
     constexpr std::uint32_t ch = decltype(channels)::value, n = decltype(taps)::value;
     if (n != 2 && wide) {

@@ -12,7 +12,6 @@
 
 #include "dsp/copying_loop.h"
 #include "dsp/interp_kernel.h"
-#include "dsp/kernel_sums.h"
 #include "dsp/time_stretcher.h"
 #include "framework/audio_format.h"
 #include "framework/effect_engine.h"
@@ -128,7 +127,6 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   std::uint32_t taps_ = 9, half_ = 4;
   // 2 x taps frames, channels interleaved: every frame stored twice.
   alignas(16) double ring_[2 * 2 * 15] = {};  // for the longest kernel
-  KernelPath kernelPath_ = KernelPath::Widest;
   std::uint32_t ringPos_ = 0;
   std::uint32_t need_ = 0;
   double T_ = 0.0, P_ = 0.0;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "dsp/interp_kernel.h"
-#include "dsp/kernel_sums.h"
+#include "dsp/kernel_frame.h"
 #include "dsp/one_pole.h"
 #include "dsp/stretch_search.h"
 #include "dsp/time_stretcher.h"
@@ -109,32 +109,43 @@ TEST(VectorPaths, SearchAndKernelSumsMatchThePlainLoopsBitForBit) {
           }
   }
 
+  using Sums = void (*)(double, double, const double*, const double*, double*);
+  struct Routine {
+    std::uint32_t taps, ch;
+    Sums sums;
+  };
+  std::vector<Routine> routines = {{9, 1, kernel_frame::SumsPortable<9, 1>},
+                                   {9, 2, kernel_frame::SumsPortable<9, 2>},
+                                   {15, 1, kernel_frame::SumsPortable<15, 1>},
+                                   {15, 2, kernel_frame::SumsPortable<15, 2>}};
+#if QUILL_WIDE_PATH
+  if (WidePathRuns())
+    routines.insert(routines.end(), {{9, 1, kernel_frame::SumsWide<9, 1>},
+                                     {9, 2, kernel_frame::SumsWide<9, 2>},
+                                     {15, 1, kernel_frame::SumsWide<15, 1>},
+                                     {15, 2, kernel_frame::SumsWide<15, 2>}});
+#endif
   InterpKernel kernel;
-  for (std::uint32_t taps : {9u, 15u}) {
+  for (const Routine& routine : routines) {
+    const std::uint32_t taps = routine.taps, ch = routine.ch;
     ASSERT_EQ(kernel.Build(taps), S_OK);
     const std::uint32_t half = taps / 2;
-    for (std::uint32_t ch : {1u, 2u})
-      for (const auto path : {KernelPath::Widest, KernelPath::Portable}) {
-        const KernelSumsFn sums = PickKernelSums(taps, ch, path);
-        ASSERT_NE(sums, nullptr);
-        for (int trial = 0; trial < 2000; ++trial) {
-          double h[2 * 15];
-          for (double& v : h) v = noise();
-          // The output position anywhere in the frame at the kernel's centre.
-          const double d = half + (trial % 2 == 0 ? 0.5 * (noise() + 1.0) : trial / 2000.0);
-          double y[2] = {}, plain[2] = {};
-          sums(d, kernel.PointsPerFrame(), kernel.Pairs(), h, y);
-          for (std::uint32_t k = 0; k < taps; ++k) {
-            const double w = kernel.At(std::fabs(d - k) * kernel.PointsPerFrame());
-            for (std::uint32_t c = 0; c < ch; ++c) plain[c] += h[k * ch + c] * w;
-          }
-          for (std::uint32_t c = 0; c < ch; ++c)
-            ASSERT_EQ(std::bit_cast<std::uint64_t>(y[c]), std::bit_cast<std::uint64_t>(plain[c]))
-                << taps << " taps, " << ch << " ch, d " << d;
-        }
+    for (int trial = 0; trial < 2000; ++trial) {
+      double h[2 * 15];
+      for (double& v : h) v = noise();
+      // The output position anywhere in the frame at the kernel's centre.
+      const double d = half + (trial % 2 == 0 ? 0.5 * (noise() + 1.0) : trial / 2000.0);
+      double y[2] = {}, plain[2] = {};
+      routine.sums(d, kernel.PointsPerFrame(), kernel.Pairs(), h, y);
+      for (std::uint32_t k = 0; k < taps; ++k) {
+        const double w = kernel.At(std::fabs(d - k) * kernel.PointsPerFrame());
+        for (std::uint32_t c = 0; c < ch; ++c) plain[c] += h[k * ch + c] * w;
       }
+      for (std::uint32_t c = 0; c < ch; ++c)
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(y[c]), std::bit_cast<std::uint64_t>(plain[c]))
+            << taps << " taps, " << ch << " ch, d " << d;
+    }
   }
-  EXPECT_EQ(PickKernelSums(2, 1, KernelPath::Widest), nullptr);  // the triangle has its own loop
 }
 
 }  // namespace
