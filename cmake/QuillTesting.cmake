@@ -37,5 +37,6 @@ endfunction()
 function(quill_wine_test test)
   set_tests_properties(${test} PROPERTIES
     FIXTURES_REQUIRED wine
+    TIMEOUT 600
     ENVIRONMENT "WINEPREFIX=${QUILL_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
 endfunction()

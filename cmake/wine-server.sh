@@ -19,6 +19,11 @@ case "$action" in
       "$server" -w
     fi
     [ -f "$WINEPREFIX/system.reg" ] || { echo "wine prefix was not created" >&2; exit 1; }
+    # A crashing test must fail, not wait on a crash dialog nobody can see.
+    if ! grep -q ShowCrashDialog "$WINEPREFIX/user.reg" 2>/dev/null; then
+      "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+      "$server" -w
+    fi
     # An already running server for this prefix is fine.
     "$server" -p </dev/null >/dev/null 2>&1 || true
     # Start the prefix's system processes here, detached from our output:
