@@ -116,6 +116,17 @@ class EffectEngine : public Traits::Interface {
     return S_OK;
   }
 
+  // One field by its row, stored as the field's own setter stores it (a
+  // light change stays light): for hosts that reach fields through the
+  // parameter table rather than the interface. E_INVALIDARG for a row of
+  // another table.
+  HRESULT SetFieldValue(const FieldInfo& row, double value) {
+    if (FieldAt(Traits::Fields(), row.offset) != &row) return E_INVALIDARG;
+    if (row.type == FieldType::Double) return SetAt(row.offset, value);
+    if (!(value >= INT32_MIN && value <= INT32_MAX)) return E_INVALIDARG;
+    return SetAt(row.offset, static_cast<std::int32_t>(value));
+  }
+
   // --- state seen by the filter and the engine -----------------------------
   void SetFormat(const AudioFormat* format) { format_ = format; }
   const AudioFormat* Format() const { return format_; }

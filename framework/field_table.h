@@ -31,6 +31,15 @@ enum class FieldRange : std::uint8_t {
 // a retune between buffers, Full fields rebuild lines and positions.
 enum class FieldSetup : std::uint8_t { Light, Full };
 
+// Who reads the field. A plugin host gets a control for every Stream and
+// Drives field.
+enum class FieldUse : std::uint8_t {
+  Stream,    // the engine reads it
+  PageOnly,  // only the settings page reads it (its own state, a derived view)
+  Drives,    // a page field from which the page sets a Driven field
+  Driven,    // the engine reads it, but a user sets it through Drives fields
+};
+
 // How a page writes the value (integers in the field's unit).
 enum class ValueFormat : std::uint8_t {
   Number,          // "%d"
@@ -64,6 +73,8 @@ struct FieldInfo {
   Quantity quantity = Quantity::None;
   double step = 1.0;                 // one raw unit in the quantity's base unit: 0.001 for ms
   const char* switchedBy = nullptr;  // the on/off field without which a frequency does nothing
+  FieldUse use = FieldUse::Stream;
+  const char* (*rowName)(int row) = nullptr;  // Table rows: a row's name, null past the last
 
   // Built up in the tables: IntField(...).Ranged(1, 5000).Full().Shows(ValueFormat::MsAsSeconds).
   constexpr FieldInfo Ranged(double l, double h) const { return With(FieldRange::Clamped, l, h); }
@@ -92,6 +103,17 @@ struct FieldInfo {
   constexpr FieldInfo SwitchedBy(const char* switchName) const {
     FieldInfo f = *this;
     f.switchedBy = switchName;
+    return f;
+  }
+  constexpr FieldInfo Used(FieldUse how) const {
+    FieldInfo f = *this;
+    f.use = how;
+    return f;
+  }
+  // The rows' names, for lists: .Named(&StretchModeName).
+  constexpr FieldInfo Named(const char* (*name)(int)) const {
+    FieldInfo f = *this;
+    f.rowName = name;
     return f;
   }
   // A level in tenths of a dB, silent at and below `silent`.

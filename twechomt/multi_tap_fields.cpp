@@ -53,8 +53,8 @@ constexpr FieldInfo kFields[] = {
         .Ranged(1, 100)
         .Shows(F::TenthsHz)
         .Says("rate", Q::Frequency, 0.1),
-    IntField(QUILL_FIELD_AT(P, currentTap), "tap (page only)").Ranged(0, 7),
-    IntField(QUILL_FIELD_AT(P, graphResolution), "row (page only)").Ranged(0, 3),
+    IntField(QUILL_FIELD_AT(P, currentTap), "tap (page only)").Ranged(0, 7).Used(FieldUse::PageOnly),
+    IntField(QUILL_FIELD_AT(P, graphResolution), "row (page only)").Ranged(0, 3).Used(FieldUse::PageOnly),
 };
 
 #undef QUILL_TAPS

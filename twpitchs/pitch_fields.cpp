@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "dsp/stretch_modes.h"
 #include "include/quillfx1.h"
 #include "twpitchs/transpose.h"
 
@@ -19,17 +20,18 @@ using Q = Quantity;
 // anti-alias filter are set up anew for a new accuracy, mode, preserve or
 // anti-alias switch; the transposition is retuned between buffers.
 constexpr FieldInfo kFields[] = {
-    IntField(QUILL_FIELD_AT(P, semitones), "semitones (sets ratio)").Ranged(-50, 50).Shows(F::Number).Says("semitones"),
+    IntField(QUILL_FIELD_AT(P, semitones), "semitones (sets ratio)").Ranged(-50, 50).Shows(F::Number).Used(FieldUse::Drives).Says("semitones"),
     IntField(QUILL_FIELD_AT(P, centsTenths), "tenths of a cent (sets ratio)")
         .Ranged(-1000, 1000)
         .Shows(F::Tenths)
+        .Used(FieldUse::Drives)
         .Says("cents", Q::Cents, 0.1),
     IntField(QUILL_FIELD_AT(P, accuracy), "1 low, 2, 3 high").Rows(1, 3).Full().Shows(F::Number).Says("accuracy"),
     IntField(QUILL_FIELD_AT(P, preserveDuration), "non-zero keeps the length").Full().Says("preserve", Q::OnOff),
-    IntField(QUILL_FIELD_AT(P, mode), "stretch mode row").Rows(0, 18).Full().Says("mode"),
-    DoubleField(QUILL_FIELD_AT(P, ratio), "transposition ratio").PositiveOnly().Says("ratio"),
+    IntField(QUILL_FIELD_AT(P, mode), "stretch mode row").Rows(0, 18).Full().Named(&StretchModeName).Says("mode"),
+    DoubleField(QUILL_FIELD_AT(P, ratio), "transposition ratio").PositiveOnly().Used(FieldUse::Driven).Says("ratio"),
     IntField(QUILL_FIELD_AT(P, antiAlias), "non-zero filters when shifting up").Full().Says("antialias", Q::OnOff),
-    DoubleField(QUILL_FIELD_AT(P, lengthSamples), "frames").Ranged(0.0, 225306900.0).Says("length"),
+    DoubleField(QUILL_FIELD_AT(P, lengthSamples), "frames").Ranged(0.0, 225306900.0).Used(FieldUse::PageOnly).Says("length"),
 };
 
 bool Names(std::span<const FieldEdit> edits, std::string_view name) {

@@ -1,6 +1,7 @@
 #include "twreverb/reverb_fields.h"
 
 #include "include/quillfx1.h"
+#include "twreverb/reverb_tables.h"
 
 namespace quill {
 
@@ -17,8 +18,8 @@ constexpr FieldInfo kFields[] = {
     IntField(QUILL_FIELD_AT(P, dryOut), "tenths of a dB").Ranged(-800, 0).Level(-800).Says("dry", Q::Level, 0.1),
     IntField(QUILL_FIELD_AT(P, reverbOut), "tenths of a dB").Ranged(-800, 0).Level(-800).Says("reverb", Q::Level, 0.1),
     IntField(QUILL_FIELD_AT(P, earlyOut), "tenths of a dB").Ranged(-800, 0).Level(-800).Says("early", Q::Level, 0.1),
-    IntField(QUILL_FIELD_AT(P, reverbMode), "mode row").Rows(0, 18).Full().Says("mode"),
-    IntField(QUILL_FIELD_AT(P, earlyStyle), "style row").Rows(0, 9).Full().Says("style"),
+    IntField(QUILL_FIELD_AT(P, reverbMode), "mode row").Rows(0, 18).Full().Named(&ReverbModeName).Says("mode"),
+    IntField(QUILL_FIELD_AT(P, earlyStyle), "style row").Rows(0, 9).Full().Named(&EarlyStyleName).Says("style"),
     IntField(QUILL_FIELD_AT(P, decayTenths), "tenths of a second")
         .Ranged(5, 50)
         .Shows(F::TenthsSec)

@@ -1,5 +1,7 @@
 #include "twreverb/reverb_tables.h"
 
+#include <iterator>
+
 namespace quill {
 
 namespace {
@@ -49,6 +51,13 @@ std::span<const ReverbMode> ReverbModeTable() {
 }
 std::span<const EarlyStyle> EarlyStyleTable() {
   return kStyles;
+}
+
+const char* ReverbModeName(int row) {
+  return row >= 0 && row < static_cast<int>(std::size(kModes)) ? kModes[row].name : nullptr;
+}
+const char* EarlyStyleName(int row) {
+  return row >= 0 && row < static_cast<int>(std::size(kStyles)) ? kStyles[row].name : nullptr;
 }
 
 }  // namespace quill

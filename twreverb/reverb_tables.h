@@ -23,4 +23,8 @@ struct EarlyStyle {
 std::span<const ReverbMode> ReverbModeTable();
 std::span<const EarlyStyle> EarlyStyleTable();
 
+// A row's name, or null past the last.
+const char* ReverbModeName(int row);
+const char* EarlyStyleName(int row);
+
 }  // namespace quill
