@@ -109,10 +109,14 @@ class Plugin {
 
  protected:
   // A control whose port value changed since the last run goes to the
-  // engine through its field's setter; a changed Drives field then sets
-  // the fields derived from it.
+  // engine through its field's setter. A Drives field whose stored value
+  // changed then sets the fields derived from it, as the page does when
+  // one is edited: until then the derived fields keep what the block holds
+  // (the default pitch shift plays a ratio of exactly 1).
   template <class Engine>
   void ApplyControls(Engine& engine) {
+    typename Engine::Params before;
+    if (FAILED(engine.GetParams(&before))) return;
     bool drivesChanged = false;
     for (std::size_t i = 0; i < controls_.size(); ++i) {
       if (ports_[i] == nullptr) continue;
@@ -120,8 +124,9 @@ class Plugin {
       if (std::bit_cast<std::uint32_t>(value) == std::bit_cast<std::uint32_t>(applied_[i])) continue;
       applied_[i] = value;
       const Control& c = controls_[i];
-      engine.SetFieldValue(*c.field, c.ToRaw(value));
-      if (c.field->use == FieldUse::Drives) drivesChanged = true;
+      const double raw = c.ToRaw(value);
+      engine.SetFieldValue(*c.field, raw);
+      if (c.field->use == FieldUse::Drives && raw != ReadFieldValue(&before, *c.field)) drivesChanged = true;
     }
     if (!drivesChanged || effect_.derive == nullptr) return;
     typename Engine::Params block;

@@ -12,11 +12,16 @@ cd "$(dirname "$0")/.."
 #   wine                       the wine command (wine64 alone brings only the loader)
 #   gstreamer1.0-plugins-good  the platform's WAVE parser is built on its wavparse
 #   xvfb xauth                 the virtual display (xvfb-run needs xauth)
+#   lv2-dev liblilv-dev pkg-config   the LV2 bundle and its tests (the host library, found by pkg-config)
+#   lilv-utils gstreamer1.0-plugins-bad gstreamer1.0-tools
+#                              hosts the tests run the bundle in: lv2apply, and GStreamer's
+#                              LV2 element under gst-launch-1.0
 #   clang libclang-rt-14-dev   the fault harness (scripts/harness.sh): clang++ itself, and the
 #                              libFuzzer, AddressSanitizer and ThreadSanitizer runtimes, which
 #                              clang-14 only recommends (through libclang-common-14-dev)
 packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev libsndfile1-dev
           g++-mingw-w64-x86-64-posix wine wine64 gstreamer1.0-plugins-good xvfb xauth
+          lv2-dev liblilv-dev pkg-config lilv-utils gstreamer1.0-plugins-bad gstreamer1.0-tools
           clang libclang-rt-14-dev)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
