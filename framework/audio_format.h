@@ -55,11 +55,14 @@ struct Pcm8 {
   // Truncates toward zero and saturates; the comparisons on the scaled value
   // give the same answers as on its truncation, without a rounding call.
   // Written as selections rather than early returns, so that a loop of
-  // conversions compiles to vector minimum and maximum instructions.
+  // conversions compiles to vector minimum and maximum instructions. An
+  // infinity saturates like any large value; a NaN, which no comparison
+  // catches and no integer can hold, is silence.
   static Sample FromEngine(double y) {
     double t = y * 128.0;
     t = t < -128.0 ? -128.0 : t;
     t = t > 127.0 ? 127.0 : t;
+    t = t == t ? t : 0.0;
     return static_cast<Sample>(static_cast<std::uint8_t>(static_cast<std::int32_t>(t)) ^ 0x80);
   }
 };
@@ -73,6 +76,7 @@ struct Pcm16 {
     double t = y * 32768.0;
     t = t < -32768.0 ? -32768.0 : t;
     t = t > 32767.0 ? 32767.0 : t;
+    t = t == t ? t : 0.0;
     return static_cast<Sample>(static_cast<std::int32_t>(t));
   }
 };
@@ -86,16 +90,31 @@ struct Pcm32 {
     double z = y * 2147483648.0;
     z = z < -2147483648.0 ? -2147483648.0 : z;
     z = z > 2147483647.0 ? 2147483647.0 : z;
+    z = z == z ? z : 0.0;
     return static_cast<Sample>(z);  // conversion truncates toward zero
   }
 };
+
+// Float samples pass beyond full scale unclamped, but nothing that is not a
+// number leaves an engine: a host downstream may turn samples into integers
+// or feed them back into a filter of its own, and a NaN or an infinity
+// there is as harmful as here. A NaN is silence; a value beyond the word's
+// range (an infinity, or a double too large for a float) is the largest
+// value of its sign. Every value that was finite in the word before is
+// unchanged: a double that rounds to the largest float rounds to it still.
+inline constexpr double kFloat32Largest = 3.4028234663852886e38;
+inline constexpr double kFloat64Largest = 1.7976931348623157e308;
 
 struct Float32 {
   using Sample = float;
   static constexpr SampleKind kind = SampleKind::Float32;
   static constexpr Sample silence = 0.0f;
   static double ToEngine(Sample s) { return s; }
-  static Sample FromEngine(double y) { return static_cast<float>(y); }
+  static Sample FromEngine(double y) {
+    double t = y < -kFloat32Largest ? -kFloat32Largest : y;
+    t = t > kFloat32Largest ? kFloat32Largest : t;
+    return static_cast<float>(t == t ? t : 0.0);
+  }
 };
 
 struct Float64 {
@@ -103,7 +122,11 @@ struct Float64 {
   static constexpr SampleKind kind = SampleKind::Float64;
   static constexpr Sample silence = 0.0;
   static double ToEngine(Sample s) { return s; }
-  static Sample FromEngine(double y) { return y; }
+  static Sample FromEngine(double y) {
+    double t = y < -kFloat64Largest ? -kFloat64Largest : y;
+    t = t > kFloat64Largest ? kFloat64Largest : t;
+    return t == t ? t : 0.0;
+  }
 };
 
 // The largest amplitude factor a level gives. The simple delay's dry level

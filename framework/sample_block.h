@@ -20,7 +20,10 @@ namespace quill {
 #if defined(__SSE2__)
 namespace sample_block {
 
-// Four doubles (two registers) scaled, clamped and truncated to 16 bits.
+// Four doubles (two registers) scaled, clamped and truncated to 16 bits. A
+// NaN passes both clamps (each keeps its second operand when one is not a
+// number) and truncates to 0x80000000, whose low 16 bits are the scalar
+// conversion's silence.
 inline __m128i Pcm16Of(__m128d lo, __m128d hi) {
   const __m128d scale = _mm_set1_pd(32768.0), low = _mm_set1_pd(-32768.0), high = _mm_set1_pd(32767.0);
   // max(low, t) is "t < low ? low : t" and min(high, t) "t > high ? high : t".
@@ -61,7 +64,10 @@ inline void FrameFromEngine(__m128d y, typename Kind::Sample* d) {
     const std::int32_t pair = _mm_cvtsi128_si32(v);
     std::memcpy(d, &pair, sizeof pair);
   } else if constexpr (Kind::kind == SampleKind::Float32) {
-    _mm_storel_pi(reinterpret_cast<__m64*>(d), _mm_cvtpd_ps(y));
+    const __m128d largest = _mm_set1_pd(kFloat32Largest);
+    __m128d t = _mm_min_pd(largest, _mm_max_pd(_mm_sub_pd(_mm_setzero_pd(), largest), y));
+    t = _mm_and_pd(t, _mm_cmpord_pd(t, t));  // a NaN is silence
+    _mm_storel_pi(reinterpret_cast<__m64*>(d), _mm_cvtpd_ps(t));
   } else {
     d[0] = Kind::FromEngine(_mm_cvtsd_f64(y));
     d[1] = Kind::FromEngine(_mm_cvtsd_f64(_mm_unpackhi_pd(y, y)));
