@@ -20,7 +20,7 @@ std::uint32_t KernelTaps(std::int32_t accuracy) {
 PitchEngine::~PitchEngine() = default;
 
 HRESULT PitchEngine::GetSampleRate(std::uint32_t* rate) {
-  return ConnectedSampleRate(Format(), rate);
+  return ShownSampleRate(rate);
 }
 
 HRESULT PitchEngine::SelectFormat(const AudioFormat* format) {

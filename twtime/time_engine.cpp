@@ -3,7 +3,7 @@
 namespace quill {
 
 HRESULT TimeEngine::GetSampleRate(std::uint32_t* rate) {
-  return ConnectedSampleRate(Format(), rate);
+  return ShownSampleRate(rate);
 }
 
 HRESULT TimeEngine::SelectFormat(const AudioFormat* format) {
