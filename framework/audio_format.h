@@ -46,10 +46,19 @@ HRESULT ConnectedSampleRate(const AudioFormat* format, std::uint32_t* rate);
 
 enum class ProcessMode : std::int32_t { Discontinuity = 0, Continue = 1, Tail = 2 };
 
+// The success of a processing routine whose feedback path (a delay line, a
+// recirculating filter) met a NaN or an infinity and cleared itself rather
+// than sound of it, and of nothing else, for ever; the buffer was processed.
+// Only samples of float kinds can bring one in. In mode Tail it ends the
+// tail as S_FALSE does: what was left of it is silence.
+inline constexpr HRESULT kStateCleared = 0x00040200;
+
 // Sample kinds as traits: the engines' loops are templates over these.
 struct Pcm8 {
   using Sample = std::uint8_t;
   static constexpr SampleKind kind = SampleKind::Pcm8;
+  // Every sample is a finite value within full scale.
+  static constexpr bool kBounded = true;
   static constexpr Sample silence = 0x80;
   static double ToEngine(Sample s) { return static_cast<std::int8_t>(s ^ 0x80) * 0.0078125; }
   // Truncates toward zero and saturates; the comparisons on the scaled value
@@ -70,6 +79,7 @@ struct Pcm8 {
 struct Pcm16 {
   using Sample = std::int16_t;
   static constexpr SampleKind kind = SampleKind::Pcm16;
+  static constexpr bool kBounded = true;
   static constexpr Sample silence = 0;
   static double ToEngine(Sample s) { return s * 3.0517578125e-5; }
   static Sample FromEngine(double y) {
@@ -84,6 +94,7 @@ struct Pcm16 {
 struct Pcm32 {
   using Sample = std::int32_t;
   static constexpr SampleKind kind = SampleKind::Pcm32;
+  static constexpr bool kBounded = true;
   static constexpr Sample silence = 0;
   static double ToEngine(Sample s) { return s * 4.656612873077393e-10; }
   static Sample FromEngine(double y) {
@@ -108,6 +119,7 @@ inline constexpr double kFloat64Largest = 1.7976931348623157e308;
 struct Float32 {
   using Sample = float;
   static constexpr SampleKind kind = SampleKind::Float32;
+  static constexpr bool kBounded = false;
   static constexpr Sample silence = 0.0f;
   static double ToEngine(Sample s) { return s; }
   static Sample FromEngine(double y) {
@@ -120,6 +132,7 @@ struct Float32 {
 struct Float64 {
   using Sample = double;
   static constexpr SampleKind kind = SampleKind::Float64;
+  static constexpr bool kBounded = false;
   static constexpr Sample silence = 0.0;
   static double ToEngine(Sample s) { return s; }
   static Sample FromEngine(double y) {

@@ -19,7 +19,10 @@
 //   template <class Kind>
 //   HRESULT Run(ProcessMode, Sample*, std::uint32_t* frames);
 //                                            [streaming] the samples; counts the
-//                                            tail (CountTail) in mode Tail
+//                                            tail (CountTail) in mode Tail; a
+//                                            feedback path that met a NaN or an
+//                                            infinity clears itself and answers
+//                                            kStateCleared
 //
 // An engine whose set-up does not split into full and light replaces SetUp.
 #pragma once
@@ -67,7 +70,8 @@ class InPlaceEngine : public EffectEngine<Traits> {
 
   // [streaming thread] Processes `*frames` interleaved frames in place. In
   // mode Tail the buffer holds silence and the count may come back lower;
-  // S_FALSE means the tail is complete.
+  // S_FALSE means the tail is complete. kStateCleared: processed, and a
+  // line or filter cleared of a NaN or an infinity (a tail ends with it).
   // Each engine instantiates it (and with it the sample loops) in its own
   // source file.
   HRESULT Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames);

@@ -75,6 +75,23 @@ inline void FrameFromEngine(__m128d y, typename Kind::Sample* d) {
 }
 #endif
 
+// False if one of the n values is a NaN or an infinity: x - x is 0 for
+// every finite x and a NaN for the others.
+inline bool AllFinite(const double* v, std::size_t n) {
+  std::size_t i = 0;
+  bool bad = false;
+#if defined(__SSE2__)
+  __m128d acc = _mm_setzero_pd();
+  for (; i + 4 <= n; i += 4) {
+    const __m128d a = _mm_loadu_pd(v + i), b = _mm_loadu_pd(v + i + 2);
+    acc = _mm_or_pd(acc, _mm_cmpunord_pd(_mm_sub_pd(a, a), _mm_sub_pd(b, b)));
+  }
+  bad = _mm_movemask_pd(acc) != 0;
+#endif
+  for (; i < n; ++i) bad |= !(v[i] - v[i] == 0.0);
+  return !bad;
+}
+
 template <class Kind, class Real>
 void FromEngineBlock(const Real* src, typename Kind::Sample* dst, std::size_t n) {
   std::size_t i = 0;

@@ -82,6 +82,9 @@ HRESULT SimpleDelayEngine::Run(ProcessMode mode, typename Kind::Sample* data, st
   const std::uint32_t L = lineLength_;
   double* const line = line_;
   const double fb = fb_, gainDry = gainDry_, gainDelay = gainDelay_;
+  // Float samples can bring a NaN or an infinity into the line, where the
+  // feedback would keep it for good; integer samples cannot.
+  bool bad = false;
 
   for (std::uint32_t c = 0; c < channels; ++c) {
     if (mode == ProcessMode::Tail) {
@@ -94,7 +97,9 @@ HRESULT SimpleDelayEngine::Run(ProcessMode mode, typename Kind::Sample* data, st
     for (std::uint32_t i = 0; i < n; ++i, s += channels) {
       const double x = Kind::ToEngine(*s);
       const double d = line[pos];
-      line[pos] = fb * d + x;
+      const double v = fb * d + x;
+      line[pos] = v;
+      if constexpr (!Kind::kBounded) bad |= !(v - v == 0.0);
       *s = Kind::FromEngine(x * gainDry + d * gainDelay);
       pos += channels;
       if (pos >= L) pos = c;
@@ -103,6 +108,10 @@ HRESULT SimpleDelayEngine::Run(ProcessMode mode, typename Kind::Sample* data, st
   }
 
   *frames = n;
+  if (bad) {
+    std::memset(line, 0, sizeof(double) * L);
+    return kStateCleared;
+  }
   return end ? S_FALSE : S_OK;
 }
 

@@ -175,17 +175,29 @@ HRESULT PitchEngine::PreFilter(ProcessMode mode, void* buffer, std::uint32_t fra
   }
   if (configuredOk_ == 0 || !Filtering()) return S_OK;
   const std::uint32_t ch = channels_;
-  WithSampleKind(kind_, [&](auto k) {
+  return WithSampleKind(kind_, [&](auto k) {
     using K = decltype(k);
     auto* s = static_cast<typename K::Sample*>(buffer);
-    for (std::size_t f = 0; f < frames; ++f)
-      for (std::uint32_t c = 0; c < ch; ++c) {
-        auto& v = s[f * ch + c];
-        v = K::FromEngine(filter_.Step(c, K::ToEngine(v)));
+    // A NaN or an infinity among float samples would stay in the filter's
+    // feedback; looked for every few milliseconds, it starts again from
+    // silence instead.
+    HRESULT result = S_OK;
+    for (std::size_t at = 0, end = 0; at < frames; at = end) {
+      end = K::kBounded ? frames : std::min<std::size_t>(frames, at + 256);
+      for (std::size_t f = at; f < end; ++f)
+        for (std::uint32_t c = 0; c < ch; ++c) {
+          auto& v = s[f * ch + c];
+          v = K::FromEngine(filter_.Step(c, K::ToEngine(v)));
+        }
+      if constexpr (!K::kBounded) {
+        if (!filter_.StateFinite()) {
+          filter_.Clear();
+          result = kStateCleared;
+        }
       }
-    return 0;
+    }
+    return result;
   });
-  return S_OK;
 }
 
 // The ring holds each frame twice, at ringPos and ringPos + taps, so that

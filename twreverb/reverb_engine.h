@@ -103,6 +103,9 @@ class ReverbEngine : public InPlaceEngine<ReverbEngine, ReverbTraits> {
   void SetLevels(const ReverbParams& p, double rate);
   HRESULT Rebuild(const ReverbParams& p, const ReverbMode& row, double rate, bool stereo, double T);
   void SetLineGains(double T);
+  // False once a NaN or an infinity got into the lines or the filters.
+  bool StatesFinite() const;
+  void ClearRings();
   template <class Kind>
   void RunMono(typename Kind::Sample* s, std::uint32_t n);
   template <class Kind>

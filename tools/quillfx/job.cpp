@@ -335,6 +335,10 @@ JobResult RunJob(const RunOptions& options, const std::string& input, const std:
   if (job.tailCapped)
     job.notes.push_back("the output was still above -96 dBFS after " + Clock(options.tailCapSeconds) +
                         " of added silence (--tail-cap)");
+  for (const ChainLink& link : links)
+    if (link.cleared > 0)
+      job.notes.push_back(std::string(link.effect->catalog->name) + ": a NaN or an infinity reached its lines or filters in " +
+                          std::to_string(link.cleared) + " block(s); they were cleared and the effect played on");
   job.peak = watch.Peak();
   for (const ChainLink& link : links) job.stages.push_back(StageCount{link.effect->catalog->name, link.clipped});
   return finish(0, {});
