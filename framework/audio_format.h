@@ -2,7 +2,6 @@
 // and the conversions between samples and the engines' normalised doubles.
 #pragma once
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -142,17 +141,10 @@ struct Float64 {
   }
 };
 
-// The largest amplitude factor a level gives. The simple delay's dry level
-// has no ceiling, and from about +6,200 dB its factor would be infinite (an
-// infinite gain times a silent sample is a NaN); from about +770 dB a
-// full-scale sample would overflow a 32-bit float. Below 1e36 a full-scale
-// sample and its echo still fit one.
-inline constexpr double kGainCeiling = 1e36;
-
 // Amplitude factor of a level in tenths of a dB; exactly 0.0 at or below the
-// floor, at most kGainCeiling.
+// floor. Every level's row keeps it finite (field_table.h).
 inline double DbToGain(std::int32_t level, std::int32_t floor) {
-  return level > floor ? std::min(std::pow(10.0, level * 0.005), kGainCeiling) : 0.0;
+  return level > floor ? std::pow(10.0, level * 0.005) : 0.0;
 }
 
 // Calls fn with the traits type for `kind` (one switch per buffer, none per sample).

@@ -123,20 +123,11 @@ TEST(FormatAcceptance, TakesEveryKindMonoAndStereoAndRefusesEachRule) {
   EXPECT_FALSE(SampleKindOf(CaptureFormat(View({1, 1, 8000, 0, 0, 24, 0}))).has_value());
 }
 
-// A level with no ceiling (the simple delay's dry out) once gave an infinite
-// gain from about +6,200 dB, and infinity times a silent sample is a NaN.
-TEST(Levels, GainIsSilentAtTheFloorAndStaysFiniteAtAnyLevel) {
+TEST(Levels, GainIsSilentAtTheFloor) {
   EXPECT_EQ(DbToGain(-800, -800), 0.0);
   EXPECT_EQ(DbToGain(0, -800), 1.0);
   EXPECT_NEAR(DbToGain(-60, -800), std::pow(10.0, -0.3), 1e-12);
   EXPECT_NEAR(DbToGain(7200, -800), 1e36, 1e22);
-  for (const std::int32_t level : {7300, 61700, 2147483647}) {
-    const double gain = DbToGain(level, -800);
-    EXPECT_EQ(gain, kGainCeiling) << level;
-    EXPECT_EQ(0.0 * gain, 0.0) << level;
-    // A full-scale sample and an echo as loud still fit a 32-bit float.
-    EXPECT_TRUE(std::isfinite(static_cast<float>(2.0 * gain))) << level;
-  }
 }
 
 TEST(MulDiv, RoundsHalfAwayFromZeroAndReportsOverflow) {
