@@ -277,13 +277,19 @@ class EffectEngine : public Traits::Interface {
 
   // Copies the block under the lock and clears the changed flag (true if it
   // was set), handing over (and clearing) a pending full set-up request too.
+  // The copy holds what a stream plays (PlayBlock): a stored value no stream
+  // can use as it stands is played as the nearest that it can.
   bool TakeSnapshot(Params& out, bool& rebuildRequested) {
-    std::lock_guard guard(lock_);
-    out = params_;
-    const bool was = changed_ != 0;
-    changed_ = 0;
-    rebuildRequested = rebuildRequest_ != 0;
-    rebuildRequest_ = 0;
+    bool was;
+    {
+      std::lock_guard guard(lock_);
+      out = params_;
+      was = changed_ != 0;
+      changed_ = 0;
+      rebuildRequested = rebuildRequest_ != 0;
+      rebuildRequest_ = 0;
+    }
+    PlayBlock(Traits::Fields(), &out);
     return was;
   }
 

@@ -101,11 +101,7 @@ void PitchEngine::ClearPositions() {
 HRESULT PitchEngine::Configure(const PitchParams& p, bool full) {
   if (selected_ == nullptr) return VFW_E_NOT_CONNECTED;
   if (full) return ConfigureFull(p);
-  HRESULT hr = SetRate(p);
-  if (FAILED(hr)) {
-    configuredOk_ = 0;
-    return hr;
-  }
+  SetRate(p);
   active_ = p;
   if (active_.preserveDuration != 0) stretcher_.ConfigureLight(r_);
   // The rings and the kernel stay: output continues from where the input is.
@@ -119,26 +115,24 @@ HRESULT PitchEngine::Configure(const PitchParams& p, bool full) {
 }
 
 // The applied ratio comes from a whole virtual rate, so it is quantised.
-HRESULT PitchEngine::SetRate(const PitchParams& p) {
-  if (!VirtualRate(rate_, p.ratio, virtualRate_)) return E_INVALIDARG;
+void PitchEngine::SetRate(const PitchParams& p) {
+  virtualRate_ = VirtualRate(rate_, p.ratio);
   r_ = static_cast<double>(rate_) / virtualRate_;
   // The stretcher cannot restore more than a doubling of the length.
   if (p.preserveDuration != 0 && r_ < 0.5) r_ = 0.5;
-  return S_OK;
 }
 
 HRESULT PitchEngine::ConfigureFull(const PitchParams& p) {
   configuredOk_ = 0;
   fullPending_ = 1;
-  HRESULT hr = SetRate(p);
-  if (FAILED(hr)) return hr;
+  SetRate(p);
   active_ = p;
   taps_ = KernelTaps(p.accuracy);
   half_ = taps_ / 2;
   ringPos_ = 0;
 
   std::fill(std::begin(ring_), std::end(ring_), 0.0);
-  hr = kernel_.Build(taps_);
+  HRESULT hr = kernel_.Build(taps_);
   if (FAILED(hr)) return hr;
   // A restart whose allocation failed left none; the resampler must not
   // run into it.

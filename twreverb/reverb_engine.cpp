@@ -8,18 +8,17 @@
 
 namespace quill {
 
-// Mode and style indices are stored as given, so the engine has to decide
-// what an index outside its table means. It uses row 0, the same row the
-// settings page shows for a value none of its list entries carry, so that
-// what is heard matches what is shown; nothing outside a table is read.
+// Mode and style indices are stored as given; a snapshot holds the nearest
+// row for one outside its table (the rule of every table row,
+// field_table.h), and nothing outside a table is read.
 const ReverbMode& ReverbEngine::ModeRow(std::int32_t index) {
   const auto table = ReverbModeTable();
-  return index >= 0 && static_cast<std::size_t>(index) < table.size() ? table[index] : table[0];
+  return table[std::clamp<std::size_t>(static_cast<std::size_t>(std::max(index, 0)), 0, table.size() - 1)];
 }
 
 const EarlyStyle& ReverbEngine::StyleRow(std::int32_t index) {
   const auto table = EarlyStyleTable();
-  return index >= 0 && static_cast<std::size_t>(index) < table.size() ? table[index] : table[0];
+  return table[std::clamp<std::size_t>(static_cast<std::size_t>(std::max(index, 0)), 0, table.size() - 1)];
 }
 
 namespace {

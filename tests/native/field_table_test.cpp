@@ -57,7 +57,7 @@ TEST(ValueText, EachFormatAsThePagesShowIt) {
       {Row(SimpleDelayFields(), "delayMs"), "1..5000 ms"},
       {Row(ReverbFields(), "earlyStyle"), "style row 0..9"},
       {Row(TimeFields(), "tempoTenths"), "tenths of a bpm, at most 5000"},
-      {Row(PitchFields(), "ratio"), "transposition ratio, above 0"},
+      {Row(PitchFields(), "ratio"), "0.05..20 transposition ratio"},
       {Row(MultiTapFields(), "lowpass"), "non-zero is on"}};
   for (const auto& [f, text] : ranges) EXPECT_EQ(FieldRangeText(f), text) << f.name;
 }

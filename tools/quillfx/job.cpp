@@ -233,16 +233,6 @@ JobResult RunJob(const RunOptions& options, const std::string& input, const std:
   job.sampleRate = format.sampleRate;
   job.channels = format.channels;
   job.kind = KindName(reader.Kind());
-  // What a value means can depend on the stream (the pitch ratio on the
-  // rate): checked before anything is written.
-  for (const ChainLink& link : links) {
-    std::vector<double> block;
-    const HRESULT hr = ReadBlock(*link.effect->catalog, link.stage->Params(), block);
-    if (FAILED(hr)) return finish(kExitProcessing, std::string(link.effect->catalog->name) +
-                                                       ": reading the parameters failed, " + Hex(hr));
-    if (!CheckForRate(*link.effect->catalog, block.data(), format.sampleRate, error))
-      return finish(kExitUsage, error);
-  }
 
   SoundWriter writer;
   const OutputRequest request{options.type, options.word.bits, options.word.isFloat, options.dither};
