@@ -223,7 +223,7 @@ std::vector<std::uint8_t> SavedPreset(int index) {
 
 int WriteSeeds(const char* root) {
   for (int effect = 0; effect < kEffectCount; ++effect) {
-    WithEffect(effect, [&](auto e, auto) {
+    WithEffect(effect, [&](auto e, auto t) {
       using Engine = typename decltype(e)::type;
       const std::filesystem::path dir = std::filesystem::path(root) / kEffectNames[effect];
       std::filesystem::create_directories(dir);
@@ -256,6 +256,15 @@ int WriteSeeds(const char* root) {
       std::vector<std::uint8_t> wild = saved;
       std::fill(wild.begin() + kStreamHeaderSize, wild.end(), 0xFF);
       WriteSeed(dir, "wild-block", {e8, 0x8C, 4, 6}, wild);
+      // Far beyond every row: whole numbers of a million (modes, levels),
+      // tiny doubles (a ratio that would make ten thousand frames of each).
+      std::vector<std::uint8_t> far = saved;
+      typename Engine::Params p;
+      std::memcpy(&p, far.data() + kStreamHeaderSize, sizeof p);
+      for (const FieldInfo& f : decltype(t)::type::Fields())
+        WriteFieldValue(&p, f, f.type == FieldType::Double ? 1e-4 : 1e6);
+      std::memcpy(far.data() + kStreamHeaderSize, &p, sizeof p);
+      WriteSeed(dir, "far-block", {e8, 0x1B, 1, 8}, far);
       // A read fault on the block.
       WriteSeed(dir, "fault-block", {e8, 0x04, 0x40, 7}, saved);
     });
