@@ -229,6 +229,9 @@ JobResult RunJob(const RunOptions& options, const std::string& input, const std:
 
   SoundReader reader;
   if (!reader.Open(input, options.kind, options.dither, error)) return finish(kExitInput, error);
+  if (reader.ClaimedFrames() >= 0)
+    job.warnings.push_back(input + " is cut short: its header claims " + std::to_string(reader.ClaimedFrames()) +
+                           " frames, the file holds " + std::to_string(reader.Frames()) + "; processing those");
   const AudioFormat format = reader.Format();
   job.sampleRate = format.sampleRate;
   job.channels = format.channels;
@@ -327,8 +330,9 @@ JobResult RunJob(const RunOptions& options, const std::string& input, const std:
                         " of added silence (--tail-cap)");
   for (const ChainLink& link : links)
     if (link.cleared > 0)
-      job.notes.push_back(std::string(link.effect->catalog->name) + ": a NaN or an infinity reached its lines or filters in " +
-                          std::to_string(link.cleared) + " block(s); they were cleared and the effect played on");
+      job.notes.push_back(std::string(link.effect->catalog->name) +
+                          ": a NaN or an infinity reached its lines or filters in " + std::to_string(link.cleared) +
+                          " block(s); they were cleared and the effect played on");
   job.peak = watch.Peak();
   for (const ChainLink& link : links) job.stages.push_back(StageCount{link.effect->catalog->name, link.clipped});
   return finish(0, {});
@@ -390,7 +394,9 @@ std::string JobsJson(const std::vector<JobResult>& jobs) {
     for (std::size_t k = 0; k < j.stages.size(); ++k)
       out += (k ? ", " : "") + std::string("{\"effect\": ") + JsonString(j.stages[k].effect) +
              ", \"clipped\": " + std::to_string(j.stages[k].clipped) + "}";
-    out += "], \"conversionClipped\": " + std::to_string(j.convertClipped) + ", \"notes\": [";
+    out += "], \"conversionClipped\": " + std::to_string(j.convertClipped) + ", \"warnings\": [";
+    for (std::size_t k = 0; k < j.warnings.size(); ++k) out += (k ? ", " : "") + JsonString(j.warnings[k]);
+    out += "], \"notes\": [";
     for (std::size_t k = 0; k < j.notes.size(); ++k) out += (k ? ", " : "") + JsonString(j.notes[k]);
     out += "], \"seconds\": " + JsonNumber(j.seconds) + "}";
   }
