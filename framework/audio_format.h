@@ -105,27 +105,15 @@ struct Pcm32 {
   }
 };
 
-// Float samples pass beyond full scale unclamped, but nothing that is not a
-// number leaves an engine: a host downstream may turn samples into integers
-// or feed them back into a filter of its own, and a NaN or an infinity
-// there is as harmful as here. A NaN is silence; a value beyond the word's
-// range (an infinity, or a double too large for a float) is the largest
-// value of its sign. Every value that was finite in the word before is
-// unchanged: a double that rounds to the largest float rounds to it still.
-inline constexpr double kFloat32Largest = 3.4028234663852886e38;
-inline constexpr double kFloat64Largest = 1.7976931348623157e308;
-
 struct Float32 {
   using Sample = float;
   static constexpr SampleKind kind = SampleKind::Float32;
   static constexpr bool kBounded = false;
   static constexpr Sample silence = 0.0f;
   static double ToEngine(Sample s) { return s; }
-  static Sample FromEngine(double y) {
-    double t = y < -kFloat32Largest ? -kFloat32Largest : y;
-    t = t > kFloat32Largest ? kFloat32Largest : t;
-    return static_cast<float>(t == t ? t : 0.0);
-  }
+  // Beyond the float range a double rounds to an infinity; KeepFinite
+  // then makes it the largest float (sample_block.h).
+  static Sample FromEngine(double y) { return static_cast<float>(y); }
 };
 
 struct Float64 {
@@ -134,11 +122,7 @@ struct Float64 {
   static constexpr bool kBounded = false;
   static constexpr Sample silence = 0.0;
   static double ToEngine(Sample s) { return s; }
-  static Sample FromEngine(double y) {
-    double t = y < -kFloat64Largest ? -kFloat64Largest : y;
-    t = t > kFloat64Largest ? kFloat64Largest : t;
-    return t == t ? t : 0.0;
-  }
+  static Sample FromEngine(double y) { return y; }
 };
 
 // Amplitude factor of a level in tenths of a dB; exactly 0.0 at or below the

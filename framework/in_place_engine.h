@@ -33,6 +33,7 @@
 #include "framework/audio_format.h"
 #include "framework/effect_engine.h"
 #include "framework/flush_denormals.h"
+#include "framework/sample_block.h"
 
 namespace quill {
 
@@ -169,8 +170,10 @@ class InPlaceEngine : public EffectEngine<Traits> {
 template <class Engine, class Traits>
 HRESULT InPlaceEngine<Engine, Traits>::Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames) {
   const FlushDenormals flush;
-  return ProcessByKind(kind, data, frames,
-                       [&](auto k, auto* samples) { return Drive<decltype(k)>(mode, samples, frames); });
+  const HRESULT hr = ProcessByKind(kind, data, frames,
+                                   [&](auto k, auto* samples) { return Drive<decltype(k)>(mode, samples, frames); });
+  if (SUCCEEDED(hr)) KeepFinite(kind, data, static_cast<std::size_t>(*frames) * Channels());
+  return hr;
 }
 
 }  // namespace quill

@@ -5,9 +5,11 @@
 // value's low 16 bits, as the scalar conversion keeps them.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "framework/audio_format.h"
 
@@ -64,10 +66,7 @@ inline void FrameFromEngine(__m128d y, typename Kind::Sample* d) {
     const std::int32_t pair = _mm_cvtsi128_si32(v);
     std::memcpy(d, &pair, sizeof pair);
   } else if constexpr (Kind::kind == SampleKind::Float32) {
-    const __m128d largest = _mm_set1_pd(kFloat32Largest);
-    __m128d t = _mm_min_pd(largest, _mm_max_pd(_mm_sub_pd(_mm_setzero_pd(), largest), y));
-    t = _mm_and_pd(t, _mm_cmpord_pd(t, t));  // a NaN is silence
-    _mm_storel_pi(reinterpret_cast<__m64*>(d), _mm_cvtpd_ps(t));
+    _mm_storel_pi(reinterpret_cast<__m64*>(d), _mm_cvtpd_ps(y));
   } else {
     d[0] = Kind::FromEngine(_mm_cvtsd_f64(y));
     d[1] = Kind::FromEngine(_mm_cvtsd_f64(_mm_unpackhi_pd(y, y)));
@@ -90,6 +89,42 @@ inline bool AllFinite(const double* v, std::size_t n) {
 #endif
   for (; i < n; ++i) bad |= !(v[i] - v[i] == 0.0);
   return !bad;
+}
+
+inline bool AllFinite(const float* v, std::size_t n) {
+  std::size_t i = 0;
+  bool bad = false;
+#if defined(__SSE2__)
+  __m128 acc = _mm_setzero_ps();
+  for (; i + 8 <= n; i += 8) {
+    const __m128 a = _mm_loadu_ps(v + i), b = _mm_loadu_ps(v + i + 4);
+    acc = _mm_or_ps(acc, _mm_cmpunord_ps(_mm_sub_ps(a, a), _mm_sub_ps(b, b)));
+  }
+  bad = _mm_movemask_ps(acc) != 0;
+#endif
+  for (; i < n; ++i) bad |= !(v[i] - v[i] == 0.0f);
+  return !bad;
+}
+
+// What float output may leave an engine with: nothing that is not a number.
+// A host downstream may turn samples into integers, or feed them back into
+// a filter of its own, where a NaN or an infinity does the harm it would do
+// here. So a NaN becomes silence and an infinity (a double beyond the float
+// range rounds to one) the largest value of its sign; every finite sample
+// stays as it is, beyond full scale too. The samples are looked over first,
+// several at a time, and rewritten only when one is found. Integer kinds
+// hold neither.
+template <class T>
+void KeepFinite(T* s, std::size_t n) {
+  if (AllFinite(s, n)) return;
+  for (std::size_t i = 0; i < n; ++i)
+    if (!(std::fabs(s[i]) <= std::numeric_limits<T>::max()))
+      s[i] = s[i] != s[i] ? T(0) : std::copysign(std::numeric_limits<T>::max(), s[i]);
+}
+
+inline void KeepFinite(SampleKind kind, void* data, std::size_t samples) {
+  if (kind == SampleKind::Float32) KeepFinite(static_cast<float*>(data), samples);
+  if (kind == SampleKind::Float64) KeepFinite(static_cast<double*>(data), samples);
 }
 
 template <class Kind, class Real>

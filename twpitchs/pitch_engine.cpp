@@ -448,6 +448,7 @@ HRESULT PitchEngine::Process(ProcessMode mode, const void* in, std::uint32_t* in
     hr = ProcessPreserving(mode, in, available, out, room, consumed, produced);
     if (FAILED(hr)) return hr;
   }
+  KeepFinite(kind_, out, static_cast<std::size_t>(produced) * channels_);
   if (inFrames != nullptr) *inFrames = consumed;
   if (outFrames != nullptr) *outFrames = produced;
   return hr;
