@@ -172,8 +172,8 @@ StreamResult StreamInPlace(Engine& engine, const AudioFormat& format, std::span<
     const std::uint32_t n = sizes[i];
     buffer.resize(std::max<std::size_t>(1, static_cast<std::size_t>(n) * format.blockAlign));
     // Every other buffer, so that a clean one follows each.
-    const bool wild = FillNoise(kind, buffer.data(), static_cast<std::size_t>(n) * format.channels, noise,
-                                poison && i % 2 == 0);
+    const bool wild =
+        FillNoise(kind, buffer.data(), static_cast<std::size_t>(n) * format.channels, noise, poison && i % 2 == 0);
     std::uint32_t frames = n;
     const HRESULT hr = stream.Receive(buffer.data(), &frames);
     r.played &= SUCCEEDED(hr);

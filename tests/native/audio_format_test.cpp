@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "framework/audio_format.h"
-#include "framework/sample_block.h"
 #include "framework/mul_div.h"
+#include "framework/sample_block.h"
 
 namespace quill {
 namespace {
