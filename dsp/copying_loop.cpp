@@ -51,6 +51,7 @@ HRESULT CopyingLoop::Receive(const InputSample& in) {
     outlet_->Release(sample);
     return hr;
   }
+  const bool cleared = hr == kStateCleared;
 
   for (;;) {
     std::uint32_t outFrames = sample->Size() / outAlign;
@@ -97,7 +98,7 @@ HRESULT CopyingLoop::Receive(const InputSample& in) {
     }
   }
   outlet_->Release(sample);
-  return hr;
+  return cleared && SUCCEEDED(hr) ? kStateCleared : hr;
 }
 
 HRESULT CopyingLoop::EndOfStream() {

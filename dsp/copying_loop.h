@@ -57,6 +57,7 @@ struct InputSample {
 class FrameProcessor {
  public:
   virtual ~FrameProcessor() = default;
+  // kStateCleared when a filter of its own met a NaN or an infinity.
   virtual HRESULT PreFilter(ProcessMode, void*, std::uint32_t) { return S_OK; }
   virtual HRESULT Process(ProcessMode mode, const void* in, std::uint32_t* inFrames, void* out,
                           std::uint32_t* outFrames) = 0;
@@ -74,6 +75,8 @@ class CopyingLoop {
   // Null when the output pin does not exist: the end of the stream is then a no-op.
   void SetOutlet(SampleOutlet* outlet) { outlet_ = outlet; }
 
+  // A failure, or the engine's last success; kStateCleared when its
+  // pre-filter cleared itself.
   HRESULT Receive(const InputSample& in);
   HRESULT EndOfStream();
 

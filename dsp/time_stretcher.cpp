@@ -12,7 +12,9 @@ namespace quill {
 StretchGeometry DeriveGeometry(std::uint32_t rate, const StretchMode& row) {
   StretchGeometry g;
   const auto ms = [rate](std::int32_t v) { return rate * static_cast<std::uint32_t>(v) / 1000u; };
-  g.N = ms(row.windowMs);
+  // Below a few dozen hertz a row's window holds less than the two frames
+  // of one hop; it gets those two, so that every mode runs at every rate.
+  g.N = std::max(ms(row.windowMs), 2u);
   g.H = g.N / 2;
   const auto H = static_cast<std::int32_t>(g.H);
   g.L = static_cast<std::int32_t>(ms(row.fadeMs));

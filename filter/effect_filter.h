@@ -88,11 +88,12 @@ class EffectFilter final : public InPlaceTransform, public EffectParts<Effect> {
 
   HRESULT Receive(IMediaSample* sample) override {
     HRESULT hr = Transform(sample);
-    if (hr == S_OK) return output_.Deliver(sample);
+    if (SUCCEEDED(hr) && hr != S_FALSE) return output_.Deliver(sample);
     return hr == S_FALSE ? S_OK : hr;
   }
 
-  // Processes one buffer in place: S_OK or a failure.
+  // Processes one buffer in place: S_OK, kStateCleared (processed, a line
+  // cleared of a NaN or an infinity) or a failure.
   HRESULT Transform(IMediaSample* sample) {
     BYTE* data = nullptr;
     HRESULT hr = sample->GetPointer(&data);

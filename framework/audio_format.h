@@ -2,7 +2,6 @@
 // and the conversions between samples and the engines' normalised doubles.
 #pragma once
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -46,20 +45,32 @@ HRESULT ConnectedSampleRate(const AudioFormat* format, std::uint32_t* rate);
 
 enum class ProcessMode : std::int32_t { Discontinuity = 0, Continue = 1, Tail = 2 };
 
+// The success of a processing routine whose feedback path (a delay line, a
+// recirculating filter) met a NaN or an infinity and cleared itself rather
+// than sound of it, and of nothing else, for ever; the buffer was processed.
+// Only samples of float kinds can bring one in. In mode Tail it ends the
+// tail as S_FALSE does: what was left of it is silence.
+inline constexpr HRESULT kStateCleared = 0x00040200;
+
 // Sample kinds as traits: the engines' loops are templates over these.
 struct Pcm8 {
   using Sample = std::uint8_t;
   static constexpr SampleKind kind = SampleKind::Pcm8;
+  // Every sample is a finite value within full scale.
+  static constexpr bool kBounded = true;
   static constexpr Sample silence = 0x80;
   static double ToEngine(Sample s) { return static_cast<std::int8_t>(s ^ 0x80) * 0.0078125; }
   // Truncates toward zero and saturates; the comparisons on the scaled value
   // give the same answers as on its truncation, without a rounding call.
   // Written as selections rather than early returns, so that a loop of
-  // conversions compiles to vector minimum and maximum instructions.
+  // conversions compiles to vector minimum and maximum instructions. An
+  // infinity saturates like any large value; a NaN, which no comparison
+  // catches and no integer can hold, is silence.
   static Sample FromEngine(double y) {
     double t = y * 128.0;
     t = t < -128.0 ? -128.0 : t;
     t = t > 127.0 ? 127.0 : t;
+    t = t == t ? t : 0.0;
     return static_cast<Sample>(static_cast<std::uint8_t>(static_cast<std::int32_t>(t)) ^ 0x80);
   }
 };
@@ -67,12 +78,14 @@ struct Pcm8 {
 struct Pcm16 {
   using Sample = std::int16_t;
   static constexpr SampleKind kind = SampleKind::Pcm16;
+  static constexpr bool kBounded = true;
   static constexpr Sample silence = 0;
   static double ToEngine(Sample s) { return s * 3.0517578125e-5; }
   static Sample FromEngine(double y) {
     double t = y * 32768.0;
     t = t < -32768.0 ? -32768.0 : t;
     t = t > 32767.0 ? 32767.0 : t;
+    t = t == t ? t : 0.0;
     return static_cast<Sample>(static_cast<std::int32_t>(t));
   }
 };
@@ -80,12 +93,14 @@ struct Pcm16 {
 struct Pcm32 {
   using Sample = std::int32_t;
   static constexpr SampleKind kind = SampleKind::Pcm32;
+  static constexpr bool kBounded = true;
   static constexpr Sample silence = 0;
   static double ToEngine(Sample s) { return s * 4.656612873077393e-10; }
   static Sample FromEngine(double y) {
     double z = y * 2147483648.0;
     z = z < -2147483648.0 ? -2147483648.0 : z;
     z = z > 2147483647.0 ? 2147483647.0 : z;
+    z = z == z ? z : 0.0;
     return static_cast<Sample>(z);  // conversion truncates toward zero
   }
 };
@@ -93,30 +108,27 @@ struct Pcm32 {
 struct Float32 {
   using Sample = float;
   static constexpr SampleKind kind = SampleKind::Float32;
+  static constexpr bool kBounded = false;
   static constexpr Sample silence = 0.0f;
   static double ToEngine(Sample s) { return s; }
+  // Beyond the float range a double rounds to an infinity; KeepFinite
+  // then makes it the largest float (sample_block.h).
   static Sample FromEngine(double y) { return static_cast<float>(y); }
 };
 
 struct Float64 {
   using Sample = double;
   static constexpr SampleKind kind = SampleKind::Float64;
+  static constexpr bool kBounded = false;
   static constexpr Sample silence = 0.0;
   static double ToEngine(Sample s) { return s; }
   static Sample FromEngine(double y) { return y; }
 };
 
-// The largest amplitude factor a level gives. The simple delay's dry level
-// has no ceiling, and from about +6,200 dB its factor would be infinite (an
-// infinite gain times a silent sample is a NaN); from about +770 dB a
-// full-scale sample would overflow a 32-bit float. Below 1e36 a full-scale
-// sample and its echo still fit one.
-inline constexpr double kGainCeiling = 1e36;
-
 // Amplitude factor of a level in tenths of a dB; exactly 0.0 at or below the
-// floor, at most kGainCeiling.
+// floor. Every level's row keeps it finite (field_table.h).
 inline double DbToGain(std::int32_t level, std::int32_t floor) {
-  return level > floor ? std::min(std::pow(10.0, level * 0.005), kGainCeiling) : 0.0;
+  return level > floor ? std::pow(10.0, level * 0.005) : 0.0;
 }
 
 // Calls fn with the traits type for `kind` (one switch per buffer, none per sample).

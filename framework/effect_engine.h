@@ -79,11 +79,14 @@ class EffectEngine : public Traits::Interface {
     return ClampBlock(Traits::Fields(), &params_, &previous) ? E_FAIL : S_OK;
   }
 
+  // [any thread] The format as it was when last set, from the engine's own
+  // copy under the lock: the filter rewrites its kept format on the
+  // application thread while a page may be asking.
   HRESULT STDMETHODCALLTYPE GetFormat(AudioFormat* out) override {
     if (out == nullptr) return E_POINTER;
-    const AudioFormat* format = format_;
-    if (format == nullptr) return VFW_E_NOT_CONNECTED;
-    *out = *format;
+    std::lock_guard guard(lock_);
+    if (!connected_) return VFW_E_NOT_CONNECTED;
+    *out = shownFormat_;
     return S_OK;
   }
 
@@ -128,7 +131,16 @@ class EffectEngine : public Traits::Interface {
   }
 
   // --- state seen by the filter and the engine -----------------------------
-  void SetFormat(const AudioFormat* format) { format_ = format; }
+  // [application thread, or the streaming thread while the application
+  // thread waits] The format the engine works on, which the caller keeps
+  // (null: none). Its values are copied for the interface's readers.
+  void SetFormat(const AudioFormat* format) {
+    format_ = format;
+    std::lock_guard guard(lock_);
+    connected_ = format != nullptr;
+    if (connected_) shownFormat_ = *format;
+  }
+  // [streaming thread] The format itself.
   const AudioFormat* Format() const { return format_; }
 
   bool Changed() const {
@@ -268,15 +280,27 @@ class EffectEngine : public Traits::Interface {
     return S_OK;
   }
 
+  // GetSampleRate of the time and pitch interfaces, from the copy.
+  HRESULT ShownSampleRate(std::uint32_t* rate) const {
+    std::lock_guard guard(lock_);
+    return ConnectedSampleRate(connected_ ? &shownFormat_ : nullptr, rate);
+  }
+
   // Copies the block under the lock and clears the changed flag (true if it
   // was set), handing over (and clearing) a pending full set-up request too.
+  // The copy holds what a stream plays (PlayBlock): a stored value no stream
+  // can use as it stands is played as the nearest that it can.
   bool TakeSnapshot(Params& out, bool& rebuildRequested) {
-    std::lock_guard guard(lock_);
-    out = params_;
-    const bool was = changed_ != 0;
-    changed_ = 0;
-    rebuildRequested = rebuildRequest_ != 0;
-    rebuildRequest_ = 0;
+    bool was;
+    {
+      std::lock_guard guard(lock_);
+      out = params_;
+      was = changed_ != 0;
+      changed_ = 0;
+      rebuildRequested = rebuildRequest_ != 0;
+      rebuildRequest_ = 0;
+    }
+    PlayBlock(Traits::Fields(), &out);
     return was;
   }
 
@@ -336,6 +360,8 @@ class EffectEngine : public Traits::Interface {
   std::int32_t dirty_ = 0;
   NotifySlot slots_[2];
   const AudioFormat* format_ = nullptr;
+  AudioFormat shownFormat_{};  // under the lock, as last set
+  bool connected_ = false;
   std::int32_t background_ = 1;
   std::int32_t rebuildRequest_ = 0;
   IUnknown* owner_ = nullptr;

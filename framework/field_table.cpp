@@ -90,6 +90,19 @@ bool KeepPositive(const FieldInfo& field, unsigned char* block, const unsigned c
 
 }  // namespace
 
+double PlayedValue(const FieldInfo& field, double value) {
+  if (field.range != FieldRange::Table && field.range != FieldRange::Positive) return value;
+  if (value >= field.lo && value <= field.hi) return value;
+  if (field.playsOther) return field.other;
+  return value > field.hi ? field.hi : field.lo;
+}
+
+void PlayBlock(FieldTable table, void* block) {
+  for (const FieldInfo& f : table)
+    if (f.range == FieldRange::Table || f.range == FieldRange::Positive)
+      WriteFieldValue(block, f, PlayedValue(f, ReadFieldValue(block, f)));
+}
+
 bool ClampBlock(FieldTable table, void* block, const void* current) {
   bool clamped = false;
   auto* bytes = static_cast<unsigned char*>(block);
@@ -192,10 +205,15 @@ bool ParseFieldValue(const FieldInfo& field, std::string_view text, double& valu
 
 std::string FieldValueText(const FieldInfo& field, double value) {
   char text[40];
-  if (field.type == FieldType::Int32)
+  if (field.type == FieldType::Int32) {
     std::snprintf(text, sizeof text, "%ld", static_cast<long>(value));
-  else
-    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+  }
+  // The fewest digits that read back as the same double: 0.05, not 0.050000000000000003.
+  for (int digits = 15; digits <= 17; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    if (std::strtod(text, nullptr) == value) break;
+  }
   return text;
 }
 
@@ -204,13 +222,12 @@ std::string FieldRangeText(const FieldInfo& field) {
   const std::string hi = FieldValueText(field, field.hi);
   switch (field.range) {
     case FieldRange::Clamped:
+    case FieldRange::Positive:
       return lo + ".." + hi + " " + field.unit;
     case FieldRange::Table:
       return std::string(field.unit) + " " + lo + ".." + hi;
     case FieldRange::Ceiling:
       return std::string(field.unit) + ", at most " + hi;
-    case FieldRange::Positive:
-      return std::string(field.unit) + ", above 0";
     case FieldRange::None:
       break;
   }
@@ -221,12 +238,11 @@ bool WithinRange(const FieldInfo& field, double value) {
   switch (field.range) {
     case FieldRange::None:
       return true;
-    case FieldRange::Positive:
-      return value > 0.0 && std::isfinite(value);
     case FieldRange::Ceiling:
       return value <= field.hi;
     case FieldRange::Clamped:
     case FieldRange::Table:
+    case FieldRange::Positive:
       break;
   }
   return value >= field.lo && value <= field.hi;

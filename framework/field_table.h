@@ -19,12 +19,20 @@ namespace quill {
 enum class FieldType : std::uint8_t { Int32, Double };
 
 // What the block's owner does with values outside [lo, hi].
+//
+// One rule for a value that is stored but that a stream cannot use as it
+// stands (a table index outside its table, a ratio far beyond what a page
+// sets): it is kept as stored, and the interface gives it back, but a
+// stream plays the nearest usable value, lo or hi (PlayedValue), unless the
+// row names another one (Otherwise). No stream stops for a setting, and no
+// setting makes one run away.
 enum class FieldRange : std::uint8_t {
-  None,      // stored as given (switches, unclamped levels)
+  None,      // stored as given (switches)
   Clamped,   // SetParams, Load and the field's setter clamp into [lo, hi]; a NaN lands on lo
   Ceiling,   // as Clamped, but only values above hi are brought down
-  Table,     // stored as given, but only lo..hi are rows of the effect's table
-  Positive,  // the setter refuses anything but a positive finite number; whole blocks keep the stored one
+  Table,     // stored as given; only lo..hi are rows of the effect's table, and a stream plays the nearest
+  Positive,  // the setter refuses anything but a positive finite number (whole blocks keep the stored
+             // one); of those, a stream plays the nearest within [lo, hi]
 };
 
 // What a change of the field costs the engine: Light fields are picked up by
@@ -75,12 +83,23 @@ struct FieldInfo {
   const char* switchedBy = nullptr;  // the on/off field without which a frequency does nothing
   FieldUse use = FieldUse::Stream;
   const char* (*rowName)(int row) = nullptr;  // Table rows: a row's name, null past the last
+  bool playsOther = false;           // Table and Positive rows: outside [lo, hi] a stream plays `other`
+  double other = 0.0;
 
   // Built up in the tables: IntField(...).Ranged(1, 5000).Full().Shows(ValueFormat::MsAsSeconds).
   constexpr FieldInfo Ranged(double l, double h) const { return With(FieldRange::Clamped, l, h); }
   constexpr FieldInfo AtMost(double h) const { return With(FieldRange::Ceiling, lo, h); }
   constexpr FieldInfo Rows(double l, double h) const { return With(FieldRange::Table, l, h); }
-  constexpr FieldInfo PositiveOnly() const { return With(FieldRange::Positive, 0.0, 0.0); }
+  constexpr FieldInfo PositiveOnly(double playedLo, double playedHi) const {
+    return With(FieldRange::Positive, playedLo, playedHi);
+  }
+  // A value a stream plays for any stored one outside [lo, hi], in place of the nearest.
+  constexpr FieldInfo Otherwise(double plays) const {
+    FieldInfo f = *this;
+    f.playsOther = true;
+    f.other = plays;
+    return f;
+  }
   constexpr FieldInfo Full() const {
     FieldInfo f = *this;
     f.setup = FieldSetup::Full;
@@ -152,6 +171,13 @@ const FieldInfo* FieldAt(FieldTable table, std::size_t offset);
 bool LimitValue(const FieldInfo& field, std::int32_t& value);
 bool LimitValue(const FieldInfo& field, double& value);
 
+// What a stream plays for a stored value (see FieldRange): Table and
+// Positive rows bring a value outside [lo, hi] to the nearest end (a NaN to
+// lo), or to the row's `other`; every other row plays what it stores.
+double PlayedValue(const FieldInfo& field, double value);
+// Every field of a block as a stream plays it; the engines' snapshots.
+void PlayBlock(FieldTable table, void* block);
+
 // Clamps every ranged field of a whole block, as SetParams and Load do, and
 // gives a Positive field that is not a positive finite number the value it
 // has in `current` (the block being replaced); true if any field had to change.
@@ -179,6 +205,8 @@ std::string FieldValueText(const FieldInfo& field, double value);
 // "1..5000 ms", "-800..0 tenths of a dB", "rows 0..18", "on/off".
 std::string FieldRangeText(const FieldInfo& field);
 
+// Whether a stream plays the value as it stands: within a clamped range or
+// under a ceiling, a row of its table, within a positive row's [lo, hi].
 bool WithinRange(const FieldInfo& field, double value);
 
 // One requested change and what became of it.
@@ -196,8 +224,9 @@ void ApplyEdits(void* block, std::span<const FieldEdit> edits);
 
 // After the block went through SetParams and back: records what each field
 // now holds and returns the edits whose value was not kept as requested
-// (clamped), and those kept but naming no row of the effect's table. A
-// field edited twice is judged by its last request only.
+// (clamped), and those kept but not played as they stand (a row outside
+// the effect's table). A field edited twice is judged by its last request
+// only.
 std::vector<FieldEdit> CheckEdits(const void* block, std::vector<FieldEdit>& edits);
 
 }  // namespace quill

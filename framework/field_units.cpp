@@ -171,10 +171,11 @@ std::string RealRangeText(const FieldInfo& f) {
     case FieldRange::Clamped:
       return Span(RealText(f, f.lo), RealText(f, f.hi));
     case FieldRange::Ceiling:
+      if (f.format == ValueFormat::Decibels)
+        return "at most " + RealText(f, f.hi) + ", silent at " + Fixed(f.floor * f.step, Decimals(f.step)) +
+               " and below";
       return "at most " + RealText(f, f.hi);
     case FieldRange::None:
-      if (f.format == ValueFormat::Decibels)
-        return "dB, silent at " + Fixed(f.floor * f.step, Decimals(f.step)) + " and below";
       return std::string("any, in ") + BaseUnit(f.quantity);
     case FieldRange::Table:
     case FieldRange::Positive:

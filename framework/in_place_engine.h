@@ -19,7 +19,10 @@
 //   template <class Kind>
 //   HRESULT Run(ProcessMode, Sample*, std::uint32_t* frames);
 //                                            [streaming] the samples; counts the
-//                                            tail (CountTail) in mode Tail
+//                                            tail (CountTail) in mode Tail; a
+//                                            feedback path that met a NaN or an
+//                                            infinity clears itself and answers
+//                                            kStateCleared
 //
 // An engine whose set-up does not split into full and light replaces SetUp.
 #pragma once
@@ -30,6 +33,7 @@
 #include "framework/audio_format.h"
 #include "framework/effect_engine.h"
 #include "framework/flush_denormals.h"
+#include "framework/sample_block.h"
 
 namespace quill {
 
@@ -67,7 +71,8 @@ class InPlaceEngine : public EffectEngine<Traits> {
 
   // [streaming thread] Processes `*frames` interleaved frames in place. In
   // mode Tail the buffer holds silence and the count may come back lower;
-  // S_FALSE means the tail is complete.
+  // S_FALSE means the tail is complete. kStateCleared: processed, and a
+  // line or filter cleared of a NaN or an infinity (a tail ends with it).
   // Each engine instantiates it (and with it the sample loops) in its own
   // source file.
   HRESULT Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames);
@@ -165,8 +170,10 @@ class InPlaceEngine : public EffectEngine<Traits> {
 template <class Engine, class Traits>
 HRESULT InPlaceEngine<Engine, Traits>::Process(SampleKind kind, ProcessMode mode, void* data, std::uint32_t* frames) {
   const FlushDenormals flush;
-  return ProcessByKind(kind, data, frames,
-                       [&](auto k, auto* samples) { return Drive<decltype(k)>(mode, samples, frames); });
+  const HRESULT hr = ProcessByKind(kind, data, frames,
+                                   [&](auto k, auto* samples) { return Drive<decltype(k)>(mode, samples, frames); });
+  if (SUCCEEDED(hr)) KeepFinite(kind, data, static_cast<std::size_t>(*frames) * Channels());
+  return hr;
 }
 
 }  // namespace quill

@@ -44,7 +44,7 @@ class InPlaceStream {
   // it gets a buffer, calls fill(data, bytes, &frames), which fills it with
   // the engine's tail and reports the frames filled, delivers those frames
   // and returns fill's result (or its own failure). The tail ends when the
-  // engine reports it complete or anything fails. Nothing is played when no
+  // engine reports it complete (or cleared, kStateCleared) or anything fails. Nothing is played when no
   // buffer went through since the start or the engine has no tail.
   template <class Buffers>
   HRESULT PlayTail(Buffers&& buffers) {

@@ -5,9 +5,11 @@
 // value's low 16 bits, as the scalar conversion keeps them.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "framework/audio_format.h"
 
@@ -20,7 +22,10 @@ namespace quill {
 #if defined(__SSE2__)
 namespace sample_block {
 
-// Four doubles (two registers) scaled, clamped and truncated to 16 bits.
+// Four doubles (two registers) scaled, clamped and truncated to 16 bits. A
+// NaN passes both clamps (each keeps its second operand when one is not a
+// number) and truncates to 0x80000000, whose low 16 bits are the scalar
+// conversion's silence.
 inline __m128i Pcm16Of(__m128d lo, __m128d hi) {
   const __m128d scale = _mm_set1_pd(32768.0), low = _mm_set1_pd(-32768.0), high = _mm_set1_pd(32767.0);
   // max(low, t) is "t < low ? low : t" and min(high, t) "t > high ? high : t".
@@ -68,6 +73,59 @@ inline void FrameFromEngine(__m128d y, typename Kind::Sample* d) {
   }
 }
 #endif
+
+// False if one of the n values is a NaN or an infinity: x - x is 0 for
+// every finite x and a NaN for the others.
+inline bool AllFinite(const double* v, std::size_t n) {
+  std::size_t i = 0;
+  bool bad = false;
+#if defined(__SSE2__)
+  __m128d acc = _mm_setzero_pd();
+  for (; i + 4 <= n; i += 4) {
+    const __m128d a = _mm_loadu_pd(v + i), b = _mm_loadu_pd(v + i + 2);
+    acc = _mm_or_pd(acc, _mm_cmpunord_pd(_mm_sub_pd(a, a), _mm_sub_pd(b, b)));
+  }
+  bad = _mm_movemask_pd(acc) != 0;
+#endif
+  for (; i < n; ++i) bad |= !(v[i] - v[i] == 0.0);
+  return !bad;
+}
+
+inline bool AllFinite(const float* v, std::size_t n) {
+  std::size_t i = 0;
+  bool bad = false;
+#if defined(__SSE2__)
+  __m128 acc = _mm_setzero_ps();
+  for (; i + 8 <= n; i += 8) {
+    const __m128 a = _mm_loadu_ps(v + i), b = _mm_loadu_ps(v + i + 4);
+    acc = _mm_or_ps(acc, _mm_cmpunord_ps(_mm_sub_ps(a, a), _mm_sub_ps(b, b)));
+  }
+  bad = _mm_movemask_ps(acc) != 0;
+#endif
+  for (; i < n; ++i) bad |= !(v[i] - v[i] == 0.0f);
+  return !bad;
+}
+
+// What float output may leave an engine with: nothing that is not a number.
+// A host downstream may turn samples into integers, or feed them back into
+// a filter of its own, where a NaN or an infinity does the harm it would do
+// here. So a NaN becomes silence and an infinity (a double beyond the float
+// range rounds to one) the largest value of its sign; every finite sample
+// stays as it is, beyond full scale too. The samples are looked over first,
+// several at a time, and rewritten only when one is found. Integer kinds
+// hold neither.
+template <class T>
+void KeepFinite(T* s, std::size_t n) {
+  if (AllFinite(s, n)) return;
+  for (std::size_t i = 0; i < n; ++i)
+    if (!(std::fabs(s[i]) <= std::numeric_limits<T>::max()))
+      s[i] = s[i] != s[i] ? T(0) : std::copysign(std::numeric_limits<T>::max(), s[i]);
+}
+
+inline void KeepFinite(SampleKind kind, void* data, std::size_t samples) {
+  if (kind == SampleKind::Float32) KeepFinite(static_cast<float*>(data), samples);
+  if (kind == SampleKind::Float64) KeepFinite(static_cast<double*>(data), samples);
+}
 
 template <class Kind, class Real>
 void FromEngineBlock(const Real* src, typename Kind::Sample* dst, std::size_t n) {

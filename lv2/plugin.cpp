@@ -30,7 +30,9 @@
 #include "twechomt/multi_tap_engine.h"
 #include "twechos/simple_delay_engine.h"
 #include "twpitchs/pitch_engine.h"
+#include "twpitchs/pitch_fields.h"
 #include "twpitchs/transpose.h"
+#include "twtime/time_fields.h"
 #include "twreverb/reverb_engine.h"
 #include "twtime/time_engine.h"
 
@@ -58,16 +60,25 @@ std::uint32_t StretcherStartup(std::uint32_t rate, std::int32_t mode, double rat
   return static_cast<std::uint32_t>(std::ceil((g.N + std::max(g.R, 0)) * std::max(1.0, ratio)));
 }
 
+// A field's value as the stream plays it (a mode outside the table as the
+// nearest row, a ratio beyond the playable range as its nearest end).
+template <class Params, class T>
+T Played(FieldTable table, const Params& p, const T& field) {
+  const auto offset = static_cast<std::size_t>(reinterpret_cast<const unsigned char*>(&field) -
+                                               reinterpret_cast<const unsigned char*>(&p));
+  const FieldInfo* row = FieldAt(table, offset);
+  return row != nullptr ? static_cast<T>(PlayedValue(*row, static_cast<double>(field))) : field;
+}
+
 std::uint32_t StartupFrames(const TimeParams& p, std::uint32_t rate) {
-  return StretcherStartup(rate, p.mode, 1.0);
+  return StretcherStartup(rate, Played(TimeFields(), p, p.mode), 1.0);
 }
 
 std::uint32_t StartupFrames(const PitchParams& p, std::uint32_t rate) {
   const std::uint32_t half = KernelTaps(p.accuracy) / 2;
-  std::uint32_t virtualRate = 0;
-  if (p.preserveDuration == 0 || !VirtualRate(rate, p.ratio, virtualRate)) return half;
-  const double applied = std::max(0.5, static_cast<double>(rate) / virtualRate);
-  return StretcherStartup(rate, p.mode, applied) + half;
+  if (p.preserveDuration == 0) return half;
+  const double applied = std::max(0.5, static_cast<double>(rate) / VirtualRate(rate, Played(PitchFields(), p, p.ratio)));
+  return StretcherStartup(rate, Played(PitchFields(), p, p.mode), applied) + half;
 }
 
 class Plugin {

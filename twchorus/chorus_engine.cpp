@@ -211,23 +211,39 @@ void ChorusEngine::RunStage(int k, double* s, std::uint32_t m, double* yL, doubl
   st.z = run.z;
 }
 
+// A NaN or an infinity read from a line, or brought in by the input, shows
+// in every output it reaches, whatever the gains (zero times either is a
+// NaN): a look at a chunk's output finds any line that holds one, and the
+// lines start again from silence. Only float samples can bring one in; the
+// lines cannot overflow on their own within any stream's length.
+bool ChorusEngine::ClearIfNotFinite(const double* yL, const double* yR, std::uint32_t m) {
+  if (AllFinite(yL, m) && (yR == nullptr || AllFinite(yR, m))) return false;
+  std::memset(pool_, 0, sizeof(double) * kStages * kLineLength);
+  for (Stage& st : stage_) st.z = 0.0;
+  return true;
+}
+
 template <class Kind>
-void ChorusEngine::RunMono(typename Kind::Sample* data, std::uint32_t n) {
+bool ChorusEngine::RunMono(typename Kind::Sample* data, std::uint32_t n) {
   const double gIn = gIn_;
   alignas(32) double y[kChunk], s[kChunk];
+  bool cleared = false;
   for (std::uint32_t at = 0; at < n; at += kChunk) {
     const std::uint32_t m = std::min(kChunk, n - at);
     typename Kind::Sample* d = data + at;
     for (std::uint32_t i = 0; i < m; ++i) y[i] = Kind::ToEngine(d[i]) * gIn;
     for (int k = 0; k < size_; ++k) RunStage(k, s, m, y, nullptr);
+    if constexpr (!Kind::kBounded) cleared |= ClearIfNotFinite(y, nullptr, m);
     FromEngineBlock<Kind>(y, d, m);
   }
+  return cleared;
 }
 
 template <class Kind>
-void ChorusEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
+bool ChorusEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
   const double gIn = gIn_;
   alignas(32) double yL[kChunk], yR[kChunk], s[kChunk];
+  bool cleared = false;
   for (std::uint32_t at = 0; at < n; at += kChunk) {
     const std::uint32_t m = std::min(kChunk, n - at);
     typename Kind::Sample* frames = data + 2 * static_cast<std::size_t>(at);
@@ -240,17 +256,16 @@ void ChorusEngine::RunStereo(typename Kind::Sample* data, std::uint32_t n) {
       }
     }
     for (int k = 0; k < size_; ++k) RunStage(k, s, m, yL, yR);
+    if constexpr (!Kind::kBounded) cleared |= ClearIfNotFinite(yL, yR, m);
     FromEngineFrames<Kind>(yL, yR, frames, m);
   }
+  return cleared;
 }
 
 template <class Kind>
 HRESULT ChorusEngine::Run(ProcessMode, typename Kind::Sample* data, std::uint32_t* frames) {
-  if (Channels() == 2)
-    RunStereo<Kind>(data, *frames);
-  else
-    RunMono<Kind>(data, *frames);
-  return S_OK;
+  const bool cleared = Channels() == 2 ? RunStereo<Kind>(data, *frames) : RunMono<Kind>(data, *frames);
+  return cleared ? kStateCleared : S_OK;
 }
 
 template HRESULT InPlaceEngine<ChorusEngine, ChorusTraits>::Process(SampleKind, ProcessMode, void*, std::uint32_t*);

@@ -125,9 +125,12 @@ class ChorusEngine : public InPlaceEngine<ChorusEngine, ChorusTraits> {
   template <class Kind>
   HRESULT Run(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames);
   template <class Kind>
-  void RunMono(typename Kind::Sample* data, std::uint32_t n);
+  bool RunMono(typename Kind::Sample* data, std::uint32_t n);
   template <class Kind>
-  void RunStereo(typename Kind::Sample* data, std::uint32_t n);
+  bool RunStereo(typename Kind::Sample* data, std::uint32_t n);
+  // Clears the lines if a chunk's output (yR null in mono) is not all
+  // finite; true if it did.
+  bool ClearIfNotFinite(const double* yL, const double* yR, std::uint32_t m);
 
   double* pool_ = nullptr;  // kStages lines of kLineLength doubles
   int size_ = 1;

@@ -160,7 +160,7 @@ void MultiTapEngine::ReleaseLine() {
 }
 
 template <class Kind>
-void MultiTapEngine::RunFrames(typename Kind::Sample* data, std::uint32_t n) {
+bool MultiTapEngine::RunFrames(typename Kind::Sample* data, std::uint32_t n) {
   const std::uint32_t channels = channels_;
   const int count = tapCount_;
   TapState t{};
@@ -186,6 +186,7 @@ void MultiTapEngine::RunFrames(typename Kind::Sample* data, std::uint32_t n) {
   const double gIn = gIn_, inc = increment_;
   double phase = phase_;
   alignas(32) double s[kChunk], x[2 * kChunk], y[2 * kChunk];
+  bool cleared = false;
   for (std::uint32_t at = 0; at < n; at += kChunk) {
     const std::uint32_t m = std::min(kChunk, n - at);
     const std::uint32_t values = m * channels;
@@ -206,6 +207,17 @@ void MultiTapEngine::RunFrames(typename Kind::Sample* data, std::uint32_t n) {
     else
       loops_->mono(t, s, x, m, y);
     FromEngineBlock<Kind>(y, d, values);
+    // The ring holds its values within kRingLimit, but a NaN from float
+    // samples passes any limit. It can only enter through the low-passes,
+    // whose states then keep it: a look at them after each chunk finds it,
+    // and the ring starts again from silence. Integer samples bring none.
+    if constexpr (!Kind::kBounded) {
+      if (!AllFinite(t.in, 2) || !AllFinite(t.wet, 2)) {
+        std::fill_n(t.ring, t.length, 0.0);
+        t.in[0] = t.in[1] = t.wet[0] = t.wet[1] = 0.0;
+        cleared = true;
+      }
+    }
   }
   phase_ = phase;
   for (int k = 0; k < count; ++k) tapPos_[k] = t.pos[k];
@@ -214,15 +226,16 @@ void MultiTapEngine::RunFrames(typename Kind::Sample* data, std::uint32_t n) {
   wL_[0] = t.wet[0];
   wL_[1] = t.wet[1];
   w_ = t.w;
+  return cleared;
 }
 
 template <class Kind>
 HRESULT MultiTapEngine::Run(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
   std::uint32_t n = *frames;
   const HRESULT result = mode == ProcessMode::Tail ? CountTail(n) : S_OK;
-  RunFrames<Kind>(data, n);
+  const bool cleared = RunFrames<Kind>(data, n);
   *frames = n;
-  return result;
+  return cleared ? kStateCleared : result;
 }
 
 template HRESULT InPlaceEngine<MultiTapEngine, MultiTapTraits>::Process(SampleKind, ProcessMode, void*, std::uint32_t*);

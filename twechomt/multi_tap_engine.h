@@ -123,9 +123,10 @@ class MultiTapEngine : public InPlaceEngine<MultiTapEngine, MultiTapTraits> {
   template <class Kind>
   HRESULT Run(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames);
   // Both channel counts: the sweep and the scaled input of a chunk of
-  // frames first, then the taps' loop, then the conversion out.
+  // frames first, then the taps' loop, then the conversion out. True if
+  // the ring was cleared of a value that is not a finite number.
   template <class Kind>
-  void RunFrames(typename Kind::Sample* data, std::uint32_t n);
+  bool RunFrames(typename Kind::Sample* data, std::uint32_t n);
 
   // Streaming-thread state.
   std::uint32_t channels_ = 1;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "framework/mul_div.h"
+#include "framework/sample_block.h"
 
 namespace quill {
 
@@ -74,6 +75,17 @@ void SimpleDelayEngine::ReleaseLine() {
   ready_ = 0;  // the next buffer sets the line up again
 }
 
+namespace {
+
+// `count` of the line's L values from `at` on, wrapping at its end.
+bool SpanFinite(const double* line, std::uint32_t L, std::uint32_t at, std::uint64_t count) {
+  if (count >= L) return AllFinite(line, L);
+  const auto first = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, L - at));
+  return AllFinite(line + at, first) && AllFinite(line, static_cast<std::size_t>(count - first));
+}
+
+}  // namespace
+
 template <class Kind>
 HRESULT SimpleDelayEngine::Run(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
   std::uint32_t n = *frames;
@@ -82,6 +94,13 @@ HRESULT SimpleDelayEngine::Run(ProcessMode mode, typename Kind::Sample* data, st
   const std::uint32_t L = lineLength_;
   double* const line = line_;
   const double fb = fb_, gainDry = gainDry_, gainDelay = gainDelay_;
+  // Float samples can bring a NaN or an infinity into the line, where the
+  // feedback would keep it for good; integer samples cannot. What a buffer
+  // wrote is looked at once it is written: from where each channel began,
+  // as many values as all channels wrote, which in step (the first channel
+  // one place ahead) is one span for both.
+  const std::uint32_t began[2] = {pos_[0], pos_[1]};
+  std::uint32_t most = 0;  // frames of the first channel (a tail can shorten the second's)
 
   for (std::uint32_t c = 0; c < channels; ++c) {
     if (mode == ProcessMode::Tail) {
@@ -100,9 +119,21 @@ HRESULT SimpleDelayEngine::Run(ProcessMode mode, typename Kind::Sample* data, st
       if (pos >= L) pos = c;
     }
     pos_[c] = pos;
+    most = std::max(most, n);
   }
 
   *frames = n;
+  bool bad = false;
+  if constexpr (!Kind::kBounded) {
+    const std::uint64_t written = std::uint64_t{most} * channels;
+    const bool inStep = channels == 1 || began[1] == began[0] + 1;
+    bad = !SpanFinite(line, L, began[0], written + (inStep ? channels - 1 : 0)) ||
+          (!inStep && !SpanFinite(line, L, began[1], written));
+  }
+  if (bad) {
+    std::memset(line, 0, sizeof(double) * L);
+    return kStateCleared;
+  }
   return end ? S_FALSE : S_OK;
 }
 

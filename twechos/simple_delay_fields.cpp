@@ -20,7 +20,11 @@ constexpr FieldInfo kFields[] = {
         .Shows(F::Tenths)
         .Says("decay", Q::Time, 0.1),
     IntField(QUILL_FIELD_AT(P, delayOut), "tenths of a dB").Ranged(-800, 0).Level(-800).Says("echo", Q::Level, 0.1),
-    IntField(QUILL_FIELD_AT(P, dryOut), "tenths of a dB").Level(-800).Says("dry", Q::Level, 0.1),
+    // The dry level has no range a page keeps it in, but it has a ceiling:
+    // +720.0 dB, a factor of 1e36, under which a full-scale sample and an
+    // echo as loud still fit a float. From about +6,165 dB the factor would
+    // be infinite, and an infinite gain makes silence a NaN.
+    IntField(QUILL_FIELD_AT(P, dryOut), "tenths of a dB").AtMost(7200).Level(-800).Says("dry", Q::Level, 0.1),
 };
 
 }  // namespace

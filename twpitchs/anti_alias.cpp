@@ -62,6 +62,13 @@ void AntiAliasFilter::Clear() {
     for (double& s : channel) s = 0.0;
 }
 
+bool AntiAliasFilter::StateFinite() const {
+  bool finite = true;
+  for (const auto& channel : state_)
+    for (const double v : channel) finite = finite && std::isfinite(v);
+  return finite;
+}
+
 std::complex<double> AntiAliasFilter::Response(double frequency) const {
   using C = std::complex<double>;
   const C zInv = std::polar(1.0, -2.0 * std::numbers::pi * frequency);

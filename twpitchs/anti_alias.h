@@ -18,6 +18,9 @@ class AntiAliasFilter {
   // rate, 0.5 / ratio) and clears the state of both channels.
   void Design(double edge);
   void Clear();
+  // False once the state holds a NaN or an infinity, which its feedback
+  // would keep for good.
+  bool StateFinite() const;
 
   // Filters one sample of channel c (0 or 1).
   double Step(std::uint32_t c, double x) {

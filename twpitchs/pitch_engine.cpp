@@ -20,7 +20,7 @@ std::uint32_t KernelTaps(std::int32_t accuracy) {
 PitchEngine::~PitchEngine() = default;
 
 HRESULT PitchEngine::GetSampleRate(std::uint32_t* rate) {
-  return ConnectedSampleRate(Format(), rate);
+  return ShownSampleRate(rate);
 }
 
 HRESULT PitchEngine::SelectFormat(const AudioFormat* format) {
@@ -101,11 +101,7 @@ void PitchEngine::ClearPositions() {
 HRESULT PitchEngine::Configure(const PitchParams& p, bool full) {
   if (selected_ == nullptr) return VFW_E_NOT_CONNECTED;
   if (full) return ConfigureFull(p);
-  HRESULT hr = SetRate(p);
-  if (FAILED(hr)) {
-    configuredOk_ = 0;
-    return hr;
-  }
+  SetRate(p);
   active_ = p;
   if (active_.preserveDuration != 0) stretcher_.ConfigureLight(r_);
   // The rings and the kernel stay: output continues from where the input is.
@@ -119,26 +115,24 @@ HRESULT PitchEngine::Configure(const PitchParams& p, bool full) {
 }
 
 // The applied ratio comes from a whole virtual rate, so it is quantised.
-HRESULT PitchEngine::SetRate(const PitchParams& p) {
-  if (!VirtualRate(rate_, p.ratio, virtualRate_)) return E_INVALIDARG;
+void PitchEngine::SetRate(const PitchParams& p) {
+  virtualRate_ = VirtualRate(rate_, p.ratio);
   r_ = static_cast<double>(rate_) / virtualRate_;
   // The stretcher cannot restore more than a doubling of the length.
   if (p.preserveDuration != 0 && r_ < 0.5) r_ = 0.5;
-  return S_OK;
 }
 
 HRESULT PitchEngine::ConfigureFull(const PitchParams& p) {
   configuredOk_ = 0;
   fullPending_ = 1;
-  HRESULT hr = SetRate(p);
-  if (FAILED(hr)) return hr;
+  SetRate(p);
   active_ = p;
   taps_ = KernelTaps(p.accuracy);
   half_ = taps_ / 2;
   ringPos_ = 0;
 
   std::fill(std::begin(ring_), std::end(ring_), 0.0);
-  hr = kernel_.Build(taps_);
+  HRESULT hr = kernel_.Build(taps_);
   if (FAILED(hr)) return hr;
   // A restart whose allocation failed left none; the resampler must not
   // run into it.
@@ -175,17 +169,29 @@ HRESULT PitchEngine::PreFilter(ProcessMode mode, void* buffer, std::uint32_t fra
   }
   if (configuredOk_ == 0 || !Filtering()) return S_OK;
   const std::uint32_t ch = channels_;
-  WithSampleKind(kind_, [&](auto k) {
+  return WithSampleKind(kind_, [&](auto k) {
     using K = decltype(k);
     auto* s = static_cast<typename K::Sample*>(buffer);
-    for (std::size_t f = 0; f < frames; ++f)
-      for (std::uint32_t c = 0; c < ch; ++c) {
-        auto& v = s[f * ch + c];
-        v = K::FromEngine(filter_.Step(c, K::ToEngine(v)));
+    // A NaN or an infinity among float samples would stay in the filter's
+    // feedback; looked for every few milliseconds, it starts again from
+    // silence instead.
+    HRESULT result = S_OK;
+    for (std::size_t at = 0, end = 0; at < frames; at = end) {
+      end = K::kBounded ? frames : std::min<std::size_t>(frames, at + 256);
+      for (std::size_t f = at; f < end; ++f)
+        for (std::uint32_t c = 0; c < ch; ++c) {
+          auto& v = s[f * ch + c];
+          v = K::FromEngine(filter_.Step(c, K::ToEngine(v)));
+        }
+      if constexpr (!K::kBounded) {
+        if (!filter_.StateFinite()) {
+          filter_.Clear();
+          result = kStateCleared;
+        }
       }
-    return 0;
+    }
+    return result;
   });
-  return S_OK;
 }
 
 // The ring holds each frame twice, at ringPos and ringPos + taps, so that
@@ -442,6 +448,7 @@ HRESULT PitchEngine::Process(ProcessMode mode, const void* in, std::uint32_t* in
     hr = ProcessPreserving(mode, in, available, out, room, consumed, produced);
     if (FAILED(hr)) return hr;
   }
+  KeepFinite(kind_, out, static_cast<std::size_t>(produced) * channels_);
   if (inFrames != nullptr) *inFrames = consumed;
   if (outFrames != nullptr) *outFrames = produced;
   return hr;

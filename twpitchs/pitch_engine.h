@@ -32,7 +32,7 @@ struct PitchTraits {
   static FieldTable Fields() { return PitchFields(); }
 };
 
-// Kernel length for an accuracy setting: 2, 9 (also for values out of range) or 15.
+// Kernel length for an accuracy setting as a stream plays it (1..3): 2, 9 or 15.
 std::uint32_t KernelTaps(std::int32_t accuracy);
 
 class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
@@ -91,7 +91,7 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   HRESULT Restart(HRESULT& configured);
   HRESULT Configure(const PitchParams& p, bool full);
   HRESULT ConfigureFull(const PitchParams& p);
-  HRESULT SetRate(const PitchParams& p);
+  void SetRate(const PitchParams& p);
   // The intermediate buffer for the kind and channels, cleared, unless it is there.
   HRESULT AllocIntermediate();
   std::size_t IntermediateBytes() const;

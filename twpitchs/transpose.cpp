@@ -12,12 +12,10 @@ double TransposeRatio(std::int32_t semitones, std::int32_t centsTenths) {
   return centFactor * semitoneFactor;
 }
 
-bool VirtualRate(std::uint32_t rate, double ratio, std::uint32_t& virtualRate) {
-  if (!(ratio > 0.0)) return false;
+std::uint32_t VirtualRate(std::uint32_t rate, double ratio) {
   const double v = std::trunc(rate / ratio);
-  if (!(v >= 1.0) || v > 4294967295.0) return false;
-  virtualRate = static_cast<std::uint32_t>(v);
-  return true;
+  if (!(v >= 1.0)) return 1;
+  return v > 4294967295.0 ? 4294967295u : static_cast<std::uint32_t>(v);
 }
 
 }  // namespace quill

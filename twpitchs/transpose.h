@@ -12,9 +12,11 @@ namespace quill {
 // is slightly larger than the hundredth root of the semitone base.
 double TransposeRatio(std::int32_t semitones, std::int32_t centsTenths);
 
-// The whole rate the input is read at for a ratio: trunc(rate / ratio).
-// False when that is not 1..4294967295, a ratio the engine cannot play.
-bool VirtualRate(std::uint32_t rate, double ratio, std::uint32_t& virtualRate);
+// The whole rate the input is read at for a ratio above 0: trunc(rate /
+// ratio), kept within 1..4294967295. Only rates below the ratio (under 20
+// Hz) or near the top of 32 bits reach those ends, where the ratio played
+// is rate / the kept rate.
+std::uint32_t VirtualRate(std::uint32_t rate, double ratio);
 
 }  // namespace quill
 

@@ -8,18 +8,17 @@
 
 namespace quill {
 
-// Mode and style indices are stored as given, so the engine has to decide
-// what an index outside its table means. It uses row 0, the same row the
-// settings page shows for a value none of its list entries carry, so that
-// what is heard matches what is shown; nothing outside a table is read.
+// Mode and style indices are stored as given; a snapshot holds the nearest
+// row for one outside its table (the rule of every table row,
+// field_table.h), and nothing outside a table is read.
 const ReverbMode& ReverbEngine::ModeRow(std::int32_t index) {
   const auto table = ReverbModeTable();
-  return index >= 0 && static_cast<std::size_t>(index) < table.size() ? table[index] : table[0];
+  return table[std::clamp<std::size_t>(static_cast<std::size_t>(std::max(index, 0)), 0, table.size() - 1)];
 }
 
 const EarlyStyle& ReverbEngine::StyleRow(std::int32_t index) {
   const auto table = EarlyStyleTable();
-  return index >= 0 && static_cast<std::size_t>(index) < table.size() ? table[index] : table[0];
+  return table[std::clamp<std::size_t>(static_cast<std::size_t>(std::max(index, 0)), 0, table.size() - 1)];
 }
 
 namespace {
@@ -267,16 +266,66 @@ void ReverbEngine::RunStereo(typename Kind::Sample* s, std::uint32_t n) {
   }
 }
 
+// Everything the input reaches passes through the high cut's state, and a
+// line's value reaches its damping state on the way round: states that keep
+// a NaN or an infinity once they have met one, so that they show when one
+// got in. Integer samples bring none, and the lines cannot overflow on
+// their own (every loop loses on the way round).
+bool ReverbEngine::StatesFinite() const {
+  bool finite = std::isfinite(highCut_.h) && (!bassOn_ || (std::isfinite(bassCut_.y1) && std::isfinite(bassCut_.y2)));
+  for (int i = 0; i < lineCount_; ++i) finite = finite && std::isfinite(lines_[i].damp);
+  if (builtStereo_) finite = finite && std::isfinite(twins_[0].damp) && std::isfinite(twins_[1].damp);
+  return finite;
+}
+
+// Every ring and state back to silence; cursors and taps stay where they are.
+void ReverbEngine::ClearRings() {
+  const auto clear = [](double* start, double* end) { std::fill(start, end, 0.0); };
+  for (int i = 0; i < lineCount_; ++i) {
+    clear(lines_[i].start, lines_[i].end);
+    lines_[i].damp = 0.0;
+  }
+  const int channels = builtStereo_ ? 2 : 1;
+  for (int c = 0; c < channels; ++c) {
+    if (builtStereo_) {
+      clear(twins_[c].start, twins_[c].end);
+      twins_[c].damp = 0.0;
+    }
+    clear(preDelay_[c].start, preDelay_[c].end);
+    clear(early_[c].start, early_[c].end);
+  }
+  highCut_.h = 0.0;
+  bassCut_.y1 = bassCut_.y2 = 0.0;
+}
+
 template <class Kind>
 HRESULT ReverbEngine::Run(ProcessMode mode, typename Kind::Sample* data, std::uint32_t* frames) {
   std::uint32_t n = *frames;
   const HRESULT result = mode == ProcessMode::Tail ? CountTail(n) : S_OK;
-  if (builtStereo_)
-    RunStereo<Kind>(data, n);
-  else
-    RunMono<Kind>(data, n);
   *frames = n;
-  return result;
+  const auto run = [&](typename Kind::Sample* s, std::uint32_t count) {
+    if (builtStereo_)
+      RunStereo<Kind>(s, count);
+    else
+      RunMono<Kind>(s, count);
+  };
+  if constexpr (Kind::kBounded) {
+    run(data, n);
+    return result;
+  } else {
+    // Looked at every few milliseconds, so that what follows a NaN in the
+    // buffer is heard too.
+    constexpr std::uint32_t kLook = 256;
+    bool cleared = false;
+    for (std::uint32_t at = 0; at < n; at += kLook) {
+      run(data + static_cast<std::size_t>(at) * (builtStereo_ ? 2 : 1), std::min(kLook, n - at));
+      if (!StatesFinite()) {
+        ClearRings();
+        cleared = true;
+      }
+    }
+    return cleared ? kStateCleared : result;
+  }
 }
 
 template HRESULT InPlaceEngine<ReverbEngine, ReverbTraits>::Process(SampleKind, ProcessMode, void*, std::uint32_t*);

@@ -18,8 +18,8 @@ struct ReverbTraits {
   using Params = ReverbParams;
   using Interface = IReverbParams;
   static constexpr const IID& kInterfaceId = IID_IReverbParams;
-  // The mode and style indices have no range here: the engine decides what
-  // an index outside its table means (see ReverbEngine::ModeRow).
+  // The mode and style indices are stored as given; a stream plays the
+  // nearest row of its table for one outside it.
   static PresetTable<Params> Presets() { return ReverbPresets(); }
   static FieldTable Fields() { return ReverbFields(); }
 };
@@ -73,7 +73,7 @@ class ReverbEngine : public InPlaceEngine<ReverbEngine, ReverbTraits> {
   // start reserved for the next start's rebuild.
   void ReleaseLine();
 
-  // The table rows an index stands for.
+  // The table rows an index stands for; the nearest for one outside.
   static const ReverbMode& ModeRow(std::int32_t index);
   static const EarlyStyle& StyleRow(std::int32_t index);
 
@@ -103,6 +103,9 @@ class ReverbEngine : public InPlaceEngine<ReverbEngine, ReverbTraits> {
   void SetLevels(const ReverbParams& p, double rate);
   HRESULT Rebuild(const ReverbParams& p, const ReverbMode& row, double rate, bool stereo, double T);
   void SetLineGains(double T);
+  // False once a NaN or an infinity got into the lines or the filters.
+  bool StatesFinite() const;
+  void ClearRings();
   template <class Kind>
   void RunMono(typename Kind::Sample* s, std::uint32_t n);
   template <class Kind>

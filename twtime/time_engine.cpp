@@ -1,9 +1,11 @@
 #include "twtime/time_engine.h"
 
+#include "framework/sample_block.h"
+
 namespace quill {
 
 HRESULT TimeEngine::GetSampleRate(std::uint32_t* rate) {
-  return ConnectedSampleRate(Format(), rate);
+  return ShownSampleRate(rate);
 }
 
 HRESULT TimeEngine::SelectFormat(const AudioFormat* format) {
@@ -68,7 +70,10 @@ HRESULT TimeEngine::Process(ProcessMode mode, const void* in, std::uint32_t* inF
     if (FAILED(hr)) return nothing(hr);
   }
   started_ = 1;
-  return stretcher_.Run(in, inFrames, out, outFrames);
+  const HRESULT hr = stretcher_.Run(in, inFrames, out, outFrames);
+  if (SUCCEEDED(hr) && outFrames != nullptr)
+    KeepFinite(*CopyingKindOf(*selected_), out, static_cast<std::size_t>(*outFrames) * selected_->channels);
+  return hr;
 }
 
 }  // namespace quill

@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <span>
 #include <type_traits>
 #include <vector>
@@ -63,10 +65,11 @@ inline constexpr bool kCopying = std::is_base_of_v<FrameProcessor, Engine>;
 
 // Whether the block may hold `value` in this row once a whole-block set or
 // a load has been through it: clamped rows only values within their range,
-// positive-only rows only a positive finite number. Table rows are stored
-// as given (the engine decides what an index outside its table means).
+// positive-only rows any positive finite number. Table rows are stored as
+// given (a stream plays the nearest row for one outside the table).
 inline bool Holdable(const FieldInfo& f, double value) {
   if (f.range == FieldRange::Table || f.range == FieldRange::None) return true;
+  if (f.range == FieldRange::Positive) return value > 0 && std::isfinite(value);
   return WithinRange(f, value);
 }
 
@@ -109,11 +112,21 @@ inline AudioFormat FormatOf(SampleKind kind, std::uint16_t channels, std::uint32
   return f;
 }
 
-inline void FillNoise(SampleKind kind, void* data, std::size_t samples, Noise& noise) {
-  WithSampleKind(kind, [&](auto k) {
+// Noise; with `poison`, one sample of a float kind is then a NaN or an
+// infinity, as a hostile host may send. True if one was put in.
+inline bool FillNoise(SampleKind kind, void* data, std::size_t samples, Noise& noise, bool poison = false) {
+  return WithSampleKind(kind, [&](auto k) {
     using Kind = decltype(k);
     auto* s = static_cast<typename Kind::Sample*>(data);
     for (std::size_t i = 0; i < samples; ++i) s[i] = Kind::FromEngine(noise.Sample());
+    if constexpr (Kind::kBounded) {
+      return false;
+    } else {
+      if (!poison || samples == 0) return false;
+      constexpr double kWild[] = {std::numeric_limits<double>::quiet_NaN(), HUGE_VAL, -HUGE_VAL};
+      s[noise.Below(static_cast<std::uint32_t>(samples))] = static_cast<typename Kind::Sample>(kWild[noise.Below(3)]);
+      return true;
+    }
   });
 }
 
@@ -133,6 +146,12 @@ inline bool AllFinite(SampleKind kind, const void* data, std::size_t samples) {
 struct StreamResult {
   bool finite = true;      // no NaN or infinity in float output
   bool countsKept = true;  // no buffer came back longer than it went in
+  bool played = true;      // no buffer failed: no setting stops a stream
+  // In place: every buffer holding a NaN or an infinity answered
+  // kStateCleared, and no clean buffer right after one did (the lines were
+  // clear again).
+  bool recovered = true;
+  bool bounded = true;  // a copying engine made at most kMostPerFrame frames per frame in, and its flush
 };
 
 // An in-place engine through a start, `sizes` buffers of noise (between(i)
@@ -141,22 +160,29 @@ struct StreamResult {
 // only what comes out is judged.
 template <class Engine, class Between>
 StreamResult StreamInPlace(Engine& engine, const AudioFormat& format, std::span<const std::uint32_t> sizes,
-                           int tailBuffers, Noise& noise, Between&& between) {
+                           int tailBuffers, Noise& noise, Between&& between, bool poison = false) {
   StreamResult r;
   const SampleKind kind = *SampleKindOf(format);
   InPlaceStream<Engine> stream(engine);
-  stream.Start(&format);
+  r.played = SUCCEEDED(stream.Start(&format));
   std::vector<std::uint8_t> buffer;
+  bool clearedBefore = false;
   for (std::size_t i = 0; i < sizes.size(); ++i) {
     between(i);
     const std::uint32_t n = sizes[i];
     buffer.resize(std::max<std::size_t>(1, static_cast<std::size_t>(n) * format.blockAlign));
-    FillNoise(kind, buffer.data(), static_cast<std::size_t>(n) * format.channels, noise);
+    // Every other buffer, so that a clean one follows each.
+    const bool wild =
+        FillNoise(kind, buffer.data(), static_cast<std::size_t>(n) * format.channels, noise, poison && i % 2 == 0);
     std::uint32_t frames = n;
-    if (SUCCEEDED(stream.Receive(buffer.data(), &frames))) {
+    const HRESULT hr = stream.Receive(buffer.data(), &frames);
+    r.played &= SUCCEEDED(hr);
+    if (SUCCEEDED(hr)) {
       r.countsKept &= frames <= n;
       r.finite &= AllFinite(kind, buffer.data(), static_cast<std::size_t>(std::min(frames, n)) * format.channels);
+      r.recovered &= wild ? hr == kStateCleared : !(clearedBefore && hr == kStateCleared);
     }
+    clearedBefore = hr == kStateCleared;
   }
   constexpr std::uint32_t kTailFrames = 256;
   buffer.resize(static_cast<std::size_t>(kTailFrames) * format.blockAlign);
@@ -178,45 +204,59 @@ StreamResult StreamInPlace(Engine& engine, const AudioFormat& format, std::span<
   return r;
 }
 
+// The most output frames any setting makes of one input frame: the pitch
+// effect's lowest ratio, which it plays for any ratio below.
+inline double MostPerFrame() {
+  return 1.0 / FieldAt(PitchTraits::Fields(), offsetof(PitchParams, ratio))->lo;
+}
+
 // A copying engine through its filter's buffer loop: the format selected,
 // `sizes` buffers of noise (the first a discontinuity; between(i) before
-// buffer i), then the end of the stream with its flush. After `budget`
-// output frames the outlet refuses delivery, which ends each later call
-// early: a ratio far below 1 makes a thousand frames of each one in.
+// buffer i), then the end of the stream with its flush. The outlet refuses
+// delivery beyond MostPerFrame() frames per frame in and the longest flush,
+// which ends each later call early and fails the stream as unbounded.
 template <class Engine, class Between>
 StreamResult StreamCopying(Engine& engine, const AudioFormat& format, std::span<const std::uint32_t> sizes,
-                           std::uint64_t budget, Noise& noise, Between&& between) {
+                           Noise& noise, Between&& between, bool poison = false) {
   StreamResult r;
   const SampleKind kind = *CopyingKindOf(format);
   const std::uint32_t align = format.blockAlign;
   std::uint32_t largest = 1;
-  for (std::uint32_t n : sizes) largest = std::max(largest, n);
+  std::uint64_t total = 0;
+  for (std::uint32_t n : sizes) {
+    largest = std::max(largest, n);
+    total += n;
+  }
+  // A flush adds at most one window, a third of a second (two with the
+  // stretcher behind the resampler), to what the ratio makes.
+  const auto budget = static_cast<std::uint64_t>(MostPerFrame() * total) + format.sampleRate;
   FrameOutlet outlet;
   outlet.SetBuffer(std::max<std::size_t>(512, 2 * static_cast<std::size_t>(largest) * align), align);
   std::uint64_t delivered = 0;
   const FrameSink sink = [&](std::uint8_t* data, std::uint32_t frames) -> HRESULT {
-    if (delivered >= budget) return E_FAIL;
     delivered += frames;
+    if (delivered > budget) r.bounded = false;
+    if (!r.bounded) return E_FAIL;
     r.finite &= AllFinite(kind, data, static_cast<std::size_t>(frames) * format.channels);
     return S_OK;
   };
   outlet.SetSink(&sink);
   CopyingLoop loop(engine, outlet);
   loop.SetFormats(&format, &format);
-  engine.SelectFormat(&format);
+  r.played = SUCCEEDED(engine.SelectFormat(&format));
   std::vector<std::uint8_t> buffer;
   for (std::size_t i = 0; i < sizes.size(); ++i) {
     between(i);
     const std::uint32_t n = sizes[i];
     buffer.resize(std::max<std::size_t>(1, static_cast<std::size_t>(n) * align));
-    FillNoise(kind, buffer.data(), static_cast<std::size_t>(n) * format.channels, noise);
+    FillNoise(kind, buffer.data(), static_cast<std::size_t>(n) * format.channels, noise, poison && i % 2 == 0);
     InputSample in;
     in.data = buffer.data();
     in.length = n * align;
     in.discontinuity = i == 0;
-    loop.Receive(in);
+    r.played &= SUCCEEDED(loop.Receive(in)) || !r.bounded;
   }
-  loop.EndOfStream();
+  r.played &= SUCCEEDED(loop.EndOfStream()) || !r.bounded;
   return r;
 }
 

@@ -9,8 +9,12 @@
 //   [2] bits 0-4 preset the engine holds before the load, bits 5-6 which
 //       read of the stream fails (1 the header, 2 the block), bit 7 fails
 //       it with E_FAIL instead of a read fault
-//   [3] seed of the buffer lengths and the noise
-// Any broken rule traps, so that libFuzzer reports the input.
+//   [3] seed of the buffer lengths and the noise; a seed of 1 modulo 3
+//       puts a NaN or an infinity into every other float buffer
+// Any broken rule traps, so that libFuzzer reports the input: among them a
+// stream that stops for a setting, output that is not finite, lines that
+// do not recover from a NaN, a copying engine that makes more than its
+// lowest ratio allows.
 //
 // `load_fuzz --write-seeds DIR` writes the seed corpus (DIR/<effect>/...)
 // and exits: every preset's saved block, and short, foreign and
@@ -44,8 +48,6 @@ int pinnedEffect = -1;
   } while (0)
 
 constexpr std::size_t kChoiceBytes = 4;
-// Output frames of a copying engine judged per input; the rest are not made.
-constexpr std::uint64_t kOutputBudget = 16384;
 
 struct Choice {
   int effect = 0;
@@ -171,13 +173,17 @@ void FuzzWith(Engine& engine, const std::uint8_t* data, std::size_t size, const 
     QUILL_CHECK(OutOfRange(Traits::Fields(), &now) == nullptr);
   };
   const AudioFormat format = FormatOf(c.kind, c.channels, c.rate);
+  const bool poison = c.seed % 3 == 1;
   StreamResult r;
   if constexpr (kCopying<Engine>)
-    r = StreamCopying(engine, format, sizes, kOutputBudget, noise, between);
+    r = StreamCopying(engine, format, sizes, noise, between, poison);
   else
-    r = StreamInPlace(engine, format, sizes, 3, noise, between);
+    r = StreamInPlace(engine, format, sizes, 3, noise, between, poison);
   QUILL_CHECK(r.finite);
   QUILL_CHECK(r.countsKept);
+  QUILL_CHECK(r.played);
+  QUILL_CHECK(r.recovered);
+  QUILL_CHECK(r.bounded);
 }
 
 // A fresh engine per input, except the chorus: it takes three 8 MB sine
@@ -217,7 +223,7 @@ std::vector<std::uint8_t> SavedPreset(int index) {
 
 int WriteSeeds(const char* root) {
   for (int effect = 0; effect < kEffectCount; ++effect) {
-    WithEffect(effect, [&](auto e, auto) {
+    WithEffect(effect, [&](auto e, auto t) {
       using Engine = typename decltype(e)::type;
       const std::filesystem::path dir = std::filesystem::path(root) / kEffectNames[effect];
       std::filesystem::create_directories(dir);
@@ -250,6 +256,15 @@ int WriteSeeds(const char* root) {
       std::vector<std::uint8_t> wild = saved;
       std::fill(wild.begin() + kStreamHeaderSize, wild.end(), 0xFF);
       WriteSeed(dir, "wild-block", {e8, 0x8C, 4, 6}, wild);
+      // Far beyond every row: whole numbers of a million (modes, levels),
+      // tiny doubles (a ratio that would make ten thousand frames of each).
+      std::vector<std::uint8_t> far = saved;
+      typename Engine::Params p;
+      std::memcpy(&p, far.data() + kStreamHeaderSize, sizeof p);
+      for (const FieldInfo& f : decltype(t)::type::Fields())
+        WriteFieldValue(&p, f, f.type == FieldType::Double ? 1e-4 : 1e6);
+      std::memcpy(far.data() + kStreamHeaderSize, &p, sizeof p);
+      WriteSeed(dir, "far-block", {e8, 0x1B, 1, 8}, far);
       // A read fault on the block.
       WriteSeed(dir, "fault-block", {e8, 0x04, 0x40, 7}, saved);
     });

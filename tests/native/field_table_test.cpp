@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cfloat>
 #include <cstddef>
 #include <cstring>
 #include <set>
@@ -56,7 +57,7 @@ TEST(ValueText, EachFormatAsThePagesShowIt) {
       {Row(SimpleDelayFields(), "delayMs"), "1..5000 ms"},
       {Row(ReverbFields(), "earlyStyle"), "style row 0..9"},
       {Row(TimeFields(), "tempoTenths"), "tenths of a bpm, at most 5000"},
-      {Row(PitchFields(), "ratio"), "transposition ratio, above 0"},
+      {Row(PitchFields(), "ratio"), "0.05..20 transposition ratio"},
       {Row(MultiTapFields(), "lowpass"), "non-zero is on"}};
   for (const auto& [f, text] : ranges) EXPECT_EQ(FieldRangeText(f), text) << f.name;
 }
@@ -89,7 +90,7 @@ TEST(RealUnits, ValuesRangesAndStepsInRealUnits) {
       {Row(MultiTapFields(), "wetOut"), "-inf..0.0 dB", "0.1 dB"},
       {Row(MultiTapFields(), "lowpassHz"), "100 Hz..10 kHz", "1 Hz"},
       {Row(TimeFields(), "tempoTenths"), "at most 500.0 bpm", "0.1 bpm"},
-      {Row(SimpleDelayFields(), "dryOut"), "dB, silent at -80.0 and below", "0.1 dB"},
+      {Row(SimpleDelayFields(), "dryOut"), "at most 720.0 dB, silent at -80.0 and below", "0.1 dB"},
       {Row(ReverbFields(), "earlyStyle"), "style row 0..9", "1"},
   };
   for (const auto& [f, range, step] : ranges)
@@ -159,6 +160,20 @@ TEST(FieldTable, TableRowsSpanTheTablesTheyIndex) {
     EXPECT_EQ(f.range, FieldRange::Table) << f.name;
     EXPECT_EQ(std::tuple(f.lo, f.hi + 1), std::tuple(0.0, static_cast<double>(rows))) << f.name;
   }
+}
+
+// A level kept by no range once gave an infinite gain (the simple delay's
+// dry level, from about +6,165 dB), which makes silence a NaN. Every level
+// has a loudest value now, at which a full-scale sample and an echo as loud
+// still fit a float.
+TEST(FieldTable, EveryLevelHasALoudestValueWhoseGainFitsAFloat) {
+  for (const FieldTable table :
+       {SimpleDelayFields(), MultiTapFields(), ChorusFields(), ReverbFields(), TimeFields(), PitchFields()})
+    for (const FieldInfo& f : table)
+      if (f.format == ValueFormat::Decibels) {
+        EXPECT_TRUE(f.range == FieldRange::Clamped || f.range == FieldRange::Ceiling) << f.name;
+        EXPECT_LE(2.0 * DbToGain(static_cast<std::int32_t>(f.hi), f.floor), FLT_MAX) << f.name;
+      }
 }
 
 // A host's edit: read the block, change fields by name, write it back. The

@@ -175,9 +175,27 @@ TEST(Quillfx, EveryErrorHasItsMessageAndStatus) {
   three.format = MakeFormat(1, 3, 44100, 16);
   three.bytes.assign(600, 0);
   const std::string threePath = Write("three.wav", three);
-  const std::tuple<std::string, int, const char*> cases[] = {
+  // Rates the file library will not open; a rate of 2 Hz, at which every
+  // effect plays; a header whose data chunk claims 10,000,000 bytes of
+  // which 600 are there: played, with a warning.
+  WavData still = three;
+  still.format = MakeFormat(1, 1, 0, 16);
+  const std::string noRate = Write("0hz.wav", still);
+  still.format = MakeFormat(1, 1, 4294967295u, 16);
+  const std::string hugeRate = Write("4ghz.wav", still);
+  still.format = MakeFormat(1, 1, 2, 16);
+  const std::string slow = Write("2hz.wav", still);
+  still.format = MakeFormat(1, 1, 44100, 16);
+  const std::string cut = Write("cut.wav", still);
+  std::fstream(cut, std::ios::in | std::ios::out | std::ios::binary).seekp(40).write("\x80\x96\x98\x00", 4);
+  const std::tuple<std::string, int, std::string> cases[] = {
       {Dir() + "missing.wav " + out + " delay", 3, "cannot read"},
       {threePath + " " + out + " delay", 3, "3 channels"},
+      {noRate + " " + out + " delay", 3, "0hz.wav gives a sample rate of 0 Hz; a file is read at 1 to 2147483647 Hz"},
+      {hugeRate + " " + out + " delay", 3, "gives a sample rate of 4294967295 Hz"},
+      {slow + " " + out + " time 0 pitch semitones=7", 0, ""},
+      {cut + " " + out + " delay", 0,
+       "warning: " + cut + " is cut short: its header claims 5000000 frames, the file holds 300; processing those"},
       {in + " " + out + " flanger", 2, "unknown effect flanger"},
       {in + " " + out + " delay 99", 2, "twechos has no preset \"99\""},
       {in + " " + out + " delay 1 2", 2, "one preset per effect"},

@@ -2,9 +2,11 @@
 // pages and hosts do: single-field setters, whole blocks, presets, loads and
 // saves. Built with ThreadSanitizer, which reports any unsynchronised
 // access; the test itself checks what the calls answer, that a saved block
-// and the final block are within their rows' ranges, and that no NaN or
-// infinity leaves the engine. QUILL_SOAK_MS sets how long each effect runs
-// (500 ms unless given).
+// and the final block are within their rows' ranges, and of the streams
+// (half of them with NaNs and infinities in float input) that no NaN or
+// infinity leaves the engine, that the lines recover, that no setting stops
+// a stream and that none makes a copying engine run away. QUILL_SOAK_MS sets
+// how long each effect runs (500 ms unless given).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -166,6 +168,15 @@ void Edit(typename Case::E& engine, std::uint32_t seed, Clock::time_point until,
       case 0: {
         const HRESULT hr = setters[n.Below(static_cast<std::uint32_t>(setters.size()))](engine, n);
         EXPECT_TRUE(hr == S_OK || hr == E_INVALIDARG) << std::hex << hr;
+        // A page reads the format too, while the streaming thread sets it.
+        AudioFormat format;
+        const HRESULT got = engine.GetFormat(&format);
+        EXPECT_TRUE(got == S_OK || got == VFW_E_NOT_CONNECTED) << std::hex << got;
+        if constexpr (fault::kCopying<E>) {
+          std::uint32_t rate = 0;
+          engine.GetSampleRate(&rate);
+          EXPECT_NE(rate, 0u);
+        }
         break;
       }
       case 1: {
@@ -243,14 +254,21 @@ void Stream(typename Case::E& engine, std::uint32_t seed, Clock::time_point unti
         fault::FormatOf(kind, static_cast<std::uint16_t>(1 + n.Below(2)), fault::kRates[n.Below(5)]);
     std::uint32_t sizes[16];
     for (std::uint32_t& s : sizes) s = 32 + n.Below(480);
+    const bool poison = n.Below(2) == 0;
     fault::StreamResult r;
     if constexpr (fault::kCopying<E>)
-      r = fault::StreamCopying(engine, format, sizes, 16384, n, [](std::size_t) {});
+      r = fault::StreamCopying(engine, format, sizes, n, [](std::size_t) {}, poison);
     else
-      r = fault::StreamInPlace(engine, format, sizes, 2, n, [](std::size_t) {});
-    EXPECT_TRUE(r.finite) << "kind " << static_cast<int>(kind) << ", " << format.channels << " channels, "
-                          << format.sampleRate << " Hz";
+      r = fault::StreamInPlace(engine, format, sizes, 2, n, [](std::size_t) {}, poison);
+    const auto what = [&] {
+      return testing::Message() << "kind " << static_cast<int>(kind) << ", " << format.channels << " channels, "
+                                << format.sampleRate << " Hz";
+    };
+    EXPECT_TRUE(r.finite) << what();
     EXPECT_TRUE(r.countsKept);
+    EXPECT_TRUE(r.played) << what();
+    EXPECT_TRUE(r.recovered) << what();
+    EXPECT_TRUE(r.bounded) << what();
     ++counts.streams;
   }
 }

@@ -165,8 +165,8 @@ TEST_F(QuillhostOnDemo, EachRequestMatchesTheEngine) {
 }
 
 // Presets are listed from the effect itself; a request the host refuses
-// (a preset it lacks, a value its field cannot take, a ratio the input's
-// rate cannot play: 2; a missing input: 1) says why and writes no output.
+// (a preset it lacks, a value its field cannot take or a stream would not
+// play as it stands: 2; a missing input: 1) says why and writes no output.
 TEST_F(QuillhostOnDemo, PresetsAreListedAndBadRequestsWriteNothing) {
   const std::wstring host = L"\"" + BinDir() + L"quillhost.exe\" ", out = L" \"" + dir_ + L"out.wav\"";
   const std::wstring demo = L" \"" + dir_ + L"demo.wav\"";
@@ -180,8 +180,7 @@ TEST_F(QuillhostOnDemo, PresetsAreListedAndBadRequestsWriteNothing) {
        "quillhost: twreverb: predelay=250ms is outside 0..200 ms (preDelayMs 0..200 ms; 0 is off)"},
       {L"--effect multitap tapGain[0]=140", "twechomt: tapGain[0]=140 is outside -100..100 %"},
       {L"--effect pitch ratio=0", "twpitchs: ratio=0 is not a positive number"},
-      // 44100 / 50000 truncates to a virtual rate of 0.
-      {L"--effect pitch ratio=50000", "twpitchs: ratio=50000 cannot play at 44100 Hz"},
+      {L"--effect pitch ratio=50000", "twpitchs: ratio=50000 is outside 0.05..20 transposition ratio"},
   };
   for (const auto& [arguments, says] : refusals) {
     EXPECT_EQ(RunProcess(host + arguments + demo + out, dir_ + L"refusal.txt"), 2) << Narrow(arguments);

@@ -14,7 +14,6 @@
 #include "twechomt/multi_tap_fields.h"
 #include "twechos/simple_delay_fields.h"
 #include "twpitchs/pitch_fields.h"
-#include "twpitchs/transpose.h"
 #include "twreverb/reverb_fields.h"
 #include "twtime/time_fields.h"
 
@@ -33,8 +32,7 @@ bool SameText(const std::string& a, const char* b) {
 // block type; this is the only place that knows the types.
 template <class Interface, class Params>
 HostEffect Describe(const char* name, const char* alias, const CLSID& clsid, const IID& iid, FieldTable fields,
-                    void (*derive)(void*, std::span<const FieldEdit>) = nullptr,
-                    bool (*checkRate)(const void*, std::uint32_t, std::string&) = nullptr) {
+                    void (*derive)(void*, std::span<const FieldEdit>) = nullptr) {
   return HostEffect{
       name,
       alias,
@@ -47,25 +45,7 @@ HostEffect Describe(const char* name, const char* alias, const CLSID& clsid, con
         return static_cast<Interface*>(p)->SetParams(static_cast<const Params*>(block));
       },
       derive,
-      checkRate,
   };
-}
-
-// The engine reads its input at trunc(rate / ratio), a whole rate that must
-// be 1..4294967295: ratio at most `rate`, and above rate / 2^32.
-bool PitchPlaysAt(const void* block, std::uint32_t sampleRate, std::string& error) {
-  PitchParams p;
-  std::memcpy(&p, block, sizeof p);
-  std::uint32_t virtualRate = 0;
-  if (VirtualRate(sampleRate, p.ratio, virtualRate)) return true;
-  char text[240];
-  const auto rate = static_cast<unsigned long>(sampleRate);
-  std::snprintf(text, sizeof text,
-                "twpitchs: ratio=%g cannot play at %lu Hz: there it must be above %g and at most %lu (the input is "
-                "read at %lu / ratio Hz, rounded down, which must be 1..4294967295)",
-                p.ratio, rate, sampleRate / 4294967296.0, rate, rate);
-  error = text;
-  return false;
 }
 
 }  // namespace
@@ -80,7 +60,7 @@ const std::vector<HostEffect>& HostEffects() {
       Describe<IReverbParams, ReverbParams>("twreverb", "reverb", CLSID_TwReverb, IID_IReverbParams, ReverbFields()),
       Describe<ITimeParams, TimeParams>("twtime", "time", CLSID_TwTime, IID_ITimeParams, TimeFields()),
       Describe<IPitchParams, PitchParams>("twpitchs", "pitch", CLSID_TwPitchs, IID_IPitchParams, PitchFields(),
-                                          &DerivePitchRatio, &PitchPlaysAt),
+                                          &DerivePitchRatio),
   };
   return effects;
 }
@@ -160,6 +140,7 @@ class FieldArg {
         break;
       case FieldRange::Positive:
         if (!(value > 0.0) || !std::isfinite(value)) return Refuse(" is not a positive number", error);
+        if (!(value >= f_.lo && value <= f_.hi)) return Refuse(" is outside " + Range(), error);
         break;
       case FieldRange::None:
         break;
@@ -228,10 +209,6 @@ bool ParseFieldArg(const HostEffect& effect, const std::string& arg, FieldEdit& 
   }
   FieldArg field(effect, arg, name, raw != nullptr ? *raw : *friendly, raw == nullptr);
   return field.Read(text, edit, error);
-}
-
-bool CheckForRate(const HostEffect& effect, const void* block, std::uint32_t sampleRate, std::string& error) {
-  return effect.checkRate == nullptr || effect.checkRate(block, sampleRate, error);
 }
 
 HRESULT ReadBlock(const HostEffect& effect, IUnknown* params, std::vector<double>& block) {
@@ -430,8 +407,8 @@ std::string NotableText(const FieldEdit& edit) {
   if (edit.stored != edit.requested)
     return std::string(f.name) + "=" + FieldValueText(f, edit.requested) + " is outside " + FieldRangeText(f) +
            "; clamped to " + FieldValueText(f, edit.stored);
-  return std::string(f.name) + "=" + FieldValueText(f, edit.stored) + " is not a row of its table (" +
-         FieldRangeText(f) + ")";
+  return std::string(f.name) + "=" + FieldValueText(f, edit.stored) + " is outside " + FieldRangeText(f) +
+         "; kept, and played as " + FieldValueText(f, PlayedValue(f, edit.stored));
 }
 
 }  // namespace quill

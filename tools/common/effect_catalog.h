@@ -32,9 +32,6 @@ struct HostEffect {
   // field the engine uses: after the edits and before SetParams, brings the
   // derived field in line with them. Null when the effect has none.
   void (*derive)(void* block, std::span<const FieldEdit> edits) = nullptr;
-  // What only the stream can tell: false, with a message, when the block
-  // cannot run at `sampleRate`. Null when nothing depends on the rate.
-  bool (*checkRate)(const void* block, std::uint32_t sampleRate, std::string& error) = nullptr;
 };
 
 const std::vector<HostEffect>& HostEffects();
@@ -52,11 +49,6 @@ const HostEffect* FindHostEffect(const std::string& name);
 // message in `error` that gives the range in real and raw units, for a
 // field the block lacks or a value the field cannot take.
 bool ParseFieldArg(const HostEffect& effect, const std::string& arg, FieldEdit& edit, std::string& error);
-
-// The checks that need the stream's rate, on the block as it will run
-// (preset and edits applied): false with a message if it cannot run at
-// `sampleRate` (the pitch ratio: trunc(rate / ratio) must be 1..4294967295).
-bool CheckForRate(const HostEffect& effect, const void* block, std::uint32_t sampleRate, std::string& error);
 
 // The whole block through the parameter interface, in doubles so that
 // double fields are aligned.

@@ -1,5 +1,6 @@
 #include "tools/common/wav_file.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -78,6 +79,33 @@ bool ReadWav(const std::string& path, WavData& out, std::string& error) {
   }
   out.bytes.resize(out.bytes.size() / out.format.blockAlign * out.format.blockAlign);
   return true;
+}
+
+bool ReadWavHeader(const std::string& path, WavHeader& out) {
+  File file(std::fopen(path.c_str(), "rb"));
+  std::uint8_t head[24];
+  if (!file || std::fread(head, 1, 12, file.get()) != 12 || std::memcmp(head, "RIFF", 4) != 0 ||
+      std::memcmp(head + 8, "WAVE", 4) != 0)
+    return false;
+  bool haveFormat = false;
+  while (!out.haveData && std::fread(head, 1, 8, file.get()) == 8) {
+    const std::uint32_t size = Le32(head + 4);
+    std::uint64_t skip = std::uint64_t{size} + (size & 1);
+    if (std::memcmp(head, "fmt ", 4) == 0 && size >= 16) {
+      if (std::fread(head + 8, 1, 16, file.get()) != 16) break;
+      out.sampleRate = Le32(head + 12);
+      out.blockAlign = Le16(head + 20);
+      haveFormat = true;
+      skip -= 16;
+    } else if (std::memcmp(head, "data", 4) == 0) {
+      out.haveData = true;
+      out.dataBytes = size;
+    }
+    // Forward only: a chunk that claims more than a seek can take ends the walk.
+    if (skip > static_cast<std::uint64_t>(LONG_MAX) || std::fseek(file.get(), static_cast<long>(skip), SEEK_CUR) != 0)
+      break;
+  }
+  return haveFormat;
 }
 
 bool WriteWav(const std::string& path, const WavData& data, std::string& error) {

@@ -18,6 +18,16 @@ struct WavData {
 
 // Reads a WAVE file; false with a message in `error` when it cannot.
 bool ReadWav(const std::string& path, WavData& out, std::string& error);
+
+// What a WAVE file's header says, as stored, without reading its samples.
+struct WavHeader {
+  std::uint32_t sampleRate = 0;
+  std::uint16_t blockAlign = 0;
+  bool haveData = false;
+  std::uint32_t dataBytes = 0;  // what the data chunk claims to hold
+};
+// False unless the file is RIFF WAVE with a format chunk.
+bool ReadWavHeader(const std::string& path, WavHeader& out);
 // Writes a WAVE file (format tag 1 or 3, extensible headers not needed).
 bool WriteWav(const std::string& path, const WavData& data, std::string& error);
 

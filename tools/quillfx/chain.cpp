@@ -67,6 +67,7 @@ HRESULT Chain::Deliver(std::size_t next, std::uint8_t* data, std::uint32_t frame
   if (next == links_.size()) return write_(data, frames);
   const HRESULT hr = links_[next].stage->Feed(data, frames, sinks_[next]);
   if (FAILED(hr) && failedAt_ == links_.size()) failedAt_ = next;
+  if (hr == kStateCleared) ++links_[next].cleared;
   return hr;
 }
 
@@ -81,6 +82,7 @@ HRESULT Chain::Finish(std::string& failed) {
   for (std::size_t i = 0; i < links_.size(); ++i) {
     failedAt_ = links_.size();
     const HRESULT hr = links_[i].stage->Finish(sinks_[i]);
+    if (hr == kStateCleared) ++links_[i].cleared;
     if (FAILED(hr)) {
       // A failure downstream of the tail is the downstream stage's.
       failed = failedAt_ < links_.size() ? links_[failedAt_].effect->catalog->name : links_[i].effect->catalog->name;

@@ -19,6 +19,7 @@ struct ChainLink {
   std::string presetName;     // the preset applied, if any
   std::uint64_t clipped = 0;  // output samples at the integer limits or beyond ±1.0
   std::uint64_t framesOut = 0;
+  std::uint64_t cleared = 0;  // blocks after which its lines were cleared of a NaN or an infinity
 };
 
 class Chain {

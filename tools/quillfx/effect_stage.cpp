@@ -39,20 +39,24 @@ class InPlaceStage final : public EffectStage {
     std::uint32_t n = frames;
     const HRESULT hr = stream_.Receive(data, &n);
     if (FAILED(hr)) return hr;
-    return n > 0 ? sink(data, n) : S_OK;
+    const HRESULT delivered = n > 0 ? sink(data, n) : S_OK;
+    return FAILED(delivered) ? delivered : hr;
   }
 
   HRESULT Finish(const FrameSink& sink) override {
     std::vector<std::uint8_t> block(static_cast<std::size_t>(blockFrames_) * align_);
-    return stream_.PlayTail([&](const auto& fill) {
+    bool cleared = false;
+    const HRESULT hr = stream_.PlayTail([&](const auto& fill) {
       std::uint32_t n = 0;
       HRESULT hr = fill(block.data(), static_cast<std::uint32_t>(block.size()), &n);
+      cleared |= hr == kStateCleared;
       if (SUCCEEDED(hr) && n > 0) {
         const HRESULT delivered = sink(block.data(), n);
         if (FAILED(delivered)) hr = delivered;
       }
       return hr;
     });
+    return cleared && SUCCEEDED(hr) ? kStateCleared : hr;
   }
 
  private:

@@ -29,9 +29,11 @@ class EffectStage {
 
   // Streaming start with the chain's format, which outlives the stage's use.
   virtual HRESULT Start(const AudioFormat* format) = 0;
-  // One input block; `data` may be changed in place.
+  // One input block; `data` may be changed in place. kStateCleared when
+  // the effect cleared a line or filter of a NaN or an infinity (the
+  // sink's own successes are not passed on).
   virtual HRESULT Feed(std::uint8_t* data, std::uint32_t frames, const FrameSink& sink) = 0;
-  // The end of the stream: the tail or the flush, in blocks.
+  // The end of the stream: the tail or the flush, in blocks; kStateCleared as for Feed.
   virtual HRESULT Finish(const FrameSink& sink) = 0;
 };
 

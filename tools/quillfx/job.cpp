@@ -229,20 +229,13 @@ JobResult RunJob(const RunOptions& options, const std::string& input, const std:
 
   SoundReader reader;
   if (!reader.Open(input, options.kind, options.dither, error)) return finish(kExitInput, error);
+  if (reader.ClaimedFrames() >= 0)
+    job.warnings.push_back(input + " is cut short: its header claims " + std::to_string(reader.ClaimedFrames()) +
+                           " frames, the file holds " + std::to_string(reader.Frames()) + "; processing those");
   const AudioFormat format = reader.Format();
   job.sampleRate = format.sampleRate;
   job.channels = format.channels;
   job.kind = KindName(reader.Kind());
-  // What a value means can depend on the stream (the pitch ratio on the
-  // rate): checked before anything is written.
-  for (const ChainLink& link : links) {
-    std::vector<double> block;
-    const HRESULT hr = ReadBlock(*link.effect->catalog, link.stage->Params(), block);
-    if (FAILED(hr)) return finish(kExitProcessing, std::string(link.effect->catalog->name) +
-                                                       ": reading the parameters failed, " + Hex(hr));
-    if (!CheckForRate(*link.effect->catalog, block.data(), format.sampleRate, error))
-      return finish(kExitUsage, error);
-  }
 
   SoundWriter writer;
   const OutputRequest request{options.type, options.word.bits, options.word.isFloat, options.dither};
@@ -335,6 +328,11 @@ JobResult RunJob(const RunOptions& options, const std::string& input, const std:
   if (job.tailCapped)
     job.notes.push_back("the output was still above -96 dBFS after " + Clock(options.tailCapSeconds) +
                         " of added silence (--tail-cap)");
+  for (const ChainLink& link : links)
+    if (link.cleared > 0)
+      job.notes.push_back(std::string(link.effect->catalog->name) +
+                          ": a NaN or an infinity reached its lines or filters in " + std::to_string(link.cleared) +
+                          " block(s); they were cleared and the effect played on");
   job.peak = watch.Peak();
   for (const ChainLink& link : links) job.stages.push_back(StageCount{link.effect->catalog->name, link.clipped});
   return finish(0, {});
@@ -396,7 +394,9 @@ std::string JobsJson(const std::vector<JobResult>& jobs) {
     for (std::size_t k = 0; k < j.stages.size(); ++k)
       out += (k ? ", " : "") + std::string("{\"effect\": ") + JsonString(j.stages[k].effect) +
              ", \"clipped\": " + std::to_string(j.stages[k].clipped) + "}";
-    out += "], \"conversionClipped\": " + std::to_string(j.convertClipped) + ", \"notes\": [";
+    out += "], \"conversionClipped\": " + std::to_string(j.convertClipped) + ", \"warnings\": [";
+    for (std::size_t k = 0; k < j.warnings.size(); ++k) out += (k ? ", " : "") + JsonString(j.warnings[k]);
+    out += "], \"notes\": [";
     for (std::size_t k = 0; k < j.notes.size(); ++k) out += (k ? ", " : "") + JsonString(j.notes[k]);
     out += "], \"seconds\": " + JsonNumber(j.seconds) + "}";
   }

@@ -29,7 +29,8 @@ struct JobResult {
   std::string output;
   int status = 0;           // 0, or an exit status
   std::string error;        // why, when status is not 0
-  std::vector<std::string> notes;  // conversions and other things the user should know
+  std::vector<std::string> warnings;  // what is wrong with the input, though it could be processed
+  std::vector<std::string> notes;     // conversions and other things the user should know
   std::uint32_t sampleRate = 0;
   std::uint16_t channels = 0;
   std::string kind;         // the processing kind

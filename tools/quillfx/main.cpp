@@ -121,6 +121,8 @@ void Report(const JobResult& job, bool several) {
     if (!several) std::fprintf(stderr, "quillfx: %s\n", job.error.c_str());
     return;
   }
+  for (const std::string& warning : job.warnings)
+    std::fprintf(stderr, "quillfx: %swarning: %s\n", who.c_str(), warning.c_str());
   for (const std::string& note : job.notes) std::fprintf(stderr, "quillfx: %snote: %s\n", who.c_str(), note.c_str());
   for (const StageCount& s : job.stages)
     if (s.clipped > 0)

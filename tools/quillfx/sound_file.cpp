@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -278,8 +279,18 @@ bool SoundReader::Open(const std::string& path, std::optional<SampleKind> proces
   SF_INFO info{};
   path_ = path;
   file_ = sf_open(path.c_str(), SFM_READ, &info);
+  // The file library neither opens a file with a rate it cannot hold nor
+  // says why; a WAVE header says it here. libsndfile mends a data length
+  // that runs past the end of the file without a word; the header tells
+  // what was claimed.
+  WavHeader header;
+  const bool wave = ReadWavHeader(path, header);
   if (file_ == nullptr) {
-    error = "cannot read " + path + ": " + sf_strerror(nullptr);
+    if (wave && (header.sampleRate == 0 || header.sampleRate > INT_MAX))
+      error = path + " gives a sample rate of " + std::to_string(header.sampleRate) +
+              " Hz; a file is read at 1 to 2147483647 Hz";
+    else
+      error = "cannot read " + path + ": " + sf_strerror(nullptr);
     return false;
   }
   const int subtype = info.format & SF_FORMAT_SUBMASK;
@@ -307,6 +318,11 @@ bool SoundReader::Open(const std::string& path, std::optional<SampleKind> proces
             (dithered ? ", dithered" : "");
   format_ = FormatOf(kind_, info.channels, info.samplerate);
   frames_ = info.frames >= 0 && info.frames < SF_COUNT_MAX ? info.frames : -1;
+  // 0 and 0xFFFFFFFF are the lengths of a WAVE written as a stream.
+  claimed_ = -1;
+  if (wave && header.haveData && header.blockAlign != 0 && header.dataBytes != 0 && header.dataBytes != 0xFFFFFFFFu &&
+      header.dataBytes / header.blockAlign > frames_ && frames_ >= 0)
+    claimed_ = header.dataBytes / header.blockAlign;
   return true;
 }
 

@@ -44,6 +44,8 @@ class SoundReader {
   const AudioFormat& Format() const { return format_; }
   SampleKind Kind() const { return kind_; }
   std::int64_t Frames() const { return frames_; }  // -1 when the file does not say
+  // The frames a WAVE header claims when the file holds fewer (Frames()); -1 otherwise.
+  std::int64_t ClaimedFrames() const { return claimed_; }
   // What the file holds: its word (bits 0 for coded data) and, for messages,
   // "WAV, 24-bit PCM".
   SampleWord FileWord() const { return fileWord_; }
@@ -65,6 +67,7 @@ class SoundReader {
   SampleKind kind_ = SampleKind::Pcm16;
   SampleWord fileWord_{};
   std::int64_t frames_ = -1;
+  std::int64_t claimed_ = -1;
   std::string description_;
   std::string note_;
   std::string path_;

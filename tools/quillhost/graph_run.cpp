@@ -48,19 +48,6 @@ HRESULT ApplyPreset(IBaseFilter* effect, const std::string& arg, std::string& ap
   return ApplyPresetArg(presets.Get(), arg, applied);
 }
 
-// The block as it stands checked against the input's rate: E_INVALIDARG
-// with `result.refusal` if it cannot run at it.
-HRESULT CheckRate(IBaseFilter* effect, const GraphJob& job, GraphResult& result, std::string& step) {
-  step = "reading the parameters";
-  ComRef<IUnknown> params;
-  HRESULT hr = effect->QueryInterface(*job.effect->paramsIid, params.PutVoid());
-  if (FAILED(hr)) return hr;
-  std::vector<double> block;
-  hr = ReadBlock(*job.effect, params.Get(), block);
-  if (FAILED(hr)) return hr;
-  return CheckForRate(*job.effect, block.data(), job.sampleRate, result.refusal) ? S_OK : E_INVALIDARG;
-}
-
 }  // namespace
 
 HRESULT RunEffectGraph(const GraphJob& job, IBaseFilter* effect, GraphResult& result, std::string& step) {
@@ -107,10 +94,6 @@ HRESULT RunEffectGraph(const GraphJob& job, IBaseFilter* effect, GraphResult& re
   step = "adding the writer";
   hr = writer->NonDelegatingQueryInterface(IID_IBaseFilter, sink.PutVoid());
   if (SUCCEEDED(hr)) hr = graph->AddFilter(sink.Get(), L"Writer");
-  if (FAILED(hr)) return hr;
-
-  // The settings may have changed on a page since they were checked.
-  hr = CheckRate(effect, job, result, step);
   if (FAILED(hr)) return hr;
 
   step = "connecting source to parser";
@@ -162,10 +145,7 @@ HRESULT ConfigureEffect(IBaseFilter* effect, const GraphJob& job, GraphResult& r
   ComRef<IUnknown> params;
   hr = effect->QueryInterface(*job.effect->paramsIid, params.PutVoid());
   if (FAILED(hr)) return hr;
-  hr = ApplyFieldEdits(*job.effect, params.Get(), job.fields, result.notable, step);
-  if (FAILED(hr)) return hr;
-  // Refused here, before a page or a settings file sees them.
-  return job.sampleRate != 0 ? CheckRate(effect, job, result, step) : S_OK;
+  return ApplyFieldEdits(*job.effect, params.Get(), job.fields, result.notable, step);
 }
 
 HRESULT ListPresets(const HostEffect& effect, std::vector<std::string>& names, std::string& step) {

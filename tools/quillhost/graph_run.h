@@ -19,13 +19,11 @@ struct GraphJob {
   std::wstring input;
   std::string presetArg;          // index or name; empty: none
   std::vector<FieldEdit> fields;  // applied after the preset, in one SetParams
-  std::uint32_t sampleRate = 0;   // the input's, for the checks that depend on it; 0: no input
 };
 
 struct GraphResult {
   std::string presetName;      // the preset applied, if any
   bool unknownPreset = false;  // presetArg is neither an index nor a name
-  std::string refusal;         // the settings cannot run at the input's rate; nothing ran
   // Field edits the effect clamped, or kept although they name no table row.
   std::vector<FieldEdit> notable;
   WavData output;
@@ -35,14 +33,12 @@ struct GraphResult {
 // A new instance of the effect by class identifier, through the registry.
 HRESULT CreateEffect(const HostEffect& effect, ComRef<IBaseFilter>& filter, std::string& step);
 
-// The job's preset, then its field edits in one SetParams; with the input's
-// rate known, the result is checked against it (E_INVALIDARG with
-// `result.refusal`). S_OK or the first failure, with what failed in `step`.
+// The job's preset, then its field edits in one SetParams. S_OK or the
+// first failure, with what failed in `step`.
 HRESULT ConfigureEffect(IBaseFilter* effect, const GraphJob& job, GraphResult& result, std::string& step);
 
-// Streams the job's input through `effect` as it is now configured (checked
-// against the input's rate again) and collects the output. S_OK or the first
-// failure, with what failed in `step`.
+// Streams the job's input through `effect` as it is now configured and
+// collects the output. S_OK or the first failure, with what failed in `step`.
 HRESULT RunEffectGraph(const GraphJob& job, IBaseFilter* effect, GraphResult& result, std::string& step);
 
 // The effect's built-in presets in index order, read from a new instance.

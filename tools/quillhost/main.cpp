@@ -106,12 +106,8 @@ std::string Narrow(const std::wstring& text) {
 
 }  // namespace
 
-// The exit status for a refused or failed step, after saying why; 0 if it went well.
-static int FailureStatus(HRESULT hr, const GraphResult& result, const std::string& step) {
-  if (!result.refusal.empty()) {
-    std::fprintf(stderr, "quillhost: %s\n", result.refusal.c_str());
-    return 2;
-  }
+// The exit status for a failed step, after saying why; 0 if it went well.
+static int FailureStatus(HRESULT hr, const std::string& step) {
   if (FAILED(hr)) {
     std::fprintf(stderr, "quillhost: %s failed, 0x%08lX\n", step.c_str(), static_cast<unsigned long>(hr));
     return 1;
@@ -210,7 +206,6 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "quillhost: %s: %s\n", inputPath.c_str(), error.c_str());
       return 1;
     }
-    job.sampleRate = input.format.sampleRate;
     if (!ToWide(inputPath, job.input)) {
       std::fprintf(stderr, "quillhost: cannot convert the path %s\n", inputPath.c_str());
       return 1;
@@ -244,7 +239,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quillhost: %s\n", NoPresetText(*job.effect, names, job.presetArg, "--presets").c_str());
     return 2;
   }
-  if (int status = FailureStatus(hr, result, step)) return status;
+  if (int status = FailureStatus(hr, step)) return status;
   ReportNotable(result);
 
   if (showPage) {
@@ -269,7 +264,7 @@ int main(int argc, char** argv) {
   if (!haveFiles) return 0;
 
   hr = RunEffectGraph(job, effect.Get(), result, step);
-  if (int status = FailureStatus(hr, result, step)) return status;
+  if (int status = FailureStatus(hr, step)) return status;
   if (!WriteWav(outputPath, result.output, error)) {
     std::fprintf(stderr, "quillhost: %s: %s\n", outputPath.c_str(), error.c_str());
     return 1;
