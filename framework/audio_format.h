@@ -46,10 +46,10 @@ HRESULT ConnectedSampleRate(const AudioFormat* format, std::uint32_t* rate);
 enum class ProcessMode : std::int32_t { Discontinuity = 0, Continue = 1, Tail = 2 };
 
 // The success of a processing routine whose feedback path (a delay line, a
-// recirculating filter) met a NaN or an infinity and cleared itself rather
-// than sound of it, and of nothing else, for ever; the buffer was processed.
-// Only samples of float kinds can bring one in. In mode Tail it ends the
-// tail as S_FALSE does: what was left of it is silence.
+// recirculating filter) met a NaN or an infinity and cleared itself, rather
+// than keep it and sound of nothing else from then on; the buffer was
+// processed. Only samples of float kinds can bring one in. In mode Tail it
+// ends the tail as S_FALSE does: what was left of it is silence.
 inline constexpr HRESULT kStateCleared = 0x00040200;
 
 // Sample kinds as traits: the engines' loops are templates over these.
