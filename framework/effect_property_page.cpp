@@ -64,16 +64,10 @@ std::int32_t ScaledValue(double value, double scale) {
 }
 
 void EffectPropertyPage::RangeOf(const FieldInfo& field, int& lowest, int& highest) {
-  // A level stored without a range, or under a ceiling far above 0 dB
-  // (which keeps its gain finite), still moves its fader from silence to 0 dB.
-  const bool level = field.format == ValueFormat::Decibels;
-  if (field.range == FieldRange::None || (level && field.range == FieldRange::Ceiling)) {
-    lowest = field.floor;
-    highest = 0;
-  } else {
-    lowest = static_cast<int>(field.lo);
-    highest = static_cast<int>(field.hi);
-  }
+  double lo = 0.0, hi = 0.0;
+  ControlReach(field, lo, hi);
+  lowest = static_cast<int>(lo);
+  highest = static_cast<int>(hi);
 }
 
 EffectPropertyPage::EffectPropertyPage(IUnknown* outer, HRESULT* result, const PageDescription& description)

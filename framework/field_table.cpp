@@ -234,6 +234,18 @@ std::string FieldRangeText(const FieldInfo& field) {
   return field.unit;
 }
 
+void ControlReach(const FieldInfo& field, double& lowest, double& highest) {
+  const bool level = field.format == ValueFormat::Decibels;
+  if (field.range == FieldRange::None || field.range == FieldRange::Positive ||
+      (level && field.range == FieldRange::Ceiling)) {
+    lowest = field.floor;
+    highest = 0.0;
+  } else {
+    lowest = field.lo;
+    highest = field.hi;
+  }
+}
+
 bool WithinRange(const FieldInfo& field, double value) {
   switch (field.range) {
     case FieldRange::None:

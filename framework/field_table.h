@@ -209,6 +209,11 @@ std::string FieldRangeText(const FieldInfo& field);
 // under a ceiling, a row of its table, within a positive row's [lo, hi].
 bool WithinRange(const FieldInfo& field, double value);
 
+// What a fader or a host's control offers: the row's range, but a level
+// stored without one, or under a ceiling far above 0 dB (which only keeps
+// its gain finite), from silence to 0 dB.
+void ControlReach(const FieldInfo& field, double& lowest, double& highest);
+
 // One requested change and what became of it.
 struct FieldEdit {
   const FieldInfo* field;

@@ -120,17 +120,7 @@ std::vector<Control> Controls(FieldTable table, const void* defaults) {
         case Quantity::None:
         case Quantity::OnOff: break;
       }
-      const bool level = field.format == ValueFormat::Decibels;
-      switch (field.range) {
-        case FieldRange::Clamped:
-        case FieldRange::Table: lo = field.lo; hi = field.hi; break;
-        case FieldRange::Ceiling: lo = level ? field.floor : 0.0; hi = field.hi; break;
-        case FieldRange::None:
-        case FieldRange::Positive:
-          lo = level ? field.floor : 0.0;
-          hi = level ? 0.0 : 1.0;
-          break;
-      }
+      ControlReach(field, lo, hi);
       c.integer = field.type == FieldType::Int32 && c.perUnit == 1.0;
       if (field.range == FieldRange::Table && field.rowName != nullptr)
         for (int row = static_cast<int>(field.lo); row <= static_cast<int>(field.hi); ++row)
