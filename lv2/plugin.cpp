@@ -30,9 +30,7 @@
 #include "twechomt/multi_tap_engine.h"
 #include "twechos/simple_delay_engine.h"
 #include "twpitchs/pitch_engine.h"
-#include "twpitchs/pitch_fields.h"
 #include "twpitchs/transpose.h"
-#include "twtime/time_fields.h"
 #include "twreverb/reverb_engine.h"
 #include "twtime/time_engine.h"
 
@@ -53,32 +51,22 @@ constexpr std::uint32_t kQueueSeconds = 16;
 // stretcher's window and search range, at the resampled rate for pitch (the
 // longer when shifting up), and the resampling kernel's half. Measured
 // against the engines fed one frame at a time, for every mode at 8 to 96 kHz
-// and shifts of -12 to +12 semitones, these are never short.
+// and shifts of -12 to +12 semitones, these are never short. `p` is the
+// block as the stream plays it (PlayBlock).
 std::uint32_t StretcherStartup(std::uint32_t rate, std::int32_t mode, double ratio) {
   if (mode < 0 || mode >= kStretchModeCount) return 0;
   const StretchGeometry g = DeriveGeometry(rate, StretchModeTable[mode]);
   return static_cast<std::uint32_t>(std::ceil((g.N + std::max(g.R, 0)) * std::max(1.0, ratio)));
 }
 
-// A field's value as the stream plays it (a mode outside the table as the
-// nearest row, a ratio beyond the playable range as its nearest end).
-template <class Params, class T>
-T Played(FieldTable table, const Params& p, const T& field) {
-  const auto offset = static_cast<std::size_t>(reinterpret_cast<const unsigned char*>(&field) -
-                                               reinterpret_cast<const unsigned char*>(&p));
-  const FieldInfo* row = FieldAt(table, offset);
-  return row != nullptr ? static_cast<T>(PlayedValue(*row, static_cast<double>(field))) : field;
-}
-
 std::uint32_t StartupFrames(const TimeParams& p, std::uint32_t rate) {
-  return StretcherStartup(rate, Played(TimeFields(), p, p.mode), 1.0);
+  return StretcherStartup(rate, p.mode, 1.0);
 }
 
 std::uint32_t StartupFrames(const PitchParams& p, std::uint32_t rate) {
   const std::uint32_t half = KernelTaps(p.accuracy) / 2;
   if (p.preserveDuration == 0) return half;
-  const double applied = std::max(0.5, static_cast<double>(rate) / VirtualRate(rate, Played(PitchFields(), p, p.ratio)));
-  return StretcherStartup(rate, Played(PitchFields(), p, p.mode), applied) + half;
+  return StretcherStartup(rate, p.mode, PitchEngine::AppliedRatio(rate, p)) + half;
 }
 
 class Plugin {
@@ -124,27 +112,30 @@ class Plugin {
   // changed then sets the fields derived from it, as the page does when
   // one is edited: until then the derived fields keep what the block holds
   // (the default pitch shift plays a ratio of exactly 1).
+  // True if any control went to the engine.
   template <class Engine>
-  void ApplyControls(Engine& engine) {
+  bool ApplyControls(Engine& engine) {
     typename Engine::Params before;
-    if (FAILED(engine.GetParams(&before))) return;
-    bool drivesChanged = false;
+    if (FAILED(engine.GetParams(&before))) return false;
+    bool applied = false, drivesChanged = false;
     for (std::size_t i = 0; i < controls_.size(); ++i) {
       if (ports_[i] == nullptr) continue;
       const float value = *ports_[i];
       if (std::bit_cast<std::uint32_t>(value) == std::bit_cast<std::uint32_t>(applied_[i])) continue;
       applied_[i] = value;
+      applied = true;
       const Control& c = controls_[i];
       const double raw = c.ToRaw(value);
       engine.SetFieldValue(*c.field, raw);
       if (c.field->use == FieldUse::Drives && raw != ReadFieldValue(&before, *c.field)) drivesChanged = true;
     }
-    if (!drivesChanged || effect_.derive == nullptr) return;
+    if (!drivesChanged || effect_.derive == nullptr) return applied;
     typename Engine::Params block;
-    if (FAILED(engine.GetParams(&block))) return;
+    if (FAILED(engine.GetParams(&block))) return applied;
     effect_.derive(&block, drives_);
     for (const FieldInfo& row : effect_.fields)
       if (row.use == FieldUse::Driven) engine.SetFieldValue(row, ReadFieldValue(&block, row));
+    return applied;
   }
 
   bool AudioConnected() const {
@@ -249,14 +240,15 @@ class CopyingPlugin final : public Plugin {
     head_ = tail_ = held_ = 0;
     fed_ = false;
     working_ = SUCCEEDED(engine_.SelectFormat(&format_));
-    waiting_ = Latency();
-    if (latency_ != nullptr) *latency_ = static_cast<float>(waiting_);
+    latencyFrames_ = Latency();
+    waiting_ = latencyFrames_;
+    if (latency_ != nullptr) *latency_ = static_cast<float>(latencyFrames_);
   }
 
   void Run(std::uint32_t frames) override {
     if (!AudioConnected()) return;
-    ApplyControls(engine_);
-    if (latency_ != nullptr) *latency_ = static_cast<float>(Latency());
+    if (ApplyControls(engine_)) latencyFrames_ = Latency();
+    if (latency_ != nullptr) *latency_ = static_cast<float>(latencyFrames_);
     {
       const FlushDenormals flush;
       for (std::uint32_t done = 0; done < frames && working_;) {
@@ -279,9 +271,12 @@ class CopyingPlugin final : public Plugin {
   }
 
  private:
+  // The start-up delay for the block as the stream plays it.
   std::uint32_t Latency() {
     typename Engine::Params p;
-    return SUCCEEDED(engine_.GetParams(&p)) ? StartupFrames(p, format_.sampleRate) : 0;
+    if (FAILED(engine_.GetParams(&p))) return 0;
+    PlayBlock(effect_.fields, &p);
+    return StartupFrames(p, format_.sampleRate);
   }
 
   void Feed(std::uint32_t n) {
@@ -322,7 +317,8 @@ class CopyingPlugin final : public Plugin {
   std::vector<float> made_;   // one engine call's output
   std::vector<float> queue_;  // a ring of interleaved frames
   std::size_t head_ = 0, tail_ = 0, held_ = 0;
-  std::uint32_t waiting_ = 0;  // silent frames still to play before the first output
+  std::uint32_t latencyFrames_ = 0;  // what the latency port reports
+  std::uint32_t waiting_ = 0;         // silent frames still to play before the first output
   bool fed_ = false;
 };
 

@@ -115,11 +115,14 @@ HRESULT PitchEngine::Configure(const PitchParams& p, bool full) {
 }
 
 // The applied ratio comes from a whole virtual rate, so it is quantised.
+double PitchEngine::AppliedRatio(std::uint32_t rate, const PitchParams& p) {
+  const double r = static_cast<double>(rate) / VirtualRate(rate, p.ratio);
+  return p.preserveDuration != 0 && r < 0.5 ? 0.5 : r;
+}
+
 void PitchEngine::SetRate(const PitchParams& p) {
   virtualRate_ = VirtualRate(rate_, p.ratio);
-  r_ = static_cast<double>(rate_) / virtualRate_;
-  // The stretcher cannot restore more than a doubling of the length.
-  if (p.preserveDuration != 0 && r_ < 0.5) r_ = 0.5;
+  r_ = AppliedRatio(rate_, p);
 }
 
 HRESULT PitchEngine::ConfigureFull(const PitchParams& p) {

@@ -92,6 +92,15 @@ class PitchEngine : public EffectEngine<PitchTraits>, public FrameProcessor {
   HRESULT Configure(const PitchParams& p, bool full);
   HRESULT ConfigureFull(const PitchParams& p);
   void SetRate(const PitchParams& p);
+
+ public:
+  // The transposition played at `rate` for a block as a stream plays it:
+  // rate over the whole rate the input is read at, and no less than 0.5
+  // while the length is kept (the stretcher cannot restore more than a
+  // doubling).
+  static double AppliedRatio(std::uint32_t rate, const PitchParams& p);
+
+ private:
   // The intermediate buffer for the kind and channels, cleared, unless it is there.
   HRESULT AllocIntermediate();
   std::size_t IntermediateBytes() const;
